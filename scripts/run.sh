@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, then runs the simulated engine and the monitor against it in a
+# real window. Closing the monitor stops the engine too.
+set -euo pipefail
+top=$(cd "$(dirname "$0")/.." && pwd)
+build=${CORVANE_BUILD_DIR:-$top/build}
+
+"$top/scripts/setup.sh"
+"$top/scripts/build.sh"
+
+# The monitor reads its configuration from its own folder; give it the sample one.
+cp "$top/data/monitor.ini" "$build/src/monitor.ini"
+"$build/tools/engine-sim/corvane-engine-sim" &
+engine_pid=$!
+trap 'kill $engine_pid 2>/dev/null || true' EXIT
+"$build/src/corvane-monitor" "$@"

@@ -1,0 +1,29 @@
+#pragma once
+// The running monitor: the state that the main window owns and the subsystems that act on it. It is
+// plain logic; the widgets observe its models and forward the operator's actions to it.
+
+#include "app/MonitorConfig.h"
+#include "app/Platform.h"
+#include "operator/MainWindowModel.h"
+
+#include <QObject>
+#include <QString>
+
+namespace corvane {
+
+class Monitor : public QObject {
+    Q_OBJECT
+public:
+    Monitor(MonitorConfig& config, Platform& platform, QString computerName);
+    ~Monitor() override;
+
+    // The main window's load step.
+    void load();
+
+    MonitorConfig& config;
+    Platform& platform;
+    const QString computerName;
+    MainWindowModel ui;
+};
+
+} // namespace corvane

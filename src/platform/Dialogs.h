@@ -1,0 +1,36 @@
+#pragma once
+// Message boxes and the one-line input dialog. Tests answer them from a script.
+
+#include <QString>
+
+class QWidget;
+
+namespace corvane {
+
+class Dialogs {
+public:
+    virtual ~Dialogs() = default;
+    // A message with only an OK button; returns when it is dismissed.
+    virtual void message(const QString& text, const QString& title = {}) = 0;
+    // A question with Yes and No; true for Yes.
+    virtual bool askYesNo(const QString& text, const QString& title = {}) = 0;
+    // A one-line input; a cancelled dialog returns an empty text.
+    virtual QString input(const QString& prompt, const QString& title, const QString& initial = {}) = 0;
+    // A one-line input whose text is hidden while typed (passwords); empty when cancelled.
+    virtual QString secretInput(const QString& prompt, const QString& title) = 0;
+};
+
+class QtDialogs final : public Dialogs {
+public:
+    // Dialogs are centred on the parent, when there is one.
+    void setParent(QWidget* parent) { m_parent = parent; }
+    void message(const QString& text, const QString& title = {}) override;
+    bool askYesNo(const QString& text, const QString& title = {}) override;
+    QString input(const QString& prompt, const QString& title, const QString& initial = {}) override;
+    QString secretInput(const QString& prompt, const QString& title) override;
+
+private:
+    QWidget* m_parent = nullptr;
+};
+
+} // namespace corvane

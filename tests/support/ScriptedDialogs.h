@@ -1,0 +1,51 @@
+#pragma once
+// Dialogs answered from a script, remembering what was asked.
+
+#include "platform/Dialogs.h"
+#include "platform/Launcher.h"
+
+#include <QQueue>
+#include <QStringList>
+
+namespace corvane::test {
+
+class ScriptedDialogs final : public Dialogs {
+public:
+    void message(const QString& text, const QString& title = {}) override { messages << title + u'|' + text; }
+    bool askYesNo(const QString& text, const QString& title = {}) override {
+        questions << title + u'|' + text;
+        return yesNoAnswers.isEmpty() ? false : yesNoAnswers.dequeue();
+    }
+    QString input(const QString& prompt, const QString& title, const QString& initial = {}) override {
+        inputs << title + u'|' + prompt + u'|' + initial;
+        return inputAnswers.isEmpty() ? QString() : inputAnswers.dequeue();
+    }
+    QString secretInput(const QString& prompt, const QString& title) override {
+        inputs << title + u'|' + prompt;
+        return inputAnswers.isEmpty() ? QString() : inputAnswers.dequeue();
+    }
+
+    QStringList messages;  // "title|text"
+    QStringList questions; // "title|text"
+    QStringList inputs;    // "title|prompt|initial"
+    QQueue<bool> yesNoAnswers;
+    QQueue<QString> inputAnswers; // an empty answer is a cancelled dialog
+};
+
+class RecordingLauncher final : public Launcher {
+public:
+    bool openInEditor(const QString& path) override {
+        editedFiles << path;
+        return editorAvailable;
+    }
+    bool startSystemInfo() override {
+        ++systemInfoStarts;
+        return systemInfoAvailable;
+    }
+    QStringList editedFiles;
+    int systemInfoStarts = 0;
+    bool editorAvailable = true;
+    bool systemInfoAvailable = false;
+};
+
+} // namespace corvane::test
