@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-    build-essential cmake pkg-config
+    build-essential cmake pkg-config ccache
     qt6-base-dev qt6-base-dev-tools qt6-multimedia-dev qt6-qpa-plugins libgl-dev
     libcurl4-openssl-dev libxcb1-dev libxcb-ewmh-dev libxcb-res0-dev
     xvfb xauth x11-utils fonts-liberation python3-aiosmtpd

@@ -4,10 +4,12 @@
 
 #include "app/MonitorConfig.h"
 #include "app/Platform.h"
+#include "messages/Dispatcher.h"
 #include "operator/MainWindowModel.h"
 
 #include <QObject>
 #include <QString>
+#include <memory>
 
 namespace corvane {
 
@@ -24,6 +26,9 @@ public:
     Platform& platform;
     const QString computerName;
     MainWindowModel ui;
+    Dispatcher dispatcher;
+    // Subsystems are added below by their owners, each constructed in Monitor's constructor and wired
+    // there (message handlers, menu actions) so that the order of construction is in one place.
 };
 
 } // namespace corvane

@@ -7,11 +7,13 @@ namespace corvane {
 class Clock;
 class Dialogs;
 class Launcher;
+class ToneOutput;
 
 struct Platform {
     Clock& clock;
     Dialogs& dialogs;
     Launcher& launcher;
+    ToneOutput& tones;
 };
 
 } // namespace corvane

@@ -3,6 +3,10 @@
 
 #include "platform/Dialogs.h"
 #include "platform/Launcher.h"
+#include "platform/Tones.h"
+
+#include <QList>
+#include <QPair>
 
 #include <QQueue>
 #include <QStringList>
@@ -46,6 +50,13 @@ public:
     int systemInfoStarts = 0;
     bool editorAvailable = true;
     bool systemInfoAvailable = false;
+};
+
+// Remembers every tone asked for, in order: (frequency in Hz, duration in ms).
+class RecordingTones final : public ToneOutput {
+public:
+    void play(int frequencyHz, int durationMs) override { tones.append({frequencyHz, durationMs}); }
+    QList<QPair<int, int>> tones;
 };
 
 } // namespace corvane::test

@@ -14,7 +14,8 @@ struct TestPlatform {
     ManualClock clock;
     ScriptedDialogs dialogs;
     RecordingLauncher launcher;
-    Platform platform{clock, dialogs, launcher};
+    RecordingTones tones;
+    Platform platform{clock, dialogs, launcher, tones};
 };
 
 struct TestMonitor {
