@@ -6,6 +6,8 @@
 #include "app/Platform.h"
 #include "messages/Dispatcher.h"
 #include "operator/MainWindowModel.h"
+#include "platform/Clock.h"
+#include "watchdogs/WatchdogState.h"
 
 #include <QObject>
 #include <QString>
@@ -21,12 +23,20 @@ public:
 
     // The main window's load step.
     void load();
+    // PlaySound: one tone, sounded only while "&Allow Sounds" is checked.
+    void playSound(int frequencyHz, int durationMs);
 
     MonitorConfig& config;
     Platform& platform;
     const QString computerName;
     MainWindowModel ui;
     Dispatcher dispatcher;
+    WatchdogState watchdog;
+    // The main window's timers: Timer1 resets the indicators (IndicatorResetTimer), Timer2 completes the
+    // board and then runs the relay watchdog, Timer3 is the heartbeat watchdog's tick.
+    std::unique_ptr<Timer> timer1;
+    std::unique_ptr<Timer> timer2;
+    std::unique_ptr<Timer> timer3;
     // Subsystems are added below by their owners, each constructed in Monitor's constructor and wired
     // there (message handlers, menu actions) so that the order of construction is in one place.
 };
