@@ -238,6 +238,12 @@ void MainWindowModel::trigger(MenuItem m) {
         action();
 }
 
+void MainWindowModel::gesture(Element e, Gesture g) {
+    const auto action = m_elementActions[index(e)][static_cast<std::size_t>(g)];
+    if (action)
+        action();
+}
+
 void MainWindowModel::setWindowCaption(const QString& caption) {
     if (m_windowCaption == caption)
         return;

@@ -159,6 +159,14 @@ public:
     void setMenuAction(MenuItem m, std::function<void()> action) { m_actions[index(m)] = std::move(action); }
     void trigger(MenuItem m);
 
+    // What a click, a double-click or a mouse move on an element does; the owning subsystem installs it
+    // and the widget calls it. A check box's click runs after its checked state has changed.
+    enum class Gesture { Click, DoubleClick, MouseMove, Count };
+    void setElementAction(Element e, Gesture g, std::function<void()> action) {
+        m_elementActions[index(e)][static_cast<std::size_t>(g)] = std::move(action);
+    }
+    void gesture(Element e, Gesture g);
+
     QString windowCaption() const { return m_windowCaption; }
     void setWindowCaption(const QString& caption);
 
@@ -193,6 +201,9 @@ private:
     std::array<ElementState, static_cast<std::size_t>(Element::Count)> m_elements;
     std::array<MenuItemState, static_cast<std::size_t>(MenuItem::Count)> m_menus;
     std::array<std::function<void()>, static_cast<std::size_t>(MenuItem::Count)> m_actions;
+    std::array<std::array<std::function<void()>, static_cast<std::size_t>(Gesture::Count)>,
+               static_cast<std::size_t>(Element::Count)>
+        m_elementActions;
     QString m_windowCaption = QString::fromLatin1(kDesignCaption);
     int m_currentTab = 0;
     QSize m_clientSize{kDesignClientWidth, kDesignClientHeight};
