@@ -182,6 +182,10 @@ public:
     // The resize steps on the current client area.
     void resize();
 
+    // Asks the window to show itself (restored if minimised) and come to the front: events, a silent
+    // engine.
+    void requestRaise() { emit raiseRequested(); }
+
     // The element that a design caption belongs to, for the widget's look-ups.
     static const char* name(Element e);
     static const char* name(MenuItem m);
@@ -192,6 +196,7 @@ signals:
     void windowCaptionChanged(const QString& caption);
     void currentTabChanged(int tab);
     void clientSizeChanged(const QSize& twips);
+    void raiseRequested();
 
 private:
     template <typename E> static constexpr std::size_t index(E e) { return static_cast<std::size_t>(e); }
