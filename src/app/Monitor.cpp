@@ -1,7 +1,25 @@
 #include "app/Monitor.h"
 
+#include "board/BoardModel.h"
+#include "board/GroupTables.h"
+#include "alarms/AlarmList.h"
+#include "alarms/PageFilter.h"
+#include "alarms/Pager.h"
 #include "common/Version.h"
+#include "link/EngineLink.h"
+#include "link/LinkActions.h"
+#include "logplay/Logging.h"
+#include "messages/MessageIntake.h"
+#include "messages/AlarmHandler.h"
+#include "messages/StatusHandlers.h"
+#include "operator/Selection.h"
+#include "operator/SwitchCommands.h"
+#include "windows/ChatModel.h"
 #include "platform/Tones.h"
+#include "stats/Statistics.h"
+#include "windows/CallDetail.h"
+#include "watchdogs/HeartbeatWatchdog.h"
+#include "watchdogs/RelayWatchdog.h"
 
 namespace corvane {
 
@@ -14,14 +32,41 @@ Monitor::Monitor(MonitorConfig& config_, Platform& platform_, QString computerNa
     timer2->setEnabled(true);
     timer3->setInterval(1500);
     timer3->setEnabled(true);
+    groups = std::make_unique<GroupTables>();
+    board = std::make_unique<BoardModel>(*this);
+    intake = std::make_unique<MessageIntake>(*this);
+    logging = std::make_unique<Logging>(*this);
+    installLinkActions(*this);
+    alarms = std::make_unique<AlarmList>(*this);
+    pager = std::make_unique<Pager>(*this);
+    installPageMaskMenus(*this);
+    installAlarmHandler(*this);
+    stats = std::make_unique<Statistics>(*this);
+    callDetails = std::make_unique<CallDetailList>(*this);
+    heartbeat = std::make_unique<HeartbeatWatchdog>(*this);
+    relay = std::make_unique<RelayWatchdog>(*this);
+    commands = std::make_unique<SwitchCommands>(*this);
+    selection = std::make_unique<Selection>(*this);
+    chat = std::make_unique<ChatModel>(*this);
+    status = std::make_unique<StatusHandlers>(*this);
+    // A failed TCP arrival asks the engine for everything again.
+    connect(this, &Monitor::linkArrivalFailed, this, [this] { commands->refreshInfo(); });
 }
 
 Monitor::~Monitor() = default;
 
 void Monitor::load() {
     ui.setVisible(Element::TCP, !config.useUdp);
+    link = createEngineLink(*this);
     ui.setCaption(Element::lblVersion,
                   QStringLiteral("%1.%2.%3").arg(version::major).arg(version::minor).arg(version::revision));
+    // The template cell fixes the board's origin before the first report can arrive.
+    board->placeCell(1, 8, 1);
+    // Demonstration mode plays the log back instead of contacting the engine.
+    if (config.demo)
+        logging->togglePlayback();
+    else
+        commands->refreshInfo();
 }
 
 void Monitor::playSound(int frequencyHz, int durationMs) {

@@ -37,6 +37,11 @@ struct MonitorConfig {
     std::int16_t groupColorScheme = 3; // GROUP_COLOR
     std::int16_t watchdogTimeout = 150; // WATCHDOG_TO, seconds; the heartbeat tick in tens of ms
     QString maxAlarms = QStringLiteral("200"); // MAX_ALARMS, as typed
+    // The pager's mail server; written back only when set.
+    QString mailServer;               // MAIL_SERVER: smtp://host:port or smtps://host:port
+    QString mailSender;               // MAIL_FROM: the sender address
+    QString mailUser;                 // MAIL_USER: logon name, none for an open relay
+    QString mailPassword;             // MAIL_PASSWORD: asked at logon when a user is set without it
 
     // Keys whose mere presence acts at start-up.
     struct Present {

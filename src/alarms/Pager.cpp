@@ -1,0 +1,170 @@
+#include "alarms/Pager.h"
+
+#include "alarms/AlarmList.h"
+#include "alarms/PageFilter.h"
+#include "app/Monitor.h"
+#include "common/LegacyText.h"
+#include "platform/Dialogs.h"
+#include "platform/SmtpMail.h"
+
+namespace corvane {
+
+namespace {
+constexpr int kRecipientPauseMs = 2200; // eleven looks of 200 ms
+constexpr int kThrottleMinutes = 10;
+
+// Only blanks are trimmed from an address, as the operator typed it.
+QString trimBlanks(const QString& text) {
+    qsizetype from = 0;
+    qsizetype to = text.size();
+    while (from < to && text.at(from) == u' ')
+        ++from;
+    while (to > from && text.at(to - 1) == u' ')
+        --to;
+    return text.mid(from, to - from);
+}
+} // namespace
+
+Pager::Pager(Monitor& monitor)
+    : m_monitor(monitor), m_mail(std::make_unique<SmtpMail>(monitor.config, monitor.platform.dialogs,
+                                                            monitor.platform.clock, monitor.computerName)),
+      m_lastPageTime(monitor.platform.clock.now()), m_pause(monitor.platform.clock) {
+    MainWindowModel& ui = m_monitor.ui;
+    ui.setMenuAction(MenuItem::EnablePager, [this] { enablePagerClicked(); });
+    ui.setMenuAction(MenuItem::PromptAddresses, [this] { promptAddresses(); });
+    ui.setMenuAction(MenuItem::TestPage, [this] { testPage(); });
+}
+
+Pager::~Pager() = default;
+
+qint64 Pager::minuteBoundaries(const QDateTime& from, const QDateTime& to) {
+    const auto minuteOfDay = [](const QTime& t) { return qint64(t.hour()) * 60 + t.minute(); };
+    return from.date().daysTo(to.date()) * 1440 + minuteOfDay(to.time()) - minuteOfDay(from.time());
+}
+
+void Pager::openThrottle() {
+    m_lastPageTime = m_monitor.platform.clock.now().addSecs(-11 * 60);
+}
+
+void Pager::pageNow(const QString& text) {
+    const QDateTime now = m_monitor.platform.clock.now();
+    m_waiting.append({text, minuteBoundaries(m_lastPageTime, now) > kThrottleMinutes});
+    drain();
+}
+
+void Pager::drain() {
+    if (m_draining)
+        return;
+    m_draining = true;
+    while (!m_busy && !m_waiting.isEmpty()) {
+        const Request request = m_waiting.takeFirst();
+        // A request that found the throttle open keeps it open, even if a send finished since.
+        if (request.throttleOpen &&
+            minuteBoundaries(m_lastPageTime, m_monitor.platform.clock.now()) <= kThrottleMinutes)
+            openThrottle();
+        m_busy = true;
+        mailLogon(); // whatever it gives, the request goes on
+        queuePage(request.text);
+    }
+    m_draining = false;
+}
+
+bool Pager::mailLogon() {
+    if (m_mail->sessionOpen()) {
+        m_monitor.platform.dialogs.message(QStringLiteral("Session already established"));
+        return false;
+    }
+    const MailResult result = m_mail->signOn();
+    if (result.ok())
+        return true;
+    logMailError("E-mail Logon error ", result);
+    if (result.number == Mail::kCancelledLogon)
+        m_monitor.platform.dialogs.message(QStringLiteral("Canceled Login"));
+    return false;
+}
+
+void Pager::mailLogoff() {
+    m_mail->signOff();
+}
+
+void Pager::queuePage(const QString& text) {
+    if (isPageMasked(m_monitor.config, text)) {
+        // A masked text never enters the page, but it may send what is waiting.
+        if (m_pending.isEmpty()) {
+            finishRequest();
+            return;
+        }
+    } else {
+        m_pending = text + QStringLiteral("\r\n") + m_pending;
+    }
+    if (minuteBoundaries(m_lastPageTime, m_monitor.platform.clock.now()) <= kThrottleMinutes) {
+        finishRequest();
+        return;
+    }
+    m_message = MailMessage{m_monitor.config.title, m_pending, {}};
+    m_recipients = m_monitor.config.pagerRecipients.split(u';');
+    m_nextRecipient = 0;
+    sendNext();
+}
+
+void Pager::sendNext() {
+    if (m_nextRecipient >= m_recipients.size()) {
+        m_pending.clear();
+        m_lastPageTime = m_monitor.platform.clock.now();
+        finishRequest();
+        return;
+    }
+    m_message.recipient = trimBlanks(m_recipients.at(m_nextRecipient++));
+    m_mail->send(m_message, [this](const MailResult& result) {
+        // A failed send is logged and the other recipients still get theirs.
+        if (!result.ok())
+            logMailError("E-mail send error ", result);
+        m_pause.start(kRecipientPauseMs, [this] { sendNext(); });
+    });
+}
+
+void Pager::finishRequest() {
+    mailLogoff();
+    m_busy = false;
+    emit finished();
+    drain();
+}
+
+void Pager::logMailError(const char* what, const MailResult& result) {
+    // The date alone, without the time part of an alarm line.
+    const QString date = alarmStamp(m_monitor.platform.clock.now()).left(9);
+    const QString line = date + QString::fromLatin1(what) +
+                         numberText(static_cast<long long>(result.number)) + QStringLiteral(" occurred, ") +
+                         result.description;
+    if (m_monitor.alarms)
+        m_monitor.alarms->appendAlarmLine(line);
+}
+
+void Pager::enablePagerClicked() {
+    MainWindowModel& ui = m_monitor.ui;
+    const bool on = !ui.isChecked(MenuItem::EnablePager);
+    ui.setMenuChecked(MenuItem::EnablePager, on);
+    if (on) {
+        ui.setMenuEnabled(MenuItem::PromptAddresses, true);
+        setMaskMenusEnabled(m_monitor, true);
+        promptAddresses();
+    } else {
+        ui.setMenuEnabled(MenuItem::PromptAddresses, false);
+        if (!ui.isChecked(MenuItem::AllowSounds))
+            setMaskMenusEnabled(m_monitor, false);
+    }
+    openThrottle();
+}
+
+void Pager::promptAddresses() {
+    m_monitor.config.pagerRecipients = m_monitor.platform.dialogs.input(
+        QStringLiteral("Enter or edit pagees email addresses separated by ';'"),
+        QStringLiteral("Page Recipients Entry"), m_monitor.config.pagerRecipients);
+}
+
+void Pager::testPage() {
+    // The engine answers with an alarm, which then goes out at once through the alarm path.
+    openThrottle();
+}
+
+} // namespace corvane

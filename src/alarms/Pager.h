@@ -1,0 +1,83 @@
+#pragma once
+// The e-mail pager. Each page request logs on, queues the text and, once ten minute boundaries have
+// passed since the last page, mails everything pending (newest first) to each recipient in turn, then
+// logs off. A burst of alarms therefore makes one mail per recipient instead of many.
+
+#include "common/PollingWait.h"
+#include "platform/Mail.h"
+
+#include <QDateTime>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <memory>
+
+namespace corvane {
+
+class Monitor;
+
+class Pager : public QObject {
+    Q_OBJECT
+public:
+    explicit Pager(Monitor& monitor);
+    ~Pager() override;
+
+    // PageNow: logon, queue (and perhaps send), logoff. A request made while a send is still going on
+    // (sending or pausing between recipients) waits until that send has finished.
+    void pageNow(const QString& text);
+
+    // The throttle's reference: pages go out only when more than ten minute boundaries lie between it
+    // and now. Others force a page out by setting it 11 minutes back, or hold one back by setting it now.
+    QDateTime lastPageTime() const { return m_lastPageTime; }
+    void setLastPageTime(const QDateTime& when) { m_lastPageTime = when; }
+    // Sets lastPageTime to 11 minutes before now, so that the next request sends.
+    void openThrottle();
+
+    // The texts not yet sent, newest first, each followed by CR LF.
+    const QString& pendingPage() const { return m_pending; }
+    // True from a request's logon to its logoff, pauses between recipients included.
+    bool isBusy() const { return m_busy; }
+
+    // The steps of a page request, public for the menu and the tests.
+    bool mailLogon();
+    void mailLogoff();
+
+    Mail& mail() { return *m_mail; }
+    void setMail(std::unique_ptr<Mail> mail) { m_mail = std::move(mail); }
+
+    // Minute boundaries between two local times, counted on the wall clock.
+    static qint64 minuteBoundaries(const QDateTime& from, const QDateTime& to);
+
+signals:
+    // A request has run to its logoff (whether or not anything was sent).
+    void finished();
+
+private:
+    struct Request {
+        QString text;
+        bool throttleOpen; // the throttle as it stood when the request was made
+    };
+    void drain();
+    void queuePage(const QString& text);
+    void sendNext();
+    void finishRequest();
+    void logMailError(const char* what, const MailResult& result);
+    void enablePagerClicked();
+    void promptAddresses();
+    void testPage();
+
+    Monitor& m_monitor;
+    std::unique_ptr<Mail> m_mail;
+    QString m_pending;
+    QDateTime m_lastPageTime;
+    QList<Request> m_waiting;
+    bool m_busy = false;
+    bool m_draining = false;
+    // The send in progress.
+    MailMessage m_message;
+    QStringList m_recipients;
+    qsizetype m_nextRecipient = 0;
+    Delay m_pause;
+};
+
+} // namespace corvane
