@@ -34,6 +34,8 @@ private slots:
         QCOMPARE(numberText(205LL), QStringLiteral(" 205"));
         QCOMPARE(numberText(0LL), QStringLiteral(" 0"));
         QCOMPARE(numberText(-3LL), QStringLiteral("-3"));
+        QCOMPARE(numberText(32003), QStringLiteral(" 32003"));
+        QCOMPARE(numberText(std::int16_t(-7)), QStringLiteral("-7"));
         QCOMPARE(numberText(2.0f), QStringLiteral(" 2"));
         QCOMPARE(numberText(1.5f), QStringLiteral(" 1.5"));
         QCOMPARE(numberText(0.25f), QStringLiteral(" .25"));
