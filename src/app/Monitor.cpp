@@ -1,5 +1,6 @@
 #include "app/Monitor.h"
 
+#include "app/SettingsFile.h"
 #include "board/BoardModel.h"
 #include "board/GroupTables.h"
 #include "alarms/AlarmList.h"
@@ -49,6 +50,7 @@ Monitor::Monitor(MonitorConfig& config_, Platform& platform_, QString computerNa
     selection = std::make_unique<Selection>(*this);
     chat = std::make_unique<ChatModel>(*this);
     status = std::make_unique<StatusHandlers>(*this);
+    settingsFile = std::make_unique<SettingsFile>(*this);
     // A failed TCP arrival asks the engine for everything again.
     connect(this, &Monitor::linkArrivalFailed, this, [this] { commands->refreshInfo(); });
 }
@@ -67,6 +69,9 @@ void Monitor::load() {
         logging->togglePlayback();
     else
         commands->refreshInfo();
+    // The splash window is removed by the start-up as soon as this returns.
+    // Timer2 runs from here on, whether or not the watchdog bar is shown.
+    timer2->setEnabled(true);
 }
 
 void Monitor::playSound(int frequencyHz, int durationMs) {

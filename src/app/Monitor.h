@@ -31,6 +31,7 @@ class SwitchCommands;
 class Selection;
 class StatusHandlers;
 class ChatModel;
+class SettingsFile;
 
 class Monitor : public QObject {
     Q_OBJECT
@@ -52,6 +53,7 @@ public:
     MonitorConfig& config;
     Platform& platform;
     const QString computerName;
+    QString iniPath; // IniPath: where monitor.ini was read from and is written to
     MainWindowModel ui;
     Dispatcher dispatcher;
     MessageQueue queue;
@@ -78,6 +80,7 @@ public:
     std::unique_ptr<Selection> selection;     // marking cells with the mouse, pointer feedback on the board
     std::unique_ptr<ChatModel> chat;          // the message broadcast window's state
     std::unique_ptr<StatusHandlers> status;   // "+", "-", "S", "D", "W", "T", "!", "@"
+    std::unique_ptr<SettingsFile> settingsFile; // "Make &ini file with current settings"
 };
 
 } // namespace corvane

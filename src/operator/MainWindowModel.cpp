@@ -15,6 +15,7 @@ struct ElementDesign {
 };
 
 // The design-time layout; positions of tab elements are relative to the tab control's top-left corner.
+// The watchdog bar shows only when monitor.ini asks for it (WD_PROGRESS).
 constexpr ElementDesign kElements[] = {
     {Element::TCP, "TCP", ElementKind::Label, -1, 45, 45, 375, 255, "TCP", true},
     {Element::Repl, "Repl", ElementKind::Label, -1, 405, 45, 660, 255, "Replic", true},
@@ -22,9 +23,9 @@ constexpr ElementDesign kElements[] = {
     {Element::Label3, "Label3", ElementKind::Label, -1, 1215, 270, 375, 255, "Ack", true},
     {Element::PendingLbl, "PendingLbl", ElementKind::Label, -1, 1755, 90, 345, 195, "0000", true},
     {Element::Label2, "Label2", ElementKind::Label, -1, 1665, 270, 615, 225, "Pending:", true},
-    {Element::WD_Back, "WD_Back", ElementKind::Shape, -1, 2160, 45, 1095, 270, "", true},
-    {Element::WD_Progress, "WD_Progress", ElementKind::Shape, -1, 2160, 45, 585, 270, "", true},
-    {Element::Label8, "Label8", ElementKind::Label, -1, 2295, 90, 870, 195, "Watchdog", true},
+    {Element::WD_Back, "WD_Back", ElementKind::Shape, -1, 2160, 45, 1095, 270, "", false},
+    {Element::WD_Progress, "WD_Progress", ElementKind::Shape, -1, 2160, 45, 585, 270, "", false},
+    {Element::Label8, "Label8", ElementKind::Label, -1, 2295, 90, 870, 195, "Watchdog", false},
     {Element::lblPlatform, "lblPlatform", ElementKind::Label, -1, 3330, 0, 1245, 360, "Version:", true},
     {Element::lblVersion, "lblVersion", ElementKind::Label, -1, 4635, 45, 615, 285, "1.02", true},
     {Element::Label1, "Label1", ElementKind::Label, -1, 5310, 45, 735, 255, "Free Vox", true},
