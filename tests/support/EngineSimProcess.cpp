@@ -1,0 +1,159 @@
+#include "support/EngineSimProcess.h"
+
+#include <QTest>
+
+namespace corvane::test {
+
+EngineSimProcess::EngineSimProcess() {
+    QObject::connect(&m_process, &QProcess::readyReadStandardOutput, [this] { readOutput(); });
+    QObject::connect(&m_process, &QProcess::readyReadStandardError,
+                     [this] { m_errors += QString::fromLatin1(m_process.readAllStandardError()); });
+}
+
+EngineSimProcess::~EngineSimProcess() {
+    stop(2000);
+}
+
+bool EngineSimProcess::start(const QStringList& args, int timeoutMs) {
+    if (isRunning())
+        return false;
+    m_lines.clear();
+    m_partial.clear();
+    m_errors.clear();
+    m_udpPort = m_tcpPort = 0;
+    QStringList all{QStringLiteral("--udp-port"),         QStringLiteral("0"),
+                    QStringLiteral("--tcp-port"),         QStringLiteral("0"),
+                    QStringLiteral("--traffic-rate"),     QStringLiteral("0"),
+                    QStringLiteral("--alarm-rate"),       QStringLiteral("0"),
+                    QStringLiteral("--exit-on-stdin-eof")};
+    all += args;
+    m_process.start(QStringLiteral(CORVANE_ENGINE_SIM), all);
+    if (!m_process.waitForStarted(timeoutMs))
+        return false;
+    static const QRegularExpression listening(QStringLiteral("^listening udp=(\\d+) tcp=(\\d+)$"));
+    const auto index = waitForLine(listening, timeoutMs);
+    if (!index)
+        return false;
+    const auto match = listening.match(m_lines.at(*index));
+    m_udpPort = static_cast<quint16>(match.captured(1).toUInt());
+    m_tcpPort = static_cast<quint16>(match.captured(2).toUInt());
+    return true;
+}
+
+void EngineSimProcess::stop(int timeoutMs) {
+    if (!isRunning())
+        return;
+    write(QStringLiteral("quit"));
+    if (!waitForExit(timeoutMs)) {
+        m_process.kill();
+        m_process.waitForFinished(timeoutMs);
+    }
+    readOutput();
+}
+
+bool EngineSimProcess::waitForExit(int timeoutMs) {
+    // QTest::qWaitFor keeps the test's own sockets serviced, which QProcess::waitForFinished would not.
+    return QTest::qWaitFor([this] { return m_process.state() == QProcess::NotRunning; }, timeoutMs);
+}
+
+void EngineSimProcess::write(const QString& line) {
+    if (isRunning())
+        m_process.write(line.toLatin1() + '\n');
+}
+
+void EngineSimProcess::readOutput() {
+    m_partial += m_process.readAllStandardOutput();
+    qsizetype start = 0;
+    for (qsizetype end = m_partial.indexOf('\n'); end >= 0; end = m_partial.indexOf('\n', start)) {
+        QByteArray line = m_partial.mid(start, end - start);
+        if (line.endsWith('\r'))
+            line.chop(1);
+        m_lines.append(QString::fromLatin1(line));
+        start = end + 1;
+    }
+    m_partial.remove(0, start);
+}
+
+std::optional<qsizetype> EngineSimProcess::waitForLine(const QRegularExpression& pattern, int timeoutMs,
+                                                       qsizetype from) {
+    qsizetype next = std::max<qsizetype>(from, 0);
+    std::optional<qsizetype> found;
+    const auto look = [&] {
+        readOutput();
+        for (; next < m_lines.size(); ++next) {
+            if (pattern.match(m_lines.at(next)).hasMatch()) {
+                found = next;
+                return true;
+            }
+        }
+        return false;
+    };
+    if (look())
+        return found;
+    static_cast<void>(QTest::qWaitFor(look, timeoutMs));
+    return found;
+}
+
+std::optional<SimCommand> EngineSimProcess::parseCommand(const QString& line, qsizetype index) {
+    // "<address>:<port> <text>"; the address is followed by the last ':' before the first blank.
+    const qsizetype blank = line.indexOf(QLatin1Char(' '));
+    if (blank < 0 || line.startsWith(QLatin1Char('#')))
+        return std::nullopt;
+    const qsizetype colon = line.lastIndexOf(QLatin1Char(':'), blank);
+    if (colon <= 0)
+        return std::nullopt;
+    bool ok = false;
+    const uint port = line.mid(colon + 1, blank - colon - 1).toUInt(&ok);
+    if (!ok || port > 65535)
+        return std::nullopt;
+    SimCommand cmd;
+    cmd.line = index;
+    cmd.address = line.left(colon);
+    if (cmd.address.startsWith(QLatin1Char('[')) && cmd.address.endsWith(QLatin1Char(']')))
+        cmd.address = cmd.address.mid(1, cmd.address.size() - 2);
+    if (QHostAddress(cmd.address).isNull())
+        return std::nullopt;
+    cmd.port = static_cast<quint16>(port);
+    cmd.text = line.mid(blank + 1);
+    return cmd;
+}
+
+QList<SimCommand> EngineSimProcess::commands(qsizetype from) const {
+    QList<SimCommand> out;
+    for (qsizetype i = std::max<qsizetype>(from, 0); i < m_lines.size(); ++i) {
+        if (auto cmd = parseCommand(m_lines.at(i), i))
+            out.append(*cmd);
+    }
+    return out;
+}
+
+std::optional<SimCommand> EngineSimProcess::waitForCommand(const QString& text, int timeoutMs,
+                                                           qsizetype from) {
+    std::optional<SimCommand> found;
+    qsizetype next = std::max<qsizetype>(from, 0);
+    const auto look = [&] {
+        readOutput();
+        for (; next < m_lines.size(); ++next) {
+            auto cmd = parseCommand(m_lines.at(next), next);
+            if (cmd && cmd->text == text) {
+                found = cmd;
+                return true;
+            }
+        }
+        return false;
+    };
+    if (!look())
+        static_cast<void>(QTest::qWaitFor(look, timeoutMs));
+    return found;
+}
+
+bool EngineSimProcess::control(const QString& line, int timeoutMs) {
+    const qsizetype from = m_lines.size();
+    write(line);
+    const QRegularExpression answer(QStringLiteral("^# (done|error[^:]*:) ") +
+                                    QRegularExpression::escape(line.trimmed()) + QStringLiteral("$"));
+    const auto index = waitForLine(answer, timeoutMs, from);
+    return index && m_lines.at(*index).startsWith(QStringLiteral("# done "));
+}
+
+} // namespace corvane::test

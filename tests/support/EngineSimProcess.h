@@ -1,0 +1,88 @@
+#pragma once
+// Runs the simulated engine (corvane-engine-sim) as a child process on free loopback ports, collects
+// what it prints and drives it through its control lines. Integration tests point a monitor (or plain
+// sockets) at udpPort()/tcpPort() and assert on the commands the engine printed.
+//
+// Every wait runs the event loop (QTest::qWaitFor), so sockets of the test keep working while it waits.
+//
+// Typical use:
+//     EngineSimProcess sim;
+//     QVERIFY(sim.start({"--spans", "2"}));
+//     ... connect to 127.0.0.1:sim.tcpPort() and send "SSSSS|" ...
+//     auto cmd = sim.waitForCommand("SSSSS");
+//     QVERIFY(cmd);                            // cmd->address, cmd->port, cmd->text
+//     QVERIFY(sim.control("heartbeat off"));   // waits for the engine's "# done heartbeat off"
+
+#include <QHostAddress>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+namespace corvane::test {
+
+// One command as the engine printed it: "<address>:<port> <text>".
+struct SimCommand {
+    qsizetype line = -1; // index in EngineSimProcess::lines()
+    QString address;     // "127.0.0.1" (IPv6 addresses without brackets)
+    quint16 port = 0;
+    QString text; // CR and LF inside a command are printed as the two characters \r and \n
+};
+
+class EngineSimProcess {
+public:
+    EngineSimProcess();
+    ~EngineSimProcess();
+    EngineSimProcess(const EngineSimProcess&) = delete;
+    EngineSimProcess& operator=(const EngineSimProcess&) = delete;
+
+    // Starts the engine with "--udp-port 0 --tcp-port 0 --traffic-rate 0 --alarm-rate 0
+    // --exit-on-stdin-eof" followed by args (a later option overrides an earlier one, so args may
+    // turn traffic on or fix the ports) and waits for its "listening udp=N tcp=N" line.
+    bool start(const QStringList& args = {}, int timeoutMs = 10000);
+    // Asks the engine to quit ("quit"), then kills it if it has not ended after timeoutMs.
+    void stop(int timeoutMs = 5000);
+    bool isRunning() const { return m_process.state() != QProcess::NotRunning; }
+    int exitCode() const { return m_process.exitCode(); }
+    // Waits for the process to end by itself (after "quit", or a closed stdin).
+    bool waitForExit(int timeoutMs = 5000);
+
+    quint16 udpPort() const { return m_udpPort; }
+    quint16 tcpPort() const { return m_tcpPort; }
+    QHostAddress address() const { return QHostAddress::LocalHost; }
+
+    // Every complete line printed on stdout so far (Latin-1), without line ends.
+    const QStringList& lines() const { return m_lines; }
+    // Everything printed on stderr so far.
+    QString errors() const { return m_errors; }
+    // The printed commands (lines of the "<address>:<port> <text>" form) from line index `from` on.
+    QList<SimCommand> commands(qsizetype from = 0) const;
+
+    // The first line at index `from` or later matching pattern, waiting up to timeoutMs for it.
+    // Returns the index of the line, or nothing on time-out.
+    std::optional<qsizetype> waitForLine(const QRegularExpression& pattern, int timeoutMs = 10000,
+                                         qsizetype from = 0);
+    // The first printed command at index `from` or later whose text equals `text` exactly.
+    std::optional<SimCommand> waitForCommand(const QString& text, int timeoutMs = 10000, qsizetype from = 0);
+    // Sends one control line and waits for the engine's "# done <line>". False on an "# error" answer
+    // or on time-out.
+    bool control(const QString& line, int timeoutMs = 10000);
+    // Writes a control line without waiting.
+    void write(const QString& line);
+
+    // Parses one printed command line; nothing when the line is not a command.
+    static std::optional<SimCommand> parseCommand(const QString& line, qsizetype index = -1);
+
+private:
+    void readOutput();
+
+    QProcess m_process;
+    QStringList m_lines;
+    QByteArray m_partial;
+    QString m_errors;
+    quint16 m_udpPort = 0;
+    quint16 m_tcpPort = 0;
+};
+
+} // namespace corvane::test
