@@ -5,6 +5,7 @@
 
 #include <QObject>
 #include <QString>
+#include <cstdint>
 #include <functional>
 
 namespace corvane {
@@ -16,11 +17,24 @@ public:
     // SendCommand: one command; over UDP as one datagram, over TCP followed by "|". Errors are ignored.
     virtual void sendCommand(const QString& command) = 0;
     // ConnectEngine: UDP binds and sets the remote end; TCP connects asynchronously (the window stays
-    // live) and calls `done` when the attempt has ended either way.
+    // live) and calls `done` when the attempt has ended either way. Starting again while an attempt is
+    // under way ends that attempt (its `done` is called) and starts afresh.
     virtual void connectEngine(std::function<void()> done = {}) = 0;
     // Closes the link, ignoring errors.
     virtual void close() = 0;
     virtual bool isUdp() const = 0;
+    // Whether a connect attempt is under way (TCP only).
+    virtual bool isConnecting() const { return false; }
+    // Received text thrown away: UDP datagrams that found the ring full, overlong TCP messages.
+    virtual std::int64_t discardedCount() const = 0;
+
+signals:
+    // ConnectEngine reached the connected state (TCP), with the connection's local port.
+    void connected(quint16 localPort);
+    // The engine or the network closed the TCP connection (not sent for our own close()).
+    void closedByPeer();
+    // A TCP arrival failed (an overlong message was discarded). Sent after the arrival is handled.
+    void arrivalFailed();
 };
 
 } // namespace corvane

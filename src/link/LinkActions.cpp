@@ -1,0 +1,52 @@
+#include "link/LinkActions.h"
+
+#include "app/Monitor.h"
+#include "common/LegacyText.h"
+#include "link/MessageQueue.h"
+#include "link/TcpEngineLink.h"
+#include "link/UdpEngineLink.h"
+
+namespace corvane {
+
+void installLinkActions(Monitor& monitor) {
+    monitor.ui.setMenuAction(MenuItem::Refresh, [&monitor] { reconnect(monitor); });
+    monitor.ui.setElementAction(Element::TCP, MainWindowModel::Gesture::DoubleClick, [&monitor] {
+        if (!monitor.link || monitor.link->isUdp())
+            return;
+        monitor.link->close();
+        monitor.ui.setFore(Element::TCP, kRed);
+    });
+}
+
+std::unique_ptr<EngineLink> createEngineLink(Monitor& monitor) {
+    const MonitorConfig& config = monitor.config;
+    LinkSettings settings{config.engineAddress, static_cast<quint16>(config.enginePort),
+                          static_cast<quint16>(config.monitorPort)};
+    std::unique_ptr<EngineLink> link;
+    if (config.useUdp)
+        link = std::make_unique<UdpEngineLink>(monitor.queue, std::move(settings));
+    else
+        link = std::make_unique<TcpEngineLink>(monitor.platform.clock, monitor.queue, std::move(settings));
+    if (!config.useUdp) {
+        QObject::connect(link.get(), &EngineLink::connected, &monitor, [&monitor](quint16 localPort) {
+            monitor.ui.setFore(Element::TCP, kGreen);
+            monitor.ui.setToolTip(Element::TCP, QStringLiteral("Port =") + numberText(static_cast<long long>(localPort)));
+        });
+        QObject::connect(link.get(), &EngineLink::closedByPeer, &monitor,
+                         [&monitor] { monitor.ui.setFore(Element::TCP, kRed); });
+    }
+    QObject::connect(link.get(), &EngineLink::arrivalFailed, &monitor, &Monitor::linkArrivalFailed);
+    return link;
+}
+
+void reconnect(Monitor& monitor) {
+    if (!monitor.link)
+        return;
+    monitor.link->close();
+    monitor.link->connectEngine([&monitor] {
+        if (monitor.link)
+            monitor.link->sendCommand(QStringLiteral("$") + monitor.computerName);
+    });
+}
+
+} // namespace corvane

@@ -1,0 +1,21 @@
+#pragma once
+// The link as the operator sees it: the link chosen at load, the "&ReConnect" menu, the TCP label
+// (green once connected with the local port in its tool tip, red once down) and its double-click that
+// disconnects.
+
+#include <memory>
+
+namespace corvane {
+
+class EngineLink;
+class Monitor;
+
+// Installs the menu action and the label's gesture; they look the link up when they run.
+void installLinkActions(Monitor& monitor);
+// The link chosen by the configuration (UDP unless the TCP key is present), wired to the label and
+// to the monitor's arrival-failure signal. Called once by the load step.
+std::unique_ptr<EngineLink> createEngineLink(Monitor& monitor);
+// ReConnect: close, connect, then the hello "$" + ComputerName.
+void reconnect(Monitor& monitor);
+
+} // namespace corvane

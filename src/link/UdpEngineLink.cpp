@@ -1,0 +1,85 @@
+#include "link/UdpEngineLink.h"
+
+#include "common/LegacyText.h"
+#include "link/MessageQueue.h"
+
+#include <QHostInfo>
+#include <QNetworkDatagram>
+
+namespace corvane {
+
+namespace {
+// Reads per socket notification, so that message processing gets its turn during a flood; the socket
+// notifies again for what is left.
+constexpr int kMaxReadsPerArrival = 2 * MessageQueue::kCapacity;
+constexpr int kReceiveBuffer = 4 * 1024 * 1024;
+} // namespace
+
+UdpEngineLink::UdpEngineLink(MessageQueue& queue, LinkSettings settings)
+    : m_queue(queue), m_settings(std::move(settings)) {
+    connect(&m_socket, &QUdpSocket::readyRead, this, &UdpEngineLink::readDatagrams);
+}
+
+UdpEngineLink::~UdpEngineLink() {
+    if (m_lookupId >= 0)
+        QHostInfo::abortHostLookup(m_lookupId);
+}
+
+void UdpEngineLink::sendCommand(const QString& command) {
+    if (m_engine.isNull())
+        return; // not pointed at the engine (yet): the command goes nowhere, as a failed send would
+    m_socket.writeDatagram(toWire(command), m_engine, m_settings.enginePort);
+}
+
+void UdpEngineLink::connectEngine(std::function<void()> done) {
+    const QString host = m_settings.engineAddress.trimmed();
+    if (m_lookupId >= 0) {
+        QHostInfo::abortHostLookup(m_lookupId);
+        m_lookupId = -1;
+    }
+    if (host.compare(QLatin1String("localhost"), Qt::CaseInsensitive) == 0) {
+        m_engine = QHostAddress(QHostAddress::LocalHost);
+    } else if (QHostAddress parsed; parsed.setAddress(host)) {
+        m_engine = parsed;
+    } else {
+        m_engine.clear();
+        if (!host.isEmpty()) {
+            m_lookupId = QHostInfo::lookupHost(host, this, [this](const QHostInfo& info) {
+                m_lookupId = -1;
+                for (const QHostAddress& address : info.addresses()) {
+                    m_engine = address;
+                    if (address.protocol() == QAbstractSocket::IPv4Protocol)
+                        break;
+                }
+            });
+        }
+    }
+    if (m_socket.state() != QAbstractSocket::UnconnectedState)
+        m_socket.abort();
+    if (m_socket.bind(QHostAddress::Any, m_settings.monitorPort,
+                      QAbstractSocket::ShareAddress | QAbstractSocket::ReuseAddressHint))
+        m_socket.setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, kReceiveBuffer);
+    if (done)
+        done();
+}
+
+void UdpEngineLink::close() { m_socket.abort(); }
+
+std::int64_t UdpEngineLink::discardedCount() const { return m_queue.droppedCount(); }
+
+void UdpEngineLink::readDatagrams() {
+    for (int reads = 0; reads < kMaxReadsPerArrival && m_socket.hasPendingDatagrams(); ++reads) {
+        const qint64 size = m_socket.pendingDatagramSize();
+        m_buffer.resize(std::max<qint64>(size, 1));
+        const qint64 got = m_socket.readDatagram(m_buffer.data(), m_buffer.size());
+        if (got < 0)
+            continue; // a datagram that cannot be fetched is dropped
+        if (m_queue.isFull()) {
+            m_queue.countDropped();
+            continue;
+        }
+        m_queue.store(QString::fromLatin1(m_buffer.constData(), got));
+    }
+}
+
+} // namespace corvane

@@ -1,0 +1,176 @@
+#include "logplay/Logging.h"
+
+#include "app/Monitor.h"
+#include "link/EngineLink.h"
+#include "link/MessageQueue.h"
+#include "logplay/LogRecord.h"
+#include "platform/Clock.h"
+#include "platform/Dialogs.h"
+
+namespace corvane {
+
+namespace {
+constexpr int kWrapMs = 60000;
+constexpr int kBackwardsGapMs = 1000;
+// A record that finds the ring full is tried again this soon.
+constexpr int kRetryMs = 1;
+} // namespace
+
+Logging::Logging(Monitor& monitor)
+    : m_monitor(monitor), m_blinkTimer(monitor.platform.clock.createTimer()),
+      m_playTimer(monitor.platform.clock.createTimer()) {
+    m_blinkTimer->setInterval(kBlinkMs);
+    m_blinkTimer->setCallback([this] {
+        m_monitor.ui.setVisible(Element::Recording, !m_monitor.ui.element(Element::Recording).visible);
+    });
+    m_playTimer->setCallback([this] { playTick(); });
+    m_monitor.ui.setMenuAction(MenuItem::LogMsgs, [this] { toggleRecording(); });
+    m_monitor.ui.setMenuAction(MenuItem::PlayLog, [this] { togglePlayback(); });
+}
+
+Logging::~Logging() = default;
+
+bool Logging::isRecording() const { return m_monitor.ui.isChecked(MenuItem::LogMsgs); }
+bool Logging::isPlaying() const { return m_monitor.ui.isChecked(MenuItem::PlayLog); }
+QString Logging::logPath() const { return m_monitor.config.logFile; }
+
+void Logging::toggleRecording() {
+    if (isRecording())
+        stopRecording();
+    else
+        startRecording();
+}
+
+void Logging::startRecording() {
+    if (!m_monitor.platform.dialogs.askYesNo(QStringLiteral("This will erase ") + logPath() +
+                                             QStringLiteral(" Proceed?")))
+        return;
+    MainWindowModel& ui = m_monitor.ui;
+    m_recordFile.close();
+    m_recordFile.setFileName(logPath());
+    // A file that cannot be opened is not reported: the records are lost without notice.
+    (void)m_recordFile.open(QIODevice::WriteOnly | QIODevice::Truncate);
+    ui.setMenuChecked(MenuItem::LogMsgs, true);
+    ui.setMenuEnabled(MenuItem::PlayLog, false);
+    ui.setCaption(Element::Recording, QStringLiteral("Recording"));
+    ui.setVisible(Element::Recording, true);
+    m_blinkTimer->setEnabled(true);
+    m_recordStartTick = m_monitor.platform.clock.tickMs();
+}
+
+void Logging::stopRecording() {
+    MainWindowModel& ui = m_monitor.ui;
+    m_recordFile.close();
+    ui.setMenuChecked(MenuItem::LogMsgs, false);
+    ui.setMenuEnabled(MenuItem::PlayLog, true);
+    m_blinkTimer->setEnabled(false);
+    ui.setVisible(Element::Recording, false);
+}
+
+void Logging::record(const QString& message) {
+    if (!isRecording() || !m_recordFile.isOpen())
+        return;
+    const auto delay = static_cast<std::int32_t>(m_monitor.platform.clock.tickMs() - m_recordStartTick);
+    // Written through at once: a crash loses no record of a message already processed.
+    m_recordFile.write(formatLogRecord(delay, message));
+    m_recordFile.flush();
+}
+
+void Logging::togglePlayback() {
+    if (isPlaying())
+        stopPlayback();
+    else
+        startPlayback();
+}
+
+void Logging::startPlayback() {
+    m_playFile.close();
+    m_playFile.setFileName(logPath());
+    if (!m_playFile.open(QIODevice::ReadOnly)) {
+        m_monitor.platform.dialogs.message(QStringLiteral("No Log File"));
+        stopPlayback();
+        return;
+    }
+    MainWindowModel& ui = m_monitor.ui;
+    ui.setMenuChecked(MenuItem::PlayLog, true);
+    ui.setMenuEnabled(MenuItem::LogMsgs, false);
+    // Live messages stop for the length of the playback.
+    if (m_monitor.link)
+        m_monitor.link->close();
+    std::int32_t firstDelay = 0;
+    if (!readRecord(firstDelay, m_playbackLine)) {
+        m_monitor.platform.dialogs.message(QStringLiteral("No Log File"));
+        stopPlayback();
+        return;
+    }
+    ui.setCaption(Element::Recording, QStringLiteral("Play Back"));
+    ui.setVisible(Element::Recording, true);
+    m_blinkTimer->setEnabled(true);
+    m_playTimer->setInterval(kFirstPlayMs);
+    m_playTimer->setEnabled(true);
+}
+
+void Logging::stopPlayback() {
+    MainWindowModel& ui = m_monitor.ui;
+    m_playTimer->setEnabled(false);
+    m_playFile.close();
+    ui.setMenuChecked(MenuItem::PlayLog, false);
+    ui.setMenuEnabled(MenuItem::LogMsgs, true);
+    m_blinkTimer->setEnabled(false);
+    ui.setVisible(Element::Recording, false);
+    if (m_monitor.link)
+        m_monitor.link->connectEngine();
+}
+
+bool Logging::readRecord(std::int32_t& delay, QString& message) {
+    // Lines that are not records are skipped.
+    while (!m_playFile.atEnd()) {
+        const QByteArray line = m_playFile.readLine();
+        if (auto record = parseLogRecord(line)) {
+            delay = record->delayMs;
+            message = std::move(record->message);
+            return true;
+        }
+    }
+    return false;
+}
+
+int Logging::gapBefore(std::int32_t delay) {
+    // The first gap of a run, and a gap going backwards, play as one second; gaps wrap at a minute.
+    if (!m_havePreviousDelay || m_previousDelay > delay)
+        m_previousDelay = delay - kBackwardsGapMs;
+    const auto gap = static_cast<int>((static_cast<qint64>(delay) - m_previousDelay) % kWrapMs);
+    m_previousDelay = delay;
+    m_havePreviousDelay = true;
+    return gap;
+}
+
+void Logging::playTick() {
+    MessageQueue& queue = m_monitor.queue;
+    if (!queue.store(m_playbackLine)) {
+        m_playTimer->setInterval(kRetryMs);
+        return;
+    }
+    for (;;) {
+        std::int32_t delay = 0;
+        if (!readRecord(delay, m_playbackLine)) {
+            // Stopped before the box: a box that lets the event loop run must not see this tick again.
+            m_playTimer->setEnabled(false);
+            m_monitor.platform.dialogs.message(QStringLiteral("End Of Play Back of Log File ") + logPath());
+            stopPlayback();
+            return;
+        }
+        const int gap = gapBefore(delay);
+        if (gap > 0) {
+            m_playTimer->setInterval(gap);
+            return;
+        }
+        // Recorded in the same millisecond: played one after the other without a pause.
+        if (!queue.store(m_playbackLine)) {
+            m_playTimer->setInterval(kRetryMs);
+            return;
+        }
+    }
+}
+
+} // namespace corvane

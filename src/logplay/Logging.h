@@ -1,0 +1,59 @@
+#pragma once
+// Recording every processed message to the log file, and playing a log file back through the ring as
+// if the engine were sending it again, with the recorded gaps. Demonstration mode plays the log at
+// start-up instead of contacting the engine.
+
+#include <QFile>
+#include <QString>
+#include <cstdint>
+#include <memory>
+
+namespace corvane {
+
+class Monitor;
+class Timer;
+
+class Logging {
+public:
+    static constexpr int kBlinkMs = 500;
+    static constexpr int kFirstPlayMs = 10;
+
+    explicit Logging(Monitor& monitor);
+    ~Logging();
+
+    // The "&Record Log File" menu: asks before emptying the file, then records; again: stops.
+    void toggleRecording();
+    // The "&Play Log File" menu: starts playback; again: stops it and reconnects.
+    void togglePlayback();
+    // The recording hook of message processing: one record per message while recording.
+    void record(const QString& message);
+
+    bool isRecording() const;
+    bool isPlaying() const;
+    // The message of the record read ahead, queued at the next playback tick.
+    const QString& playbackLine() const { return m_playbackLine; }
+
+private:
+    void startRecording();
+    void stopRecording();
+    void startPlayback();
+    void stopPlayback();
+    void playTick();
+    bool readRecord(std::int32_t& delay, QString& message);
+    // The gap to play before a record with delay d, from the delay of the one before it.
+    int gapBefore(std::int32_t delay);
+    QString logPath() const;
+
+    Monitor& m_monitor;
+    QFile m_recordFile;
+    QFile m_playFile;
+    std::unique_ptr<Timer> m_blinkTimer;
+    std::unique_ptr<Timer> m_playTimer;
+    qint64 m_recordStartTick = 0;
+    QString m_playbackLine;
+    // Kept from one playback to the next for the whole run, as the gaps have always been played.
+    std::int32_t m_previousDelay = 0;
+    bool m_havePreviousDelay = false;
+};
+
+} // namespace corvane
