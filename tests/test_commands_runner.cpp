@@ -30,7 +30,12 @@ void TestCommandsRunner::waitEndsWhenConditionHolds() {
     int looks = 0;
     ActionRunner::Steps steps;
     steps.then([&] { log << "sent"; })
-        .waitUntil([&] { ++looks; return ack; }, 100, 51)
+        .waitUntil(
+            [&] {
+                ++looks;
+                return ack;
+            },
+            100, 51)
         .then([&] { log << "after"; });
     runner.run(std::move(steps));
     QCOMPARE(log, QStringList{"sent"});
@@ -50,7 +55,14 @@ void TestCommandsRunner::waitGivesUpAfterItsLooks() {
     int looks = 0;
     bool done = false;
     ActionRunner::Steps steps;
-    steps.waitUntil([&] { ++looks; return false; }, 100, 51).then([&] { done = true; });
+    steps
+        .waitUntil(
+            [&] {
+                ++looks;
+                return false;
+            },
+            100, 51)
+        .then([&] { done = true; });
     runner.run(std::move(steps));
     clock.advance(4999);
     QVERIFY(!done);
@@ -67,9 +79,10 @@ void TestCommandsRunner::conditionAlreadyTrueDoesNotWait() {
     ActionRunner runner(clock);
     QStringList log;
     ActionRunner::Steps steps;
-    steps.waitUntil([] { return true; }, 100, 51).then([&] { log << "a"; }).waitUntil([] { return true; }, 100, 51).then([&] {
-        log << "b";
-    });
+    steps.waitUntil([] { return true; }, 100, 51)
+        .then([&] { log << "a"; })
+        .waitUntil([] { return true; }, 100, 51)
+        .then([&] { log << "b"; });
     runner.run(std::move(steps));
     QCOMPARE(log, (QStringList{"a", "b"}));
     QCOMPARE(runner.activeCount(), 0);
@@ -81,12 +94,16 @@ void TestCommandsRunner::repeatPacesItsSteps() {
     QList<qint64> at;
     bool finished = false;
     ActionRunner::Steps steps;
-    steps.repeat([&] {
-        if (at.size() == 3)
-            return false;
-        at << clock.tickMs();
-        return true;
-    }, 10).then([&] { finished = true; });
+    steps
+        .repeat(
+            [&] {
+                if (at.size() == 3)
+                    return false;
+                at << clock.tickMs();
+                return true;
+            },
+            10)
+        .then([&] { finished = true; });
     runner.run(std::move(steps));
     QCOMPARE(at, QList<qint64>{0});
     clock.advance(100);
@@ -100,8 +117,15 @@ void TestCommandsRunner::asyncStepMayEndAtOnceOrLater() {
     QStringList log;
     std::function<void()> pending;
     ActionRunner::Steps steps;
-    steps.async([&](std::function<void()> done) { log << "now"; done(); })
-        .async([&](std::function<void()> done) { log << "later"; pending = std::move(done); })
+    steps
+        .async([&](std::function<void()> done) {
+            log << "now";
+            done();
+        })
+        .async([&](std::function<void()> done) {
+            log << "later";
+            pending = std::move(done);
+        })
         .then([&] { log << "end"; });
     runner.run(std::move(steps));
     QCOMPARE(log, (QStringList{"now", "later"}));
@@ -142,7 +166,13 @@ void TestCommandsRunner::suspendedWaitKeepsItsRemainingLooks() {
     int looksA = 0;
     bool doneA = false;
     ActionRunner::Steps a;
-    a.waitUntil([&] { ++looksA; return false; }, 100, 51).then([&] { doneA = true; });
+    a.waitUntil(
+         [&] {
+             ++looksA;
+             return false;
+         },
+         100, 51)
+        .then([&] { doneA = true; });
     runner.run(std::move(a));
     clock.advance(950); // looks at 0..900: 10 looks
     QCOMPARE(looksA, 10);

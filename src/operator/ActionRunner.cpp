@@ -16,7 +16,8 @@ ActionRunner::Steps& ActionRunner::Steps::async(std::function<void(std::function
     return *this;
 }
 
-ActionRunner::Steps& ActionRunner::Steps::waitUntil(std::function<bool()> condition, int lookMs, int maxLooks) {
+ActionRunner::Steps& ActionRunner::Steps::waitUntil(std::function<bool()> condition, int lookMs,
+                                                    int maxLooks) {
     Step s{Step::Kind::WaitUntil, {}, {}, std::move(condition), lookMs, maxLooks};
     m_steps.push_back(std::move(s));
     return *this;
@@ -38,7 +39,7 @@ struct ActionRunner::Action {
     // What to do when the action is on top again after a newer one has ended.
     enum class OnResume { Nothing, Continue, Look } onResume = OnResume::Nothing;
     bool asyncInFlight = false;
-    bool starting = false;       // inside a step's start call, whose callback may come at once
+    bool starting = false; // inside a step's start call, whose callback may come at once
     bool endedWhileStarting = false;
 };
 
@@ -90,21 +91,24 @@ void ActionRunner::resume(const std::shared_ptr<Action>& action) {
             const auto& s = a->steps[a->index];
             a->starting = true;
             a->endedWhileStarting = false;
-            a->wait.start(s.ms, std::max(1, a->looksLeft), [a, cond = s.condition] {
-                --a->looksLeft;
-                return cond();
-            }, [this, weak](bool) {
-                auto b = weak.lock();
-                if (!b)
-                    return;
-                ++b->index;
-                if (b->starting)
-                    b->endedWhileStarting = true;
-                else if (isTop(*b))
-                    advance(b);
-                else
-                    b->onResume = Action::OnResume::Continue;
-            });
+            a->wait.start(
+                s.ms, std::max(1, a->looksLeft),
+                [a, cond = s.condition] {
+                    --a->looksLeft;
+                    return cond();
+                },
+                [this, weak](bool) {
+                    auto b = weak.lock();
+                    if (!b)
+                        return;
+                    ++b->index;
+                    if (b->starting)
+                        b->endedWhileStarting = true;
+                    else if (isTop(*b))
+                        advance(b);
+                    else
+                        b->onResume = Action::OnResume::Continue;
+                });
             a->starting = false;
             if (a->endedWhileStarting)
                 advance(a);
@@ -166,14 +170,17 @@ void ActionRunner::advance(const std::shared_ptr<Action>& action) {
             action->starting = true;
             action->endedWhileStarting = false;
             auto a = action.get();
-            action->wait.start(step.ms, step.maxLooks, [a, cond = step.condition] {
-                --a->looksLeft;
-                return cond();
-            }, [weak, stepEnded](bool) {
-                if (auto b = weak.lock())
-                    ++b->index;
-                stepEnded();
-            });
+            action->wait.start(
+                step.ms, step.maxLooks,
+                [a, cond = step.condition] {
+                    --a->looksLeft;
+                    return cond();
+                },
+                [weak, stepEnded](bool) {
+                    if (auto b = weak.lock())
+                        ++b->index;
+                    stepEnded();
+                });
             action->starting = false;
             if (action->endedWhileStarting)
                 continue;

@@ -1,0 +1,200 @@
+#include "messages/StatusHandlers.h"
+
+#include "app/Monitor.h"
+#include "board/BoardModel.h"
+#include "board/GroupTables.h"
+#include "common/LegacyText.h"
+#include "windows/ChatModel.h"
+
+namespace corvane {
+
+namespace {
+// The relay watchdog's period at the default heartbeat period: only then does "+C" light an outer label.
+constexpr int kDefaultRelayPeriodMs = 15000;
+} // namespace
+
+StatusHandlers::StatusHandlers(Monitor& monitor) : m_monitor(monitor) {
+    auto& d = m_monitor.dispatcher;
+    d.setHandler('+', [this](QStringView body) { acknowledged(body); });
+    d.setHandler('-', [this](QStringView body) { refused(body); });
+    d.setHandler('S', [this](QStringView body) { switchDescription(body); });
+    d.setHandler('D', [this](QStringView body) { groupName(body); });
+    d.setHandler('W', [this](QStringView body) { heartbeat(body); });
+    d.setHandler('T', [this](QStringView body) { clock(body); });
+    d.setHandler('!', [this](QStringView body) { connectedMonitors(body); });
+    d.setHandler('@', [this](QStringView body) { broadcast(body); });
+}
+
+void StatusHandlers::setAck(QChar letter, bool positive) {
+    m_monitor.ui.setCaption(Element::AckLbl, QString(letter));
+    m_monitor.ui.setBack(Element::AckLbl, positive ? kGreen : kRed);
+}
+
+void StatusHandlers::indicatorResetOn() {
+    m_monitor.timer1->setEnabled(true);
+}
+
+void StatusHandlers::resetWatchdogBar() {
+    m_monitor.watchdog.watchdogCounter = 0;
+    auto& ui = m_monitor.ui;
+    ui.setBack(Element::WD_Progress, kGrey);
+    QRect r = ui.element(Element::WD_Progress).twips;
+    r.setWidth(0);
+    ui.setGeometry(Element::WD_Progress, r);
+}
+
+void StatusHandlers::acknowledged(QStringView body) {
+    auto& ui = m_monitor.ui;
+    if (!body.isEmpty()) {
+        const QChar letter = body.front();
+        const QStringView rest = body.mid(1);
+        switch (letter.unicode()) {
+        case u'A':
+            ui.setBack(Element::Repl, kGreen);
+            ui.setCaption(Element::Repl, QStringLiteral("Repl") + rest.toString());
+            break;
+        case u'C':
+            ui.setBack(Element::Repl, kGreen);
+            markReplicatedSpan(rest);
+            setAck(letter, true);
+            break;
+        case u'N':
+            ui.setBack(Element::Repl, kRed);
+            break;
+        case u'H':
+            ui.setMenuChecked(MenuItem::HungTrunk, true);
+            setAck(letter, true);
+            ui.setCaption(Element::FreeVox, rest.toString());
+            break;
+        case u'h':
+            ui.setMenuChecked(MenuItem::HungTrunk, false);
+            setAck(letter, true);
+            break;
+        case u'W':
+            setAck(letter, true);
+            m_monitor.watchdog.relayDown = false;
+            m_monitor.watchdog.pingAnswered = true;
+            break;
+        default:
+            setAck(letter, true);
+            break;
+        }
+    }
+    indicatorResetOn();
+}
+
+void StatusHandlers::markReplicatedSpan(QStringView rest) {
+    if (!m_monitor.board)
+        return;
+    BoardModel& board = *m_monitor.board;
+    const auto span = leadingInt16(rest);
+    // A span number that does not fit matches no label; every label then turns white.
+    const int n = span ? *span : -1;
+    bool found = false;
+    for (int s = 0; s <= BoardModel::kMaxSpan; ++s) {
+        if (!board.innerLabel(s).exists)
+            continue;
+        if (s == n) {
+            found = true;
+            if (m_monitor.watchdog.boardReady)
+                board.setLabelBack(true, s, kRed);
+        } else {
+            board.setLabelBack(true, s, kWhite);
+        }
+    }
+    if (found)
+        return;
+    for (int s = 0; s <= BoardModel::kMaxSpan; ++s) {
+        if (!board.outerLabel(s).exists)
+            continue;
+        if (s == n) {
+            if (m_monitor.timer2->interval() == kDefaultRelayPeriodMs)
+                board.setLabelBack(false, s, kRed);
+        } else {
+            board.setLabelBack(false, s, kWhite);
+        }
+    }
+}
+
+void StatusHandlers::refused(QStringView body) {
+    auto& ui = m_monitor.ui;
+    if (!body.isEmpty()) {
+        const QChar letter = body.front();
+        const QStringView rest = body.mid(1);
+        switch (letter.unicode()) {
+        case u'A':
+            ui.setBack(Element::Repl, kGreen);
+            break;
+        case u'N':
+            ui.setBack(Element::Repl, kRed);
+            ui.setCaption(Element::Repl, QStringLiteral("Repl") + rest.toString());
+            break;
+        case u'S':
+            // This monitor may watch the switch but no longer control it.
+            ui.setMenuEnabled(MenuItem::Actions, false);
+            ui.setVisible(Element::Command2_0, false);
+            ui.setVisible(Element::Command2_1, false);
+            ui.setVisible(Element::Truncate, false);
+            break;
+        default:
+            setAck(letter, false);
+            break;
+        }
+    }
+    indicatorResetOn();
+}
+
+void StatusHandlers::switchDescription(QStringView body) {
+    const Fields fields(body);
+    const qsizetype comma = body.indexOf(u',');
+    if (comma >= 0)
+        m_monitor.ui.setWindowCaption(m_monitor.config.title + u' ' + body.left(comma).toString());
+    if (m_monitor.groups) {
+        if (const auto countR = fields.int16(2))
+            m_monitor.groups->growR(*countR);
+        if (const auto countO = fields.int16(3))
+            m_monitor.groups->growO(*countO);
+    }
+    setAck(u'S', true);
+    indicatorResetOn();
+}
+
+void StatusHandlers::groupName(QStringView body) {
+    const Fields fields(body);
+    const auto index = leadingInt16(body);
+    const auto kind = fields.int16(2);
+    const QString text = fields.from(3).toString();
+    if (index && kind && m_monitor.groups) {
+        if (*kind != 0)
+            m_monitor.groups->setNameR(*index, text);
+        else
+            m_monitor.groups->setNameO(*index, text);
+    }
+    setAck(u'D', true);
+    if (m_monitor.board)
+        m_monitor.board->fillTheLabels();
+    indicatorResetOn();
+}
+
+void StatusHandlers::heartbeat(QStringView) {
+    resetWatchdogBar();
+}
+
+void StatusHandlers::clock(QStringView body) {
+    m_monitor.ui.setCaption(Element::BoxClock, body.toString());
+    m_monitor.ui.setVisible(Element::BoxClock, true);
+    if (m_monitor.watchdog.watchdogCounter > 50)
+        resetWatchdogBar();
+}
+
+void StatusHandlers::connectedMonitors(QStringView body) {
+    if (m_monitor.chat)
+        m_monitor.chat->receiveConnected(body.toString());
+}
+
+void StatusHandlers::broadcast(QStringView body) {
+    if (m_monitor.chat)
+        m_monitor.chat->receiveBroadcast(body.toString());
+}
+
+} // namespace corvane

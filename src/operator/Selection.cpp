@@ -1,0 +1,275 @@
+#include "operator/Selection.h"
+
+#include "app/Monitor.h"
+#include "board/BoardModel.h"
+#include "board/Colors.h"
+#include "common/LegacyText.h"
+#include "operator/SwitchCommands.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace corvane {
+
+namespace {
+constexpr int kHighlightBorderStyle = 1;
+
+bool isBackground(BoardHit::Kind kind) {
+    // Group squares are shapes: a point on them belongs to the board background.
+    return kind == BoardHit::Kind::Background || kind == BoardHit::Kind::GroupSquare;
+}
+bool isSpanLabel(BoardHit::Kind kind) {
+    return kind == BoardHit::Kind::InnerLabel || kind == BoardHit::Kind::OuterLabel;
+}
+} // namespace
+
+Selection::Selection(Monitor& monitor) : m_monitor(monitor) {
+    if (BoardModel* b = board())
+        b->setMouseHandler(this);
+    m_monitor.ui.setElementAction(Element::SSTab1, MainWindowModel::Gesture::MouseMove,
+                                  [this] { tabMouseMove(); });
+}
+
+Selection::~Selection() {
+    if (BoardModel* b = board(); b && b->mouseHandler() == this)
+        b->setMouseHandler(nullptr);
+}
+
+BoardModel* Selection::board() const {
+    return m_monitor.board.get();
+}
+
+void Selection::toggleMark(int id) {
+    BoardModel* b = board();
+    const ChannelCell* c = b ? b->cell(id) : nullptr;
+    if (!c)
+        return;
+    b->setMark(id, c->mark.toUpper() == QLatin1String("X") ? QString() : QStringLiteral("X"));
+}
+
+void Selection::press(const BoardMouseEvent& event) {
+    BoardModel* b = board();
+    if (!b)
+        return;
+    const BoardHit hit = b->hitTest(event.twips);
+    if (hit.kind == BoardHit::Kind::StateLabel) {
+        m_capture = Capture::Cell;
+        // Only the left button drags a cell; the drop on itself is the click that toggles it.
+        if (event.button == Qt::LeftButton)
+            m_dragSource = hit.id;
+        return;
+    }
+    if (isBackground(hit.kind)) {
+        m_capture = Capture::Background;
+        startBand(event.twips);
+        return;
+    }
+    // A span label keeps the mouse until the release even when the press starts no band.
+    m_capture = Capture::SpanLabel;
+    if (hit.kind == BoardHit::Kind::OuterLabel || event.button == Qt::LeftButton)
+        startBand(event.twips);
+}
+
+void Selection::move(const BoardMouseEvent& event) {
+    BoardModel* b = board();
+    if (!b)
+        return;
+    if (m_dragSource != 0) {
+        dragOver(event.twips);
+        return;
+    }
+    const bool held = event.buttons != Qt::NoButton;
+    if (m_capture == Capture::SpanLabel || m_capture == Capture::Background) {
+        if (held)
+            resizeBand(event.twips);
+        return;
+    }
+    const BoardHit hit = b->hitTest(event.twips);
+    if (hit.kind == BoardHit::Kind::StateLabel) {
+        enterCell(hit.id);
+    } else if (isBackground(hit.kind)) {
+        if (held)
+            resizeBand(event.twips);
+        else
+            leaveCells();
+    }
+    // Over a span label without having pressed on it: the highlight stays.
+}
+
+void Selection::release(const BoardMouseEvent& event) {
+    BoardModel* b = board();
+    if (!b)
+        return;
+    if (m_dragSource != 0) {
+        if (event.button == Qt::LeftButton) {
+            drop(event.twips);
+            m_dragSource = 0;
+        }
+    } else if (m_capture == Capture::Background || m_capture == Capture::SpanLabel) {
+        endBand(event.button);
+    } else if (m_capture == Capture::None && isBackground(b->hitTest(event.twips).kind)) {
+        endBand(event.button);
+    }
+    if (event.buttons == Qt::NoButton)
+        m_capture = Capture::None;
+}
+
+void Selection::doubleClick(const BoardMouseEvent& event) {
+    BoardModel* b = board();
+    if (!b)
+        return;
+    const BoardHit hit = b->hitTest(event.twips);
+    if (hit.kind == BoardHit::Kind::StateLabel) {
+        // The second press of a double click drags the cell again, so it toggles twice.
+        press(event);
+    } else if (isSpanLabel(hit.kind)) {
+        m_capture = Capture::SpanLabel;
+        if (m_monitor.commands)
+            m_monitor.commands->spanLabelDoubleClick();
+    } else {
+        m_capture = Capture::Background;
+    }
+}
+
+void Selection::leave() {
+    // A drag leaving the board takes the rectangle with it; the highlight stays until the pointer
+    // reaches the background or the tab control.
+    if (m_dragSource != 0) {
+        if (BoardModel* b = board()) {
+            BandRect band = b->band();
+            band.visible = false;
+            b->setBand(band);
+        }
+    }
+}
+
+void Selection::tabMouseMove() {
+    leaveCells();
+}
+
+void Selection::startBand(QPointF at) {
+    BoardModel* b = board();
+    BandRect band = b->band();
+    band.left = at.x();
+    band.top = at.y();
+    m_anchorX = toInt16(std::nearbyint(at.x())).value_or(m_anchorX);
+    m_anchorY = toInt16(std::nearbyint(at.y())).value_or(m_anchorY);
+    band.width = 0;
+    band.height = 0;
+    band.visible = true;
+    b->setBand(band);
+}
+
+void Selection::resizeBand(QPointF at) {
+    BoardModel* b = board();
+    BandRect band = b->band();
+    band.width = std::abs(at.x() - m_anchorX);
+    band.height = std::abs(at.y() - m_anchorY);
+    band.left = std::min<double>(at.x(), m_anchorX);
+    band.top = std::min<double>(at.y(), m_anchorY);
+    b->setBand(band);
+}
+
+void Selection::endBand(Qt::MouseButton button) {
+    BoardModel* b = board();
+    BandRect band = b->band();
+    if (button == Qt::LeftButton) {
+        band.visible = false;
+        b->setBand(band);
+    }
+    const float left = static_cast<float>(band.left);
+    const float top = static_cast<float>(band.top);
+    const float right = left + static_cast<float>(band.width);
+    const float bottom = top + static_cast<float>(band.height);
+    for (int id : b->cellIds()) {
+        const ChannelCell* c = b->cell(id);
+        if (!c)
+            continue;
+        const auto lx = static_cast<float>(c->stateRect.left());
+        const auto ly = static_cast<float>(c->stateRect.top());
+        if (left < lx && lx < right && top < ly && ly < bottom)
+            toggleMark(id);
+    }
+}
+
+void Selection::dragOver(QPointF at) {
+    BoardModel* b = board();
+    BandRect band = b->band();
+    if (b->hitTest(at).kind == BoardHit::Kind::StateLabel) {
+        // Over a cell the drag shows nothing; the element it left hid the rectangle.
+        band.visible = false;
+    } else {
+        band.left = at.x();
+        band.top = at.y();
+        band.visible = true;
+    }
+    b->setBand(band);
+}
+
+void Selection::drop(QPointF at) {
+    BoardModel* b = board();
+    const BoardHit hit = b->hitTest(at);
+    if (hit.kind == BoardHit::Kind::StateLabel) {
+        if (hit.id == m_dragSource)
+            toggleMark(hit.id);
+        return;
+    }
+    BandRect band = b->band();
+    band.visible = false;
+    b->setBand(band);
+}
+
+void Selection::highlight(int id) {
+    BoardModel* b = board();
+    if (const ChannelCell* c = b->cell(id))
+        b->setBorder(id, borderColorFor(c->groupColor), kHighlightBorderStyle);
+}
+
+void Selection::normalBorder(int id) {
+    BoardModel* b = board();
+    if (const ChannelCell* c = b->cell(id))
+        b->setBorder(id, c->groupColor, b->normalBorderStyle());
+}
+
+void Selection::enterCell(int id) {
+    BoardModel* b = board();
+    const ChannelCell* c = b->cell(id);
+    if (!c || id == b->gblidx())
+        return;
+    const int peer = toInt16(c->peerNumber()).value_or(0);
+    if (peer != 0)
+        highlight(peer);
+    if (m_monitor.ui.isChecked(MenuItem::ShowRouteLines))
+        b->dimColor(id, true);
+    highlight(id);
+    // The new cell is lit before the old one is restored: moving from a cell to its own peer therefore
+    // leaves both without a highlight.
+    if (const int h = b->gblidx(); h != 0) {
+        normalBorder(h);
+        if (const ChannelCell* hc = b->cell(h); hc && hc->connected)
+            normalBorder(hc->peerNumber());
+        b->dimColor(h, false);
+    }
+    b->setGblidx(id);
+    c = b->cell(id);
+    const TextColors colours = textSetColors(c->stateColor);
+    m_monitor.ui.setBack(Element::CallText, colours.back);
+    m_monitor.ui.setFore(Element::CallText, colours.fore);
+    m_monitor.ui.setCaption(Element::CallText, c->callInfo);
+}
+
+void Selection::leaveCells() {
+    BoardModel* b = board();
+    if (!b)
+        return;
+    const int h = b->gblidx();
+    if (h == 0)
+        return;
+    normalBorder(h);
+    if (const ChannelCell* hc = b->cell(h))
+        normalBorder(hc->peerNumber());
+    b->dimColor(h, false);
+    b->setGblidx(0);
+}
+
+} // namespace corvane

@@ -1,0 +1,64 @@
+#pragma once
+// Marking channels with the mouse and the pointer feedback on the board: a press and release on a cell
+// toggles its mark; a band dragged over the background or from a span label toggles the cells whose
+// state label corner lies strictly inside it; the band follows a dragged cell; the cell under the
+// pointer and its route peer get a contrasting border, the route line shows and CallText shows the
+// cell's call information.
+
+#include "board/BoardMouse.h"
+
+#include <QPointF>
+#include <cstdint>
+
+namespace corvane {
+
+class BoardModel;
+class Monitor;
+
+class Selection final : public BoardMouseHandler {
+public:
+    // Installs itself as the board's mouse handler when the board exists, and the tab control's mouse
+    // move.
+    explicit Selection(Monitor& monitor);
+    ~Selection() override;
+
+    void press(const BoardMouseEvent& event) override;
+    void move(const BoardMouseEvent& event) override;
+    void release(const BoardMouseEvent& event) override;
+    void doubleClick(const BoardMouseEvent& event) override;
+    void leave() override;
+
+    // The mouse moved over the tab control around the board.
+    void tabMouseMove();
+
+    // Mark of a cell flipped: anything but "X"/"x" becomes "X", a marked cell becomes empty.
+    void toggleMark(int id);
+    // The cell under the pointer (gblidx) is no longer highlighted.
+    void leaveCells();
+
+    // The cell being dragged, 0 when none.
+    int dragSource() const { return m_dragSource; }
+    QPointF anchor() const { return {double(m_anchorX), double(m_anchorY)}; }
+
+private:
+    // Who received the press and keeps the mouse until the release.
+    enum class Capture { None, Background, SpanLabel, Cell };
+
+    BoardModel* board() const;
+    void startBand(QPointF at);
+    void resizeBand(QPointF at);
+    void endBand(Qt::MouseButton button);
+    void dragOver(QPointF at);
+    void drop(QPointF at);
+    void enterCell(int id);
+    void highlight(int id);
+    void normalBorder(int id);
+
+    Monitor& m_monitor;
+    Capture m_capture = Capture::None;
+    int m_dragSource = 0;
+    std::int16_t m_anchorX = 0;
+    std::int16_t m_anchorY = 0;
+};
+
+} // namespace corvane
