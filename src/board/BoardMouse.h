@@ -10,9 +10,9 @@
 namespace corvane {
 
 struct BoardMouseEvent {
-    QPointF twips;                 // pointer position on the board
+    QPointF twips;                         // pointer position on the board
     Qt::MouseButton button = Qt::NoButton; // the button that changed (press, release, double click)
-    Qt::MouseButtons buttons;      // the buttons held after the event
+    Qt::MouseButtons buttons;              // the buttons held after the event
     Qt::KeyboardModifiers modifiers;
 };
 
@@ -32,15 +32,15 @@ public:
 // hit still names the cell for whoever wants it.
 struct BoardHit {
     enum class Kind {
-        Background, // the board itself
+        Background,  // the board itself
         GroupSquare, // a cell's background square (id)
-        StateLabel, // a cell's state label (id)
-        InnerLabel, // inner span label (span)
-        OuterLabel, // outer span label (span)
+        StateLabel,  // a cell's state label (id)
+        InnerLabel,  // inner span label (span)
+        OuterLabel,  // outer span label (span)
     };
     Kind kind = Kind::Background;
-    int id = 0;   // the cell's ChannelId for GroupSquare and StateLabel
-    int span = 0; // the span number for InnerLabel and OuterLabel
+    int id = 0;        // the cell's ChannelId for GroupSquare and StateLabel
+    int span = 0;      // the span number for InnerLabel and OuterLabel
     QRectF labelTwips; // the span label's rectangle, to turn label-relative positions around
 };
 

@@ -35,7 +35,9 @@ LegacyColor stateColor(std::int16_t state) {
 
 namespace {
 // Each term is rounded on its scaled value, halves to even, as a 32-bit integer.
-std::int64_t scaled(double v) { return static_cast<std::int64_t>(toInt32(v).value_or(0)); }
+std::int64_t scaled(double v) {
+    return static_cast<std::int64_t>(toInt32(v).value_or(0));
+}
 } // namespace
 
 LegacyColor groupColor(std::int16_t group, bool rSide, std::int16_t scheme) {
@@ -47,7 +49,9 @@ LegacyColor groupColor(std::int16_t group, bool rSide, std::int16_t scheme) {
     return static_cast<LegacyColor>(b + g + r);
 }
 
-LegacyColor cellTextColor(LegacyColor background) { return (background & 0xFF00u) > 0x8000u ? 0x000000u : 0xFFFFFFu; }
+LegacyColor cellTextColor(LegacyColor background) {
+    return (background & 0xFF00u) > 0x8000u ? 0x000000u : 0xFFFFFFu;
+}
 
 LegacyColor borderColorFor(LegacyColor colour) {
     const LegacyColor blue = colour / 65536u;

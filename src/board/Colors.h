@@ -10,7 +10,9 @@ namespace corvane {
 // The colour of a state code: its low byte with the side flag (bit value 8) cleared picks the entry.
 LegacyColor stateColor(std::int16_t state);
 // True when the state code puts the channel on the R side.
-inline bool isRSide(std::int16_t state) { return (state & 8) != 0; }
+inline bool isRSide(std::int16_t state) {
+    return (state & 8) != 0;
+}
 
 // A group's colour: three phase-shifted sines over the group number times the colour scheme, each
 // component from 0 to 80 in its byte. The R side is shifted by 0.15 so the two sides of a group differ.

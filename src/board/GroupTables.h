@@ -35,18 +35,26 @@ public:
     bool inR(int group) const { return group >= 0 && group <= m_capacityR; }
     bool inO(int group) const { return group >= 0 && group <= m_capacityO; }
     // Empty text for an index outside the table; check inR/inO where "outside" matters.
-    const QString& nameR(int group) const { return inR(group) ? m_namesR[static_cast<std::size_t>(group)] : m_empty; }
-    const QString& nameO(int group) const { return inO(group) ? m_namesO[static_cast<std::size_t>(group)] : m_empty; }
+    const QString& nameR(int group) const {
+        return inR(group) ? m_namesR[static_cast<std::size_t>(group)] : m_empty;
+    }
+    const QString& nameO(int group) const {
+        return inO(group) ? m_namesO[static_cast<std::size_t>(group)] : m_empty;
+    }
 
     // OConnectCount: new O-side connections since the last minute tick.
-    std::int16_t oConnectCount(int group) const { return inO(group) ? m_oConnect[static_cast<std::size_t>(group)] : 0; }
+    std::int16_t oConnectCount(int group) const {
+        return inO(group) ? m_oConnect[static_cast<std::size_t>(group)] : 0;
+    }
     // Counts one more connection for the group; a group outside the table, or a counter that would pass
     // the 16-bit limit, is not counted (returns false).
     bool countConnection(int group);
     void setOConnectCount(int group, std::int16_t value);
 
     // ConnectedNow: the O-side channels connected at the last minute tick.
-    std::int16_t connectedNow(int group) const { return inO(group) ? m_connectedNow[static_cast<std::size_t>(group)] : 0; }
+    std::int16_t connectedNow(int group) const {
+        return inO(group) ? m_connectedNow[static_cast<std::size_t>(group)] : 0;
+    }
     void setConnectedNow(int group, std::int16_t value);
 
 private:

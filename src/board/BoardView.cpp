@@ -1,0 +1,218 @@
+#include "board/BoardView.h"
+
+#include "board/BoardModel.h"
+
+#include <QHelpEvent>
+#include <QMouseEvent>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QScrollBar>
+#include <QToolTip>
+#include <algorithm>
+
+namespace corvane {
+
+namespace {
+// A margin around every repainted rectangle for borders and line ends that round outward.
+constexpr int kSlackPx = 2;
+
+BoardMouseEvent mouseEvent(const QMouseEvent* e) {
+    BoardMouseEvent m;
+    m.twips = BoardCanvas::toTwips(e->position());
+    m.button = e->button();
+    m.buttons = e->buttons();
+    m.modifiers = e->modifiers();
+    return m;
+}
+} // namespace
+
+BoardCanvas::BoardCanvas(BoardModel& board, QWidget* parent) : QWidget(parent), m_board(board) {
+    setMouseTracking(true);
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    connect(&m_board, &BoardModel::areaChanged, this, [this](const QRect& twips) {
+        update(toPixels(twips).adjusted(-kSlackPx, -kSlackPx, kSlackPx, kSlackPx));
+    });
+    connect(&m_board, &BoardModel::boardChanged, this, qOverload<>(&QWidget::update));
+    connect(&m_board, &BoardModel::labelsChanged, this, qOverload<>(&QWidget::update));
+    connect(&m_board, &BoardModel::extentChanged, this, [this] { fitExtent(); });
+    fitExtent();
+}
+
+QRect BoardCanvas::toPixels(const QRect& twips) {
+    return twipsToPixels(twips);
+}
+
+QPointF BoardCanvas::toTwips(const QPointF& pixels) {
+    return QPointF(pixelsToTwips(pixels.x()), pixelsToTwips(pixels.y()));
+}
+
+void BoardCanvas::fitExtent() {
+    const QRect e = toPixels(m_board.extent());
+    const QSize wanted(std::max(e.right() + 20, 0), std::max(e.bottom() + 20, 0));
+    if (wanted != minimumSize())
+        setMinimumSize(wanted);
+    if (width() < wanted.width() || height() < wanted.height())
+        resize(std::max(width(), wanted.width()), std::max(height(), wanted.height()));
+}
+
+void BoardCanvas::paintEvent(QPaintEvent* event) {
+    QPainter painter(this);
+    paintBoard(painter, event->rect());
+}
+
+void BoardCanvas::paintBoard(QPainter& p, const QRect& exposed) const {
+    p.fillRect(exposed, toQColor(m_board.boardColour()));
+    const QRect area = QRect(QPoint(static_cast<int>(pixelsToTwips(exposed.left())) - 30,
+                                    static_cast<int>(pixelsToTwips(exposed.top())) - 30),
+                             QPoint(static_cast<int>(pixelsToTwips(exposed.right() + 1)) + 30,
+                                    static_cast<int>(pixelsToTwips(exposed.bottom() + 1)) + 30));
+    const auto& cells = m_board.cells();
+    // The rows that reach into the exposed area, each cell in the order of its creation.
+    std::vector<const ChannelCell*> shown;
+    for (const auto& row : m_board.rows()) {
+        if (row.empty())
+            continue;
+        const ChannelCell& first = cells[static_cast<std::size_t>(row.front())];
+        if (first.back.top() > area.bottom() || first.back.bottom() < area.top())
+            continue;
+        for (int index : row) {
+            const ChannelCell& c = cells[static_cast<std::size_t>(index)];
+            if (c.back.intersects(area))
+                shown.push_back(&c);
+        }
+    }
+    std::sort(shown.begin(), shown.end());
+
+    p.setRenderHint(QPainter::Antialiasing, false);
+    // Background squares first, then the state labels and the connected markers above them.
+    for (const ChannelCell* c : shown) {
+        if (!c->backVisible)
+            continue;
+        const QRect r = toPixels(c->back);
+        if (c->opaque)
+            p.fillRect(r, toQColor(c->groupColor));
+        if (c->borderStyle != 0) {
+            p.setPen(QPen(toQColor(c->borderColor), 1));
+            p.setBrush(Qt::NoBrush);
+            p.drawRect(r.adjusted(0, 0, -1, -1));
+        }
+    }
+    QFont markFont(QStringLiteral("Arial"));
+    markFont.setPixelSize(9);
+    markFont.setBold(true);
+    p.setFont(markFont);
+    for (const ChannelCell* c : shown) {
+        if (!c->stateVisible)
+            continue;
+        const QRect r = toPixels(c->stateRect);
+        p.fillRect(r, toQColor(c->stateColor));
+        if (!c->mark.isEmpty()) {
+            p.setPen(toQColor(c->textColor));
+            p.drawText(r, Qt::AlignCenter, c->mark);
+        }
+    }
+    for (const ChannelCell* c : shown)
+        if (c->connected)
+            p.fillRect(toPixels(c->markerRect), toQColor(c->markerColor));
+
+    // Span labels.
+    const LabelFont& lf = m_board.labelFont();
+    QFont labelFont(lf.family);
+    labelFont.setBold(lf.bold);
+    labelFont.setPointSizeF(lf.pointSize);
+    p.setFont(labelFont);
+    const QColor windowBack = palette().color(QPalette::Window);
+    const QColor windowText = palette().color(QPalette::WindowText);
+    for (int s = 0; s <= BoardModel::kMaxSpan; ++s) {
+        for (const SpanLabel* l : {&m_board.innerLabel(s), &m_board.outerLabel(s)}) {
+            if (!l->exists || !l->visible || !l->rect.intersects(area))
+                continue;
+            const QRect r = toPixels(l->rect);
+            p.fillRect(r, l->back ? toQColor(*l->back) : windowBack);
+            p.setPen(windowText);
+            p.drawText(r, Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, l->caption);
+        }
+    }
+
+    // Route lines run across other cells, so every visible one is considered, not only the row's.
+    p.setPen(QPen(Qt::black, 1));
+    for (const ChannelCell& c : cells) {
+        if (!c.routeVisible || !c.routeBounds().intersects(area))
+            continue;
+        const QRect a = toPixels(QRect(c.routeStart, QSize(1, 1)));
+        const QRect b = toPixels(QRect(c.routeEnd, QSize(1, 1)));
+        p.drawLine(a.topLeft(), b.topLeft());
+    }
+
+    const BandRect& band = m_board.band();
+    if (band.visible) {
+        QPen pen(windowText, 1, Qt::DotLine);
+        p.setPen(pen);
+        p.setBrush(Qt::NoBrush);
+        p.drawRect(toPixels(QRectF(band.left, band.top, band.width, band.height).toAlignedRect()));
+    }
+}
+
+void BoardCanvas::mousePressEvent(QMouseEvent* event) {
+    if (BoardMouseHandler* h = m_board.mouseHandler())
+        h->press(mouseEvent(event));
+}
+
+void BoardCanvas::mouseMoveEvent(QMouseEvent* event) {
+    if (BoardMouseHandler* h = m_board.mouseHandler())
+        h->move(mouseEvent(event));
+}
+
+void BoardCanvas::mouseReleaseEvent(QMouseEvent* event) {
+    if (BoardMouseHandler* h = m_board.mouseHandler())
+        h->release(mouseEvent(event));
+}
+
+void BoardCanvas::mouseDoubleClickEvent(QMouseEvent* event) {
+    const BoardMouseEvent m = mouseEvent(event);
+    if (BoardMouseHandler* h = m_board.mouseHandler())
+        h->doubleClick(m);
+    // A double click on the bare board asks the engine for its description; span labels and cells
+    // have their own meanings.
+    const BoardHit hit = m_board.hitTest(m.twips);
+    if (hit.kind == BoardHit::Kind::Background || hit.kind == BoardHit::Kind::GroupSquare)
+        m_board.requestDescription();
+}
+
+void BoardCanvas::leaveEvent(QEvent* event) {
+    if (BoardMouseHandler* h = m_board.mouseHandler())
+        h->leave();
+    QWidget::leaveEvent(event);
+}
+
+bool BoardCanvas::event(QEvent* event) {
+    if (event->type() == QEvent::ToolTip) {
+        auto* help = static_cast<QHelpEvent*>(event);
+        const BoardHit hit = m_board.hitTest(toTwips(help->pos()));
+        const ChannelCell* c = hit.kind == BoardHit::Kind::StateLabel ? m_board.cell(hit.id) : nullptr;
+        const QString tip = c ? c->toolTip() : QString();
+        if (tip.isEmpty())
+            QToolTip::hideText();
+        else
+            QToolTip::showText(help->globalPos(), tip, this, toPixels(c->stateRect));
+        return true;
+    }
+    return QWidget::event(event);
+}
+
+BoardView::BoardView(BoardModel& board, QWidget* parent)
+    : QScrollArea(parent), m_canvas(new BoardCanvas(board)) {
+    setFrameShape(QFrame::NoFrame);
+    setWidget(m_canvas);
+    setWidgetResizable(false);
+}
+
+void BoardView::resizeEvent(QResizeEvent* event) {
+    QScrollArea::resizeEvent(event);
+    // The canvas fills the view and grows beyond it when the board is larger.
+    const QSize min = m_canvas->minimumSize();
+    m_canvas->resize(std::max(min.width(), viewport()->width()),
+                     std::max(min.height(), viewport()->height()));
+}
+
+} // namespace corvane

@@ -1,0 +1,52 @@
+#pragma once
+// The board on screen: one custom-painted widget inside a scroll area. It draws the cells, markers,
+// span labels, route lines and the selection band from BoardModel, repaints only the rectangles the
+// model reports as changed, shows each state label's tool tip and forwards the mouse, in board twips, to
+// the board's mouse handler.
+
+#include <QScrollArea>
+
+namespace corvane {
+
+class BoardModel;
+
+class BoardCanvas final : public QWidget {
+    Q_OBJECT
+public:
+    explicit BoardCanvas(BoardModel& board, QWidget* parent = nullptr);
+
+    // Pixel and twips conversions of the board (15 twips to a pixel at 96 dots per inch).
+    static QRect toPixels(const QRect& twips);
+    static QPointF toTwips(const QPointF& pixels);
+
+    // Paints the board area `exposed` (pixels) with `painter`; used by paintEvent and by benchmarks.
+    void paintBoard(QPainter& painter, const QRect& exposed) const;
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void leaveEvent(QEvent* event) override;
+    bool event(QEvent* event) override;
+
+private:
+    void fitExtent();
+    BoardModel& m_board;
+};
+
+class BoardView final : public QScrollArea {
+    Q_OBJECT
+public:
+    explicit BoardView(BoardModel& board, QWidget* parent = nullptr);
+    BoardCanvas* canvas() const { return m_canvas; }
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
+private:
+    BoardCanvas* m_canvas;
+};
+
+} // namespace corvane

@@ -1,0 +1,104 @@
+#include "messages/ChannelHandlers.h"
+
+#include "app/Monitor.h"
+#include "board/BoardModel.h"
+#include "board/Colors.h"
+#include "common/LegacyText.h"
+
+namespace corvane {
+
+namespace {
+
+// A number that does not fit in 16 bits leaves its variable at 0.
+int field(const Fields& f, int k) {
+    return f.int16(k).value_or(0);
+}
+
+void showCallText(Monitor& monitor, const ChannelCell* c, std::optional<QStringView> caption) {
+    // The colour comes from the channel's cell; without a cell only the caption changes.
+    if (c) {
+        const TextColors colours = textSetColors(c->stateColor);
+        monitor.ui.setBack(Element::CallText, colours.back);
+        monitor.ui.setFore(Element::CallText, colours.fore);
+    }
+    if (caption)
+        monitor.ui.setCaption(Element::CallText, caption->toString());
+}
+
+// The first call information gives the background square the position's number.
+void markPosition(BoardModel& board, ChannelCell* c, int id) {
+    if (c && leadingNumber(c->positionTag) == 0)
+        board.setPositionTag(id, numberText(static_cast<long long>(id % 100)));
+}
+
+} // namespace
+
+void installChannelHandlers(Monitor& monitor) {
+    monitor.dispatcher.setHandler('t', [&monitor](QStringView body) { handleStateReport(monitor, body); });
+    monitor.dispatcher.setHandler('c', [&monitor](QStringView body) { handleCallInfo(monitor, body); });
+    monitor.dispatcher.setHandler('C', [&monitor](QStringView body) { handlePairCallInfo(monitor, body); });
+}
+
+void handleStateReport(Monitor& monitor, QStringView body) {
+    BoardModel* board = monitor.board.get();
+    if (!board)
+        return;
+    const Fields f(body);
+    // The message carries the group before the state.
+    const int id = field(f, 1);
+    const auto group = static_cast<std::int16_t>(field(f, 2));
+    const auto state = static_cast<std::int16_t>(field(f, 3));
+    const int peer = field(f, 4);
+    board->paintChannel(id, state, group, peer);
+    const ChannelCell* c = board->cell(id);
+    if (!c)
+        return;
+    if (id == board->gblidx())
+        showCallText(monitor, c, std::nullopt);
+    emit board->channelReported(id);
+}
+
+void handleCallInfo(Monitor& monitor, QStringView body) {
+    BoardModel* board = monitor.board.get();
+    if (!board)
+        return;
+    const int id = leadingInt16(body).value_or(0);
+    const QString text = body.toString();
+    ChannelCell* c = board->cell(id);
+    markPosition(*board, c, id);
+    int peer = 0;
+    if (c) {
+        board->setCallInfo(id, text);
+        if (!c->isMarked() && text.contains(QLatin1String("Blocked")))
+            board->setMark(id, QStringLiteral("!"));
+        peer = toInt16(c->peerNumber()).value_or(0);
+    }
+    if (c && (c->side == 'R' || id < 100 || peer < 100))
+        board->dimColor(id, text.toUpper().contains(QLatin1String("ALERTING")));
+    if (id == board->gblidx() || board->gblidx() == 0)
+        showCallText(monitor, c, QStringView(text));
+    emit board->callInfoArrived(id, peer, text);
+}
+
+void handlePairCallInfo(Monitor& monitor, QStringView body) {
+    BoardModel* board = monitor.board.get();
+    if (!board)
+        return;
+    const int id = leadingInt16(body).value_or(0);
+    const QString text = body.toString();
+    ChannelCell* c = board->cell(id);
+    markPosition(*board, c, id);
+    int peer = 0;
+    if (c) {
+        board->setCallInfo(id, text);
+        peer = toInt16(c->peerNumber()).value_or(0);
+        if (peer != 0)
+            board->setCallInfo(peer, text);
+    }
+    // Nothing is shown while no channel is selected.
+    if (board->gblidx() != 0 && (id == board->gblidx() || peer == board->gblidx()))
+        showCallText(monitor, c, QStringView(text));
+    emit board->callInfoArrived(id, peer, text);
+}
+
+} // namespace corvane

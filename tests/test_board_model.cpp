@@ -1,0 +1,490 @@
+// The board's layout, painting, span labels, colour modes and appearance options, driven through the
+// monitor's own menu actions and the board model.
+
+#include "board/BoardModel.h"
+#include "board/Colors.h"
+#include "board/GroupTables.h"
+#include "link/EngineLink.h"
+#include "support/TestMonitor.h"
+
+#include <QtTest>
+
+using namespace corvane;
+using corvane::test::TestMonitor;
+
+namespace {
+
+class RecordingLink final : public EngineLink {
+public:
+    void sendCommand(const QString& command) override { sent << command; }
+    void connectEngine(std::function<void()> done) override {
+        if (done)
+            done();
+    }
+    void close() override {}
+    bool isUdp() const override { return true; }
+    std::int64_t discardedCount() const override { return 0; }
+    QStringList sent;
+};
+
+struct Board {
+    explicit Board(MonitorConfig cfg = {}) : t(std::move(cfg)) { b().placeCell(1, 8, 1); }
+    TestMonitor t;
+    BoardModel& b() { return *t.monitor.board; }
+    GroupTables& g() { return *t.monitor.groups; }
+    const ChannelCell& c(int id) { return *b().cell(id); }
+};
+
+} // namespace
+
+class BoardModelTest : public QObject {
+    Q_OBJECT
+private slots:
+    void colourFunctionsGiveTheKnownValues() {
+        QCOMPARE(groupColor(1, false, 3), LegacyColor(4847344));
+        QCOMPARE(groupColor(1, true, 3), LegacyColor(5034607));
+        QCOMPARE(groupColor(3, false, 3), LegacyColor(3000536));
+        QCOMPARE(groupColor(17, false, 0), LegacyColor(2634272));
+        QCOMPARE(groupColor(3, false, 1), groupColor(1, false, 3));
+        QCOMPARE(stateColor(2), LegacyColor(0x00FF00));
+        QCOMPARE(stateColor(10), LegacyColor(0x00FF00));
+        QCOMPARE(stateColor(0x0102), LegacyColor(0x00FF00));
+        QCOMPARE(stateColor(30), LegacyColor(0x00CC00));
+        QCOMPARE(stateColor(29), LegacyColor(0xFF00FF));
+        QCOMPARE(stateColor(5), LegacyColor(0xCCCCCC));
+        QCOMPARE(stateColor(-1), LegacyColor(0x000000)); // low byte 0xFF & 0xF7 = 247
+        QCOMPARE(cellTextColor(0x00FF00), kBlack);
+        QCOMPARE(cellTextColor(0x0000FF), kWhite);
+        QCOMPARE(cellTextColor(0x008000), kWhite);
+        QCOMPARE(cellTextColor(0x008100), kBlack);
+        QCOMPARE(borderColorFor(0x00FF00), kBlack);
+        QCOMPARE(borderColorFor(0x0000FF), kWhite);
+        QCOMPARE(borderColorFor(0xFFFFFF), kBlack);
+        QCOMPARE(borderColorFor(0xFF0000), kWhite);
+        QCOMPARE(textSetColors(0x00FFFF).fore, kBlack);
+        QCOMPARE(textSetColors(0xFF0000).fore, kWhite);
+        QCOMPARE(textSetColors(0x000000).fore, kWhite);
+        QCOMPARE(textSetColors(0xFF00FF).back, LegacyColor(0xFF00FF));
+    }
+
+    void cellsLieAtTheWorkedGeometry() {
+        Board x;
+        for (int id : {101, 106, 107, 131, 201, 301})
+            x.b().paintChannel(id, 2, 1, 0);
+        QCOMPARE(x.b().originX(), 1555);
+        QCOMPARE(x.c(101).back, QRect(1555, 100, 255, 255));
+        QCOMPARE(x.c(1).back, x.c(101).back);
+        QCOMPARE(x.c(101).stateRect, QRect(1607, 152, 150, 150));
+        QCOMPARE(x.c(101).markerRect, QRect(1660, 205, 45, 45));
+        QCOMPARE(x.c(101).routeStart, QPoint(1682, 227));
+        QCOMPARE(x.c(106).back.topLeft(), QPoint(2830, 100));
+        QCOMPARE(x.c(107).back.topLeft(), QPoint(3340, 100));
+        QCOMPARE(x.c(131).back.topLeft(), QPoint(10480, 100));
+        QCOMPARE(x.c(201).back.topLeft(), QPoint(1555, 610));
+        QCOMPARE(x.c(301).back.topLeft(), QPoint(1555, 1120));
+        QCOMPARE(x.c(301).stateRect.topLeft(), QPoint(1607, 1172));
+        QCOMPARE(x.c(131).routeStart, QPoint(10480 + 127, 227));
+        // Position 0 falls one cell left of the origin.
+        x.b().paintChannel(200, 2, 1, 0);
+        QCOMPARE(x.c(200).back.topLeft(), QPoint(1300, 610));
+    }
+
+    void rowsFollowDeltaY() {
+        MonitorConfig cfg;
+        cfg.deltaY = 1.0f;
+        Board x(cfg);
+        x.b().paintChannel(101, 2, 1, 0);
+        x.b().paintChannel(201, 2, 1, 0);
+        QCOMPARE(x.c(201).back.top(), x.c(101).back.bottom() + 1); // rows touch
+    }
+
+    void idsOutsideTheBoardAreIgnored() {
+        Board x;
+        const auto before = x.b().cells().size();
+        for (int id : {0, 2, 50, 100, -5, -32768})
+            x.b().paintChannel(id, 2, 1, 0);
+        QCOMPARE(x.b().cells().size(), before);
+        QCOMPARE(x.b().lastBuiltIndex(), 1);
+        // The highest id reaches span 327 without trouble.
+        x.b().paintChannel(32767, 2, 1, 0);
+        QVERIFY(x.b().hasCell(32767));
+        QCOMPARE(x.b().gblBrdMax(), 327);
+        // Id 1 repaints the template; no new cell.
+        x.b().paintChannel(1, 1, 2, 0);
+        QCOMPARE(x.c(1).stateColor, LegacyColor(0x0000FF));
+    }
+
+    void buildIndicesAndSpanRange() {
+        Board x;
+        QCOMPARE(x.b().gblBrdMin(), 100);
+        QCOMPARE(x.b().gblBrdMax(), 0);
+        x.b().paintChannel(305, 2, 1, 0);
+        x.b().paintChannel(105, 2, 1, 0);
+        QCOMPARE(x.b().highestBuiltIndex(), 305);
+        QCOMPARE(x.b().lastBuiltIndex(), 105);
+        QCOMPARE(x.b().gblBrdMin(), 1);
+        QCOMPARE(x.b().gblBrdMax(), 3);
+        x.b().paintChannel(305, 2, 1, 0); // a repaint places nothing
+        QCOMPARE(x.b().lastBuiltIndex(), 105);
+    }
+
+    void spanLabelsAreCreatedAndMoved() {
+        Board x;
+        QCOMPARE(x.b().innerLabel(1).rect.left(), 50);
+        QVERIFY(!x.b().outerLabel(1).visible);
+        x.b().paintChannel(101, 2, 1, 0); // O side
+        QVERIFY(x.b().outerLabel(1).visible);
+        QCOMPARE(x.b().outerLabel(1).rect.left(), 1555 + 255);
+        x.b().paintChannel(105, 2, 1, 0);
+        QCOMPARE(x.b().outerLabel(1).rect.left(), 2575 + 255);
+        x.b().paintChannel(103, 2, 1, 0); // a cell to the left does not pull it back
+        QCOMPARE(x.b().outerLabel(1).rect.left(), 2830);
+        // An R-side cell of a new span: no outer label, an inner label at 50 on the row's top.
+        x.b().paintChannel(402, 10, 1, 0);
+        QVERIFY(!x.b().outerLabel(4).exists);
+        QVERIFY(x.b().innerLabel(4).exists);
+        QCOMPARE(x.b().innerLabel(4).rect.topLeft(), QPoint(50, x.c(402).back.top()));
+        QVERIFY(x.b().innerLabel(4).caption.isEmpty());
+        // The first O-side cell of span 2 copies outer label 1 (its position included) and moves it
+        // only when its own right edge is further right.
+        x.b().paintChannel(231, 2, 1, 0);
+        QVERIFY(x.b().outerLabel(2).exists);
+        QVERIFY(x.b().outerLabel(2).visible);
+        QCOMPARE(x.b().outerLabel(2).rect.topLeft(), QPoint(10480 + 255, 610));
+        QCOMPARE(x.b().outerLabel(2).rect.size(), QSize(1455, 300));
+    }
+
+    void aCellNearTheEdgeWidensTheWindowByNineCells() {
+        Board x;
+        const QSize start = x.t.monitor.ui.clientSize();
+        x.b().paintChannel(125, 2, 1, 0); // 8695 + 1455 fits
+        QCOMPARE(x.t.monitor.ui.clientSize(), start);
+        x.b().paintChannel(126, 2, 1, 0); // 8950 + 1455 does not
+        QCOMPARE(x.t.monitor.ui.clientSize().width(), start.width() + 9 * 255);
+        x.b().paintChannel(131, 2, 1, 0);
+        QCOMPARE(x.t.monitor.ui.clientSize().width(), start.width() + 9 * 255);
+    }
+
+    void statisticsRowsFollowOSideCellsOfRealGroups() {
+        Board x;
+        x.b().paintChannel(101, 2, 0, 0);  // group 0
+        x.b().paintChannel(102, 10, 3, 0); // R side
+        QVERIFY(x.b().statsRows().empty());
+        x.b().paintChannel(205, 2, 3, 0);
+        x.b().paintChannel(103, 2, 3, 0);
+        QCOMPARE(x.b().statsRows().size(), std::size_t(1));
+        const StatsRow& row = x.b().statsRows().at(3);
+        QCOMPARE(row.caption, QStringLiteral("G 3"));
+        QCOMPARE(row.tag, QStringLiteral(" 205"));
+        const auto& ui = x.t.monitor.ui;
+        QCOMPARE(row.top,
+                 ui.element(Element::SSTab1).twips.top() + ui.element(Element::Picture1).twips.top() + 610);
+        // A huge group number makes its own row; nothing else grows.
+        x.b().paintChannel(301, 2, 32000, 0);
+        QCOMPARE(x.b().statsRows().count(32000), std::size_t(1));
+        QCOMPARE(x.g().capacityO(), 20);
+    }
+
+    void paintingColoursSideAndToolTip() {
+        Board x;
+        x.g().setNameR(3, QStringLiteral("Trunks"));
+        x.g().setNameO(3, QStringLiteral("Lines"));
+        x.b().paintChannel(205, 9, 3, 0);
+        const ChannelCell& c = x.c(205);
+        QCOMPARE(c.stateColor, LegacyColor(0x0000FF));
+        QCOMPARE(c.textColor, kWhite);
+        QCOMPARE(c.groupColor, groupColor(3, true, 3));
+        QCOMPARE(c.borderColor, c.groupColor);
+        QCOMPARE(c.side, 'R');
+        QCOMPARE(c.toolTip(), QStringLiteral(" 3 - R Trunks 205"));
+        QVERIFY(c.backVisible && c.stateVisible);
+        x.b().paintChannel(205, 2, 3, 0);
+        QCOMPARE(x.c(205).toolTip(), QStringLiteral(" 3 - O Lines 205"));
+        QCOMPARE(x.c(205).textColor, kBlack);
+        // A group outside the table leaves the tool tip as it was.
+        x.b().paintChannel(205, 2, 21, 0);
+        QCOMPARE(x.c(205).toolTip(), QStringLiteral(" 3 - O Lines 205"));
+        QCOMPARE(x.c(205).group, 21);
+    }
+
+    void theSelectedCellAndItsPeerKeepTheirBorder() {
+        Board x;
+        x.b().paintChannel(305, 2, 1, 0);
+        x.b().paintChannel(306, 2, 1, 0);
+        x.b().setGblidx(305);
+        x.b().setBorder(305, kBlack, 1);
+        x.b().setBorder(306, kBlack, 1);
+        x.b().paintChannel(305, 2, 4, 0);
+        QCOMPARE(x.c(305).borderColor, kBlack);
+        QCOMPARE(x.c(305).groupColor, groupColor(4, false, 3));
+        x.b().paintChannel(306, 2, 4, 305); // its peer is the selected channel
+        QCOMPARE(x.c(306).borderColor, kBlack);
+        // Nothing selected: a disconnected report is not mistaken for the selected peer.
+        x.b().setGblidx(0);
+        x.b().paintChannel(305, 2, 5, 0);
+        QCOMPARE(x.c(305).borderColor, groupColor(5, false, 3));
+    }
+
+    void connectionRoutesMarksAndTheCreatedPeer() {
+        Board x;
+        x.b().paintChannel(305, 2, 2, 0);
+        x.b().setMark(305, QStringLiteral("x"));
+        x.b().paintChannel(305, 1, 2, 1207); // O side, connected to a channel without a cell
+        const ChannelCell& c = x.c(305);
+        QCOMPARE(c.mark, QStringLiteral("X"));
+        QVERIFY(c.connected);
+        QCOMPARE(c.peerText(), QStringLiteral(" 1207"));
+        QVERIFY(x.b().hasCell(1207));
+        const ChannelCell& p = x.c(1207);
+        QCOMPARE(p.side, 'R');
+        QCOMPARE(p.group, 0);
+        QCOMPARE(p.peerText(), QStringLiteral(" 305"));
+        QVERIFY(!p.backVisible); // only painted by its own reports
+        QCOMPARE(x.c(305).routeEnd, QPoint(p.back.left() + 127, p.back.top() + 127));
+        QCOMPARE(x.c(305).routeStart, QPoint(x.c(305).back.left() + 127, x.c(305).back.top() + 127));
+        QCOMPARE(x.c(305).markerColor, LegacyColor(0x00FF00)); // O side keeps the template's green
+        // A "?" is lost when connected; an R-side marker takes the state colour.
+        x.b().paintChannel(406, 12, 1, 0);
+        x.b().setMark(406, QStringLiteral("?"));
+        x.b().paintChannel(406, 12, 1, 305);
+        QCOMPARE(x.c(406).mark, QString());
+        QCOMPARE(x.c(406).markerColor, LegacyColor(0xFF0000)); // 12 is blue on the R side
+        QCOMPARE(x.c(1207).side, 'R');
+        QCOMPARE(x.c(406).routeEnd, QPoint(x.c(305).back.left() + 127, x.c(305).back.top() + 127));
+    }
+
+    void state14WithAStoredRouteShowsTheQuestion() {
+        Board x;
+        x.b().paintChannel(305, 14, 1, 1207);
+        x.b().paintChannel(305, 14, 1, 0);
+        QCOMPARE(x.c(305).mark, QStringLiteral("?"));
+        QVERIFY(!x.c(305).connected);
+        QVERIFY(!x.c(305).hasPeerTag());
+        QCOMPARE(x.c(305).routeEnd, x.c(305).routeStart);
+        // Again without a route: the mark stays.
+        x.b().setMark(305, QStringLiteral("!"));
+        x.b().paintChannel(305, 14, 1, 0);
+        QCOMPARE(x.c(305).mark, QStringLiteral("!"));
+        // A marked channel shows a small x.
+        x.b().paintChannel(305, 14, 1, 1207);
+        x.b().setMark(305, QStringLiteral("X"));
+        x.b().paintChannel(305, 14, 1, 0);
+        QCOMPARE(x.c(305).mark, QStringLiteral("x"));
+        // Other states, or 14 with a high byte, leave the mark alone.
+        x.b().paintChannel(306, 6, 1, 1207);
+        x.b().paintChannel(306, 6, 1, 0);
+        QCOMPARE(x.c(306).mark, QString());
+        x.b().paintChannel(307, 0x010E, 1, 1207);
+        x.b().paintChannel(307, 0x010E, 1, 0);
+        QCOMPARE(x.c(307).mark, QString());
+    }
+
+    void oddPeersGoToTheTemplateOrNowhere() {
+        Board x;
+        x.b().paintChannel(305, 2, 1, -4);
+        QCOMPARE(x.c(305).peerText(), QStringLiteral(" 1"));
+        QCOMPARE(x.c(1).peerText(), QStringLiteral(" 305"));
+        x.b().paintChannel(306, 2, 1, 1232);
+        QCOMPARE(x.c(306).peerNumber(), 1);
+        QVERIFY(!x.b().hasCell(1232));
+        const auto count = x.b().cells().size();
+        x.b().paintChannel(307, 2, 1, 27); // peers 2 to 100 have no cell and get none
+        QCOMPARE(x.b().cells().size(), count + 1);
+        QCOMPARE(x.c(307).peerNumber(), 27);
+        QVERIFY(x.c(307).connected);
+        QCOMPARE(x.c(307).routeEnd, x.c(307).routeStart);
+    }
+
+    void newConnectionsAreCountedOncePerConnection() {
+        Board x;
+        x.b().paintChannel(305, 2, 4, 1207);
+        x.b().paintChannel(305, 2, 4, 1207);
+        QCOMPARE(x.g().oConnectCount(4), 1);
+        x.b().paintChannel(305, 2, 4, 0);
+        x.b().paintChannel(305, 2, 4, 1208);
+        QCOMPARE(x.g().oConnectCount(4), 2);
+        x.b().paintChannel(306, 10, 4, 1209); // R side: not counted
+        QCOMPARE(x.g().oConnectCount(4), 2);
+        x.b().paintChannel(307, 2, 25, 1210); // beyond the table: not counted, table unchanged
+        QCOMPARE(x.g().capacityO(), 20);
+        QCOMPARE(x.g().oConnectCount(25), 0);
+        x.g().growO(40);
+        x.b().paintChannel(308, 2, 25, 1211);
+        QCOMPARE(x.g().oConnectCount(25), 1);
+    }
+
+    void groupTablesGrowOnlyUpward() {
+        GroupTables g;
+        QCOMPARE(g.capacityR(), 20);
+        QVERIFY(g.setNameR(20, QStringLiteral("A")));
+        QVERIFY(!g.setNameR(21, QStringLiteral("B")));
+        QVERIFY(!g.setNameO(-1, QStringLiteral("B")));
+        g.growR(10);
+        QCOMPARE(g.nameR(20), QStringLiteral("A"));
+        g.growR(30);
+        QCOMPARE(g.capacityR(), 30);
+        QCOMPARE(g.nameR(20), QString());
+        QCOMPARE(g.capacityO(), 20);
+        for (int i = 0; i < 40000; ++i)
+            g.countConnection(2);
+        QCOMPARE(g.oConnectCount(2), std::int16_t(32767));
+        g.growO(-5);
+        QCOMPARE(g.capacityO(), 20);
+    }
+
+    void fillTheLabelsNamesEachRunOfGroups() {
+        Board x;
+        for (int i = 1; i <= 7; ++i) {
+            x.g().setNameO(i, QStringLiteral("o%1").arg(i));
+            x.g().setNameR(i, QStringLiteral("r%1").arg(i));
+        }
+        // Span 2: O side 4, 4, 7, 4; R side 5, 5. Span 3: only O side, a run of 0 first.
+        const int oGroups[] = {4, 4, 7, 4};
+        for (int p = 1; p <= 4; ++p)
+            x.b().paintChannel(200 + p, 2, static_cast<std::int16_t>(oGroups[p - 1]), 0);
+        x.b().paintChannel(205, 10, 5, 0);
+        x.b().paintChannel(206, 10, 5, 0);
+        x.b().paintChannel(301, 2, 0, 0);
+        x.b().paintChannel(302, 2, 6, 0);
+        // Span 4: the scan stops at the first position without a cell.
+        x.b().paintChannel(401, 2, 1, 0);
+        x.b().paintChannel(403, 2, 2, 0);
+        // Span 5: the scan stops at a group outside the table.
+        x.b().paintChannel(501, 2, 1, 0);
+        x.b().paintChannel(502, 2, 99, 0);
+        x.b().paintChannel(503, 2, 2, 0);
+        x.b().fillTheLabels();
+        QCOMPARE(x.b().outerLabel(2).caption, QStringLiteral(" 2-o4-o7-o4"));
+        QCOMPARE(x.b().innerLabel(2).caption, QStringLiteral("r5- 2"));
+        QCOMPARE(x.b().outerLabel(3).caption, QStringLiteral(" 3-o6"));
+        QCOMPARE(x.b().innerLabel(3).exists, false);
+        QCOMPARE(x.b().outerLabel(4).caption, QStringLiteral(" 4-o1"));
+        QCOMPARE(x.b().outerLabel(5).caption, QStringLiteral(" 5-o1"));
+        // Span 1's labels always exist: an empty row still gets its number.
+        QCOMPARE(x.b().innerLabel(1).caption, QStringLiteral(" 1"));
+        QCOMPARE(x.b().outerLabel(1).caption, QStringLiteral(" 1"));
+    }
+
+    void colourModeSwitchAndBack() {
+        Board x;
+        x.b().paintChannel(101, 2, 1, 0);
+        x.b().paintChannel(102, 10, 2, 0);
+        auto& ui = x.t.monitor.ui;
+        ui.trigger(MenuItem::GroupColors0);
+        QCOMPARE(x.b().boardColour(), LegacyColor(0x808080));
+        QCOMPARE(x.b().normalBorderStyle(), 0);
+        QVERIFY(ui.isChecked(MenuItem::GroupColors0));
+        QVERIFY(!ui.isChecked(MenuItem::GroupColors3));
+        for (const ChannelCell& c : x.b().cells()) {
+            QVERIFY(!c.opaque);
+            QCOMPARE(c.borderStyle, 0);
+        }
+        QCOMPARE(x.c(101).groupColor, groupColor(1, false, 3)); // left as it was
+        // Painting goes on with G = 0, and new cells copy the transparent template.
+        x.b().paintChannel(103, 2, 5, 0);
+        QCOMPARE(x.c(103).groupColor, LegacyColor(2634272));
+        QVERIFY(!x.c(103).opaque);
+        ui.trigger(MenuItem::GroupColors2);
+        QCOMPARE(x.t.config.groupColorScheme, 2);
+        QVERIFY(!ui.isChecked(MenuItem::GroupColors0));
+        QVERIFY(ui.isChecked(MenuItem::GroupColors2));
+        QCOMPARE(x.b().boardColour(), LegacyColor(0xC0C0C0));
+        QCOMPARE(x.c(102).groupColor, groupColor(2, true, 2));
+        QCOMPARE(x.c(102).borderColor, x.c(102).groupColor);
+        QVERIFY(x.c(102).opaque);
+        QCOMPARE(x.c(102).borderStyle, 6);
+        // The same mode again still recolours every cell.
+        x.b().setBorder(101, kBlack, 1);
+        ui.trigger(MenuItem::GroupColors2);
+        QCOMPARE(x.c(101).borderColor, groupColor(1, false, 2));
+        QCOMPARE(x.c(101).borderStyle, 6);
+    }
+
+    void labelFontOptions() {
+        Board x;
+        auto& ui = x.t.monitor.ui;
+        QCOMPARE(x.b().labelFont().family, QStringLiteral("Arial"));
+        ui.trigger(MenuItem::FontNarrow);
+        QCOMPARE(x.b().labelFont().family, QStringLiteral("Arial Narrow"));
+        QCOMPARE(x.t.config.fontNarrow, 1);
+        ui.trigger(MenuItem::FontNarrow);
+        QCOMPARE(x.b().labelFont().family, QStringLiteral("Arial"));
+        QCOMPARE(x.t.config.fontNarrow, 0);
+        QVERIFY(!ui.isChecked(MenuItem::FontNarrow));
+        ui.trigger(MenuItem::BoldFont);
+        QVERIFY(!x.b().labelFont().bold);
+        QCOMPARE(x.t.config.fontBold, 0);
+        ui.trigger(MenuItem::SizeF12);
+        QCOMPARE(x.b().labelFont().pointSize, 12.0);
+        QCOMPARE(x.t.config.fontSize, 12);
+        for (MenuItem m : {MenuItem::SizeF8, MenuItem::SizeF9, MenuItem::SizeF10, MenuItem::SizeF11})
+            QVERIFY(!ui.isChecked(m));
+        QVERIFY(ui.isChecked(MenuItem::SizeF12));
+    }
+
+    void routeLinesOption() {
+        Board x;
+        auto& ui = x.t.monitor.ui;
+        x.b().paintChannel(305, 2, 1, 1207);
+        x.b().paintChannel(306, 2, 1, 1208);
+        QVERIFY(!x.c(305).routeVisible); // lines are shown only by DimColor
+        x.b().dimColor(305, true);
+        x.b().dimColor(306, true);
+        QVERIFY(x.c(305).routeVisible);
+        ui.trigger(MenuItem::ShowRouteLines);
+        QVERIFY(!ui.isChecked(MenuItem::ShowRouteLines));
+        QVERIFY(!x.c(305).routeVisible && !x.c(306).routeVisible);
+        ui.trigger(MenuItem::ShowRouteLines);
+        QVERIFY(ui.isChecked(MenuItem::ShowRouteLines));
+        QVERIFY(!x.c(305).routeVisible);
+        x.b().dimColor(305, true);
+        QVERIFY(x.c(305).routeVisible);
+        x.b().dimColor(2, true); // no cell: nothing
+    }
+
+    void descriptionRequestWaitsForTheAcknowledgement() {
+        Board x;
+        auto* link = new RecordingLink;
+        x.t.monitor.link.reset(link);
+        x.b().requestDescription();
+        QCOMPARE(link->sent, QStringList{QStringLiteral("SSSSS")});
+        QVERIFY(x.b().descriptionWaitRunning());
+        x.t.services.clock.advance(4950);
+        QVERIFY(x.b().descriptionWaitRunning()); // 51 looks, 100 ms apart
+        x.t.services.clock.advance(150);
+        QVERIFY(!x.b().descriptionWaitRunning());
+        // An answer ends the wait at the next look.
+        x.b().requestDescription();
+        x.t.services.clock.advance(250);
+        x.t.monitor.ui.setCaption(Element::AckLbl, QStringLiteral("S"));
+        x.t.services.clock.advance(50);
+        QVERIFY(!x.b().descriptionWaitRunning());
+        QCOMPARE(link->sent.size(), 2);
+    }
+
+    void hitTestsFindTheTopmostElement() {
+        Board x;
+        x.b().paintChannel(305, 2, 1, 0);
+        x.b().paintChannel(101, 2, 1, 0);
+        const ChannelCell& c = x.c(305);
+        BoardHit h = x.b().hitTest(QPointF(c.stateRect.center()));
+        QCOMPARE(h.kind, BoardHit::Kind::StateLabel);
+        QCOMPARE(h.id, 305);
+        h = x.b().hitTest(QPointF(c.back.left() + 5, c.back.top() + 5));
+        QCOMPARE(h.kind, BoardHit::Kind::GroupSquare);
+        QCOMPARE(h.id, 305);
+        // 101 was placed over the template.
+        h = x.b().hitTest(QPointF(x.c(101).stateRect.center()));
+        QCOMPARE(h.id, 101);
+        h = x.b().hitTest(QPointF(x.b().outerLabel(1).rect.center()));
+        QCOMPARE(h.kind, BoardHit::Kind::OuterLabel);
+        QCOMPARE(h.span, 1);
+        h = x.b().hitTest(QPointF(x.b().innerLabel(1).rect.center()));
+        QCOMPARE(h.kind, BoardHit::Kind::InnerLabel);
+        h = x.b().hitTest(QPointF(c.back.left() + 5, c.back.bottom() + 100));
+        QCOMPARE(h.kind, BoardHit::Kind::Background);
+    }
+};
+
+QTEST_GUILESS_MAIN(BoardModelTest)
+#include "test_board_model.moc"
