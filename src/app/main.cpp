@@ -1,28 +1,3 @@
-#include "app/Monitor.h"
-#include "platform/Clock.h"
-#include "platform/Dialogs.h"
-#include "platform/Launcher.h"
-#include "platform/Tones.h"
+#include "app/Startup.h"
 
-#include <QApplication>
-
-namespace {
-// Until the audio output exists the program is silent.
-class SilentTones final : public corvane::ToneOutput {
-public:
-    void play(int, int) override {}
-};
-} // namespace
-
-int main(int argc, char* argv[]) {
-    QApplication app(argc, argv);
-    corvane::SystemClock clock;
-    corvane::QtDialogs dialogs;
-    corvane::DesktopLauncher launcher;
-    SilentTones tones;
-    corvane::Platform platform{clock, dialogs, launcher, tones};
-    corvane::MonitorConfig config;
-    corvane::Monitor monitor(config, platform, QStringLiteral("localhost"));
-    monitor.load();
-    return 0;
-}
+int main(int argc, char* argv[]) { return corvane::runProgram(argc, argv); }

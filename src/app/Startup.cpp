@@ -1,0 +1,242 @@
+#include "app/Startup.h"
+
+#include "app/IniFile.h"
+#include "app/Monitor.h"
+#include "common/Version.h"
+#include "link/EngineLink.h"
+#include "operator/MainWindow.h"
+#include "platform/Clock.h"
+#include "platform/Dialogs.h"
+#include "platform/Launcher.h"
+#include "platform/Tones.h"
+#include "windows/AboutBox.h"
+#include "windows/ChatModel.h"
+#include "windows/ChatWindow.h"
+#include "windows/SplashWindow.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QPixmap>
+#include <QSysInfo>
+#include <QTextStream>
+#include <cstdio>
+
+namespace corvane {
+
+CommandLine CommandLine::parse(const QStringList& arguments) {
+    CommandLine line;
+    if (arguments.size() == 1) {
+        const QString& only = arguments.front();
+        if (only == QLatin1String("--help") || only == QLatin1String("-h")) {
+            line.action = Action::Help;
+            return line;
+        }
+        if (only == QLatin1String("--version")) {
+            line.action = Action::Version;
+            return line;
+        }
+    }
+    // The rest of the line is one file name, blanks and all.
+    line.iniArgument = arguments.join(u' ').trimmed();
+    return line;
+}
+
+QString CommandLine::usage(const QString& programName) {
+    return QStringLiteral("Usage: %1 [FILE]\n"
+                          "The operator's console of the CorvaneBox telephony switch.\n\n"
+                          "Reads its settings from monitor.ini in the program's folder, or from FILE\n"
+                          "(a name in the program's folder, or an absolute path).\n\n"
+                          "  --help     show this text and exit\n"
+                          "  --version  show the version and exit\n")
+        .arg(programName);
+}
+
+QString CommandLine::versionText() {
+    return QStringLiteral("%1 %2.%3.%4\n")
+        .arg(QString::fromLatin1(version::title))
+        .arg(version::major)
+        .arg(version::minor)
+        .arg(version::revision);
+}
+
+QString computerNameFrom(const QString& hostName) {
+    return hostName.trimmed().left(15);
+}
+
+QString iniPathFor(const QString& programDir, const QString& iniArgument) {
+    const QString name = iniArgument.trimmed();
+    if (name.isEmpty())
+        return programDir + QStringLiteral("/monitor.ini");
+    if (QDir::isAbsolutePath(name))
+        return name;
+    return programDir + u'/' + name;
+}
+
+Startup::Startup(Platform& platform, QString programDir, QString hostName)
+    : quit([](int status) { QCoreApplication::exit(status); }), m_platform(platform),
+      m_programDir(std::move(programDir)), m_hostName(std::move(hostName)) {}
+
+Startup::~Startup() {
+    // The windows observe the monitor's models, so they go first.
+    m_about.reset();
+    m_window.reset();
+    m_splash.reset();
+    m_monitor.reset();
+}
+
+bool Startup::run(const QString& iniArgument) {
+    m_splash = std::make_unique<SplashWindow>(m_platform.clock);
+    QObject::connect(m_splash.get(), &SplashWindow::cancelled, [this] { quit(0); });
+    if (showWindows)
+        m_splash->show();
+
+    m_config = MonitorConfig{};
+    m_computerName = computerNameFrom(m_hostName);
+    m_config.logFile = m_programDir + QStringLiteral("/Monitor.Log");
+    m_iniPath = iniPathFor(m_programDir, iniArgument);
+    if (!ini::readFile(m_iniPath, m_config)) {
+        const QString text = QStringLiteral("INI file not found at ") + m_iniPath;
+        std::fprintf(stderr, "%s\n", qPrintable(text));
+        std::fflush(stderr);
+        m_splash->hide();
+        m_platform.dialogs.message(text, AboutBox::titleText());
+        m_exitCode = 1;
+        return false;
+    }
+
+    m_monitor = std::make_unique<Monitor>(m_config, m_platform, m_computerName);
+    m_monitor->iniPath = m_iniPath;
+    m_window = std::make_unique<MonitorMain>(m_monitor->ui);
+    m_window->setWindowIcon(AboutBox::programIcon(32));
+    QObject::connect(m_window.get(), &MonitorMain::closed, [this] { shutdown(); });
+    m_monitor->ui.setMenuAction(MenuItem::About, [this] { showAbout(); });
+    plugInViews();
+    // The picture named by LOGO_PATH, when there is one that loads, is the logo beside the indicators.
+    if (!m_config.logoPath.isEmpty()) {
+        const QPixmap logo(m_config.logoPath);
+        if (!logo.isNull())
+            m_window->setPicture(Element::Image1, logo);
+    }
+    m_monitor->load();
+    m_splash->close();
+    m_splash.reset();
+
+    if (!m_config.title.isEmpty())
+        m_monitor->ui.setWindowCaption(m_config.title);
+    if (showWindows)
+        m_window->show();
+    applySettings(*m_monitor);
+    return true;
+}
+
+void Startup::applySettings(Monitor& monitor) {
+    const MonitorConfig& config = monitor.config;
+    MainWindowModel& ui = monitor.ui;
+    if (config.present.watchdogProgress) {
+        monitor.timer2->setEnabled(true);
+        for (Element e : {Element::WD_Progress, Element::WD_Back, Element::Label8})
+            ui.setVisible(e, true);
+    }
+    if (config.present.relayWindowTitle)
+        ui.setVisible(Element::UDP_WD, true);
+    if (config.present.playSound)
+        ui.setMenuChecked(MenuItem::AllowSounds, true);
+    if (config.present.setFont) {
+        // Each click action toggles its item, so the item is first set to the opposite of the wanted state.
+        ui.setMenuChecked(MenuItem::FontNarrow, config.fontNarrow == 0);
+        ui.trigger(MenuItem::FontNarrow);
+        ui.setMenuChecked(MenuItem::BoldFont, config.fontBold == 0);
+        ui.trigger(MenuItem::BoldFont);
+        static constexpr MenuItem sizes[] = {MenuItem::SizeF8, MenuItem::SizeF9, MenuItem::SizeF10,
+                                             MenuItem::SizeF11, MenuItem::SizeF12};
+        if (config.fontSize >= 8 && config.fontSize <= 12)
+            ui.trigger(sizes[config.fontSize - 8]);
+    }
+    if (config.present.pagerRecipients) {
+        ui.setMenuChecked(MenuItem::EnablePager, true);
+        for (MenuItem m : {MenuItem::PromptAddresses, MenuItem::PageNumberMask, MenuItem::PageStrAllow,
+                           MenuItem::PageStringMask})
+            ui.setMenuEnabled(m, true);
+    }
+    if (config.present.maxAlarms)
+        ui.setCaption(Element::MaxListCount, config.maxAlarms);
+    static constexpr MenuItem schemes[] = {MenuItem::GroupColors0, MenuItem::GroupColors1,
+                                           MenuItem::GroupColors2, MenuItem::GroupColors3};
+    // A scheme outside the menu checks nothing.
+    if (config.groupColorScheme >= 0 && config.groupColorScheme <= 3)
+        ui.setMenuChecked(schemes[config.groupColorScheme], true);
+    // The interval is a 16-bit value: a time-out above 3276 does not fit and the design interval stays.
+    const int interval = config.watchdogTimeout * 10;
+    if (interval >= -32768 && interval <= 32767)
+        monitor.timer3->setInterval(interval);
+}
+
+AboutBox* Startup::showAbout() {
+    if (!m_about) {
+        m_about = std::make_unique<AboutBox>(m_platform.launcher, m_platform.dialogs);
+        m_about->setWindowIcon(AboutBox::programIcon(32));
+    }
+    m_about->show();
+    m_about->raise();
+    m_about->activateWindow();
+    return m_about.get();
+}
+
+void Startup::plugInViews() {
+    // The views of the board and of the alarm list take the places of Picture1 and AlarmsList here.
+    // The chat window comes and goes with the chat's state; the main window owns its host.
+    new ChatWindowHost(*m_monitor->chat, m_window.get());
+}
+
+void Startup::shutdown() {
+    // Nothing is saved: the link is closed and the program ends.
+    if (m_monitor && m_monitor->link)
+        m_monitor->link->close();
+    quit(0);
+}
+
+namespace {
+// Until the audio output exists the program is silent.
+class SilentTones final : public ToneOutput {
+public:
+    void play(int, int) override {}
+};
+} // namespace
+
+int runProgram(int argc, char* argv[]) {
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    // Help and version need no display.
+    const CommandLine early = CommandLine::parse(arguments);
+    if (early.action != CommandLine::Action::Run) {
+        QTextStream out(stdout);
+        if (early.action == CommandLine::Action::Help)
+            out << CommandLine::usage(QFileInfo(QString::fromLocal8Bit(argv[0])).fileName());
+        else
+            out << CommandLine::versionText();
+        return 0;
+    }
+
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QString::fromLatin1(version::title));
+    QApplication::setApplicationVersion(CommandLine::versionText().trimmed());
+    // Other windows (statistics, call details, chat) never keep the program alive on their own.
+    QApplication::setQuitOnLastWindowClosed(false);
+    // Qt has taken its own options (-platform and the like) out of the arguments by now.
+    const CommandLine line = CommandLine::parse(QCoreApplication::arguments().mid(1));
+
+    SystemClock clock;
+    QtDialogs dialogs;
+    DesktopLauncher launcher;
+    SilentTones tones;
+    Platform platform{clock, dialogs, launcher, tones};
+    Startup startup(platform, QCoreApplication::applicationDirPath(), QSysInfo::machineHostName());
+    if (!startup.run(line.iniArgument))
+        return startup.exitCode();
+    dialogs.setParent(startup.window());
+    return QApplication::exec();
+}
+
+} // namespace corvane

@@ -1,0 +1,86 @@
+#pragma once
+// The entry procedure: splash window, built-in defaults, the machine's name, monitor.ini, the main
+// window and its load step, then the settings that act on the window's menus, labels and timers.
+
+#include "app/MonitorConfig.h"
+#include "app/Platform.h"
+
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <memory>
+
+namespace corvane {
+
+class Monitor;
+class MonitorMain;
+class SplashWindow;
+class AboutBox;
+
+// What the command line asks for: --help, --version, or a run with an optional configuration file.
+struct CommandLine {
+    enum class Action { Run, Help, Version };
+    Action action = Action::Run;
+    QString iniArgument; // blanks removed at both ends; empty for monitor.ini
+
+    // The arguments after the program's name.
+    static CommandLine parse(const QStringList& arguments);
+    static QString usage(const QString& programName);
+    static QString versionText();
+};
+
+// ComputerName: the host name, at most 15 characters.
+QString computerNameFrom(const QString& hostName);
+// IniPath: a name on the command line names a file in the program's folder (an absolute path is taken
+// as it is); without one, monitor.ini in the program's folder.
+QString iniPathFor(const QString& programDir, const QString& iniArgument);
+
+class Startup {
+public:
+    Startup(Platform& platform, QString programDir, QString hostName);
+    ~Startup();
+
+    // The entry procedure up to the running window. False when the program must end instead (the
+    // configuration file is missing); exitCode() then says with which status.
+    bool run(const QString& iniArgument);
+    int exitCode() const { return m_exitCode; }
+
+    // The settings that act on the main window's menus, labels and timers, once it is loaded (all but
+    // showing the window itself).
+    static void applySettings(Monitor& monitor);
+
+    // How the program ends: closing the main window, or CANCEL on the splash. Tests replace it.
+    std::function<void(int status)> quit;
+    // Whether windows are shown; tests that only look at the models may turn it off.
+    bool showWindows = true;
+
+    const MonitorConfig& config() const { return m_config; }
+    const QString& iniPath() const { return m_iniPath; }
+    const QString& computerName() const { return m_computerName; }
+    Monitor* monitor() const { return m_monitor.get(); }
+    MonitorMain* window() const { return m_window.get(); }
+    SplashWindow* splash() const { return m_splash.get(); }
+    // The about box, created on first use.
+    AboutBox* showAbout();
+
+private:
+    void plugInViews();
+    void shutdown();
+
+    Platform& m_platform;
+    const QString m_programDir;
+    const QString m_hostName;
+    MonitorConfig m_config;
+    QString m_computerName;
+    QString m_iniPath;
+    int m_exitCode = 0;
+    std::unique_ptr<SplashWindow> m_splash;
+    std::unique_ptr<Monitor> m_monitor;
+    std::unique_ptr<MonitorMain> m_window;
+    std::unique_ptr<AboutBox> m_about;
+};
+
+// main(): the whole program.
+int runProgram(int argc, char* argv[]);
+
+} // namespace corvane
