@@ -495,6 +495,11 @@ void SimEngine::control(const QString& raw) {
                                                                  static_cast<quint16>(m_options.tcpPort))) {
             return fail(QStringLiteral("cannot listen: ") + m_server->errorString());
         }
+    } else if (word == QLatin1String("replication")) {
+        // The engine's own replication state, announced to every monitor without being asked.
+        if (!readSwitch(on))
+            return fail(QStringLiteral("expected on or off"));
+        sendAll(on ? QStringLiteral("+A OK") : QStringLiteral("-N down"));
     } else if (word == QLatin1String("forget")) {
         m_udp.clear();
         m_udpBlastNext = 0;

@@ -18,6 +18,7 @@ const char* const kDescription =
     "  traffic RATE         call traffic in messages per second (0 = quiet)\n"
     "  alarms RATE          alarms and events per second (0 = none)\n"
     "  refuse [LETTERS]     answer these command letters with \"-\" (none = accept all)\n"
+    "  replication on|off   announce replication up (\"+A OK\") or down (\"-N down\")\n"
     "  close                close every TCP connection\n"
     "  listen on|off        accept new TCP connections or not (off also closes them)\n"
     "  forget               forget the UDP monitors heard so far\n"
