@@ -1,0 +1,264 @@
+// The link against plain loopback sockets standing in for the engine: the exact bytes of commands,
+// datagram and stream framing on arrival, the connect and its bounds, the TCP label.
+#include "link/EngineLink.h"
+#include "link/LinkActions.h"
+#include "link/TcpEngineLink.h"
+#include "link/UdpEngineLink.h"
+#include "messages/MessageIntake.h"
+#include "support/TestMonitor.h"
+
+#include <QNetworkDatagram>
+#include <QSignalSpy>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTest>
+#include <QUdpSocket>
+
+using namespace corvane;
+using namespace corvane::test;
+
+namespace {
+
+quint16 freeUdpPort() {
+    QUdpSocket probe;
+    probe.bind(QHostAddress::LocalHost, 0);
+    return probe.localPort();
+}
+
+MonitorConfig udpConfig(quint16 enginePort, quint16 monitorPort) {
+    MonitorConfig config;
+    config.useUdp = true;
+    config.engineAddress = QStringLiteral("127.0.0.1");
+    config.enginePort = static_cast<std::int16_t>(enginePort);
+    config.monitorPort = static_cast<std::int16_t>(monitorPort);
+    return config;
+}
+
+MonitorConfig tcpConfig(quint16 enginePort) {
+    MonitorConfig config = udpConfig(enginePort, 0);
+    config.useUdp = false;
+    return config;
+}
+
+QStringList takeAll(MessageQueue& queue) {
+    QStringList out;
+    while (queue.pendingCount() > 0)
+        out << queue.take();
+    return out;
+}
+
+// A one-connection TCP engine that keeps every byte it receives.
+struct FakeTcpEngine {
+    QTcpServer server;
+    QTcpSocket* peer = nullptr;
+    QByteArray received;
+    FakeTcpEngine() {
+        server.listen(QHostAddress::LocalHost, 0);
+        QObject::connect(&server, &QTcpServer::newConnection, [this] {
+            peer = server.nextPendingConnection();
+            QObject::connect(peer, &QTcpSocket::readyRead, [this] { received += peer->readAll(); });
+        });
+    }
+    quint16 port() const { return server.serverPort(); }
+};
+
+} // namespace
+
+class TestLink : public QObject {
+    Q_OBJECT
+private slots:
+    void loadChoosesTheLinkByTheTcpKey() {
+        {
+            TestMonitor t(udpConfig(freeUdpPort(), freeUdpPort()));
+            t.monitor.load();
+            QVERIFY(t.monitor.link && t.monitor.link->isUdp());
+            QVERIFY(!t.monitor.ui.element(Element::TCP).visible);
+        }
+        FakeTcpEngine engine;
+        TestMonitor t(tcpConfig(engine.port()));
+        t.monitor.load();
+        QVERIFY(t.monitor.link && !t.monitor.link->isUdp());
+        QVERIFY(t.monitor.ui.element(Element::TCP).visible);
+        // Start-up connects and says hello.
+        QTRY_VERIFY(engine.received.startsWith("$TESTBOX|"));
+    }
+
+    void udpCommandsAreSingleDatagrams() {
+        QUdpSocket engine;
+        QVERIFY(engine.bind(QHostAddress::LocalHost, 0));
+        const quint16 monitorPort = freeUdpPort();
+        TestMonitor t(udpConfig(engine.localPort(), monitorPort));
+        t.monitor.link = createEngineLink(t.monitor);
+        reconnect(t.monitor);
+        t.monitor.link->sendCommand(QStringLiteral("DDDDD"));
+        t.monitor.link->sendCommand(QStringLiteral("@caf\u00e9"));
+        QList<QNetworkDatagram> got;
+        QTRY_VERIFY([&] {
+            while (engine.hasPendingDatagrams())
+                got << engine.receiveDatagram();
+            return got.size() >= 3;
+        }());
+        QCOMPARE(got[0].data(), QByteArray("$TESTBOX"));
+        QCOMPARE(got[1].data(), QByteArray("DDDDD"));
+        QCOMPARE(got[2].data(), QByteArray("@caf\xe9"));
+        // The commands leave from the monitor's own port, where the engine answers.
+        QCOMPARE(got[0].senderPort(), monitorPort);
+        // The label belongs to TCP links only.
+        QVERIFY(!t.monitor.ui.element(Element::TCP).fore.has_value());
+        t.monitor.ui.gesture(Element::TCP, MainWindowModel::Gesture::DoubleClick);
+        QVERIFY(!t.monitor.ui.element(Element::TCP).fore.has_value());
+    }
+
+    void udpDatagramIsOneMessageWhateverItHolds() {
+        const quint16 monitorPort = freeUdpPort();
+        TestMonitor t(udpConfig(freeUdpPort(), monitorPort));
+        t.monitor.link = createEngineLink(t.monitor);
+        t.monitor.link->connectEngine();
+        QUdpSocket engine;
+        for (const QByteArray& d : {QByteArray("A1|A2"), QByteArray(), QByteArray("|"), QByteArray("W")})
+            engine.writeDatagram(d, QHostAddress::LocalHost, monitorPort);
+        QTRY_COMPARE(t.monitor.queue.pendingCount(), 4);
+        QCOMPARE(takeAll(t.monitor.queue), (QStringList{"A1|A2", "", "|", "W"}));
+    }
+
+    void udpFloodDropsTheNewestAndCountsThem() {
+        const quint16 monitorPort = freeUdpPort();
+        TestMonitor t(udpConfig(freeUdpPort(), monitorPort));
+        t.monitor.link = createEngineLink(t.monitor);
+        t.monitor.link->connectEngine();
+        QUdpSocket engine;
+        // Sent in small batches so that the kernel's buffer never overflows: every loss is ours.
+        for (int i = 0; i < 1300; ++i) {
+            engine.writeDatagram("A" + QByteArray::number(i), QHostAddress::LocalHost, monitorPort);
+            if (i % 50 == 49)
+                QTRY_COMPARE(t.monitor.queue.pendingCount() + t.monitor.link->discardedCount(), i + 1);
+        }
+        QCOMPARE(t.monitor.queue.pendingCount(), 1000);
+        QCOMPARE(t.monitor.link->discardedCount(), 300);
+        const QStringList kept = takeAll(t.monitor.queue);
+        QCOMPARE(kept.first(), QStringLiteral("A0"));
+        QCOMPARE(kept.last(), QStringLiteral("A999"));
+        // The operator sees the loss beside the pending count.
+        t.monitor.queue.store(QStringLiteral("W"));
+        t.monitor.intake->tick();
+        QCOMPARE(t.monitor.ui.element(Element::PendingLbl).caption, QStringLiteral("0"));
+        QCOMPARE(t.monitor.ui.element(Element::PendingLbl).toolTip, QStringLiteral("Datagrams dropped: 300"));
+    }
+
+    void tcpCommandsEndWithTheSeparatorAndTheLabelShowsTheLink() {
+        FakeTcpEngine engine;
+        TestMonitor t(tcpConfig(engine.port()));
+        t.monitor.link = createEngineLink(t.monitor);
+        reconnect(t.monitor);
+        QTRY_VERIFY(engine.peer);
+        QTRY_COMPARE(engine.received, QByteArray("$TESTBOX|"));
+        const ElementState& label = t.monitor.ui.element(Element::TCP);
+        QCOMPARE(label.fore, std::optional<LegacyColor>(0x00FF00));
+        QCOMPARE(label.toolTip, QStringLiteral("Port = %1").arg(engine.peer->peerPort()));
+        t.monitor.link->sendCommand(QStringLiteral("DDDDD"));
+        QTRY_COMPARE(engine.received, QByteArray("$TESTBOX|DDDDD|"));
+
+        // Double-click: down and red; ReConnect: up again with a fresh hello.
+        engine.received.clear();
+        t.monitor.ui.gesture(Element::TCP, MainWindowModel::Gesture::DoubleClick);
+        QCOMPARE(label.fore, std::optional<LegacyColor>(0x0000FF));
+        t.monitor.link->sendCommand(QStringLiteral("lost"));
+        t.monitor.ui.trigger(MenuItem::Refresh);
+        QTRY_COMPARE(label.fore, std::optional<LegacyColor>(0x00FF00));
+        QTRY_COMPARE(engine.received, QByteArray("$TESTBOX|"));
+
+        // The engine closes the connection: red, and nothing else happens.
+        engine.peer->disconnectFromHost();
+        QTRY_COMPARE(label.fore, std::optional<LegacyColor>(0x0000FF));
+        QVERIFY(!t.monitor.link->isConnecting());
+    }
+
+    void tcpStreamIsFramedAcrossReconnections() {
+        FakeTcpEngine engine;
+        TestMonitor t(tcpConfig(engine.port()));
+        t.monitor.link = createEngineLink(t.monitor);
+        t.monitor.link->connectEngine();
+        QTRY_VERIFY(engine.peer);
+        engine.peer->write("|A1|A2||T12:0");
+        QTRY_COMPARE(t.monitor.queue.pendingCount(), 2);
+        // The half message waits across a reconnection for the rest of its text.
+        reconnect(t.monitor);
+        QTRY_VERIFY(engine.peer && engine.peer->state() == QAbstractSocket::ConnectedState &&
+                    engine.received.endsWith("$TESTBOX|"));
+        engine.peer->write("5:00|");
+        QTRY_COMPARE(t.monitor.queue.pendingCount(), 3);
+        QCOMPARE(takeAll(t.monitor.queue), (QStringList{"A1", "A2", "T12:05:00"}));
+    }
+
+    void overlongTcpMessageIsAFailedArrival() {
+        FakeTcpEngine engine;
+        TestMonitor t(tcpConfig(engine.port()));
+        t.monitor.link = createEngineLink(t.monitor);
+        QSignalSpy failures(&t.monitor, &Monitor::linkArrivalFailed);
+        t.monitor.link->connectEngine();
+        QTRY_VERIFY(engine.peer);
+        engine.peer->write(QByteArray(40000, 'x') + "|A ok|");
+        QTRY_COMPARE(t.monitor.queue.pendingCount(), 1);
+        QCOMPARE(t.monitor.queue.take(), QStringLiteral("A ok"));
+        QTRY_COMPARE(failures.size(), 1);
+        QCOMPARE(t.monitor.link->discardedCount(), 1);
+    }
+
+    void connectToNothingLeavesTheLabelAlone() {
+        quint16 closedPort = 0;
+        {
+            QTcpServer probe;
+            probe.listen(QHostAddress::LocalHost, 0);
+            closedPort = probe.serverPort();
+        }
+        TestMonitor t(tcpConfig(closedPort));
+        t.monitor.link = createEngineLink(t.monitor);
+        t.monitor.ui.setFore(Element::TCP, 0x0000FF);
+        bool ended = false;
+        t.monitor.link->connectEngine([&] { ended = true; });
+        QTRY_VERIFY(ended);
+        QVERIFY(!t.monitor.link->isConnecting());
+        QCOMPARE(t.monitor.ui.element(Element::TCP).fore, std::optional<LegacyColor>(0x0000FF));
+        // Nothing to send on: the command goes nowhere and nothing breaks.
+        t.monitor.link->sendCommand(QStringLiteral("W"));
+    }
+
+    void connectWaitIsBounded() {
+        // An address that does not answer keeps the socket connecting (some networks fail it at once,
+        // or answer for it); whatever happens, the attempt ends within its looks.
+        MonitorConfig config = tcpConfig(1260);
+        config.engineAddress = QStringLiteral("10.255.255.1");
+        TestMonitor t(config);
+        t.monitor.link = createEngineLink(t.monitor);
+        bool ended = false;
+        t.monitor.link->connectEngine([&] { ended = true; });
+        for (int look = 0; look < 12 && !ended; ++look) {
+            QTest::qWait(1);
+            t.services.clock.advance(2 * TcpEngineLink::kLookMs);
+        }
+        QVERIFY(ended);
+        QVERIFY(!t.monitor.link->isConnecting());
+    }
+
+    void newAttemptEndsTheOneUnderWay() {
+        MonitorConfig config = tcpConfig(1260);
+        config.engineAddress = QStringLiteral("10.255.255.1");
+        TestMonitor t(config);
+        t.monitor.link = createEngineLink(t.monitor);
+        int firstEnded = 0;
+        int secondEnded = 0;
+        t.monitor.link->connectEngine([&] { ++firstEnded; });
+        if (!t.monitor.link->isConnecting())
+            QSKIP("no connecting state here: the address fails at once");
+        t.monitor.link->connectEngine([&] { ++secondEnded; });
+        QCOMPARE(firstEnded, 1);
+        QCOMPARE(secondEnded, 0);
+        for (int look = 0; look < 12 && secondEnded == 0; ++look)
+            t.services.clock.advance(2 * TcpEngineLink::kLookMs);
+        QCOMPARE(secondEnded, 1);
+        QCOMPARE(firstEnded, 1);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestLink)
+#include "test_link.moc"
