@@ -298,6 +298,29 @@ void TestEngineSim::channelCommandsHungTrunkAndRefusals() {
     QVERIFY(mon.waitFor("^t201,\\d+,(0|8),0$") >= 0);
     QCOMPARE(mon.reply("t0201", "^[+-]t"), QStringLiteral("+t"));
 
+    // "Y" waits for the call in progress to end; ending it from the other side excludes the channel.
+    from = mon.messages.size();
+    mon.send("UUUUU");
+    const qsizetype boardEnd = mon.ask("SSSSS", "^S");
+    QVERIFY(boardEnd > from);
+    const auto board = reports(mon.messages, from, boardEnd);
+    const auto call =
+        std::find_if(board.begin(), board.end(), [](const auto& r) { return r.second.peer != 0; });
+    QVERIFY(call != board.end());
+    const int busy = call->first;
+    const int peer = call->second.peer;
+    const QString id = QStringLiteral("%1").arg(busy, 4, 10, QLatin1Char('0'));
+    QCOMPARE(mon.reply("Y" + id, "^[+-]Y"), QStringLiteral("+Y"));
+    from = mon.messages.size();
+    QCOMPARE(mon.reply(QStringLiteral("X%1").arg(peer, 4, 10, QLatin1Char('0')), "^[+-]X"),
+             QStringLiteral("+X"));
+    const qsizetype after = mon.ask("SSSSS", "^S");
+    const auto changed = reports(mon.messages, from, after);
+    QVERIFY(changed.count(busy) && changed.count(peer));
+    QCOMPARE(changed.at(busy).state & 7, 4);
+    QCOMPARE(changed.at(busy).peer, 0);
+    QCOMPARE(changed.at(peer).state & 7, 4);
+
     // Refusals: a refused letter, a channel the switch does not have.
     QCOMPARE(mon.reply("M0101", "^[+-]M"), QStringLiteral("-M"));
     QCOMPARE(mon.reply("X0999", "^[+-]X"), QStringLiteral("-X"));
@@ -396,6 +419,11 @@ void TestEngineSim::controlLinesCloseListenSendAndGarbage() {
     QVERIFY(sim.control("send -S withdrawn, really"));
     QVERIFY(mon.waitFor("^-S withdrawn, really$") >= 0);
     QVERIFY(udp.waitFor("^-S withdrawn, really$") >= 0);
+
+    QVERIFY(sim.control("replication off"));
+    QVERIFY(mon.waitFor("^-N") >= 0 && udp.waitFor("^-N") >= 0);
+    QVERIFY(sim.control("replication on"));
+    QVERIFY(mon.waitFor("^\\+A") >= 0 && udp.waitFor("^\\+A") >= 0);
 
     // Garbage is printed and ignored; the engine keeps answering.
     mon.sendRaw(QByteArray("\xff\x01junk|ZZZZ|X12|line\r\nbreak|"));
