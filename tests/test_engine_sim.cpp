@@ -430,6 +430,11 @@ void TestEngineSim::controlLinesCloseListenSendAndGarbage() {
     QVERIFY(sim.waitForCommand("line\\r\\nbreak"));
     QVERIFY(sim.waitForCommand(QString::fromLatin1("\xff\x01junk")));
     udp.sendRaw(QByteArray());
+    // A frame that never ends is dropped rather than kept growing.
+    mon.sendRaw(QByteArray(1100000, 'Z'));
+    QVERIFY(sim.waitForLine(
+        QRegularExpression("^# dropped \\d+ bytes without a separator from 127\\.0\\.0\\.1:")));
+    mon.sendRaw("|");
     QVERIFY(mon.ask("SSSSS", "^S") >= 0);
     QVERIFY(!sim.control("frobnicate"));
     QVERIFY(sim.lines().last() == "# error unknown control: frobnicate");

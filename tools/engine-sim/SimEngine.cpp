@@ -20,6 +20,7 @@ constexpr qsizetype kMaxPartialCommand = 1 << 20;
 constexpr qint64 kBlastHighWater = 1 << 20;
 constexpr int kBlastChunk = 1000;
 constexpr int kRateTickMs = 10;
+constexpr std::size_t kMaxUdpPeers = 1000;
 
 QString escapeLine(QString text) {
     text.replace(QLatin1Char('\r'), QStringLiteral("\\r"));
@@ -194,12 +195,15 @@ void SimEngine::readUdp() {
     while (m_udpSocket->hasPendingDatagrams()) {
         const QNetworkDatagram datagram = m_udpSocket->receiveDatagram();
         if (!datagram.isValid())
-            continue;
+            break; // a failed read would otherwise be retried forever
         const QHostAddress address = datagram.senderAddress();
         const auto port = static_cast<quint16>(datagram.senderPort());
         auto it = std::find_if(m_udp.begin(), m_udp.end(),
                                [&](const auto& p) { return p->port == port && p->address.isEqual(address); });
         if (it == m_udp.end()) {
+            // A flood of senders must not grow the list without bound: the longest known goes first.
+            if (m_udp.size() >= kMaxUdpPeers)
+                m_udp.erase(m_udp.begin());
             auto peer = std::make_unique<UdpPeer>();
             peer->address = address;
             peer->port = port;
