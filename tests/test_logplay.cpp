@@ -1,0 +1,255 @@
+// Recording processed messages to the log file and playing them back through the ring with their gaps.
+#include "link/EngineLink.h"
+#include "link/LinkActions.h"
+#include "logplay/LogRecord.h"
+#include "logplay/Logging.h"
+#include "messages/MessageIntake.h"
+#include "support/EngineSimProcess.h"
+#include "support/TestMonitor.h"
+
+#include <QFile>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace corvane;
+using namespace corvane::test;
+
+namespace {
+
+struct Seen {
+    qint64 at;
+    QString message;
+};
+
+// A monitor whose every handler notes the message and the time it was handled.
+struct LogRig {
+    QTemporaryDir dir;
+    std::unique_ptr<TestMonitor> t;
+    QList<Seen> seen;
+    explicit LogRig(MonitorConfig config = {}) {
+        config.logFile = dir.filePath(QStringLiteral("Monitor.Log"));
+        t = std::make_unique<TestMonitor>(config);
+        for (char type : QByteArray("AtcC+-SWD!@T"))
+            t->monitor.dispatcher.setHandler(type, [this, type](QStringView body) {
+                seen.append({t->services.clock.tickMs(), QChar::fromLatin1(type) + body.toString()});
+            });
+    }
+    Monitor& monitor() { return t->monitor; }
+    ManualClock& clock() { return t->services.clock; }
+    ScriptedDialogs& dialogs() { return t->services.dialogs; }
+    QString path() const { return t->config.logFile; }
+    void writeLog(const QByteArray& content) {
+        QFile f(path());
+        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(content);
+    }
+    QByteArray readLog() const {
+        QFile f(path());
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+    }
+    QStringList messages() const {
+        QStringList out;
+        for (const Seen& s : seen)
+            out << s.message;
+        return out;
+    }
+};
+
+} // namespace
+
+class TestLogPlay : public QObject {
+    Q_OBJECT
+private slots:
+    void recordLayout() {
+        QCOMPARE(formatLogRecord(15320, QStringLiteral("T10:42:07")), QByteArray("15320,\"T10:42:07\"\r\n"));
+        QCOMPARE(formatLogRecord(0, QString()), QByteArray("0,\"\"\r\n"));
+        const auto quoted = parseLogRecord("7,\"A he said \"no\", twice\"\r\n");
+        QVERIFY(quoted);
+        QCOMPARE(quoted->delayMs, 7);
+        QCOMPARE(quoted->message, QStringLiteral("A he said \"no\", twice"));
+        const auto latin = parseLogRecord("-3,\"A caf\xe9\"");
+        QVERIFY(latin);
+        QCOMPARE(latin->delayMs, -3);
+        QCOMPARE(latin->message, QStringLiteral("A caf\u00e9"));
+        for (const char* bad : {"", "\r\n", "W", "12,W", "x,\"W\"", "12,\"W", ",\"W\""})
+            QVERIFY2(!parseLogRecord(bad), bad);
+    }
+
+    void recordingWritesEveryProcessedMessageThrough() {
+        LogRig rig;
+        rig.writeLog("old\r\n");
+        rig.dialogs().yesNoAnswers.enqueue(true);
+        rig.clock().advance(12345);
+        rig.monitor().ui.trigger(MenuItem::LogMsgs);
+        QCOMPARE(rig.dialogs().questions, QStringList{"|This will erase " + rig.path() + " Proceed?"});
+        const MainWindowModel& ui = rig.monitor().ui;
+        QVERIFY(ui.isChecked(MenuItem::LogMsgs));
+        QVERIFY(!ui.menu(MenuItem::PlayLog).enabled);
+        QCOMPARE(ui.element(Element::Recording).caption, QStringLiteral("Recording"));
+        QVERIFY(ui.element(Element::Recording).visible);
+        QCOMPARE(rig.readLog(), QByteArray());
+
+        rig.monitor().queue.store(QStringLiteral("W"));
+        rig.clock().advance(1);
+        rig.clock().advance(1499);
+        rig.monitor().queue.store(QStringLiteral("A say \"hi\""));
+        rig.monitor().queue.store(QString());
+        rig.clock().advance(1);
+        // Each record is on disk as soon as its message has been processed.
+        QCOMPARE(rig.readLog(), QByteArray("1,\"W\"\r\n1501,\"A say \"hi\"\"\r\n1501,\"\"\r\n"));
+        // The label blinks while recording.
+        const bool shown = ui.element(Element::Recording).visible;
+        rig.clock().advance(Logging::kBlinkMs);
+        QCOMPARE(ui.element(Element::Recording).visible, !shown);
+
+        rig.monitor().ui.trigger(MenuItem::LogMsgs);
+        QVERIFY(!ui.isChecked(MenuItem::LogMsgs));
+        QVERIFY(ui.menu(MenuItem::PlayLog).enabled);
+        QVERIFY(!ui.element(Element::Recording).visible);
+        rig.clock().advance(Logging::kBlinkMs * 3);
+        QVERIFY(!ui.element(Element::Recording).visible);
+        rig.monitor().queue.store(QStringLiteral("W"));
+        rig.clock().advance(1);
+        QCOMPARE(rig.readLog().count('\n'), 3);
+    }
+
+    void answeringNoLeavesTheOldLog() {
+        LogRig rig;
+        rig.writeLog("5,\"W\"\r\n");
+        rig.dialogs().yesNoAnswers.enqueue(false);
+        rig.monitor().ui.trigger(MenuItem::LogMsgs);
+        QVERIFY(!rig.monitor().ui.isChecked(MenuItem::LogMsgs));
+        rig.monitor().queue.store(QStringLiteral("A1"));
+        rig.clock().advance(1);
+        QCOMPARE(rig.readLog(), QByteArray("5,\"W\"\r\n"));
+    }
+
+    void playbackKeepsOrderAndGaps() {
+        LogRig rig;
+        rig.writeLog("100,\"A1\"\r\n"
+                     "500,\"W\"\r\n"
+                     "500,\"A say \"quoted\", ok\"\r\n" // recorded in the same ms as the one before
+                     "61500,\"T12:00:00\"\r\n"         // 61 s later: plays 1 s later
+                     "not a record\r\n"
+                     "62000,\"A4\"\r\n"
+                     "1000,\"A5\"\r\n");               // going backwards: plays 1 s later
+        const MainWindowModel& ui = rig.monitor().ui;
+        rig.monitor().ui.trigger(MenuItem::PlayLog);
+        QVERIFY(ui.isChecked(MenuItem::PlayLog));
+        QVERIFY(!ui.menu(MenuItem::LogMsgs).enabled);
+        QCOMPARE(ui.element(Element::Recording).caption, QStringLiteral("Play Back"));
+        QVERIFY(ui.element(Element::Recording).visible);
+        QCOMPARE(rig.monitor().logging->playbackLine(), QStringLiteral("A1"));
+
+        rig.clock().advance(10000);
+        QCOMPARE(rig.messages(),
+                 (QStringList{"A1", "W", "A say \"quoted\", ok", "T12:00:00", "A4", "A5"}));
+        // Queued at 10, 1010 (the first gap plays as a second), 1010, 2010, 2510, 3510; handled at
+        // the next tick of message processing.
+        const QList<qint64> queuedAt{10, 1010, 1010, 2010, 2510, 3510};
+        for (int i = 0; i < queuedAt.size(); ++i)
+            QVERIFY2(rig.seen[i].at >= queuedAt[i] && rig.seen[i].at <= queuedAt[i] + 1,
+                     qPrintable(QStringLiteral("%1 at %2").arg(rig.seen[i].message).arg(rig.seen[i].at)));
+        QCOMPARE(rig.dialogs().messages, QStringList{"|End Of Play Back of Log File " + rig.path()});
+        QVERIFY(!ui.isChecked(MenuItem::PlayLog));
+        QVERIFY(ui.menu(MenuItem::LogMsgs).enabled);
+        QVERIFY(!ui.element(Element::Recording).visible);
+    }
+
+    void burstRecordedInOneMillisecondPlaysWhole() {
+        LogRig rig;
+        QByteArray log;
+        for (int i = 0; i < 2500; ++i)
+            log += formatLogRecord(0, QStringLiteral("t%1").arg(i));
+        log += formatLogRecord(3, QStringLiteral("W"));
+        rig.writeLog(log);
+        rig.monitor().ui.trigger(MenuItem::PlayLog);
+        rig.clock().advance(2000);
+        QCOMPARE(rig.seen.size(), 2501);
+        for (int i = 0; i < 2500; ++i)
+            QCOMPARE(rig.seen[i].message, QStringLiteral("t%1").arg(i));
+        QCOMPARE(rig.seen.last().message, QStringLiteral("W"));
+        QCOMPARE(rig.dialogs().messages.size(), 1);
+    }
+
+    void missingOrEmptyLogEndsPlaybackAtOnce() {
+        for (const bool exists : {false, true}) {
+            LogRig rig;
+            if (exists)
+                rig.writeLog("garbage only\r\n");
+            rig.monitor().ui.trigger(MenuItem::PlayLog);
+            QCOMPARE(rig.dialogs().messages, QStringList{"|No Log File"});
+            const MainWindowModel& ui = rig.monitor().ui;
+            QVERIFY(!ui.isChecked(MenuItem::PlayLog));
+            QVERIFY(ui.menu(MenuItem::LogMsgs).enabled);
+            QVERIFY(!ui.element(Element::Recording).visible);
+            rig.clock().advance(2000);
+            QVERIFY(rig.seen.isEmpty());
+        }
+    }
+
+    void playbackClosesTheLinkAndReconnectsAtTheEnd() {
+        QTcpServer engine;
+        QVERIFY(engine.listen(QHostAddress::LocalHost, 0));
+        MonitorConfig config;
+        config.useUdp = false;
+        config.engineAddress = QStringLiteral("127.0.0.1");
+        config.enginePort = static_cast<std::int16_t>(engine.serverPort());
+        LogRig rig(config);
+        rig.monitor().link = createEngineLink(rig.monitor());
+        rig.monitor().link->connectEngine();
+        QTRY_VERIFY(engine.hasPendingConnections());
+        QTcpSocket* first = engine.nextPendingConnection();
+        rig.writeLog("1500,\"W\"\r\n");
+        rig.monitor().ui.trigger(MenuItem::PlayLog);
+        // Live messages stop for the length of the playback.
+        QTRY_COMPARE(first->state(), QAbstractSocket::UnconnectedState);
+        // A file of one record: queued 10 ms after the start, and that same tick ends the playback.
+        rig.clock().advance(9);
+        QVERIFY(rig.monitor().ui.isChecked(MenuItem::PlayLog));
+        rig.clock().advance(1);
+        QVERIFY(!rig.monitor().ui.isChecked(MenuItem::PlayLog));
+        QCOMPARE(rig.dialogs().messages.size(), 1);
+        QTRY_VERIFY(engine.hasPendingConnections());
+        rig.clock().advance(1);
+        QCOMPARE(rig.messages(), QStringList{"W"});
+    }
+
+    void liveTrafficRecordedAndPlayedBackAlike() {
+        EngineSimProcess sim;
+        QVERIFY(sim.start({"--heartbeat-ms", "0", "--clock-ms", "0"}));
+        MonitorConfig config;
+        config.useUdp = false;
+        config.engineAddress = QStringLiteral("127.0.0.1");
+        config.enginePort = static_cast<std::int16_t>(sim.tcpPort());
+        LogRig rig(config);
+        rig.monitor().link = createEngineLink(rig.monitor());
+        reconnect(rig.monitor());
+        QVERIFY(sim.waitForCommand(QStringLiteral("$TESTBOX")));
+        rig.dialogs().yesNoAnswers.enqueue(true);
+        rig.monitor().ui.trigger(MenuItem::LogMsgs);
+        const QStringList sent{"A first", "T12:00:01", "A he said \"stop\", twice", "t305,2,9,1207", "W",
+                               "A caf\u00e9 last"};
+        for (const QString& m : sent) {
+            QVERIFY(sim.control(QStringLiteral("send ") + m));
+            // Let the message arrive, then process it a little later each time.
+            QTRY_VERIFY(rig.monitor().queue.pendingCount() > 0);
+            rig.clock().advance(250);
+        }
+        rig.monitor().ui.trigger(MenuItem::LogMsgs);
+        QCOMPARE(rig.messages(), sent);
+
+        rig.seen.clear();
+        rig.monitor().ui.trigger(MenuItem::PlayLog);
+        rig.clock().advance(20000);
+        QCOMPARE(rig.messages(), sent);
+        // The recorded gaps come back (the first one plays as a second).
+        for (int i = 2; i < rig.seen.size(); ++i)
+            QVERIFY(qAbs(rig.seen[i].at - rig.seen[i - 1].at - 250) <= 1);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestLogPlay)
+#include "test_logplay.moc"
