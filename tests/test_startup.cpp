@@ -1,0 +1,262 @@
+// Start-up: the command line, where monitor.ini is looked for, a missing file, the settings applied to
+// the loaded window, "Make ini file", closing the window, and the program's --help and --version.
+
+#include "app/IniFile.h"
+#include "app/Monitor.h"
+#include "app/Startup.h"
+#include "common/Version.h"
+#include "operator/MainWindow.h"
+#include "support/TestMonitor.h"
+#include "windows/SplashWindow.h"
+
+#include <QFile>
+#include <QLabel>
+#include <QProcess>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace corvane;
+using corvane::test::TestPlatform;
+
+namespace {
+
+void putFile(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(bytes);
+}
+
+// A configuration that points the link at a port nobody answers, so that start-up sends into the void.
+const QByteArray kQuietLink = "ENG_LOC_IP, \"127.0.0.1\"\r\nENG_LOC_PORT, 9\r\nMON_PORT, 0\r\n";
+
+struct Run {
+    explicit Run(const QString& dir) : startup(services.platform, dir, QStringLiteral("operator-desk-7")) {
+        startup.showWindows = false;
+        startup.quit = [this](int status) { quitStatus = status; };
+    }
+    TestPlatform services;
+    Startup startup;
+    int quitStatus = -1;
+};
+
+} // namespace
+
+class StartupTest : public QObject {
+    Q_OBJECT
+private slots:
+    void commandLine() {
+        QCOMPARE(CommandLine::parse({}).action, CommandLine::Action::Run);
+        QCOMPARE(CommandLine::parse({QStringLiteral("--help")}).action, CommandLine::Action::Help);
+        QCOMPARE(CommandLine::parse({QStringLiteral("-h")}).action, CommandLine::Action::Help);
+        QCOMPARE(CommandLine::parse({QStringLiteral("--version")}).action, CommandLine::Action::Version);
+        const CommandLine blanks = CommandLine::parse({QStringLiteral("  "), QString()});
+        QCOMPARE(blanks.action, CommandLine::Action::Run);
+        QVERIFY(blanks.iniArgument.isEmpty());
+        QCOMPARE(CommandLine::parse({QStringLiteral("site 2.ini")}).iniArgument,
+                 QStringLiteral("site 2.ini"));
+        QCOMPARE(CommandLine::parse({QStringLiteral("site"), QStringLiteral("2.ini ")}).iniArgument,
+                 QStringLiteral("site 2.ini"));
+    }
+
+    void iniPathAndComputerName() {
+        QCOMPARE(iniPathFor(QStringLiteral("/opt/cm"), QStringLiteral("   ")),
+                 QStringLiteral("/opt/cm/monitor.ini"));
+        QCOMPARE(iniPathFor(QStringLiteral("/opt/cm"), QStringLiteral(" site2.ini ")),
+                 QStringLiteral("/opt/cm/site2.ini"));
+        QCOMPARE(iniPathFor(QStringLiteral("/opt/cm"), QStringLiteral("/etc/corvane/a.ini")),
+                 QStringLiteral("/etc/corvane/a.ini"));
+        QCOMPARE(computerNameFrom(QStringLiteral("desk")), QStringLiteral("desk"));
+        QCOMPARE(computerNameFrom(QStringLiteral("fifteen-chars-x")), QStringLiteral("fifteen-chars-x"));
+        QCOMPARE(computerNameFrom(QStringLiteral("a-much-longer-host-name.example")),
+                 QStringLiteral("a-much-longer-h"));
+    }
+
+    void aMissingFileEndsTheProgram() {
+        QTemporaryDir dir;
+        Run run(dir.path());
+        QVERIFY(!run.startup.run(QString()));
+        QVERIFY(run.startup.exitCode() != 0);
+        QCOMPARE(run.services.dialogs.messages.size(), 1);
+        QVERIFY(run.services.dialogs.messages.front().endsWith(QStringLiteral("|INI file not found at ") +
+                                                               dir.path() + QStringLiteral("/monitor.ini")));
+        QVERIFY(!run.startup.monitor());
+        QVERIFY(!run.startup.window());
+    }
+
+    void blankAndNamedCommandLinesReadTheirFile() {
+        QTemporaryDir dir;
+        putFile(dir.filePath(QStringLiteral("monitor.ini")), kQuietLink + "TITLE, \"Main\"\r\n");
+        putFile(dir.filePath(QStringLiteral("site2.ini")), kQuietLink + "TITLE, \"Site two\"\r\n");
+        {
+            Run run(dir.path());
+            QVERIFY(run.startup.run(QStringLiteral("   ")));
+            QCOMPARE(run.startup.iniPath(), dir.filePath(QStringLiteral("monitor.ini")));
+            QCOMPARE(run.startup.monitor()->ui.windowCaption(), QStringLiteral("Main"));
+            QCOMPARE(run.startup.window()->windowTitle(), QStringLiteral("Main"));
+            QCOMPARE(run.startup.monitor()->computerName, QStringLiteral("operator-desk-7"));
+            QCOMPARE(run.startup.config().logFile, dir.path() + QStringLiteral("/Monitor.Log"));
+            // The splash is gone once the window is loaded.
+            QVERIFY(!run.startup.splash());
+        }
+        {
+            Run run(dir.path());
+            QVERIFY(run.startup.run(QStringLiteral("site2.ini")));
+            QCOMPARE(run.startup.monitor()->ui.windowCaption(), QStringLiteral("Site two"));
+            QCOMPARE(run.startup.monitor()->iniPath, dir.filePath(QStringLiteral("site2.ini")));
+        }
+        {
+            QTemporaryDir elsewhere;
+            Run run(elsewhere.path());
+            QVERIFY(run.startup.run(dir.filePath(QStringLiteral("site2.ini"))));
+            QCOMPARE(run.startup.monitor()->ui.windowCaption(), QStringLiteral("Site two"));
+        }
+    }
+
+    void anEmptyTitleKeepsTheDesignCaption() {
+        QTemporaryDir dir;
+        putFile(dir.filePath(QStringLiteral("monitor.ini")), kQuietLink + "TITLE, \"\"\r\n");
+        Run run(dir.path());
+        QVERIFY(run.startup.run(QString()));
+        QCOMPARE(run.startup.window()->windowTitle(), QStringLiteral("Monitor "));
+    }
+
+    void settingsActOnMenusLabelsAndTimers() {
+        QTemporaryDir dir;
+        putFile(dir.filePath(QStringLiteral("monitor.ini")),
+                kQuietLink +
+                    "WD_PROGRESS, 0\r\nCHK_UDP, \"UDPRelay\"\r\nPLAY_SOUND, 1\r\nSET_FONT, \"N1B0S11\"\r\n"
+                    "MAIL_PAGEES, \"ops@example\"\r\nMAX_ALARMS, 350\r\nGROUP_COLOR, 1\r\n"
+                    "WATCHDOG_TO, 30\r\n");
+        Run run(dir.path());
+        QVERIFY(run.startup.run(QString()));
+        Monitor& m = *run.startup.monitor();
+        for (Element e : {Element::WD_Progress, Element::WD_Back, Element::Label8, Element::UDP_WD})
+            QVERIFY2(m.ui.element(e).visible, MainWindowModel::name(e));
+        QVERIFY(m.timer2->isEnabled());
+        QVERIFY(m.ui.isChecked(MenuItem::AllowSounds));
+        QVERIFY(m.ui.isChecked(MenuItem::FontNarrow));
+        QVERIFY(!m.ui.isChecked(MenuItem::BoldFont));
+        QVERIFY(m.ui.isChecked(MenuItem::SizeF11));
+        QVERIFY(!m.ui.isChecked(MenuItem::SizeF10));
+        QVERIFY(m.ui.isChecked(MenuItem::EnablePager));
+        for (MenuItem item : {MenuItem::PromptAddresses, MenuItem::PageNumberMask, MenuItem::PageStrAllow,
+                              MenuItem::PageStringMask})
+            QVERIFY(m.ui.menu(item).enabled);
+        QCOMPARE(m.ui.element(Element::MaxListCount).caption, QStringLiteral("350"));
+        QVERIFY(m.ui.isChecked(MenuItem::GroupColors1));
+        QCOMPARE(m.timer3->interval(), 300);
+    }
+
+    void withoutTheKeysNothingIsTurnedOn() {
+        QTemporaryDir dir;
+        putFile(dir.filePath(QStringLiteral("monitor.ini")), kQuietLink);
+        Run run(dir.path());
+        QVERIFY(run.startup.run(QString()));
+        Monitor& m = *run.startup.monitor();
+        for (Element e : {Element::WD_Progress, Element::WD_Back, Element::Label8, Element::UDP_WD})
+            QVERIFY2(!m.ui.element(e).visible, MainWindowModel::name(e));
+        QVERIFY(!m.ui.isChecked(MenuItem::AllowSounds));
+        QVERIFY(!m.ui.isChecked(MenuItem::EnablePager));
+        QVERIFY(!m.ui.menu(MenuItem::PromptAddresses).enabled);
+        QVERIFY(m.ui.isChecked(MenuItem::BoldFont));
+        QVERIFY(m.ui.isChecked(MenuItem::SizeF10));
+        QCOMPARE(m.ui.element(Element::MaxListCount).caption, QStringLiteral("200"));
+        QVERIFY(m.ui.isChecked(MenuItem::GroupColors3));
+        QCOMPARE(m.timer3->interval(), 1500);
+        // Timer2 always runs after the load step.
+        QVERIFY(m.timer2->isEnabled());
+    }
+
+    void heartbeatIntervalEdges() {
+        const auto intervalFor = [](std::int16_t timeout) {
+            test::TestMonitor t;
+            t.config.watchdogTimeout = timeout;
+            Startup::applySettings(t.monitor);
+            return t.monitor.timer3->interval();
+        };
+        QCOMPARE(intervalFor(0), 0);
+        QCOMPARE(intervalFor(3276), 32760);
+        QCOMPARE(intervalFor(3277), 1500);
+        // A scheme outside the menu checks nothing, and the steps after it still run.
+        test::TestMonitor t;
+        t.config.groupColorScheme = 7;
+        t.config.watchdogTimeout = 20;
+        Startup::applySettings(t.monitor);
+        for (MenuItem item :
+             {MenuItem::GroupColors0, MenuItem::GroupColors1, MenuItem::GroupColors2, MenuItem::GroupColors3})
+            QVERIFY(!t.monitor.ui.isChecked(item));
+        QCOMPARE(t.monitor.timer3->interval(), 200);
+    }
+
+    void makeIniFileWritesTheLiveSettingsThenOpensTheEditor() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("monitor.ini"));
+        const QByteArray original = kQuietLink + "TITLE, \"North\"\r\nPLAY_SOUND, 1\r\n";
+        putFile(path, original);
+        Run run(dir.path());
+        QVERIFY(run.startup.run(QString()));
+        Monitor& m = *run.startup.monitor();
+        m.timer3->setInterval(2500);
+        m.ui.setCaption(Element::MaxListCount, QStringLiteral("75"));
+        m.ui.trigger(MenuItem::MakeIniFile);
+        QCOMPARE(run.services.launcher.editedFiles, QStringList{path});
+        QFile old(path + QStringLiteral(".old"));
+        QVERIFY(old.open(QIODevice::ReadOnly));
+        QCOMPARE(old.readAll(), original);
+        MonitorConfig back;
+        QVERIFY(ini::readFile(path, back));
+        QCOMPARE(back.title, QStringLiteral("North"));
+        QVERIFY(back.present.playSound);
+        QCOMPARE(back.watchdogTimeout, 250);
+        QCOMPARE(back.maxAlarms, QStringLiteral("75"));
+        QCOMPARE(back.monitorPort, 0);
+        QCOMPARE(back.enginePort, 9);
+    }
+
+    void closingTheWindowEndsTheProgram() {
+        QTemporaryDir dir;
+        putFile(dir.filePath(QStringLiteral("monitor.ini")), kQuietLink);
+        Run run(dir.path());
+        QVERIFY(run.startup.run(QString()));
+        run.startup.window()->close();
+        QCOMPARE(run.quitStatus, 0);
+    }
+
+    void splashShowsTitleAndVersionAndCancelEnds() {
+        test::ManualClock clock;
+        SplashWindow splash(clock);
+        QCOMPARE(splash.lblVersion->text(),
+                 QStringLiteral("%1.%2.%3").arg(version::major).arg(version::minor).arg(version::revision));
+        QCOMPARE(splash.lblProductName->text(), QString::fromLatin1(version::title));
+        QCOMPARE(splash.Command1->text(), QStringLiteral("CANCEL"));
+        QSignalSpy cancelled(&splash, &SplashWindow::cancelled);
+        QTest::keyClick(&splash, Qt::Key_Escape);
+        QCOMPARE(cancelled.size(), 0);
+        splash.Command1->click();
+        QCOMPARE(cancelled.size(), 1);
+    }
+
+    void helpAndVersionNeedNoDisplay() {
+        for (const QString& option : {QStringLiteral("--help"), QStringLiteral("--version")}) {
+            QProcess program;
+            QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+            env.remove(QStringLiteral("DISPLAY"));
+            env.remove(QStringLiteral("WAYLAND_DISPLAY"));
+            env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+            program.setProcessEnvironment(env);
+            program.start(QStringLiteral(CORVANE_MONITOR), {option});
+            QVERIFY(program.waitForFinished(20000));
+            QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+            QCOMPARE(program.exitCode(), 0);
+            const QString out = QString::fromLocal8Bit(program.readAllStandardOutput());
+            if (option == QLatin1String("--help"))
+                QVERIFY2(out.startsWith(QStringLiteral("Usage: corvane-monitor [FILE]")), qPrintable(out));
+            else
+                QCOMPARE(out, CommandLine::versionText());
+        }
+    }
+};
+
+QTEST_MAIN(StartupTest)
+#include "test_startup.moc"
