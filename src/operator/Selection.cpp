@@ -115,20 +115,12 @@ void Selection::release(const BoardMouseEvent& event) {
 }
 
 void Selection::doubleClick(const BoardMouseEvent& event) {
+    // The window system has already reported the second press of the double click, so a cell is
+    // dragged (and toggled) twice and a band was started as usual; only the span labels have a double
+    // click of their own.
     BoardModel* b = board();
-    if (!b)
-        return;
-    const BoardHit hit = b->hitTest(event.twips);
-    if (hit.kind == BoardHit::Kind::StateLabel) {
-        // The second press of a double click drags the cell again, so it toggles twice.
-        press(event);
-    } else if (isSpanLabel(hit.kind)) {
-        m_capture = Capture::SpanLabel;
-        if (m_monitor.commands)
-            m_monitor.commands->spanLabelDoubleClick();
-    } else {
-        m_capture = Capture::Background;
-    }
+    if (b && isSpanLabel(b->hitTest(event.twips).kind) && m_monitor.commands)
+        m_monitor.commands->spanLabelDoubleClick();
 }
 
 void Selection::leave() {
