@@ -18,6 +18,12 @@ private slots:
         QCOMPARE(leadingNumber(u"abc"), 0.0);
         QCOMPARE(leadingNumber(u""), 0.0);
         QCOMPARE(leadingNumber(u"-"), 0.0);
+        // Integers of any length read the same as through the general conversion.
+        QCOMPARE(leadingNumber(u"+0032767,x"), 32767.0);
+        QCOMPARE(leadingNumber(u"999999999999999"), 999999999999999.0);
+        QCOMPARE(leadingNumber(u"12345678901234567890"), 12345678901234567890.0);
+        QCOMPARE(leadingNumber(u"-70000"), -70000.0);
+        QCOMPARE(leadingNumber(u"12e2"), 1200.0);
     }
     void roundingIsHalvesToEvenWithin16Bits() {
         QCOMPARE(toInt16(2.5), std::optional<std::int16_t>(2));

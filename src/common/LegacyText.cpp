@@ -22,7 +22,8 @@ double leadingNumber(QStringView text) {
         ++i;
         ++digits;
     }
-    if (i < n && text[i] == u'.') {
+    const bool fraction = i < n && text[i] == u'.';
+    if (fraction) {
         ++i;
         while (i < n && isDigit(text[i])) {
             ++i;
@@ -42,6 +43,14 @@ double leadingNumber(QStringView text) {
                 ++j;
             end = j;
         }
+    }
+    // Plain integers, nearly every field of every message, are summed directly: exact up to 15 digits.
+    if (!fraction && end == i && digits <= 15) {
+        double sum = 0.0;
+        for (qsizetype k = begin; k < end; ++k)
+            if (isDigit(text[k]))
+                sum = sum * 10.0 + (text[k].unicode() - u'0');
+        return text[begin] == u'-' ? -sum : sum;
     }
     bool ok = false;
     const double value = text.mid(begin, end - begin).toString().toDouble(&ok);
