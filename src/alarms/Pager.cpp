@@ -4,6 +4,7 @@
 #include "alarms/PageFilter.h"
 #include "app/Monitor.h"
 #include "common/LegacyText.h"
+#include "link/EngineLink.h"
 #include "platform/Dialogs.h"
 #include "platform/SmtpMail.h"
 
@@ -164,6 +165,8 @@ void Pager::promptAddresses() {
 
 void Pager::testPage() {
     // The engine answers with an alarm, which then goes out at once through the alarm path.
+    if (m_monitor.link)
+        m_monitor.link->sendCommand(QStringLiteral("ppppp"));
     openThrottle();
 }
 

@@ -62,7 +62,7 @@ QByteArray rfc2822Date(const QDateTime& when) {
     const int offsetS = when.offsetFromUtc();
     const int offsetMin = std::abs(offsetS) / 60;
     const QString zone = QStringLiteral("%1%2%3")
-                             .arg(offsetS < 0 ? u'-' : u'+')
+                             .arg(QChar(offsetS < 0 ? u'-' : u'+'))
                              .arg(offsetMin / 60, 2, 10, QChar(u'0'))
                              .arg(offsetMin % 60, 2, 10, QChar(u'0'));
     return (c.toString(when, QStringLiteral("ddd, dd MMM yyyy hh:mm:ss ")) + zone).toLatin1();
@@ -285,7 +285,9 @@ QByteArray SmtpMail::composeMessage(const MailMessage& message, const QString& s
     m += "Content-Transfer-Encoding: quoted-printable\r\n";
     m += "\r\n";
     m += quotedPrintable(message.body.toUtf8());
-    m += "\r\n";
+    // The data must end with a line end before the terminating dot; the pending page always has one.
+    if (!m.endsWith("\r\n"))
+        m += "\r\n";
     return m;
 }
 
