@@ -94,7 +94,9 @@ bool ChatWindow::eventFilter(QObject* watched, QEvent* event) {
             m_model.sendLine(text);
             return true;
         }
-        if (watched == m_received && key->text() == QString(QChar(3))) {
+        const bool ctrlC = key->text() == QString(QChar(3)) ||
+                           (key->key() == Qt::Key_C && (key->modifiers() & Qt::ControlModifier));
+        if (watched == m_received && ctrlC) {
             // The selection goes out with the CR LF line ends the boxes are kept in.
             QString selected = m_received->textCursor().selectedText();
             selected.replace(QChar::ParagraphSeparator, QStringLiteral("\r\n"));

@@ -1,0 +1,193 @@
+// The message broadcast window: lines received newest first, the chime, "Disable chat", the requests
+// for the connected monitors, typing and sending, Clear, Ctrl+C and the resize rules, with the real
+// window (offscreen).
+
+#include "support/RecordingLink.h"
+#include "support/TestMonitor.h"
+#include "windows/ChatLayout.h"
+#include "windows/ChatModel.h"
+#include "windows/ChatWindow.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTest>
+
+using namespace corvane;
+using corvane::test::RecordingLink;
+using corvane::test::TestMonitor;
+
+namespace {
+struct Chat {
+    Chat() : link(new RecordingLink) {
+        t.monitor.config.title = QStringLiteral("Plant");
+        t.monitor.link.reset(link);
+        t.monitor.timer2->setEnabled(false);
+    }
+    void message(const QString& text) { t.monitor.dispatcher.dispatch(text); }
+    TestMonitor t;
+    RecordingLink* link;
+    ChatModel& model = *t.monitor.chat;
+    ChatWindowHost host{model};
+};
+} // namespace
+
+class TestChat : public QObject {
+    Q_OBJECT
+private slots:
+    void linesArriveNewestFirstAndShowTheWindow();
+    void disabledChatStoresLinesQuietly();
+    void enterSendsTheLine();
+    void connectedMonitorsAskedOnLoadAndFocus();
+    void clearAndClose();
+    void ctrlCCopiesTheSelection();
+    void resizeMovesAndStretches();
+};
+
+void TestChat::linesArriveNewestFirstAndShowTheWindow() {
+    Chat c;
+    QVERIFY(!c.host.window());
+    c.t.monitor.ui.setMenuChecked(MenuItem::AllowSounds, true);
+    c.message(QStringLiteral("@a"));
+    QCOMPARE(c.t.services.tones.tones, (QList<QPair<int, int>>{{440, 50}, {622, 50}, {880, 50}}));
+    c.message(QStringLiteral("@b"));
+    QCOMPARE(c.model.received(), QStringLiteral("b\r\na\r\n"));
+    ChatWindow* w = c.host.window();
+    QVERIFY(w);
+    QVERIFY(w->isVisible());
+    QCOMPARE(w->windowTitle(), QStringLiteral("Chat Plant"));
+    QCOMPARE(w->receivedBox()->toPlainText(), QStringLiteral("b\na\n"));
+    // Latin-1 text arrives unchanged.
+    c.message(QString::fromLatin1("@caf\xe9"));
+    QVERIFY(w->receivedBox()->toPlainText().startsWith(QString::fromLatin1("caf\xe9\n")));
+}
+
+void TestChat::disabledChatStoresLinesQuietly() {
+    Chat c;
+    c.t.monitor.ui.trigger(MenuItem::DisableChat);
+    QVERIFY(c.t.monitor.ui.isChecked(MenuItem::DisableChat));
+    c.message(QStringLiteral("@quiet"));
+    QCOMPARE(c.model.received(), QStringLiteral("quiet\r\n"));
+    QVERIFY(c.model.isLoaded());
+    QVERIFY(c.host.window());
+    QVERIFY(!c.host.window()->isVisible());
+    c.t.monitor.ui.trigger(MenuItem::MegBst);
+    QVERIFY(!c.host.window()->isVisible());
+    c.t.monitor.ui.trigger(MenuItem::DisableChat);
+    c.t.monitor.ui.trigger(MenuItem::MegBst);
+    QVERIFY(c.host.window()->isVisible());
+    QCOMPARE(c.host.window()->receivedBox()->toPlainText(), QStringLiteral("quiet\n"));
+    // Disabling again leaves an open window open.
+    c.t.monitor.ui.trigger(MenuItem::DisableChat);
+    QVERIFY(c.host.window()->isVisible());
+}
+
+void TestChat::enterSendsTheLine() {
+    Chat c;
+    c.t.monitor.ui.trigger(MenuItem::MegBst);
+    ChatWindow* w = c.host.window();
+    QVERIFY(w);
+    c.link->sent.clear();
+    QTest::keyClick(w->toSendBox(), Qt::Key_Return);
+    QCOMPARE(c.link->commands(), QStringList{"@"});
+    QTest::keyClicks(w->toSendBox(), QStringLiteral("shift change at 6"));
+    QTest::keyClick(w->toSendBox(), Qt::Key_Enter);
+    QCOMPARE(c.link->commands(), (QStringList{"@", "@shift change at 6"}));
+    QCOMPARE(w->toSendBox()->text(), QString());
+}
+
+void TestChat::connectedMonitorsAskedOnLoadAndFocus() {
+    Chat c;
+    c.t.monitor.ui.trigger(MenuItem::MegBst);
+    ChatWindow* w = c.host.window();
+    QVERIFY(w);
+    QVERIFY(c.link->commands().startsWith(QStringLiteral("!")));
+    c.link->sent.clear();
+    w->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(w));
+    QCOMPARE(c.link->commands(), QStringList{"!"});
+    QVERIFY(w->toSendBox()->hasFocus());
+    // The list itself only lands once start-up is done.
+    c.message(QStringLiteral("!EARLY"));
+    QCOMPARE(w->monConnectedBox()->toPlainText(), QString());
+    c.t.monitor.watchdog.startupDone = true;
+    c.message(QStringLiteral("!NORTH, SOUTH"));
+    QCOMPARE(w->monConnectedBox()->toPlainText(), QStringLiteral("NORTH, SOUTH"));
+}
+
+void TestChat::clearAndClose() {
+    Chat c;
+    c.t.monitor.watchdog.startupDone = true;
+    c.message(QStringLiteral("@one"));
+    c.message(QStringLiteral("!NORTH"));
+    ChatWindow* w = c.host.window();
+    QVERIFY(w);
+    QTest::mouseClick(w->clearButton(), Qt::LeftButton);
+    QCOMPARE(c.model.received(), QString());
+    QCOMPARE(w->receivedBox()->toPlainText(), QString());
+    QCOMPARE(c.model.monConnected(), QStringLiteral("NORTH"));
+    c.message(QStringLiteral("@two"));
+    c.link->sent.clear();
+    // Closing unloads the window with its texts; the next use loads it again and asks again.
+    QVERIFY(w->close());
+    QVERIFY(!c.model.isLoaded());
+    QCOMPARE(c.model.received(), QString());
+    QCOMPARE(c.model.monConnected(), QString());
+    QVERIFY(!c.host.window());
+    c.message(QStringLiteral("@three"));
+    QCOMPARE(c.model.received(), QStringLiteral("three\r\n"));
+    QCOMPARE(c.link->commands(), QStringList{"!"});
+    QVERIFY(c.host.window());
+    QCOMPARE(c.host.window()->receivedBox()->toPlainText(), QStringLiteral("three\n"));
+}
+
+void TestChat::ctrlCCopiesTheSelection() {
+    Chat c;
+    c.message(QStringLiteral("@first"));
+    c.message(QStringLiteral("@second"));
+    QPlainTextEdit* received = c.host.window()->receivedBox();
+    received->selectAll();
+    QApplication::clipboard()->clear();
+    QTest::keyClick(received, Qt::Key_C, Qt::ControlModifier);
+    QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("second\r\nfirst\r\n"));
+}
+
+void TestChat::resizeMovesAndStretches() {
+    ChatLayout l;
+    const ChatLayout design;
+    l.resize(design.window + QSize(1000, 500));
+    QCOMPARE(l.received.size(), design.received.size() + QSize(1000, 500));
+    QCOMPARE(l.received.topLeft(), design.received.topLeft());
+    QCOMPARE(l.toSend.top(), design.toSend.top() + 500);
+    QCOMPARE(l.toSend.width(), design.toSend.width() + 1000);
+    QCOMPARE(l.toSend.height(), design.toSend.height());
+    QCOMPARE(l.monConnected.left(), design.monConnected.left() + 1000);
+    QCOMPARE(l.monConnected.height(), design.monConnected.height() + 500);
+    QCOMPARE(l.monConnected.width(), design.monConnected.width());
+    QCOMPARE(l.clearButton.left(), design.clearButton.left() + 1000);
+    QCOMPARE(l.clearButton.top(), design.clearButton.top());
+    QCOMPARE(l.monConnectedLabel.left(), design.monConnectedLabel.left() + 1000);
+    QCOMPARE(l.toSendLabel.top(), design.toSendLabel.top() + 500);
+    QCOMPARE(l.receivedLabel, design.receivedLabel);
+    // Too small: what would not stay positive keeps its last value, the rest still follows.
+    l.resize(design.window - QSize(5000, 3000));
+    QCOMPARE(l.received.width(), design.received.width() + 1000);
+    QCOMPARE(l.received.height(), design.received.height() + 500);
+    QCOMPARE(l.toSend.top(), design.toSend.top() - 3000);
+    QCOMPARE(l.monConnected.left(), design.monConnected.left() - 5000);
+
+    // The window applies the same rules to its controls.
+    Chat c;
+    c.t.monitor.ui.trigger(MenuItem::MegBst);
+    ChatWindow* w = c.host.window();
+    const QRect before = w->receivedBox()->geometry();
+    const int clearBefore = w->clearButton()->x();
+    w->resize(w->size() + QSize(100, 60));
+    QCOMPARE(w->receivedBox()->geometry().size(), before.size() + QSize(100, 60));
+    QCOMPARE(w->clearButton()->x(), clearBefore + 100);
+}
+
+QTEST_MAIN(TestChat)
+#include "test_chat.moc"
