@@ -131,7 +131,7 @@ private slots:
         const int top1 = rows.at(3).top;
         const int top2 = rows.at(5).top;
         QCOMPARE(top2 - top1, 510);
-        QCOMPARE(w.rowPosition(4, rows.at(4)), QPoint(120, 0)); // highest channel 106
+        QCOMPARE(w.rowPosition(4, rows.at(4)), QPoint(120, 0));        // highest channel 106
         QCOMPARE(w.rowPosition(3, rows.at(3)), QPoint(120 + 1815, 0)); // highest channel 112
         QCOMPARE(w.rowPosition(5, rows.at(5)), QPoint(120, 510));
         QCOMPARE(w.geometry(), QRect(10775, 2255 + top1, 1935 + 1815 + 120, 510 + 255 + 500));
