@@ -62,6 +62,7 @@ public:
     SplashWindow* splash() const { return m_splash.get(); }
     // The about box, created on first use.
     AboutBox* showAbout();
+    AboutBox* aboutBox() const { return m_about.get(); }
 
 private:
     void plugInViews();
