@@ -1,6 +1,8 @@
 #include "support/EngineSimProcess.h"
 
+#include <QRandomGenerator>
 #include <QTest>
+#include <QUdpSocket>
 
 namespace corvane::test {
 
@@ -116,6 +118,16 @@ std::optional<SimCommand> EngineSimProcess::parseCommand(const QString& line, qs
     cmd.port = static_cast<quint16>(port);
     cmd.text = line.mid(blank + 1);
     return cmd;
+}
+
+quint16 EngineSimProcess::freeMonitorPort() {
+    for (int i = 0; i < 500; ++i) {
+        const auto port = static_cast<quint16>(QRandomGenerator::global()->bounded(20000, 32768));
+        QUdpSocket probe;
+        if (probe.bind(QHostAddress::Any, port))
+            return port;
+    }
+    return 0;
 }
 
 QList<SimCommand> EngineSimProcess::commands(qsizetype from) const {

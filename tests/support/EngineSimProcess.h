@@ -71,6 +71,11 @@ public:
     // Writes a control line without waiting.
     void write(const QString& line);
 
+    // A UDP port from 20000 to 32767 that is free at the moment, for a monitor's MON_PORT: the
+    // monitor keeps its ports as 16-bit signed numbers, out of reach of the system's own free ports
+    // (32768 and up). The engine picks its own ports in the same range. 0 when none was found.
+    static quint16 freeMonitorPort();
+
     // Parses one printed command line; nothing when the line is not a command.
     static std::optional<SimCommand> parseCommand(const QString& line, qsizetype index = -1);
 

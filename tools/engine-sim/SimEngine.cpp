@@ -1,6 +1,7 @@
 #include "SimEngine.h"
 
 #include <QNetworkDatagram>
+#include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -74,10 +75,31 @@ SimEngine::~SimEngine() {
     closeAllTcp();
 }
 
+namespace {
+
+// Port 0 asks for any free port. The monitor keeps its port settings as 16-bit signed numbers, so the
+// system's own choice (32768 and up on Linux) would be out of its reach: pick one below 32768 instead.
+constexpr int kLowestFreePort = 20000;
+constexpr int kHighestFreePort = 32767;
+constexpr int kFreePortAttempts = 500;
+
+template <typename Open> bool openOnPort(int wanted, Open open) {
+    if (wanted != 0)
+        return open(static_cast<quint16>(wanted));
+    for (int i = 0; i < kFreePortAttempts; ++i) {
+        if (open(static_cast<quint16>(
+                QRandomGenerator::global()->bounded(kLowestFreePort, kHighestFreePort + 1))))
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
 bool SimEngine::listen(QString& error) {
     const QHostAddress bind(m_options.bindAddress);
     m_udpSocket = std::make_unique<QUdpSocket>();
-    if (!m_udpSocket->bind(bind, static_cast<quint16>(m_options.udpPort))) {
+    if (!openOnPort(m_options.udpPort, [&](quint16 port) { return m_udpSocket->bind(bind, port); })) {
         error = QStringLiteral("cannot bind UDP %1:%2: %3")
                     .arg(m_options.bindAddress)
                     .arg(m_options.udpPort)
@@ -86,7 +108,7 @@ bool SimEngine::listen(QString& error) {
     }
     connect(m_udpSocket.get(), &QUdpSocket::readyRead, this, &SimEngine::readUdp);
     m_server = std::make_unique<QTcpServer>();
-    if (!m_server->listen(bind, static_cast<quint16>(m_options.tcpPort))) {
+    if (!openOnPort(m_options.tcpPort, [&](quint16 port) { return m_server->listen(bind, port); })) {
         error = QStringLiteral("cannot listen on TCP %1:%2: %3")
                     .arg(m_options.bindAddress)
                     .arg(m_options.tcpPort)

@@ -66,8 +66,8 @@ bool parseOptions(const QStringList& arguments, SimOptions& out, QString& messag
         p.addOption(QCommandLineOption(QString::fromLatin1(name), QString::fromLatin1(help),
                                        QString::fromLatin1(value)));
     };
-    opt("udp-port", "UDP port to listen on, 0 = any free port (default 1260).", "port");
-    opt("tcp-port", "TCP port to listen on, 0 = any free port (default 1260).", "port");
+    opt("udp-port", "UDP port to listen on, 0 = any free port from 20000 to 32767 (default 1260).", "port");
+    opt("tcp-port", "TCP port to listen on, 0 = any free port from 20000 to 32767 (default 1260).", "port");
     opt("bind", "Address to listen on (default 127.0.0.1).", "address");
     opt("name", "Switch name sent in the \"S\" description (default CORVANE-SIM).", "name");
     opt("spans", "Number of spans on the board, 1 to 327 (default 4).", "n");
