@@ -305,8 +305,8 @@ void BoardModel::paintChannel(int id, std::int16_t state, std::int16_t group, in
     ChannelCell* c = cell(id);
     if (!c)
         return;
-    const QRect routeBefore = c->routeBounds();
     const bool routeShown = c->routeVisible;
+    const QRect routeBefore = routeShown ? c->routeBounds() : QRect();
 
     c->stateColor = stateColor(state);
     c->textColor = cellTextColor(c->stateColor);

@@ -9,6 +9,7 @@
 #include <QScrollBar>
 #include <QToolTip>
 #include <algorithm>
+#include <map>
 
 namespace corvane {
 
@@ -29,9 +30,7 @@ BoardMouseEvent mouseEvent(const QMouseEvent* e) {
 BoardCanvas::BoardCanvas(BoardModel& board, QWidget* parent) : QWidget(parent), m_board(board) {
     setMouseTracking(true);
     setAttribute(Qt::WA_OpaquePaintEvent);
-    connect(&m_board, &BoardModel::areaChanged, this, [this](const QRect& twips) {
-        update(toPixels(twips).adjusted(-kSlackPx, -kSlackPx, kSlackPx, kSlackPx));
-    });
+    connect(&m_board, &BoardModel::areaChanged, this, &BoardCanvas::invalidate);
     connect(&m_board, &BoardModel::boardChanged, this, qOverload<>(&QWidget::update));
     connect(&m_board, &BoardModel::labelsChanged, this, qOverload<>(&QWidget::update));
     connect(&m_board, &BoardModel::extentChanged, this, [this] { fitExtent(); });
@@ -55,7 +54,29 @@ void BoardCanvas::fitExtent() {
         resize(std::max(width(), wanted.width()), std::max(height(), wanted.height()));
 }
 
+QRect BoardCanvas::visibleArea() const {
+    const QWidget* viewport = parentWidget();
+    return viewport ? QRect(-pos(), viewport->size()) & rect() : rect();
+}
+
+void BoardCanvas::invalidate(const QRect& twips) {
+    if (m_wholePending)
+        return;
+    const QRect visible = visibleArea();
+    const QRect px = toPixels(twips).adjusted(-kSlackPx, -kSlackPx, kSlackPx, kSlackPx) & visible;
+    if (px.isEmpty())
+        return;
+    if (++m_pendingRects > 32) {
+        m_wholePending = true;
+        update(visible);
+        return;
+    }
+    update(px);
+}
+
 void BoardCanvas::paintEvent(QPaintEvent* event) {
+    m_pendingRects = 0;
+    m_wholePending = false;
     QPainter painter(this);
     paintBoard(painter, event->rect());
 }
@@ -97,18 +118,31 @@ void BoardCanvas::paintBoard(QPainter& p, const QRect& exposed) const {
             p.drawRect(r.adjusted(0, 0, -1, -1));
         }
     }
-    QFont markFont(QStringLiteral("Arial"));
-    markFont.setPixelSize(9);
-    markFont.setBold(true);
+    static const QFont markFont = [] {
+        QFont f(QStringLiteral("Arial"));
+        f.setPixelSize(9);
+        f.setBold(true);
+        return f;
+    }();
     p.setFont(markFont);
+    // The few marks there are, laid out once.
+    static std::map<QString, QStaticText> marks;
     for (const ChannelCell* c : shown) {
         if (!c->stateVisible)
             continue;
         const QRect r = toPixels(c->stateRect);
         p.fillRect(r, toQColor(c->stateColor));
         if (!c->mark.isEmpty()) {
+            auto it = marks.find(c->mark);
+            if (it == marks.end()) {
+                it = marks.emplace(c->mark, QStaticText(c->mark)).first;
+                it->second.prepare(QTransform(), markFont);
+            }
+            const QSizeF size = it->second.size();
             p.setPen(toQColor(c->textColor));
-            p.drawText(r, Qt::AlignCenter, c->mark);
+            p.drawStaticText(
+                QPointF(r.center().x() + 0.5 - size.width() / 2, r.center().y() + 0.5 - size.height() / 2),
+                it->second);
         }
     }
     for (const ChannelCell* c : shown)

@@ -5,6 +5,7 @@
 // the board's mouse handler.
 
 #include <QScrollArea>
+#include <QStaticText>
 
 namespace corvane {
 
@@ -33,7 +34,14 @@ protected:
 
 private:
     void fitExtent();
+    void invalidate(const QRect& twips);
+    // The part of the canvas the scroll area shows.
+    QRect visibleArea() const;
     BoardModel& m_board;
+    // Rectangles queued since the last paint; past a few dozen the whole visible area is repainted
+    // instead, which is cheaper than a region of hundreds of pieces.
+    int m_pendingRects = 0;
+    bool m_wholePending = false;
 };
 
 class BoardView final : public QScrollArea {

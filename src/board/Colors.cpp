@@ -2,6 +2,7 @@
 
 #include "common/LegacyText.h"
 
+#include <array>
 #include <cmath>
 
 namespace corvane {
@@ -40,13 +41,36 @@ std::int64_t scaled(double v) {
 }
 } // namespace
 
-LegacyColor groupColor(std::int16_t group, bool rSide, std::int16_t scheme) {
+namespace {
+LegacyColor computeGroupColor(int product, bool rSide) {
     const double x = rSide ? 0.15 : 0.0;
-    const double theta = static_cast<double>(static_cast<int>(group) * static_cast<int>(scheme)) / 3.0 + x;
+    const double theta = static_cast<double>(product) / 3.0 + x;
     const std::int64_t b = scaled((std::sin(theta) + 1.0) / 4.0 * 10485760.0);
     const std::int64_t g = scaled((std::sin(theta + 0.25) + 1.0) / 4.0 * 40960.0);
     const std::int64_t r = scaled((std::sin(theta + 0.5) + 1.0) / 4.0 * 160.0);
     return static_cast<LegacyColor>(b + g + r);
+}
+
+// Every report paints a group colour; the usual products of group and scheme are remembered (the
+// board lives on the one user-interface thread).
+constexpr int kCached = 4096;
+struct GroupColorCache {
+    std::array<LegacyColor, 2 * kCached> colour{};
+    std::array<bool, 2 * kCached> known{};
+};
+} // namespace
+
+LegacyColor groupColor(std::int16_t group, bool rSide, std::int16_t scheme) {
+    const int product = static_cast<int>(group) * static_cast<int>(scheme);
+    if (product < 0 || product >= kCached)
+        return computeGroupColor(product, rSide);
+    static GroupColorCache cache;
+    const auto slot = static_cast<std::size_t>(product * 2 + (rSide ? 1 : 0));
+    if (!cache.known[slot]) {
+        cache.colour[slot] = computeGroupColor(product, rSide);
+        cache.known[slot] = true;
+    }
+    return cache.colour[slot];
 }
 
 LegacyColor cellTextColor(LegacyColor background) {
