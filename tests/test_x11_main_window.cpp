@@ -1,0 +1,299 @@
+// The main window on a real X server: widgets at the model's twips positions, resizing both ways,
+// live updates, the menu bar, the operator's gestures and a screenshot to look at.
+
+#include "operator/MainWindow.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QTabBar>
+#include <QTabWidget>
+#include <QtTest>
+
+using namespace corvane;
+using Gesture = MainWindowModel::Gesture;
+
+namespace {
+
+struct Window {
+    Window() : window(model) {
+        window.show();
+        window.activateWindow();
+    }
+    QRect px(const QRect& twips) const { return twipsToPixels(twips, window.logicalDpi()); }
+    int px(int twips) const {
+        return static_cast<int>(std::lround(twipsToPixels(twips, window.logicalDpi())));
+    }
+    // An element's rectangle in client-area pixels, wherever it sits.
+    QRect onClient(Element e) const {
+        QWidget* w = window.elementWidget(e);
+        return QRect(w->mapTo(window.clientArea(), QPoint(0, 0)), w->size());
+    }
+    // The size the client area has when the model's resize steps have run for it.
+    bool settled() const {
+        const QSize client = window.clientArea()->size();
+        return model.clientSize() ==
+               QSize(static_cast<int>(std::lround(pixelsToTwips(client.width(), window.logicalDpi()))),
+                     static_cast<int>(std::lround(pixelsToTwips(client.height(), window.logicalDpi()))));
+    }
+    MainWindowModel model;
+    MonitorMain window;
+};
+
+} // namespace
+
+class MainWindowX11Test : public QObject {
+    Q_OBJECT
+private slots:
+    void opensAtTheDesignSizeWithElementsInPlace() {
+        Window w;
+        QVERIFY(QTest::qWaitForWindowExposed(&w.window));
+        QTRY_VERIFY(w.settled());
+        QCOMPARE(w.window.clientArea()->size(), w.px(QRect(0, 0, 10275, 8865)).size());
+        QCOMPARE(w.model.clientSize(), QSize(10275, 8865));
+        // The top strip at its twips positions.
+        for (Element e :
+             {Element::TCP, Element::Repl, Element::PendingLbl, Element::lblVersion, Element::FreeVox})
+            QCOMPARE(w.onClient(e), w.px(w.model.element(e).twips));
+        // The tab control fills the width from 500 twips down; its strip height went to the model.
+        QCOMPARE(w.onClient(Element::SSTab1), w.px(QRect(0, 500, 10275, 8465)));
+        const int strip = w.model.tabStripHeight();
+        QVERIFY(strip > 0);
+        QTabWidget* tabs = w.window.tabControl();
+        QVERIFY(std::abs(w.px(strip) - tabs->tabBar()->height()) <= 3);
+        // Tab elements count from the tab control's corner, tab strip included.
+        const QPoint tabCorner = w.onClient(Element::SSTab1).topLeft();
+        const QRect board = w.onClient(Element::Picture1).translated(-tabCorner);
+        QCOMPARE(board, w.px(QRect(100, strip + 500, 9775, 7255 - strip)));
+        QCOMPARE(w.onClient(Element::Command2_0).translated(-tabCorner), w.px(QRect(840, 450, 855, 255)));
+        QCOMPARE(w.onClient(Element::CallText).translated(-tabCorner), w.px(QRect(360, 7755, 9675, 255)));
+        // The board ends where the call information begins.
+        QVERIFY(std::abs(board.bottom() + 1 - w.onClient(Element::CallText).translated(-tabCorner).top()) <=
+                1);
+        // Visible as designed.
+        QVERIFY(!w.window.elementWidget(Element::BoxClock)->isVisible());
+        QVERIFY(!w.window.elementWidget(Element::Command2_5)->isVisible());
+        QVERIFY(!w.window.elementWidget(Element::WD_Progress)->isVisible());
+        QVERIFY(w.window.elementWidget(Element::Truncate)->isVisible());
+        QCOMPARE(w.window.windowTitle(), QStringLiteral("Monitor "));
+        QCOMPARE(tabs->tabText(0), QStringLiteral("Channel Status"));
+        QCOMPARE(tabs->tabText(1), QStringLiteral("Alarms"));
+        QCOMPARE(tabs->currentIndex(), 0);
+    }
+
+    void resizingTheWindowStretchesTheNamedElements() {
+        Window w;
+        QVERIFY(QTest::qWaitForWindowExposed(&w.window));
+        QTRY_VERIFY(w.settled());
+        w.model.setCurrentTab(1);
+        const QSize client = w.window.clientArea()->size();
+        const QRect button = w.onClient(Element::Command2_1);
+        const QRect tcp = w.onClient(Element::TCP);
+        const int grow = 67; // pixels: about 1000 twips at 96 dots per inch
+        w.window.resize(w.window.width() + grow, w.window.height() + grow);
+        QTRY_COMPARE(w.window.clientArea()->size(), client + QSize(grow, grow));
+        QTRY_VERIFY(w.settled());
+        const QSize twips = w.model.clientSize();
+        QCOMPARE(w.onClient(Element::SSTab1).width(), w.window.clientArea()->width());
+        QCOMPARE(w.window.elementWidget(Element::Picture1)->geometry().size(),
+                 w.px(w.model.element(Element::Picture1).twips).size());
+        QCOMPARE(w.model.element(Element::Picture1).twips.width(), twips.width() - 500);
+        QCOMPARE(w.model.element(Element::CallText).twips.top(), twips.height() - 400 - 2 * 255 - 200);
+        QCOMPARE(w.window.elementWidget(Element::AlarmsList)->size(),
+                 w.px(w.model.element(Element::AlarmsList).twips).size());
+        QCOMPARE(w.onClient(Element::Command2_1), button);
+        QCOMPARE(w.onClient(Element::TCP), tcp);
+        // The current tab is the one before the resize.
+        QCOMPARE(w.window.tabControl()->currentIndex(), 1);
+        QCOMPARE(w.model.currentTab(), 1);
+
+        // Shrinking below the board's height leaves the board as it was; the rest is still laid out.
+        const QSize board = w.window.elementWidget(Element::Picture1)->size();
+        w.window.resize(200, 150);
+        QTRY_VERIFY(w.window.clientArea()->height() < 150);
+        QTRY_VERIFY(w.settled());
+        QCOMPARE(w.window.elementWidget(Element::Picture1)->size().height(), board.height());
+        QCOMPARE(w.onClient(Element::SSTab1).width(), w.window.clientArea()->width());
+    }
+
+    void theModelResizesTheRealWindow() {
+        Window w;
+        QVERIFY(QTest::qWaitForWindowExposed(&w.window));
+        QTRY_VERIFY(w.settled());
+        // The board widening the window and the board completion setting its height.
+        w.model.setClientSize(QSize(13275, 6000));
+        QTRY_COMPARE(w.window.clientArea()->size(), w.px(QRect(0, 0, 13275, 6000)).size());
+        QTRY_VERIFY(w.settled());
+        QCOMPARE(w.onClient(Element::SSTab1), w.px(QRect(0, 500, 13275, 5600)));
+    }
+
+    void widgetsFollowTheModel() {
+        Window w;
+        QVERIFY(QTest::qWaitForWindowExposed(&w.window));
+        w.model.setCaption(Element::LastAlarm, QStringLiteral("<b>not markup</b> & more"));
+        auto* last = qobject_cast<QLabel*>(w.window.elementWidget(Element::LastAlarm));
+        QVERIFY(last);
+        QCOMPARE(last->text(), QStringLiteral("<b>not markup</b> & more"));
+        QCOMPARE(last->textFormat(), Qt::PlainText);
+        w.model.setBack(Element::AckLbl, kGreen);
+        w.model.setFore(Element::AckLbl, kRed);
+        QWidget* ack = w.window.elementWidget(Element::AckLbl);
+        QCOMPARE(ack->palette().color(QPalette::Window), QColor(0, 255, 0));
+        QCOMPARE(ack->palette().color(QPalette::WindowText), QColor(255, 0, 0));
+        QVERIFY(ack->autoFillBackground());
+        w.model.setBack(Element::AckLbl, std::nullopt);
+        QVERIFY(!ack->autoFillBackground());
+        w.model.setVisible(Element::BoxClock, true);
+        QVERIFY(w.window.elementWidget(Element::BoxClock)->isVisible());
+        w.model.setEnabled(Element::StatsButton, false);
+        QVERIFY(!w.window.elementWidget(Element::StatsButton)->isEnabled());
+        w.model.setToolTip(Element::Repl, QStringLiteral("replication"));
+        QCOMPARE(w.window.elementWidget(Element::Repl)->toolTip(), QStringLiteral("replication"));
+        // A moved element is moved on screen.
+        w.model.setGeometry(Element::WD_Progress, QRect(2160, 45, 300, 270));
+        QCOMPARE(w.window.elementWidget(Element::WD_Progress)->width(),
+                 w.px(QRect(2160, 45, 300, 270)).width());
+        w.model.setWindowCaption(QStringLiteral("North"));
+        QCOMPARE(w.window.windowTitle(), QStringLiteral("North"));
+        w.model.setCurrentTab(1);
+        QCOMPARE(w.window.tabControl()->currentIndex(), 1);
+        w.window.tabControl()->setCurrentIndex(0);
+        QCOMPARE(w.model.currentTab(), 0);
+    }
+
+    void menusAreBuiltFromTheModel() {
+        Window w;
+        QVERIFY(QTest::qWaitForWindowExposed(&w.window));
+        const QList<QAction*> bar = w.window.menuBar()->actions();
+        QStringList captions;
+        for (QAction* a : bar)
+            captions << a->text();
+        QCOMPARE(captions, (QStringList{QStringLiteral("&Actions"), QStringLiteral("&Options"),
+                                        QStringLiteral("&View"), QStringLiteral("&Help")}));
+        QAction* routes = w.window.menuAction(MenuItem::ShowRouteLines);
+        QVERIFY(routes->isChecked());
+        QVERIFY(!w.window.menuAction(MenuItem::PromptAddresses)->isEnabled());
+        QCOMPARE(w.window.menuAction(MenuItem::MakeIniFile)->text(),
+                 QStringLiteral("Make &ini file with current settings"));
+        // The action decides the check mark, not the menu's own toggling.
+        int runs = 0;
+        w.model.setMenuAction(MenuItem::ShowRouteLines, [&] { ++runs; });
+        routes->trigger();
+        QCOMPARE(runs, 1);
+        QVERIFY(routes->isChecked());
+        w.model.setMenuAction(MenuItem::ShowRouteLines, [&] {
+            ++runs;
+            w.model.setMenuChecked(MenuItem::ShowRouteLines, false);
+        });
+        routes->trigger();
+        QCOMPARE(runs, 2);
+        QVERIFY(!routes->isChecked());
+        w.model.setMenuEnabled(MenuItem::PromptAddresses, true);
+        QVERIFY(w.window.menuAction(MenuItem::PromptAddresses)->isEnabled());
+        w.model.setMenuChecked(MenuItem::SizeF12, true);
+        QVERIFY(w.window.menuAction(MenuItem::SizeF12)->isChecked());
+    }
+
+    void gesturesReachTheModel() {
+        Window w;
+        QVERIFY(QTest::qWaitForWindowExposed(&w.window));
+        QStringList seen;
+        const auto record = [&](Element e, Gesture g, const char* what) {
+            w.model.setElementAction(e, g, [&seen, what] { seen << QString::fromLatin1(what); });
+        };
+        record(Element::SSTab1, Gesture::DoubleClick, "tab double-click");
+        record(Element::SSTab1, Gesture::MouseMove, "tab move");
+        record(Element::Command2_0, Gesture::Click, "exclude");
+        record(Element::Truncate, Gesture::Click, "truncate");
+        record(Element::LastAlarm, Gesture::DoubleClick, "last alarm double-click");
+        record(Element::AckLbl, Gesture::Click, "ack click");
+
+        QTabBar* strip = w.window.tabControl()->tabBar();
+        QTest::mouseDClick(strip, Qt::LeftButton, {}, strip->tabRect(0).center());
+        QVERIFY(seen.contains(QStringLiteral("tab double-click")));
+        QWidget* page = w.window.tabControl()->widget(0);
+        QTest::mouseMove(page, QPoint(5, page->height() - 5));
+        QTRY_VERIFY(seen.contains(QStringLiteral("tab move")));
+        QTest::mouseClick(w.window.elementWidget(Element::Command2_0), Qt::LeftButton);
+        QVERIFY(seen.contains(QStringLiteral("exclude")));
+        // The check box's click runs once its new state is in the model.
+        bool checkedWhenClicked = true;
+        w.model.setElementAction(Element::Truncate, Gesture::Click,
+                                 [&] { checkedWhenClicked = w.model.element(Element::Truncate).checked; });
+        QTest::mouseClick(w.window.elementWidget(Element::Truncate), Qt::LeftButton);
+        QVERIFY(!checkedWhenClicked);
+        QVERIFY(!qobject_cast<QCheckBox*>(w.window.elementWidget(Element::Truncate))->isChecked());
+        QTest::mouseDClick(w.window.elementWidget(Element::LastAlarm), Qt::LeftButton);
+        QVERIFY(seen.contains(QStringLiteral("last alarm double-click")));
+        QTest::mouseClick(w.window.elementWidget(Element::AckLbl), Qt::LeftButton);
+        QVERIFY(seen.contains(QStringLiteral("ack click")));
+
+        // Typing in the alarm list maximum writes the model's text.
+        w.model.setCurrentTab(1);
+        auto* max = qobject_cast<QLineEdit*>(w.window.elementWidget(Element::MaxListCount));
+        QVERIFY(max);
+        max->selectAll();
+        QTest::keyClicks(max, QStringLiteral("350"));
+        QCOMPARE(w.model.element(Element::MaxListCount).caption, QStringLiteral("350"));
+    }
+
+    void suppliedViewsTakeTheirElementsPlace() {
+        Window w;
+        QVERIFY(QTest::qWaitForWindowExposed(&w.window));
+        QTRY_VERIFY(w.settled());
+        QPointer<QWidget> standIn = w.window.elementWidget(Element::Picture1);
+        auto* view = new QLabel(QStringLiteral("board"));
+        w.window.setElementWidget(Element::Picture1, view);
+        QCOMPARE(w.window.elementWidget(Element::Picture1), view);
+        QCOMPARE(view->parentWidget(), w.window.tabControl()->widget(0));
+        QTRY_VERIFY(!standIn);
+        const QRect expected = w.px(w.model.element(Element::Picture1).twips);
+        QCOMPARE(view->size(), expected.size());
+        QVERIFY(view->isVisible());
+        w.model.setClientSize(QSize(12000, 9000));
+        QTRY_COMPARE(view->size(), w.px(w.model.element(Element::Picture1).twips).size());
+    }
+
+    void raiseRestoresAMinimisedWindow() {
+        Window w;
+        QVERIFY(QTest::qWaitForWindowExposed(&w.window));
+        w.window.showMinimized();
+        w.model.requestRaise();
+        QVERIFY(!(w.window.windowState() & Qt::WindowMinimized));
+        QVERIFY(w.window.isVisible());
+    }
+
+    void closingReportsIt() {
+        Window w;
+        QVERIFY(QTest::qWaitForWindowExposed(&w.window));
+        QSignalSpy closed(&w.window, &MonitorMain::closed);
+        w.window.close();
+        QCOMPARE(closed.size(), 1);
+    }
+
+    void screenshot() {
+        Window w;
+        w.model.setVisible(Element::WD_Back, true);
+        w.model.setVisible(Element::WD_Progress, true);
+        w.model.setVisible(Element::Label8, true);
+        w.model.setVisible(Element::UDP_WD, true);
+        w.model.setBack(Element::AckLbl, kGreen);
+        w.model.setCaption(Element::AckLbl, QStringLiteral("S"));
+        QVERIFY(QTest::qWaitForWindowExposed(&w.window));
+        QTRY_VERIFY(w.settled());
+        const QImage shot = w.window.grab().toImage();
+        QCOMPARE(shot.size(), w.window.size() * w.window.devicePixelRatio());
+        // The acknowledgement label shows its green.
+        const QRect ack = w.onClient(Element::AckLbl).translated(w.window.clientArea()->pos());
+        QCOMPARE(QColor(shot.pixel(ack.left() + 2, ack.bottom() - 2)), QColor(0, 255, 0));
+        const QString dir = qEnvironmentVariable("CORVANE_SCREENSHOT_DIR", QDir::tempPath());
+        QVERIFY(shot.save(dir + QStringLiteral("/corvane-main-window.png")));
+    }
+};
+
+QTEST_MAIN(MainWindowX11Test)
+#include "test_x11_main_window.moc"
