@@ -2,6 +2,7 @@
 
 #include "app/IniFile.h"
 #include "app/Monitor.h"
+#include "board/BoardView.h"
 #include "common/Version.h"
 #include "link/EngineLink.h"
 #include "operator/MainWindow.h"
@@ -10,9 +11,12 @@
 #include "platform/Launcher.h"
 #include "platform/Tones.h"
 #include "windows/AboutBox.h"
+#include "windows/CallDetail.h"
+#include "windows/CallDetailWindow.h"
 #include "windows/ChatModel.h"
 #include "windows/ChatWindow.h"
 #include "windows/SplashWindow.h"
+#include "windows/StatsWindow.h"
 
 #include <QApplication>
 #include <QDir>
@@ -185,8 +189,12 @@ AboutBox* Startup::showAbout() {
 
 void Startup::plugInViews() {
     // The views of the board and of the alarm list take the places of Picture1 and AlarmsList here.
+    m_window->setElementWidget(Element::Picture1, new BoardView(*m_monitor->board));
     // The chat window comes and goes with the chat's state; the main window owns its host.
     new ChatWindowHost(*m_monitor->chat, m_window.get());
+    // The statistics window is placed beside the main window; call detail windows are top-level.
+    new StatsWindowHost(*m_monitor, m_window.get());
+    new CallDetailWindowHost(*m_monitor->callDetails, m_window.get());
 }
 
 void Startup::shutdown() {
