@@ -1,0 +1,196 @@
+// The operator's commands against the simulated engine over real UDP and TCP sockets: the refresh
+// sequence in order with its waits ended by the engine's answers (or by their bound), per-channel
+// commands in id order, Exclude following the Truncate box, and two monitors chatting through one
+// engine.
+
+#include "board/BoardModel.h"
+#include "board/GroupTables.h"
+#include "link/EngineLink.h"
+#include "link/LinkActions.h"
+#include "operator/SwitchCommands.h"
+#include "support/EngineSimProcess.h"
+#include "support/TestMonitor.h"
+#include "windows/ChatModel.h"
+
+#include <QTest>
+#include <QUdpSocket>
+
+using namespace corvane;
+using namespace corvane::test;
+
+namespace {
+
+quint16 freeUdpPort() {
+    QUdpSocket probe;
+    probe.bind(QHostAddress::LocalHost, 0);
+    return probe.localPort();
+}
+
+// One monitor on the simulated engine, its timers on a manual clock that the test moves a millisecond
+// at a time while the sockets run.
+struct Rig {
+    Rig(EngineSimProcess& sim, bool udp) {
+        MonitorConfig config;
+        config.useUdp = udp;
+        config.engineAddress = QStringLiteral("127.0.0.1");
+        config.enginePort = static_cast<std::int16_t>(udp ? sim.udpPort() : sim.tcpPort());
+        config.monitorPort = static_cast<std::int16_t>(freeUdpPort());
+        t = std::make_unique<TestMonitor>(config);
+        // The board completion is left out; tests set the start-up flags themselves.
+        t->monitor.timer2->setEnabled(false);
+        t->monitor.board->placeCell(1, 8, 1);
+        t->monitor.link = createEngineLink(t->monitor);
+    }
+    Monitor& m() { return t->monitor; }
+    qint64 now() const { return t->services.clock.tickMs(); }
+    void step() { t->services.clock.advance(1); }
+    std::unique_ptr<TestMonitor> t;
+};
+
+// Runs the sockets and moves every rig's clock until `done` holds.
+template <typename Done>
+bool pump(std::initializer_list<Rig*> rigs, Done done, int msPerLook = 5, int timeoutMs = 30000) {
+    return QTest::qWaitFor(
+        [&] {
+            for (int i = 0; i < msPerLook; ++i)
+                for (Rig* r : rigs)
+                    r->step();
+            return done();
+        },
+        timeoutMs);
+}
+
+// The texts the engine printed from the monitor on `port`, from line `from` on.
+QStringList commandsFrom(const EngineSimProcess& sim, quint16 port, qsizetype from = 0) {
+    QStringList out;
+    for (const SimCommand& c : sim.commands(from))
+        if (c.port == port || port == 0)
+            out << c.text;
+    return out;
+}
+
+} // namespace
+
+class TestCommandsEngine : public QObject {
+    Q_OBJECT
+private slots:
+    void refreshSequence_data();
+    void refreshSequence();
+    void waitGivesUpWithoutTheAnswer();
+    void channelCommandsReachTheEngineInIdOrder();
+    void twoMonitorsChat();
+};
+
+void TestCommandsEngine::refreshSequence_data() {
+    QTest::addColumn<bool>("udp");
+    QTest::newRow("udp") << true;
+    QTest::newRow("tcp") << false;
+}
+
+void TestCommandsEngine::refreshSequence() {
+    QFETCH(bool, udp);
+    EngineSimProcess sim;
+    QVERIFY(sim.start({"--heartbeat-ms", "0", "--clock-ms", "0", "--spans", "2"}));
+    Rig rig(sim, udp);
+    const auto printed = [&] {
+        QStringList out;
+        for (const SimCommand& c : sim.commands())
+            out << c.text;
+        return out;
+    };
+
+    const qint64 start = rig.now();
+    rig.m().commands->refreshInfo();
+    QVERIFY(pump({&rig}, [&] { return printed().contains(QStringLiteral("UUUUU")); }));
+    QCOMPARE(printed(), (QStringList{"$TESTBOX", "SSSSS", "CCCCC", "UUUUU"}));
+    // Each wait ended on the engine's answer, long before its bound of 51 looks.
+    QVERIFY2(rig.now() - start < 2000, qPrintable(QString::number(rig.now() - start)));
+    QVERIFY(rig.m().ui.windowCaption().endsWith(QStringLiteral("CORVANE-SIM")));
+    QVERIFY(pump({&rig}, [&] { return rig.m().board->hasCell(224); }));
+    QCOMPARE(rig.m().commands->runner().activeCount(), 0);
+
+    // After start-up the group names are asked for first.
+    rig.m().watchdog.startupDone = true;
+    const qsizetype from = sim.lines().size();
+    rig.m().commands->refreshInfo();
+    QVERIFY(pump({&rig}, [&] { return commandsFrom(sim, 0, from).contains(QStringLiteral("UUUUU")); }));
+    QCOMPARE(commandsFrom(sim, 0, from), (QStringList{"DDDDD", "$TESTBOX", "SSSSS", "CCCCC", "UUUUU"}));
+    QVERIFY(!rig.m().groups->nameO(1).isEmpty());
+}
+
+void TestCommandsEngine::waitGivesUpWithoutTheAnswer() {
+    EngineSimProcess sim;
+    QVERIFY(sim.start({"--heartbeat-ms", "0", "--clock-ms", "0"}));
+    Rig rig(sim, true);
+    // The switch description is lost on its way: nothing shows "S".
+    rig.m().dispatcher.setHandler('S', {});
+    rig.m().commands->refreshInfo();
+    QVERIFY(sim.waitForCommand(QStringLiteral("SSSSS")));
+    qint64 sentS = -1;
+    QVERIFY(pump(
+        {&rig},
+        [&] {
+            if (sentS < 0 && commandsFrom(sim, 0).contains(QStringLiteral("SSSSS")))
+                sentS = rig.now();
+            return commandsFrom(sim, 0).contains(QStringLiteral("CCCCC"));
+        },
+        25));
+    const qint64 gaveUp = rig.now();
+    QVERIFY2(gaveUp >= SwitchCommands::kAckLookMs * (SwitchCommands::kAckMaxLooks - 1),
+             qPrintable(QString::number(gaveUp)));
+    QVERIFY(pump({&rig}, [&] { return commandsFrom(sim, 0).contains(QStringLiteral("UUUUU")); }));
+    // The "C" answer ended the next wait quickly.
+    QVERIFY(rig.now() - gaveUp < 2000);
+}
+
+void TestCommandsEngine::channelCommandsReachTheEngineInIdOrder() {
+    EngineSimProcess sim;
+    QVERIFY(
+        sim.start({"--heartbeat-ms", "0", "--clock-ms", "0", "--spans", "23", "--channels-per-span", "5"}));
+    Rig rig(sim, true);
+    rig.m().commands->refreshInfo();
+    QVERIFY(pump({&rig}, [&] { return rig.m().board->hasCell(2305) && rig.m().board->hasCell(105); }));
+    BoardModel& b = *rig.m().board;
+    b.setMark(2301, QStringLiteral("X"));
+    b.setMark(105, QStringLiteral("X"));
+    const qsizetype from = sim.lines().size();
+    rig.m().ui.gesture(Element::Command2_6, MainWindowModel::Gesture::Click);
+    QVERIFY(pump({&rig}, [&] { return commandsFrom(sim, 0, from).size() >= 2; }));
+    QCOMPARE(commandsFrom(sim, 0, from), (QStringList{"T0105", "T2301"}));
+    QVERIFY(b.cell(105)->isMarked());
+    QVERIFY(b.cell(2301)->isMarked());
+
+    b.setMark(2301, QString());
+    rig.m().ui.gesture(Element::Command2_0, MainWindowModel::Gesture::Click);
+    QVERIFY(pump({&rig}, [&] { return commandsFrom(sim, 0, from).size() >= 3; }));
+    rig.m().ui.setChecked(Element::Truncate, false);
+    rig.m().ui.gesture(Element::Command2_0, MainWindowModel::Gesture::Click);
+    QVERIFY(pump({&rig}, [&] { return commandsFrom(sim, 0, from).size() >= 4; }));
+    QCOMPARE(commandsFrom(sim, 0, from), (QStringList{"T0105", "T2301", "X0105", "Y0105"}));
+}
+
+void TestCommandsEngine::twoMonitorsChat() {
+    EngineSimProcess sim;
+    QVERIFY(sim.start({"--heartbeat-ms", "0", "--clock-ms", "0", "--spans", "1"}));
+    Rig a(sim, true);
+    Rig b(sim, false);
+    for (Rig* r : {&a, &b}) {
+        r->m().watchdog.startupDone = true;
+        r->m().commands->refreshInfo();
+    }
+    QVERIFY(pump({&a, &b}, [&] { return commandsFrom(sim, 0).count(QStringLiteral("UUUUU")) == 2; }));
+
+    a.m().ui.trigger(MenuItem::MegBst);
+    QVERIFY(a.m().chat->isShown());
+    QVERIFY(pump({&a, &b}, [&] { return a.m().chat->monConnected().count(QStringLiteral("TESTBOX")) == 2; }));
+    a.m().chat->sendLine(QStringLiteral("shift change at six"));
+    QVERIFY(pump({&a, &b}, [&] { return !b.m().chat->received().isEmpty(); }));
+    QCOMPARE(b.m().chat->received(), QStringLiteral("shift change at six\r\n"));
+    QVERIFY(b.m().chat->isShown());
+    b.m().chat->sendLine(QString::fromLatin1("re\xe7u"));
+    QVERIFY(pump({&a, &b}, [&] { return a.m().chat->received().count(QStringLiteral("\r\n")) == 2; }));
+    QCOMPARE(a.m().chat->received(), QString::fromLatin1("re\xe7u\r\nshift change at six\r\n"));
+}
+
+QTEST_MAIN(TestCommandsEngine)
+#include "test_commands_engine.moc"
