@@ -31,6 +31,32 @@ private slots:
                           Element::BoxClock, Element::Command1, Element::MaxListCount})
             QCOMPARE(m.element(e).twips, before.element(e).twips);
     }
+    void widerAndTallerSeparately() {
+        MainWindowModel m;
+        m.setTabStripHeight(330);
+        m.setClientSize(QSize(10275, 8865));
+        QRect was[static_cast<int>(Element::Count)];
+        for (int i = 0; i < static_cast<int>(Element::Count); ++i)
+            was[i] = m.element(static_cast<Element>(i)).twips;
+        const auto at = [&was](Element e) { return was[static_cast<int>(e)]; };
+        const Element stretching[] = {Element::SSTab1, Element::Picture1, Element::CallText, Element::LastAlarm,
+                                      Element::AlarmsList};
+        m.setClientSize(QSize(11275, 8865));
+        for (Element e : stretching) {
+            QCOMPARE(m.element(e).twips.width(), at(e).width() + 1000);
+            QCOMPARE(m.element(e).twips.topLeft(), at(e).topLeft());
+            QCOMPARE(m.element(e).twips.height(), at(e).height());
+        }
+        m.setClientSize(QSize(10275, 9865));
+        for (Element e : {Element::CallText, Element::LastAlarm})
+            QCOMPARE(m.element(e).twips.top(), at(e).top() + 1000);
+        for (Element e : {Element::SSTab1, Element::Picture1, Element::AlarmsList}) {
+            QCOMPARE(m.element(e).twips.height(), at(e).height() + 1000);
+            QCOMPARE(m.element(e).twips.width(), at(e).width());
+        }
+        // LastAlarm is placed by the height of CallText, not by its own.
+        QCOMPARE(m.element(Element::LastAlarm).twips.top(), 9465 - 255 - 100);
+    }
     void negativeSizesAreNotApplied() {
         MainWindowModel m;
         m.setTabStripHeight(300);
