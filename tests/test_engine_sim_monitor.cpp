@@ -1,0 +1,166 @@
+// The monitor's logic against the simulated engine, end to end: real TCP and UDP links, the message
+// ring, the processing tick, the handlers and the board, on the system clock.
+
+#include "alarms/AlarmList.h"
+#include "app/Monitor.h"
+#include "board/BoardModel.h"
+#include "board/Colors.h"
+#include "link/MessageQueue.h"
+#include "platform/Clock.h"
+#include "support/EngineSimProcess.h"
+#include "support/ScriptedDialogs.h"
+#include "windows/ChatModel.h"
+
+#include <QRegularExpression>
+#include <QTcpSocket>
+#include <QTest>
+#include <map>
+
+using namespace corvane;
+using corvane::test::EngineSimProcess;
+
+namespace {
+
+struct Report {
+    int group = 0;
+    int state = 0;
+    int peer = 0;
+};
+using Board = std::map<int, Report>;
+
+// The engine's own view of its board, asked for on a connection of our own.
+Board engineBoard(quint16 tcpPort) {
+    QTcpSocket s;
+    s.connectToHost(QHostAddress::LocalHost, tcpPort);
+    if (!s.waitForConnected(5000))
+        return {};
+    s.write("UUUUU|SSSSS|");
+    QByteArray data;
+    // The "S" answer comes after the whole report.
+    const QRegularExpression end(QStringLiteral("\\|S[^|]*\\|"));
+    static_cast<void>(QTest::qWaitFor(
+        [&] {
+            data += s.readAll();
+            return end.match(QString::fromLatin1(data)).hasMatch();
+        },
+        10000));
+    static const QRegularExpression t(QStringLiteral("^t(\\d+),(\\d+),(\\d+),(\\d+)$"));
+    Board out;
+    for (const QByteArray& m : data.split('|')) {
+        const auto match = t.match(QString::fromLatin1(m));
+        if (match.hasMatch())
+            out[match.captured(1).toInt()] = {match.captured(2).toInt(), match.captured(3).toInt(),
+                                              match.captured(4).toInt()};
+    }
+    return out;
+}
+
+// What differs between the engine's board and the monitor's cells; empty when they agree.
+QString difference(const Board& engine, const BoardModel& board) {
+    for (const auto& [id, r] : engine) {
+        const ChannelCell* cell = board.cell(id);
+        const QString where = QStringLiteral("channel %1: ").arg(id);
+        if (!cell)
+            return where + QStringLiteral("no cell");
+        if (cell->group != r.group)
+            return where + QStringLiteral("group %1, engine %2").arg(cell->group).arg(r.group);
+        if (cell->side != ((r.state & 8) ? 'R' : 'O'))
+            return where + QStringLiteral("wrong side");
+        if (cell->stateColor != stateColor(static_cast<std::int16_t>(r.state)))
+            return where + QStringLiteral("state colour for state %1").arg(r.state);
+        if (cell->connected != (r.peer != 0))
+            return where + QStringLiteral("connected marker");
+        if (r.peer != 0 && cell->peerNumber() != r.peer)
+            return where + QStringLiteral("peer %1, engine %2").arg(cell->peerNumber()).arg(r.peer);
+    }
+    return {};
+}
+
+struct RealPlatform {
+    SystemClock clock;
+    test::ScriptedDialogs dialogs;
+    test::RecordingLauncher launcher;
+    test::RecordingTones tones;
+    Platform platform{clock, dialogs, launcher, tones};
+};
+
+} // namespace
+
+class TestEngineSimMonitor : public QObject {
+    Q_OBJECT
+private slots:
+    void boardFollowsTheEngine_data();
+    void boardFollowsTheEngine();
+};
+
+void TestEngineSimMonitor::boardFollowsTheEngine_data() {
+    QTest::addColumn<bool>("udp");
+    QTest::newRow("tcp") << false;
+    QTest::newRow("udp") << true;
+}
+
+void TestEngineSimMonitor::boardFollowsTheEngine() {
+    QFETCH(bool, udp);
+    EngineSimProcess sim;
+    QVERIFY2(sim.start({"--spans", "3", "--groups", "4", "--seed", "5", "--clock-ms", "0", "--heartbeat-ms",
+                        "500"}),
+             qPrintable(sim.errors()));
+
+    MonitorConfig config;
+    config.useUdp = udp;
+    config.engineAddress = QStringLiteral("127.0.0.1");
+    config.enginePort = static_cast<std::int16_t>(udp ? sim.udpPort() : sim.tcpPort());
+    config.monitorPort = static_cast<std::int16_t>(EngineSimProcess::freeMonitorPort());
+    QVERIFY(config.monitorPort > 0);
+    config.title = QStringLiteral("E2E");
+    RealPlatform services;
+    Monitor monitor(config, services.platform, QStringLiteral("E2EBOX"));
+    monitor.load();
+
+    // The refresh sequence reaches the engine in its order, from this monitor.
+    const auto hello = sim.waitForCommand(QStringLiteral("$E2EBOX"));
+    QVERIFY(hello);
+    if (udp)
+        QCOMPARE(int(hello->port), int(static_cast<quint16>(config.monitorPort)));
+    const auto s = sim.waitForCommand(QStringLiteral("SSSSS"), 10000, hello->line);
+    QVERIFY(s);
+    const auto c = sim.waitForCommand(QStringLiteral("CCCCC"), 10000, s->line);
+    QVERIFY(c);
+    QVERIFY(sim.waitForCommand(QStringLiteral("UUUUU"), 10000, c->line));
+
+    // The whole board arrives and is painted as the engine has it.
+    Board engine = engineBoard(sim.tcpPort());
+    QCOMPARE(int(engine.size()), 3 * 24);
+    QTRY_VERIFY_WITH_TIMEOUT(difference(engine, *monitor.board).isEmpty(), 20000);
+
+    // Busy traffic: afterwards the monitor's board still matches the engine's, message for message.
+    QVERIFY(sim.control(QStringLiteral("traffic 300")));
+    const auto droppedBefore = monitor.queue.droppedCount();
+    QTest::qWait(1500);
+    QVERIFY(sim.control(QStringLiteral("traffic 0")));
+    engine = engineBoard(sim.tcpPort());
+    QTRY_VERIFY_WITH_TIMEOUT(monitor.queue.isEmpty() && difference(engine, *monitor.board).isEmpty(), 20000);
+    QCOMPARE(monitor.queue.droppedCount(), droppedBefore);
+
+    // An alarm from the engine lands in the alarm list.
+    QVERIFY(sim.control(QStringLiteral("send ATrunk 105 down")));
+    QTRY_VERIFY_WITH_TIMEOUT(monitor.alarms->count() > 0 &&
+                                 monitor.alarms->lines().last().endsWith(QStringLiteral("---Trunk 105 down")),
+                             10000);
+
+    // A chat line from another monitor is shown.
+    QTcpSocket other;
+    other.connectToHost(QHostAddress::LocalHost, sim.tcpPort());
+    QVERIFY(other.waitForConnected(5000));
+    other.write("@hello from the night shift|");
+    QTRY_VERIFY_WITH_TIMEOUT(
+        monitor.chat->received().startsWith(QStringLiteral("hello from the night shift")), 10000);
+
+    // Board completion runs on the relay timer's first tick: the first ping and "SSSSS" again.
+    const auto ping = sim.waitForCommand(QStringLiteral("W"), 20000, c->line);
+    QVERIFY(ping);
+    QVERIFY(sim.waitForCommand(QStringLiteral("SSSSS"), 10000, ping->line));
+}
+
+QTEST_MAIN(TestEngineSimMonitor)
+#include "test_engine_sim_monitor.moc"
