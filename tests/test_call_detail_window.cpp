@@ -1,0 +1,110 @@
+// The call detail window on the screen: what the operator sees and what the keys and the scroll bar do.
+
+#include "board/BoardModel.h"
+#include "support/TestMonitor.h"
+#include "windows/CallDetail.h"
+#include "windows/CallDetailWindow.h"
+
+#include <QLineEdit>
+#include <QScrollBar>
+#include <QtTest>
+
+using namespace corvane;
+using corvane::test::TestMonitor;
+
+namespace {
+struct Fixture {
+    Fixture() : host(*t.monitor.callDetails) {
+        t.monitor.board->placeCell(1, 8, 1);
+        for (int s : {1, 2, 3})
+            for (int i = 1; i <= (s == 2 ? 30 : 24); ++i)
+                send(QStringLiteral("t%1,1,0,0").arg(s * 100 + i));
+    }
+    void send(const QString& message) { t.monitor.dispatcher.dispatch(message); }
+    TestMonitor t;
+    CallDetailWindowHost host;
+};
+} // namespace
+
+class CallDetailWindowTest : public QObject {
+    Q_OBJECT
+private slots:
+    void menuOpensWindowsThatShowTheLines() {
+        Fixture f;
+        f.send("t101,1,9,0"); // R side, red
+        f.send("c101 ALERTING");
+        f.t.monitor.ui.trigger(MenuItem::CallDet);
+        QCOMPARE(f.host.count(), 1);
+        CallDetailWindow* w = f.host.window(0);
+        QVERIFY(w->isVisible());
+        QCOMPARE(w->lineBox(1)->text(), QString("101 ALERTING"));
+        QCOMPARE(w->lineBox(1)->palette().color(QPalette::Base), QColor(255, 0, 0));
+        QCOMPARE(w->lineBox(1)->palette().color(QPalette::Text), QColor(255, 255, 255));
+        QCOMPARE(w->lineBox(2)->text(), QString(" 102"));
+        QVERIFY(w->lineBox(24)->isVisible());
+        QVERIFY(!w->lineBox(25)->isVisible());
+        QCOMPARE(w->scrollBar()->minimum(), 100);
+        QCOMPARE(w->scrollBar()->maximum(), 300);
+
+        // Live: the text of a shown channel follows its call messages.
+        f.send("c102 CONNECTED");
+        QCOMPARE(w->lineBox(2)->text(), QString("102 CONNECTED"));
+
+        f.t.monitor.ui.trigger(MenuItem::CallDet);
+        QCOMPARE(f.host.count(), 2);
+        QVERIFY(f.host.window(1)->isVisible());
+        w->close();
+        QVERIFY(!w->isVisible());
+        f.t.monitor.ui.trigger(MenuItem::CallDet);
+        QCOMPARE(f.host.count(), 2);
+        QVERIFY(w->isVisible());
+    }
+
+    void keysPageThroughTheSpansWithoutMovingTheScrollBar() {
+        Fixture f;
+        f.t.monitor.ui.trigger(MenuItem::CallDet);
+        CallDetailWindow* w = f.host.window(0);
+        QTest::keyClick(w->lineBox(3), Qt::Key_PageDown);
+        QCOMPARE(w->model().page(), 2);
+        QVERIFY(w->lineBox(30)->isVisible());
+        QCOMPARE(w->scrollBar()->value(), 100);
+        QTest::keyClick(w->scrollBar(), Qt::Key_PageUp);
+        QTest::keyClick(w->scrollBar(), Qt::Key_PageUp);
+        QCOMPARE(w->model().page(), 3);
+        QCOMPARE(w->scrollBar()->value(), 100);
+        QTest::keyClick(w, '!');
+        QCOMPARE(w->model().page(), 2);
+        QVERIFY(!w->lineBox(30)->isVisible()); // not redrawn
+        QCOMPARE(w->lineBox(1)->text(), QString(" 301"));
+    }
+
+    void draggingShowsTheSpanAndReleasingShowsItsLines() {
+        Fixture f;
+        f.t.monitor.ui.trigger(MenuItem::CallDet);
+        CallDetailWindow* w = f.host.window(0);
+        QScrollBar* bar = w->scrollBar();
+        bar->setSliderDown(true);
+        bar->setSliderPosition(230);
+        QVERIFY(w->scrollValBox()->isVisible());
+        QCOMPARE(w->scrollValBox()->text(), QString(" 2"));
+        QCOMPARE(w->lineBox(1)->text(), QString(" 101"));
+        bar->setSliderDown(false);
+        QVERIFY(!w->scrollValBox()->isVisible());
+        QCOMPARE(w->lineBox(1)->text(), QString(" 201"));
+        QVERIFY(w->lineBox(30)->isVisible());
+    }
+
+    void linesFollowTheWindowsWidth() {
+        Fixture f;
+        f.t.monitor.ui.trigger(MenuItem::CallDet);
+        CallDetailWindow* w = f.host.window(0);
+        const int before = w->lineBox(1)->width();
+        w->resize(w->width() + 100, w->height() - 50);
+        QCOMPARE(w->lineBox(1)->width(), before + 100);
+        QCOMPARE(w->scrollBar()->height(), w->height());
+        QCOMPARE(w->scrollBar()->geometry().right(), w->width() - 1);
+    }
+};
+
+QTEST_MAIN(CallDetailWindowTest)
+#include "test_call_detail_window.moc"
