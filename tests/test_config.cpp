@@ -120,6 +120,9 @@ private slots:
         QCOMPARE(c.groupColorScheme, 2);
         QCOMPARE(c.watchdogTimeout, 4);
         QCOMPARE(c.deltaY, 1.75f);
+        c = readText("MON_PORT, 1\r\nTITLE, \"a\"\r\nMON_PORT, 2\r\nTITLE, \"b\"\r\n");
+        QCOMPARE(c.monitorPort, 2);
+        QCOMPARE(c.title, QStringLiteral("b"));
         c = readText("DELTA_Y, 1e300\r\nMON_PORT, 32767\r\nENG_LOC_PORT, -32768\r\n");
         QCOMPARE(c.deltaY, 2.0f);
         QCOMPARE(c.monitorPort, 32767);
