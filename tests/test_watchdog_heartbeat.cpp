@@ -187,7 +187,8 @@ private slots:
         // One line for the whole outage; the label keeps showing the time going on; one raise.
         QCOMPARE(f.lines().size(), 1);
         QCOMPARE(raised.count(), 1);
-        QVERIFY(f.t.monitor.ui.element(Element::LastAlarm).caption.endsWith(QStringLiteral("---CorvaneBox not responding")));
+        QVERIFY(f.t.monitor.ui.element(Element::LastAlarm)
+                    .caption.endsWith(QStringLiteral("---CorvaneBox not responding")));
         QVERIFY(f.t.monitor.ui.element(Element::LastAlarm).caption != f.lines().first());
     }
 
@@ -215,13 +216,15 @@ private slots:
         f.ticks(1); // 106, even: nothing new
         QCOMPARE(f.lines().size(), 1);
         f.ticks(1);
-        QVERIFY(endsWith(f.lines(), {QStringLiteral("CorvaneBox not responding"), QStringLiteral("UDP relay not responding")}));
+        QVERIFY(endsWith(f.lines(), {QStringLiteral("CorvaneBox not responding"),
+                                     QStringLiteral("UDP relay not responding")}));
         f.ticks(20);
         QCOMPARE(f.lines().size(), 2);
         f.message(QStringLiteral("+W")); // the relay answers its ping again
         QVERIFY(!f.t.monitor.watchdog.relayDown);
         f.ticks(2);
-        QVERIFY(endsWith(f.lines(), {QStringLiteral("CorvaneBox not responding"), QStringLiteral("UDP relay not responding"),
+        QVERIFY(endsWith(f.lines(), {QStringLiteral("CorvaneBox not responding"),
+                                     QStringLiteral("UDP relay not responding"),
                                      QStringLiteral("CorvaneBox not responding")}));
     }
 
@@ -231,7 +234,8 @@ private slots:
         f.message(QStringLiteral("W"));
         QCOMPARE(f.lines().size(), 1);
         f.ticks(1);
-        QVERIFY(endsWith(f.lines(), {QStringLiteral("CorvaneBox not responding"), QStringLiteral("CorvaneBox is Back")}));
+        QVERIFY(endsWith(
+            f.lines(), {QStringLiteral("CorvaneBox not responding"), QStringLiteral("CorvaneBox is Back")}));
         QCOMPARE(f.t.monitor.ui.element(Element::LastAlarm).caption, f.lines().last());
         QCOMPARE(f.bar().twips.width(), 11); // counting again from 1
         f.ticks(50);
@@ -265,7 +269,8 @@ private slots:
         f.ticks(1);
         f.t.services.clock.advance(5000); // the send and the pause after it
         QCOMPARE(f.mail->sent.size(), 2);
-        QVERIFY(f.mail->sent[1].body.startsWith(QStringLiteral("CorvaneBox responded\r\nCorvaneBox not responding\r\n")));
+        QVERIFY(f.mail->sent[1].body.startsWith(
+            QStringLiteral("CorvaneBox responded\r\nCorvaneBox not responding\r\n")));
         QVERIFY(f.t.monitor.pager->pendingPage().isEmpty());
         QVERIFY(!f.t.monitor.heartbeat->watchdogPaged());
     }
@@ -280,7 +285,8 @@ private slots:
         f.ticks(60);
         QVERIFY(f.mail->sent.isEmpty());
         QVERIFY(f.t.monitor.pager->pendingPage().isEmpty());
-        QVERIFY(endsWith(f.lines(), {QStringLiteral("CorvaneBox not responding"), QStringLiteral("CorvaneBox is Back")}));
+        QVERIFY(endsWith(
+            f.lines(), {QStringLiteral("CorvaneBox not responding"), QStringLiteral("CorvaneBox is Back")}));
 
         // Paged, but the pager was switched off before recovery: recovery pages nothing; the flush is
         // still owed and goes out at the first tick that finds the pager on again.

@@ -55,7 +55,8 @@ struct Fixture {
         auto term = std::make_unique<ScriptedTerminator>();
         terminator = term.get();
         t.monitor.relay->setTerminator(std::move(term));
-        t.monitor.ui.setMenuAction(MenuItem::RefreshInfo, [this] { refreshTimes << t.services.clock.tickMs(); });
+        t.monitor.ui.setMenuAction(MenuItem::RefreshInfo,
+                                   [this] { refreshTimes << t.services.clock.tickMs(); });
         // Heartbeats are not the subject here; keep that watchdog quiet.
         t.monitor.timer3->setEnabled(false);
         t.monitor.board->placeCell(1, 8, 1); // the template, as the load step places it
@@ -182,8 +183,9 @@ private slots:
         QVERIFY(f.lines().first().endsWith(QStringLiteral("---UDPRelay terminated")));
         QCOMPARE(f.t.monitor.ui.element(Element::LastAlarm).caption, f.lines().first());
         // Reconnected, then pinged again.
-        QCOMPARE(f.link->events.mid(0, 4), (QStringList{QStringLiteral("<close>"), QStringLiteral("<connect>"),
-                                                         QStringLiteral("$TESTBOX"), QStringLiteral("W")}));
+        QCOMPARE(f.link->events.mid(0, 4),
+                 (QStringList{QStringLiteral("<close>"), QStringLiteral("<connect>"),
+                              QStringLiteral("$TESTBOX"), QStringLiteral("W")}));
         // The beep does not ask the sounds menu.
         QCOMPARE(f.t.services.tones.tones, (QList<QPair<int, int>>{{620, 250}}));
         // Refresh Info follows a second later, without holding anything up meanwhile.

@@ -126,7 +126,8 @@ std::vector<xcb_window_t> clientList(Connection& conn) {
     if (!ewmh)
         return out;
     xcb_ewmh_get_windows_reply_t list{};
-    if (xcb_ewmh_get_client_list_reply(ewmh, xcb_ewmh_get_client_list(ewmh, conn.screen()), &list, nullptr) == 0)
+    if (xcb_ewmh_get_client_list_reply(ewmh, xcb_ewmh_get_client_list(ewmh, conn.screen()), &list, nullptr) ==
+        0)
         return out;
     out.assign(list.windows, list.windows + list.windows_len);
     xcb_ewmh_get_windows_reply_wipe(&list);
@@ -166,7 +167,8 @@ std::optional<std::int64_t> pidFromResources(xcb_connection_t* c, xcb_window_t w
         xcb_res_query_client_ids_reply(c, xcb_res_query_client_ids(c, 1, &spec), nullptr));
     if (!ids)
         return std::nullopt;
-    for (auto it = xcb_res_query_client_ids_ids_iterator(ids.get()); it.rem > 0; xcb_res_client_id_value_next(&it)) {
+    for (auto it = xcb_res_query_client_ids_ids_iterator(ids.get()); it.rem > 0;
+         xcb_res_client_id_value_next(&it)) {
         if ((it.data->spec.mask & XCB_RES_CLIENT_ID_MASK_LOCAL_CLIENT_PID) == 0 ||
             xcb_res_client_id_value_value_length(it.data) < 1)
             continue;

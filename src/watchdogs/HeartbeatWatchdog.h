@@ -43,7 +43,7 @@ private:
     void appendLine(const QString& text);
 
     Monitor& m_monitor;
-    QString m_lastText;  // the text of the last watchdog alarm line, empty before the first outage
+    QString m_lastText;   // the text of the last watchdog alarm line, empty before the first outage
     bool m_paged = false; // a "not responding" page was asked for in this outage
 };
 

@@ -13,8 +13,8 @@
 namespace corvane {
 
 namespace {
-constexpr MenuItem kGroupColorItems[] = {MenuItem::GroupColors0, MenuItem::GroupColors1, MenuItem::GroupColors2,
-                                         MenuItem::GroupColors3};
+constexpr MenuItem kGroupColorItems[] = {MenuItem::GroupColors0, MenuItem::GroupColors1,
+                                         MenuItem::GroupColors2, MenuItem::GroupColors3};
 }
 
 RelayWatchdog::RelayWatchdog(Monitor& monitor)
@@ -113,7 +113,8 @@ void RelayWatchdog::terminateRelay(const QDateTime& now) {
         break;
     }
     if (text != QLatin1String(kNotFound))
-        m_monitor.platform.tones.play(kBeepHz, kBeepMs); // a window was found: beep whatever the sounds menu says
+        m_monitor.platform.tones.play(kBeepHz,
+                                      kBeepMs); // a window was found: beep whatever the sounds menu says
     const QString line = alarmStamp(m_monitor.platform.clock.now()) + text;
     if (m_monitor.alarms)
         m_monitor.alarms->appendAlarmLine(line);

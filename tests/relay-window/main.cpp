@@ -13,22 +13,22 @@
 #include <cstring>
 #include <unistd.h>
 
-static xcb_atom_t atom(xcb_connection_t *c, const char *name) {
-    xcb_intern_atom_reply_t *r =
+static xcb_atom_t atom(xcb_connection_t* c, const char* name) {
+    xcb_intern_atom_reply_t* r =
         xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, static_cast<uint16_t>(strlen(name)), name), nullptr);
     xcb_atom_t a = r ? r->atom : static_cast<xcb_atom_t>(XCB_ATOM_NONE);
     free(r);
     return a;
 }
 
-int main(int argc, char **argv) {
+int main(int argc, char** argv) {
     if (argc < 2) {
         fprintf(stderr, "usage: %s TITLE [--no-pid] [--no-net-name] [--machine NAME]\n", argv[0]);
         return 2;
     }
-    const char *title = argv[1];
+    const char* title = argv[1];
     int setPid = 1, setNetName = 1;
-    const char *machine = nullptr;
+    const char* machine = nullptr;
     for (int i = 2; i < argc; ++i) {
         if (strcmp(argv[i], "--no-pid") == 0)
             setPid = 0;
@@ -39,7 +39,7 @@ int main(int argc, char **argv) {
     }
 
     int screenNumber = 0;
-    xcb_connection_t *c = xcb_connect(nullptr, &screenNumber);
+    xcb_connection_t* c = xcb_connect(nullptr, &screenNumber);
     if (xcb_connection_has_error(c)) {
         fprintf(stderr, "cannot open the display\n");
         return 1;
@@ -47,19 +47,20 @@ int main(int argc, char **argv) {
     xcb_screen_iterator_t it = xcb_setup_roots_iterator(xcb_get_setup(c));
     for (int i = 0; i < screenNumber; ++i)
         xcb_screen_next(&it);
-    xcb_screen_t *screen = it.data;
+    xcb_screen_t* screen = it.data;
 
     xcb_window_t w = xcb_generate_id(c);
-    xcb_create_window(c, XCB_COPY_FROM_PARENT, w, screen->root, 10, 10, 200, 60, 0, XCB_WINDOW_CLASS_INPUT_OUTPUT,
-                      screen->root_visual, 0, nullptr);
-    xcb_change_property(c, XCB_PROP_MODE_REPLACE, w, XCB_ATOM_WM_NAME, XCB_ATOM_STRING, 8, static_cast<uint32_t>(strlen(title)),
-                        title);
+    xcb_create_window(c, XCB_COPY_FROM_PARENT, w, screen->root, 10, 10, 200, 60, 0,
+                      XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual, 0, nullptr);
+    xcb_change_property(c, XCB_PROP_MODE_REPLACE, w, XCB_ATOM_WM_NAME, XCB_ATOM_STRING, 8,
+                        static_cast<uint32_t>(strlen(title)), title);
     if (setNetName)
         xcb_change_property(c, XCB_PROP_MODE_REPLACE, w, atom(c, "_NET_WM_NAME"), atom(c, "UTF8_STRING"), 8,
                             static_cast<uint32_t>(strlen(title)), title);
     if (setPid) {
         uint32_t pid = static_cast<uint32_t>(getpid());
-        xcb_change_property(c, XCB_PROP_MODE_REPLACE, w, atom(c, "_NET_WM_PID"), XCB_ATOM_CARDINAL, 32, 1, &pid);
+        xcb_change_property(c, XCB_PROP_MODE_REPLACE, w, atom(c, "_NET_WM_PID"), XCB_ATOM_CARDINAL, 32, 1,
+                            &pid);
     }
     if (machine)
         xcb_change_property(c, XCB_PROP_MODE_REPLACE, w, XCB_ATOM_WM_CLIENT_MACHINE, XCB_ATOM_STRING, 8,
@@ -70,7 +71,7 @@ int main(int argc, char **argv) {
     printf("ready %u\n", static_cast<unsigned>(w));
     fflush(stdout);
 
-    xcb_generic_event_t *e;
+    xcb_generic_event_t* e;
     while ((e = xcb_wait_for_event(c)) != nullptr)
         free(e);
     xcb_disconnect(c);
