@@ -147,14 +147,14 @@ private slots:
 
 void TestEngineSim::answersRequestsOverUdp() {
     EngineSimProcess sim;
-    QVERIFY(sim.start(quiet + QStringList{"--groups", "3", "--name", "SW-TEST"}));
+    QVERIFY(sim.start(quiet + QStringList{"--groups", "3", "--name", "SW-%2TEST"}));
     // Free ports are picked where the monitor's 16-bit port settings can reach them.
     QVERIFY(sim.udpPort() >= 20000 && sim.udpPort() <= 32767);
     QVERIFY(sim.tcpPort() >= 20000 && sim.tcpPort() <= 32767);
     UdpClient mon(sim.udpPort());
 
     mon.send("$UMON");
-    QCOMPARE(mon.reply("SSSSS", "^S"), QStringLiteral("SSW-TEST,3,3"));
+    QCOMPARE(mon.reply("SSSSS", "^S"), QStringLiteral("SSW-%2TEST,3,3"));
 
     const qsizetype d = mon.ask("DDDDD", "^D3,0,");
     QVERIFY(d >= 0);

@@ -249,10 +249,9 @@ void SimEngine::handleCommand(Origin from, const QString& command) {
     if (command.startsWith(QLatin1Char('$'))) {
         (from.tcp ? from.tcp->name : from.udp->name) = command.mid(1);
     } else if (command == QLatin1String("SSSSS")) {
-        sendTo(from, QStringLiteral("S%1,%2,%3")
-                         .arg(m_options.switchName)
-                         .arg(m_board.groups())
-                         .arg(m_board.groups()));
+        // One pass: a "%" in the switch name is text, not a place holder.
+        const QString groups = QString::number(m_board.groups());
+        sendTo(from, QStringLiteral("S%1,%2,%3").arg(m_options.switchName, groups, groups));
     } else if (command == QLatin1String("DDDDD")) {
         for (const QString& message : m_board.groupNames())
             sendTo(from, message);
