@@ -1,0 +1,205 @@
+// The board on screen: what the view draws where, what it repaints, its tool tips, scrolling and the
+// mouse it forwards. Saves board_view.png in the working directory for a look at the result.
+
+#include "board/BoardModel.h"
+#include "board/BoardView.h"
+#include "board/Colors.h"
+#include "board/GroupTables.h"
+#include "link/EngineLink.h"
+#include "support/TestMonitor.h"
+
+#include <QHelpEvent>
+#include <QPaintEvent>
+#include <QScrollBar>
+#include <QToolTip>
+#include <QtTest>
+
+using namespace corvane;
+using corvane::test::TestMonitor;
+
+namespace {
+
+class RecordingLink final : public EngineLink {
+public:
+    void sendCommand(const QString& command) override { sent << command; }
+    void connectEngine(std::function<void()> done) override {
+        if (done)
+            done();
+    }
+    void close() override {}
+    bool isUdp() const override { return true; }
+    std::int64_t discardedCount() const override { return 0; }
+    QStringList sent;
+};
+
+class RecordingMouse final : public BoardMouseHandler {
+public:
+    void press(const BoardMouseEvent& e) override { events << QStringLiteral("press"), points << e.twips; }
+    void move(const BoardMouseEvent& e) override { moves << e.twips; }
+    void release(const BoardMouseEvent& e) override {
+        events << QStringLiteral("release"), points << e.twips;
+    }
+    void doubleClick(const BoardMouseEvent& e) override {
+        events << QStringLiteral("double"), points << e.twips;
+    }
+    void leave() override { events << QStringLiteral("leave"); }
+    QStringList events;
+    QList<QPointF> points;
+    QList<QPointF> moves;
+};
+
+class PaintRecorder final : public QObject {
+public:
+    bool eventFilter(QObject*, QEvent* e) override {
+        if (e->type() == QEvent::Paint)
+            rects << static_cast<QPaintEvent*>(e)->rect();
+        return false;
+    }
+    QList<QRect> rects;
+};
+
+QColor pixelAtTwips(const QImage& image, int x, int y) {
+    return image.pixelColor(static_cast<int>(twipsToPixels(x)), static_cast<int>(twipsToPixels(y)));
+}
+
+struct Fixture {
+    Fixture() {
+        board().placeCell(1, 8, 1);
+        for (const char* m :
+             {"t101,1,1,0", "t106,1,2,0", "t107,2,4,0", "t131,3,6,0", "t201,4,10,0", "t301,5,9,0"})
+            t.monitor.dispatcher.dispatch(QString::fromLatin1(m));
+    }
+    TestMonitor t;
+    BoardModel& board() { return *t.monitor.board; }
+    void send(const char* m) { t.monitor.dispatcher.dispatch(QString::fromLatin1(m)); }
+};
+
+} // namespace
+
+class BoardViewTest : public QObject {
+    Q_OBJECT
+private slots:
+    void drawsTheCellsWhereTheModelPlacesThem() {
+        Fixture f;
+        f.send("t102,1,1,1207"); // connected: the green marker over the state label
+        f.board().setMark(106, QStringLiteral("X"));
+        BoardView view(f.board());
+        view.resize(900, 300);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        const QImage image = view.canvas()->grab().toImage();
+        image.save(QStringLiteral("board_view.png"));
+
+        const auto colour = [](LegacyColor c) { return toQColor(c); };
+        // State labels (centre of 101's label) and group squares (a corner inside the border).
+        QCOMPARE(pixelAtTwips(image, 1607 + 30, 152 + 30), colour(0x0000FF));
+        QCOMPARE(pixelAtTwips(image, 1555 + 30, 100 + 30), colour(groupColor(1, false, 3)));
+        QCOMPARE(pixelAtTwips(image, 3340 + 30, 100 + 30), colour(groupColor(2, false, 3)));
+        QCOMPARE(pixelAtTwips(image, 3340 + 127, 100 + 127), colour(0xFF0000));
+        QCOMPARE(pixelAtTwips(image, 10480 + 30, 100 + 30), colour(groupColor(3, false, 3)));
+        QCOMPARE(pixelAtTwips(image, 1555 + 30, 610 + 30), colour(groupColor(4, true, 3)));
+        QCOMPARE(pixelAtTwips(image, 1555 + 30, 1120 + 30), colour(groupColor(5, true, 3)));
+        // The empty cell between the blocks shows the board.
+        QCOMPARE(pixelAtTwips(image, 3085 + 127, 100 + 127), colour(0xC0C0C0));
+        // 102 is connected: its marker sits over the centre of the state label.
+        QCOMPARE(pixelAtTwips(image, 1810 + 127, 100 + 127), colour(0x00FF00));
+        QCOMPARE(pixelAtTwips(image, 1810 + 60, 100 + 60), colour(0x0000FF));
+        // The mark "X" on 106 (green label) is drawn in black somewhere inside the label.
+        bool dark = false;
+        const QRect label = BoardCanvas::toPixels(f.board().cell(106)->stateRect);
+        for (int y = label.top(); y <= label.bottom(); ++y)
+            for (int x = label.left(); x <= label.right(); ++x)
+                dark = dark || image.pixelColor(x, y).green() < 0x80;
+        QVERIFY(dark);
+
+        // No colour: the board turns grey and the cells lose their squares.
+        f.t.monitor.ui.trigger(MenuItem::GroupColors0);
+        const QImage grey = view.canvas()->grab().toImage();
+        QCOMPARE(pixelAtTwips(grey, 1555 + 30, 100 + 30), colour(0x808080));
+        QCOMPARE(pixelAtTwips(grey, 1607 + 30, 152 + 30), colour(0x0000FF));
+    }
+
+    void repaintsOnlyTheChangedCell() {
+        Fixture f;
+        BoardView view(f.board());
+        view.resize(900, 300);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        QCoreApplication::processEvents();
+        PaintRecorder rec;
+        view.canvas()->installEventFilter(&rec);
+        f.send("t107,2,1,0");
+        QTRY_VERIFY(!rec.rects.isEmpty());
+        const QRect cell = BoardCanvas::toPixels(f.board().cell(107)->back);
+        for (const QRect& r : rec.rects) {
+            QVERIFY(r.contains(cell));
+            QVERIFY(r.width() < 3 * cell.width() && r.height() < 3 * cell.height());
+        }
+        // A channel far outside the shown area causes no repaint at all.
+        f.send("t3001,2,1,0");
+        QCoreApplication::processEvents();
+        rec.rects.clear();
+        f.send("t3001,2,2,1");
+        QCoreApplication::processEvents();
+        QVERIFY(rec.rects.isEmpty());
+    }
+
+    void scrollsWhenTheBoardOutgrowsTheView() {
+        Fixture f;
+        BoardView view(f.board());
+        view.resize(400, 200);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        QVERIFY(view.horizontalScrollBar()->maximum() > 0); // 131 lies beyond 400 px
+        const int before = view.verticalScrollBar()->maximum();
+        f.send("t3001,1,2,0");
+        QCoreApplication::processEvents();
+        QVERIFY(view.verticalScrollBar()->maximum() > before);
+        QVERIFY(view.canvas()->height() >= BoardCanvas::toPixels(f.board().cell(3001)->back).bottom());
+    }
+
+    void toolTipOfTheStateLabel() {
+        Fixture f;
+        f.t.monitor.groups->setNameO(2, QStringLiteral("Trunks"));
+        f.send("t107,2,4,0");
+        BoardView view(f.board());
+        view.resize(900, 300);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        const QPoint at = BoardCanvas::toPixels(f.board().cell(107)->stateRect).center();
+        QHelpEvent help(QEvent::ToolTip, at, view.canvas()->mapToGlobal(at));
+        QCoreApplication::sendEvent(view.canvas(), &help);
+        QCOMPARE(QToolTip::text(), QStringLiteral(" 2 - O Trunks 107"));
+        QToolTip::hideText();
+    }
+
+    void forwardsTheMouseInTwips() {
+        Fixture f;
+        RecordingMouse mouse;
+        f.board().setMouseHandler(&mouse);
+        auto* link = new RecordingLink;
+        f.t.monitor.link.reset(link);
+        BoardView view(f.board());
+        view.resize(900, 300);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        QTest::mousePress(view.canvas(), Qt::LeftButton, {}, QPoint(112, 15));
+        QTest::mouseRelease(view.canvas(), Qt::LeftButton, {}, QPoint(112, 15));
+        QCOMPARE(mouse.events, (QStringList{QStringLiteral("press"), QStringLiteral("release")}));
+        QCOMPARE(mouse.points.at(0), QPointF(112 * 15, 15 * 15));
+        QCOMPARE(f.board().hitTest(mouse.points.at(0)).id, 101);
+        QTest::mouseMove(view.canvas(), QPoint(200, 100));
+        QTRY_VERIFY(!mouse.moves.isEmpty());
+        QCOMPARE(mouse.moves.last(), QPointF(3000, 1500));
+        // A double click on the bare board asks for the description; on a cell it does not.
+        QTest::mouseDClick(view.canvas(), Qt::LeftButton, {}, QPoint(112, 15));
+        QVERIFY(link->sent.isEmpty());
+        QTest::mouseDClick(view.canvas(), Qt::LeftButton, {}, QPoint(300, 150));
+        QCOMPARE(link->sent, QStringList{QStringLiteral("SSSSS")});
+        QVERIFY(mouse.events.contains(QStringLiteral("double")));
+        f.board().setMouseHandler(nullptr);
+    }
+};
+
+QTEST_MAIN(BoardViewTest)
+#include "test_board_view.moc"
