@@ -121,6 +121,33 @@ private slots:
         QCOMPARE(takeAll(t.monitor.queue), (QStringList{"A1|A2", "", "|", "W"}));
     }
 
+    void udpPointingAgainKeepsWaitingDatagramsAndClosedLinkStaysSilent() {
+        QUdpSocket engine;
+        QVERIFY(engine.bind(QHostAddress::LocalHost, 0));
+        const quint16 monitorPort = freeUdpPort();
+        TestMonitor t(udpConfig(engine.localPort(), monitorPort));
+        t.monitor.link = createEngineLink(t.monitor);
+        t.monitor.link->sendCommand(QStringLiteral("early")); // not pointed at the engine yet
+        t.monitor.link->connectEngine();
+        QUdpSocket sender;
+        sender.writeDatagram("A waiting", QHostAddress::LocalHost, monitorPort);
+        // Loopback delivers at once: the datagram waits in the socket, not read yet.
+        // Every engine-wide command over UDP points the link at the engine again first.
+        t.monitor.link->connectEngine();
+        QTRY_COMPARE(t.monitor.queue.pendingCount(), 1);
+        QCOMPARE(t.monitor.queue.take(), QStringLiteral("A waiting"));
+        t.monitor.link->close();
+        t.monitor.link->sendCommand(QStringLiteral("while closed"));
+        t.monitor.link->connectEngine();
+        t.monitor.link->sendCommand(QStringLiteral("again"));
+        QTRY_VERIFY(engine.hasPendingDatagrams());
+        const QNetworkDatagram got = engine.receiveDatagram();
+        QCOMPARE(got.data(), QByteArray("again"));
+        QCOMPARE(got.senderPort(), monitorPort);
+        QTest::qWait(20);
+        QVERIFY(!engine.hasPendingDatagrams());
+    }
+
     void udpFloodDropsTheNewestAndCountsThem() {
         const quint16 monitorPort = freeUdpPort();
         TestMonitor t(udpConfig(freeUdpPort(), monitorPort));

@@ -26,24 +26,22 @@ UdpEngineLink::~UdpEngineLink() {
 }
 
 void UdpEngineLink::sendCommand(const QString& command) {
-    if (m_engine.isNull())
-        return; // not pointed at the engine (yet): the command goes nowhere, as a failed send would
+    // A closed socket sends nothing (a send would bind it anew to some other port), and neither does
+    // one not pointed at the engine yet.
+    if (m_engine.isNull() || m_socket.state() != QAbstractSocket::BoundState)
+        return;
     m_socket.writeDatagram(toWire(command), m_engine, m_settings.enginePort);
 }
 
 void UdpEngineLink::connectEngine(std::function<void()> done) {
     const QString host = m_settings.engineAddress.trimmed();
-    if (m_lookupId >= 0) {
-        QHostInfo::abortHostLookup(m_lookupId);
-        m_lookupId = -1;
-    }
-    if (host.compare(QLatin1String("localhost"), Qt::CaseInsensitive) == 0) {
-        m_engine = QHostAddress(QHostAddress::LocalHost);
-    } else if (QHostAddress parsed; parsed.setAddress(host)) {
-        m_engine = parsed;
-    } else {
-        m_engine.clear();
-        if (!host.isEmpty()) {
+    // The engine's address is fixed for the run: found once, or being looked up.
+    if (m_engine.isNull() && m_lookupId < 0) {
+        if (host.compare(QLatin1String("localhost"), Qt::CaseInsensitive) == 0) {
+            m_engine = QHostAddress(QHostAddress::LocalHost);
+        } else if (QHostAddress parsed; parsed.setAddress(host)) {
+            m_engine = parsed;
+        } else if (!host.isEmpty()) {
             m_lookupId = QHostInfo::lookupHost(host, this, [this](const QHostInfo& info) {
                 m_lookupId = -1;
                 for (const QHostAddress& address : info.addresses()) {
@@ -53,6 +51,13 @@ void UdpEngineLink::connectEngine(std::function<void()> done) {
                 }
             });
         }
+    }
+    // A socket that is bound already stays as it is: binding again would throw away the datagrams
+    // waiting in it, and every engine-wide command points the link at the engine afresh.
+    if (m_socket.state() == QAbstractSocket::BoundState) {
+        if (done)
+            done();
+        return;
     }
     if (m_socket.state() != QAbstractSocket::UnconnectedState)
         m_socket.abort();
