@@ -2,6 +2,7 @@
 
 #include "support/EngineSimProcess.h"
 
+#include <QElapsedTimer>
 #include <QNetworkDatagram>
 #include <QRegularExpression>
 #include <QSet>
@@ -576,6 +577,14 @@ void TestEngineSim::commandLineAndEndings() {
          {"--udp-port", "--tcp-port", "--bind", "--spans", "--channels-per-span", "--groups",
           "--traffic-rate", "--alarm-rate", "--heartbeat-ms", "--clock-ms", "--seed", "blast N"})
         QVERIFY2(text.contains(QLatin1String(word)), word);
+
+    // A harness notices at once when the engine could not start.
+    EngineSimProcess refused;
+    QElapsedTimer waited;
+    waited.start();
+    QVERIFY(!refused.start({"--groups", "0"}, 30000));
+    QVERIFY(waited.elapsed() < 30000);
+    QVERIFY(refused.errors().contains("--groups"));
 
     QProcess bad;
     bad.start(CORVANE_ENGINE_SIM, {"--spans", "400"});

@@ -88,7 +88,7 @@ std::optional<qsizetype> EngineSimProcess::waitForLine(const QRegularExpression&
                 return true;
             }
         }
-        return false;
+        return !isRunning(); // an engine that has ended prints nothing more
     };
     if (look())
         return found;
@@ -152,7 +152,7 @@ std::optional<SimCommand> EngineSimProcess::waitForCommand(const QString& text, 
                 return true;
             }
         }
-        return false;
+        return !isRunning();
     };
     if (!look())
         static_cast<void>(QTest::qWaitFor(look, timeoutMs));
