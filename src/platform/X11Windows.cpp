@@ -6,7 +6,6 @@
 #include <xcb/xcb.h>
 #include <xcb/xcb_ewmh.h>
 
-#include <algorithm>
 #include <climits>
 #include <csignal>
 #include <cstdlib>
@@ -134,15 +133,23 @@ std::vector<xcb_window_t> clientList(Connection& conn) {
     return out;
 }
 
-// Children in stacking order, topmost first, as a search of the desktop meets them.
-std::vector<xcb_window_t> children(xcb_connection_t* c, xcb_window_t parent) {
+// Children in stacking order, topmost first, as a search of the desktop meets them; for several
+// parents, all requests go out before the first reply is read.
+std::vector<xcb_window_t> children(xcb_connection_t* c, const std::vector<xcb_window_t>& parents) {
+    std::vector<xcb_query_tree_cookie_t> asked;
+    asked.reserve(parents.size());
+    for (xcb_window_t p : parents)
+        asked.push_back(xcb_query_tree(c, p));
     std::vector<xcb_window_t> out;
-    Reply<xcb_query_tree_reply_t> tree(xcb_query_tree_reply(c, xcb_query_tree(c, parent), nullptr));
-    if (!tree)
-        return out;
-    const xcb_window_t* kids = xcb_query_tree_children(tree.get());
-    out.assign(kids, kids + xcb_query_tree_children_length(tree.get()));
-    std::reverse(out.begin(), out.end());
+    for (xcb_query_tree_cookie_t cookie : asked) {
+        Reply<xcb_query_tree_reply_t> tree(xcb_query_tree_reply(c, cookie, nullptr));
+        if (!tree)
+            continue;
+        const xcb_window_t* kids = xcb_query_tree_children(tree.get());
+        const int count = xcb_query_tree_children_length(tree.get());
+        for (int i = count - 1; i >= 0; --i)
+            out.push_back(kids[i]);
+    }
     return out;
 }
 
@@ -213,10 +220,10 @@ std::optional<FoundWindow> findTopLevelWindow(const QString& title, const QByteA
     if (!match) {
         // No window manager, or one without a client list (or a stale list): the top-level windows
         // are the root's children, or the children of the frames a reparenting manager put there.
-        const std::vector<xcb_window_t> top = children(conn.get(), root);
+        const std::vector<xcb_window_t> top = children(conn.get(), {root});
         match = firstTitled(conn, top, title);
-        for (std::size_t i = 0; !match && i < top.size(); ++i)
-            match = firstTitled(conn, children(conn.get(), top[i]), title);
+        if (!match)
+            match = firstTitled(conn, children(conn.get(), top), title);
     }
     if (!match)
         return std::nullopt;
