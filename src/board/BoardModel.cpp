@@ -136,7 +136,8 @@ void BoardModel::grow(const QRect& r) {
 }
 
 void BoardModel::changedCell(const ChannelCell& c) {
-    emit areaChanged(c.bounds());
+    // The state label and the marker keep the template's offsets inside the square.
+    emit areaChanged(c.back);
 }
 
 void BoardModel::cellChanged(int id) {
