@@ -217,6 +217,26 @@ private slots:
         QCOMPARE(rig.messages(), QStringList{"W"});
     }
 
+    void demonstrationModePlaysTheLogInsteadOfConnecting() {
+        QTcpServer engine;
+        QVERIFY(engine.listen(QHostAddress::LocalHost, 0));
+        MonitorConfig config;
+        config.useUdp = false;
+        config.demo = true;
+        config.engineAddress = QStringLiteral("127.0.0.1");
+        config.enginePort = static_cast<std::int16_t>(engine.serverPort());
+        LogRig rig(config);
+        rig.writeLog("0,\"SDEMO,4,4\"\r\n20,\"A1 ok\"\r\n");
+        rig.monitor().load();
+        QVERIFY(rig.monitor().ui.isChecked(MenuItem::PlayLog));
+        QTest::qWait(50);
+        QVERIFY(!engine.hasPendingConnections());
+        rig.clock().advance(1100);
+        QCOMPARE(rig.messages(), (QStringList{"SDEMO,4,4", "A1 ok"}));
+        // At the end of the log the link to the engine is opened.
+        QTRY_VERIFY(engine.hasPendingConnections());
+    }
+
     void liveTrafficRecordedAndPlayedBackAlike() {
         EngineSimProcess sim;
         QVERIFY(sim.start({"--heartbeat-ms", "0", "--clock-ms", "0"}));
