@@ -1,11 +1,13 @@
 #include "app/Startup.h"
 
+#include "alarms/AlarmListView.h"
 #include "app/IniFile.h"
 #include "app/Monitor.h"
 #include "board/BoardView.h"
 #include "common/Version.h"
 #include "link/EngineLink.h"
 #include "operator/MainWindow.h"
+#include "platform/AudioToneOutput.h"
 #include "platform/Clock.h"
 #include "platform/Dialogs.h"
 #include "platform/Launcher.h"
@@ -190,6 +192,7 @@ AboutBox* Startup::showAbout() {
 void Startup::plugInViews() {
     // The views of the board and of the alarm list take the places of Picture1 and AlarmsList here.
     m_window->setElementWidget(Element::Picture1, new BoardView(*m_monitor->board));
+    installAlarmViews(*m_monitor, *m_window);
     // The chat window comes and goes with the chat's state; the main window owns its host.
     new ChatWindowHost(*m_monitor->chat, m_window.get());
     // The statistics window is placed beside the main window; call detail windows are top-level.
@@ -203,14 +206,6 @@ void Startup::shutdown() {
         m_monitor->link->close();
     quit(0);
 }
-
-namespace {
-// Until the audio output exists the program is silent.
-class SilentTones final : public ToneOutput {
-public:
-    void play(int, int) override {}
-};
-} // namespace
 
 int runProgram(int argc, char* argv[]) {
     QStringList arguments;
@@ -238,7 +233,7 @@ int runProgram(int argc, char* argv[]) {
     SystemClock clock;
     QtDialogs dialogs;
     DesktopLauncher launcher;
-    SilentTones tones;
+    AudioToneOutput tones(clock);
     Platform platform{clock, dialogs, launcher, tones};
     Startup startup(platform, QCoreApplication::applicationDirPath(), QSysInfo::machineHostName());
     if (!startup.run(line.iniArgument))
