@@ -233,6 +233,10 @@ const ReadKey kReadKeys[] = {
              c.present.maxAlarms = true;
          }
      }},
+    {"MAIL_SERVER", [](MonitorConfig& c, const Field& v, ReadState&) { c.mailServer = textOf(v); }},
+    {"MAIL_FROM", [](MonitorConfig& c, const Field& v, ReadState&) { c.mailSender = textOf(v); }},
+    {"MAIL_USER", [](MonitorConfig& c, const Field& v, ReadState&) { c.mailUser = textOf(v); }},
+    {"MAIL_PASSWORD", [](MonitorConfig& c, const Field& v, ReadState&) { c.mailPassword = textOf(v); }},
 };
 
 QString quoted(const QString& text) {
@@ -326,6 +330,17 @@ const WriteKey kWriteKeys[] = {
     {[](Lines& out, const MonitorConfig&, const LiveSettings& live) {
         if (leadingNumber(live.maxListCountText) != 200.0)
             out << QStringLiteral("MAX_ALARMS,") + live.maxListCountText;
+    }},
+    {[](Lines& out, const MonitorConfig& c, const LiveSettings&) {
+        // The mail server settings, only those that are set. A password typed at logon is not among
+        // them: only one that came from this file goes back into it.
+        const std::pair<const char*, const QString*> mail[] = {{"MAIL_SERVER, ", &c.mailServer},
+                                                              {"MAIL_FROM, ", &c.mailSender},
+                                                              {"MAIL_USER, ", &c.mailUser},
+                                                              {"MAIL_PASSWORD, ", &c.mailPassword}};
+        for (const auto& [key, value] : mail)
+            if (!value->isEmpty())
+                out << QString::fromLatin1(key) + quoted(*value);
     }},
 };
 
