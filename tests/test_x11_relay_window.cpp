@@ -3,6 +3,8 @@
 
 #include "platform/X11Windows.h"
 
+#include <xcb/xcb.h>
+
 #include <QProcess>
 #include <QUuid>
 #include <QtTest>
@@ -31,8 +33,10 @@ struct RelayWindow {
             if (!process->waitForReadyRead(10000))
                 return false;
         const QByteArray line = process->readLine().trimmed();
-        if (!line.startsWith("ready "))
+        if (!line.startsWith("ready ")) {
+            qWarning() << "relay window said" << line << process->readAllStandardError();
             return false;
+        }
         window = line.mid(6).toUInt();
         return window != 0;
     }
@@ -42,6 +46,24 @@ struct RelayWindow {
             process->kill();
             process->waitForFinished(5000);
         }
+    }
+};
+
+// Removes a property of the root window when the test is done with it.
+struct RootPropertyGuard {
+    const char* name;
+    ~RootPropertyGuard() {
+        xcb_connection_t* c = xcb_connect(nullptr, nullptr);
+        if (!xcb_connection_has_error(c)) {
+            const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(c)).data;
+            xcb_intern_atom_reply_t* a = xcb_intern_atom_reply(
+                c, xcb_intern_atom(c, 1, static_cast<std::uint16_t>(qstrlen(name)), name), nullptr);
+            if (a && a->atom != XCB_ATOM_NONE)
+                xcb_delete_property(c, screen->root, a->atom);
+            std::free(a);
+            std::free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
+        }
+        xcb_disconnect(c);
     }
 };
 
@@ -73,6 +95,41 @@ private slots:
         QCOMPARE(found->window, relay.window);
         QVERIFY(found->pid);
         QCOMPARE(*found->pid, relay.pid());
+    }
+
+    // Under a reparenting window manager the root's children are frames; the window sits inside one.
+    void findsAWindowInsideAFrame() {
+        RelayWindow relay;
+        const QString title = uniqueTitle(QStringLiteral("Framed relay"));
+        QVERIFY(relay.start(title,
+                            {QStringLiteral("--frames"), QStringLiteral("1"), QStringLiteral("--no-pid")}));
+        const auto found = x11::findTopLevelWindow(title);
+        QVERIFY(found);
+        QCOMPARE(found->window, relay.window);
+        QCOMPARE(found->pid, std::optional<std::int64_t>(relay.pid()));
+    }
+
+    // Deeper than one frame, only the window manager's client list leads to the window.
+    void theClientListLeadsToWhatTheTreeDoesNotShow() {
+        RootPropertyGuard guard{"_NET_CLIENT_LIST"};
+        RelayWindow hidden;
+        const QString hiddenTitle = uniqueTitle(QStringLiteral("Deep relay"));
+        QVERIFY(hidden.start(hiddenTitle, {QStringLiteral("--frames"), QStringLiteral("2")}));
+        QVERIFY(!x11::findTopLevelWindow(hiddenTitle));
+
+        RelayWindow listed;
+        const QString listedTitle = uniqueTitle(QStringLiteral("Listed relay"));
+        QVERIFY(listed.start(
+            listedTitle, {QStringLiteral("--frames"), QStringLiteral("2"), QStringLiteral("--client-list")}));
+        const auto found = x11::findTopLevelWindow(listedTitle);
+        QVERIFY(found);
+        QCOMPARE(found->window, listed.window);
+        QCOMPARE(found->pid, std::optional<std::int64_t>(listed.pid()));
+        // A list that lacks a window does not hide the ones the tree shows.
+        RelayWindow plain;
+        const QString plainTitle = uniqueTitle(QStringLiteral("Plain relay"));
+        QVERIFY(plain.start(plainTitle));
+        QVERIFY(x11::findTopLevelWindow(plainTitle));
     }
 
     void onlyTheExactTitleMatches() {

@@ -4,7 +4,9 @@
 //   corvane-relay-window TITLE [--no-pid] [--no-net-name] [--machine NAME]
 //
 // --no-pid leaves _NET_WM_PID unset, as many X programs do; --no-net-name sets only WM_NAME;
-// --machine sets WM_CLIENT_MACHINE. Prints "ready <window id>" once the window exists.
+// --machine sets WM_CLIENT_MACHINE. --frames N puts the window inside N untitled frame windows, as
+// a reparenting window manager does; --client-list then names it in the root's _NET_CLIENT_LIST, as
+// such a manager would. Prints "ready <window id>" once the window exists.
 #include <xcb/xcb.h>
 
 #include <cstdint>
@@ -23,12 +25,16 @@ static xcb_atom_t atom(xcb_connection_t* c, const char* name) {
 
 int main(int argc, char** argv) {
     if (argc < 2) {
-        fprintf(stderr, "usage: %s TITLE [--no-pid] [--no-net-name] [--machine NAME]\n", argv[0]);
+        fprintf(stderr,
+                "usage: %s TITLE [--no-pid] [--no-net-name] [--machine NAME] [--frames N] [--client-list]\n",
+                argv[0]);
         return 2;
     }
     const char* title = argv[1];
     int setPid = 1, setNetName = 1;
     const char* machine = nullptr;
+    int frames = 0;
+    bool clientList = false;
     for (int i = 2; i < argc; ++i) {
         if (strcmp(argv[i], "--no-pid") == 0)
             setPid = 0;
@@ -36,6 +42,10 @@ int main(int argc, char** argv) {
             setNetName = 0;
         else if (strcmp(argv[i], "--machine") == 0 && i + 1 < argc)
             machine = argv[++i];
+        else if (strcmp(argv[i], "--frames") == 0 && i + 1 < argc)
+            frames = atoi(argv[++i]);
+        else if (strcmp(argv[i], "--client-list") == 0)
+            clientList = true;
     }
 
     int screenNumber = 0;
@@ -49,9 +59,17 @@ int main(int argc, char** argv) {
         xcb_screen_next(&it);
     xcb_screen_t* screen = it.data;
 
+    xcb_window_t parent = screen->root;
+    for (int i = 0; i < frames; ++i) {
+        const xcb_window_t frame = xcb_generate_id(c);
+        xcb_create_window(c, XCB_COPY_FROM_PARENT, frame, parent, 10, 10, 220, 80, 0,
+                          XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual, 0, nullptr);
+        xcb_map_window(c, frame);
+        parent = frame;
+    }
     xcb_window_t w = xcb_generate_id(c);
-    xcb_create_window(c, XCB_COPY_FROM_PARENT, w, screen->root, 10, 10, 200, 60, 0,
-                      XCB_WINDOW_CLASS_INPUT_OUTPUT, screen->root_visual, 0, nullptr);
+    xcb_create_window(c, XCB_COPY_FROM_PARENT, w, parent, 10, 10, 200, 60, 0, XCB_WINDOW_CLASS_INPUT_OUTPUT,
+                      screen->root_visual, 0, nullptr);
     xcb_change_property(c, XCB_PROP_MODE_REPLACE, w, XCB_ATOM_WM_NAME, XCB_ATOM_STRING, 8,
                         static_cast<uint32_t>(strlen(title)), title);
     if (setNetName)
@@ -66,6 +84,9 @@ int main(int argc, char** argv) {
         xcb_change_property(c, XCB_PROP_MODE_REPLACE, w, XCB_ATOM_WM_CLIENT_MACHINE, XCB_ATOM_STRING, 8,
                             static_cast<uint32_t>(strlen(machine)), machine);
     xcb_map_window(c, w);
+    if (clientList)
+        xcb_change_property(c, XCB_PROP_MODE_APPEND, screen->root, atom(c, "_NET_CLIENT_LIST"),
+                            XCB_ATOM_WINDOW, 32, 1, &w);
     // A round trip, so the window and its properties exist on the server before "ready" is printed.
     free(xcb_get_input_focus_reply(c, xcb_get_input_focus(c), nullptr));
     printf("ready %u\n", static_cast<unsigned>(w));
