@@ -157,7 +157,8 @@ SmtpMail::~SmtpMail() {
     // Cut short whatever is still running; the results have nobody left to go to.
     m_abort->store(true);
     for (const auto& job : m_jobs)
-        job->thread->wait();
+        if (job->thread)
+            job->thread->wait();
     m_enteredPassword.fill(u'\0');
 }
 
