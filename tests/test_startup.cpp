@@ -13,7 +13,10 @@
 #include <QLabel>
 #include <QProcess>
 #include <QPushButton>
+#include <QRandomGenerator>
 #include <QTemporaryDir>
+#include <QNetworkDatagram>
+#include <QUdpSocket>
 #include <QtTest>
 
 using namespace corvane;
@@ -111,6 +114,38 @@ private slots:
             QVERIFY(run.startup.run(dir.filePath(QStringLiteral("site2.ini"))));
             QCOMPARE(run.startup.monitor()->ui.windowCaption(), QStringLiteral("Site two"));
         }
+    }
+
+    void startUpHelloesTheEngineUnlessInDemonstrationMode() {
+        // The engine's port must fit the setting's 16 bits.
+        QUdpSocket engine;
+        quint16 port = 0;
+        for (quint16 p = 21000 + static_cast<quint16>(QRandomGenerator::global()->bounded(9000)); p < 32000;
+             ++p) {
+            if (engine.bind(QHostAddress::LocalHost, p)) {
+                port = p;
+                break;
+            }
+        }
+        QVERIFY(port != 0);
+        const QByteArray link =
+            "ENG_LOC_IP, \"127.0.0.1\"\r\nENG_LOC_PORT, " + QByteArray::number(port) + "\r\n";
+        QTemporaryDir dir;
+        putFile(dir.filePath(QStringLiteral("live.ini")), link);
+        putFile(dir.filePath(QStringLiteral("Monitor.Log")), "5,\"T10:00:00\"\r\n");
+        putFile(dir.filePath(QStringLiteral("demo.ini")), link + "DEMO, 1\r\n");
+        {
+            Run run(dir.path());
+            QVERIFY(run.startup.run(QStringLiteral("demo.ini")));
+            QVERIFY(run.startup.monitor()->ui.isChecked(MenuItem::PlayLog));
+            QTest::qWait(300);
+            QVERIFY(!engine.hasPendingDatagrams());
+        }
+        Run run(dir.path());
+        QVERIFY(run.startup.run(QStringLiteral("live.ini")));
+        QVERIFY(!run.startup.monitor()->ui.isChecked(MenuItem::PlayLog));
+        QTRY_VERIFY(engine.hasPendingDatagrams());
+        QCOMPARE(engine.receiveDatagram().data(), QByteArray("$operator-desk-7"));
     }
 
     void anEmptyTitleKeepsTheDesignCaption() {
