@@ -54,6 +54,7 @@ void Selection::press(const BoardMouseEvent& event) {
     const BoardHit hit = b->hitTest(event.twips);
     if (hit.kind == BoardHit::Kind::StateLabel) {
         m_capture = Capture::Cell;
+        m_pressedCell = hit.id;
         // Only the left button drags a cell; the drop on itself is the click that toggles it.
         if (event.button == Qt::LeftButton)
             m_dragSource = hit.id;
@@ -79,6 +80,11 @@ void Selection::move(const BoardMouseEvent& event) {
         return;
     }
     const bool held = event.buttons != Qt::NoButton;
+    if (m_capture == Capture::Cell) {
+        // The cell that received the press keeps the mouse: its moves are moves over that cell.
+        enterCell(m_pressedCell);
+        return;
+    }
     if (m_capture == Capture::SpanLabel || m_capture == Capture::Background) {
         if (held)
             resizeBand(event.twips);

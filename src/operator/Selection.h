@@ -57,6 +57,7 @@ private:
     Monitor& m_monitor;
     Capture m_capture = Capture::None;
     int m_dragSource = 0;
+    int m_pressedCell = 0; // the cell that received a press of another button
     std::int16_t m_anchorX = 0;
     std::int16_t m_anchorY = 0;
 };
