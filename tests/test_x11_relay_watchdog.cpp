@@ -18,6 +18,10 @@ using namespace corvane::test;
 
 namespace {
 
+// During start-up the monitor's time moves in small steps, so that it cannot run far ahead of the
+// engine's answers on a busy machine and complete the board before the reports have arrived.
+constexpr qint64 kStartUpStepMs = 10;
+
 struct Rig {
     EngineSimProcess sim;
     std::unique_ptr<TestMonitor> t;
@@ -49,7 +53,8 @@ struct Rig {
     }
     // Completes the board, sees the engine answer a few pings, then silences it.
     bool silenceAfterStartUp() {
-        if (!run(60000, [&] { return monitor().watchdog.boardReady; }))
+        if (!run(
+                60000, [&] { return monitor().watchdog.boardReady; }, kStartUpStepMs))
             return false;
         if (run(60000, [&] { return monitor().watchdog.relayDown; }))
             return false;
