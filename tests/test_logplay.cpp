@@ -104,6 +104,11 @@ private slots:
         rig.clock().advance(Logging::kBlinkMs);
         QCOMPARE(ui.element(Element::Recording).visible, !shown);
 
+        // Playback cannot start while recording.
+        rig.monitor().ui.trigger(MenuItem::PlayLog);
+        QVERIFY(!ui.isChecked(MenuItem::PlayLog));
+        QCOMPARE(ui.element(Element::Recording).caption, QStringLiteral("Recording"));
+
         rig.monitor().ui.trigger(MenuItem::LogMsgs);
         QVERIFY(!ui.isChecked(MenuItem::LogMsgs));
         QVERIFY(ui.menu(MenuItem::PlayLog).enabled);

@@ -37,7 +37,7 @@ QString Logging::logPath() const { return m_monitor.config.logFile; }
 void Logging::toggleRecording() {
     if (isRecording())
         stopRecording();
-    else
+    else if (!isPlaying()) // the two never run together, whoever asks
         startRecording();
 }
 
@@ -79,7 +79,7 @@ void Logging::record(const QString& message) {
 void Logging::togglePlayback() {
     if (isPlaying())
         stopPlayback();
-    else
+    else if (!isRecording())
         startPlayback();
 }
 
