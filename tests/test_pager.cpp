@@ -300,6 +300,32 @@ private slots:
             QString(text + QStringLiteral("\r\n")).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
     }
 
+    void watchdogOutagePagesOnceThenFlushesAtRecovery() {
+        const int before = m_server->messages().size();
+        auto t = makeMonitor(*m_server, QStringLiteral("noc@corvane.test"));
+        t->monitor.timer3->setEnabled(true); // the heartbeat watchdog, 1.5 s ticks
+        test::ManualClock& clock = t->services.clock;
+        // 101 ticks without a heartbeat: the first "not responding" page goes out at once.
+        clock.advance(101 * 1500);
+        QVERIFY(t->monitor.pager->isBusy());
+        // Later odd ticks, while that page is still being sent and afterwards, only gather.
+        QVERIFY(runUntilIdle(*t));
+        clock.advance(4 * 1500);
+        QCOMPARE(m_server->messages().size(), before + 1);
+        QVERIFY(t->monitor.pager->pendingPage().startsWith(QStringLiteral("CorvaneBox not responding\r\n")));
+        // The heartbeat returns: the next tick pages the recovery, which flushes what is pending.
+        t->monitor.dispatcher.dispatch(u"W");
+        clock.advance(1500);
+        QVERIFY(runUntilIdle(*t));
+        const QList<Received> mails = m_server->messages().mid(before);
+        QCOMPARE(mails.size(), 2);
+        QCOMPARE(mails[0].body, QStringLiteral("CorvaneBox not responding\n"));
+        QVERIFY(mails[1].body.startsWith(
+            QStringLiteral("CorvaneBox not responding\nCorvaneBox not responding\n")));
+        QVERIFY(!mails[1].body.contains(QStringLiteral("responded")));
+        QCOMPARE(t->monitor.pager->pendingPage(), QString());
+    }
+
     void cancelledLogon() {
         const int before = m_server->messages().size();
         auto t = makeMonitor(*m_server, QStringLiteral("a@corvane.test"));
