@@ -70,6 +70,10 @@ private slots:
         expected.engineAddress = QStringLiteral("10.1.2.3");
         QCOMPARE(describe(c), describe(expected));
         QVERIFY(!c.present.setFont && !c.present.watchdogProgress && !c.present.maxAlarms);
+        // The same file saved with a byte-order mark.
+        QCOMPARE(describe(readText("\xEF\xBB\xBFTCP, 1\r\nENG_LOC_PORT, 1260\r\nENG_LOC_IP, \"10.1.2.3\"\r\n"
+                                   "MON_PORT, 6300\r\n")),
+                 describe(expected));
     }
 
     void keysAreCaseInsensitiveAndPresenceKeysIgnoreTheirValue() {

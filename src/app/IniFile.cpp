@@ -335,9 +335,9 @@ const WriteKey kWriteKeys[] = {
         // The mail server settings, only those that are set. A password typed at logon is not among
         // them: only one that came from this file goes back into it.
         const std::pair<const char*, const QString*> mail[] = {{"MAIL_SERVER, ", &c.mailServer},
-                                                              {"MAIL_FROM, ", &c.mailSender},
-                                                              {"MAIL_USER, ", &c.mailUser},
-                                                              {"MAIL_PASSWORD, ", &c.mailPassword}};
+                                                               {"MAIL_FROM, ", &c.mailSender},
+                                                               {"MAIL_USER, ", &c.mailUser},
+                                                               {"MAIL_PASSWORD, ", &c.mailPassword}};
         for (const auto& [key, value] : mail)
             if (!value->isEmpty())
                 out << QString::fromLatin1(key) + quoted(*value);
@@ -347,7 +347,10 @@ const WriteKey kWriteKeys[] = {
 } // namespace
 
 void read(const QByteArray& fileContent, MonitorConfig& config) {
-    const QString text = fromWire(fileContent);
+    // A byte-order mark left by a modern editor would otherwise become part of the first key and lose it.
+    static const QByteArray byteOrderMark("\xEF\xBB\xBF");
+    const QString text =
+        fromWire(fileContent.startsWith(byteOrderMark) ? fileContent.mid(byteOrderMark.size()) : fileContent);
     FieldReader fields(text);
     ReadState state;
     for (;;) {
