@@ -3,9 +3,9 @@
 namespace corvane {
 
 ChatLayout::ChatLayout()
-    : window(7560, 4080), received(120, 360, 4920, 2880), receivedLabel(120, 90, 2400, 255),
-      toSend(120, 3600, 4920, 315), toSendLabel(120, 3330, 2400, 255), monConnected(5280, 360, 2160, 2880),
-      monConnectedLabel(5280, 90, 1260, 255), clearButton(6600, 30, 840, 300) {
+    : window(7920, 4080), received(120, 360, 4920, 2880), receivedLabel(120, 90, 2400, 255),
+      toSend(120, 3600, 4920, 315), toSendLabel(120, 3330, 2400, 255), monConnected(5280, 360, 2520, 2880),
+      monConnectedLabel(5280, 90, 1860, 255), clearButton(7200, 30, 600, 300) {
     recordReference();
 }
 
