@@ -8,8 +8,9 @@ build=${CORVANE_BUILD_DIR:-$top/build}
 "$top/scripts/setup.sh"
 "$top/scripts/build.sh"
 
-# The monitor reads its configuration from its own folder; give it the sample one.
-cp "$top/data/monitor.ini" "$build/src/monitor.ini"
+# The monitor reads its configuration from its own folder; give it the sample one, unless the copy
+# there is newer (rewritten with "Make ini file with current settings").
+cp -u "$top/data/monitor.ini" "$build/src/monitor.ini"
 "$build/tools/engine-sim/corvane-engine-sim" &
 engine_pid=$!
 trap 'kill $engine_pid 2>/dev/null || true' EXIT
