@@ -213,6 +213,7 @@ private slots:
         QCOMPARE(intervalFor(0), 0);
         QCOMPARE(intervalFor(3276), 32760);
         QCOMPARE(intervalFor(3277), 1500);
+        QCOMPARE(intervalFor(-5), 1500);
         // A scheme outside the menu checks nothing, and the steps after it still run.
         test::TestMonitor t;
         t.config.groupColorScheme = 7;

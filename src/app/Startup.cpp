@@ -172,9 +172,10 @@ void Startup::applySettings(Monitor& monitor) {
     // A scheme outside the menu checks nothing.
     if (config.groupColorScheme >= 0 && config.groupColorScheme <= 3)
         ui.setMenuChecked(schemes[config.groupColorScheme], true);
-    // The interval is a 16-bit value: a time-out above 3276 does not fit and the design interval stays.
+    // The interval is a 16-bit value: a time-out above 3276 does not fit and the design interval stays;
+    // a timer takes no negative interval either.
     const int interval = config.watchdogTimeout * 10;
-    if (interval >= -32768 && interval <= 32767)
+    if (interval >= 0 && interval <= 32767)
         monitor.timer3->setInterval(interval);
 }
 
