@@ -11,11 +11,11 @@
 
 #include <QFile>
 #include <QLabel>
+#include <QNetworkDatagram>
 #include <QProcess>
 #include <QPushButton>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
-#include <QNetworkDatagram>
 #include <QUdpSocket>
 #include <QtTest>
 
@@ -146,6 +146,33 @@ private slots:
         QVERIFY(!run.startup.monitor()->ui.isChecked(MenuItem::PlayLog));
         QTRY_VERIFY(engine.hasPendingDatagrams());
         QCOMPARE(engine.receiveDatagram().data(), QByteArray("$operator-desk-7"));
+    }
+
+    void theLogoPathShowsItsPicture() {
+        QTemporaryDir dir;
+        QImage logo(120, 24, QImage::Format_RGB32);
+        logo.fill(Qt::blue);
+        QVERIFY(logo.save(dir.filePath(QStringLiteral("logo.png"))));
+        putFile(dir.filePath(QStringLiteral("monitor.ini")),
+                kQuietLink + "LOGO_PATH, \"" + dir.filePath(QStringLiteral("logo.png")).toLatin1() +
+                    "\"\r\n");
+        putFile(dir.filePath(QStringLiteral("nologo.ini")),
+                kQuietLink + "LOGO_PATH, \"/nonexistent/x.png\"\r\n");
+        {
+            Run run(dir.path());
+            QVERIFY(run.startup.run(QString()));
+            auto* image = qobject_cast<QLabel*>(run.startup.window()->elementWidget(Element::Image1));
+            QVERIFY(image);
+            QVERIFY(!image->pixmap().isNull());
+            QCOMPARE(image->pixmap().toImage().pixelColor(image->pixmap().width() / 2,
+                                                          image->pixmap().height() / 2),
+                     QColor(Qt::blue));
+        }
+        Run run(dir.path());
+        QVERIFY(run.startup.run(QStringLiteral("nologo.ini")));
+        auto* image = qobject_cast<QLabel*>(run.startup.window()->elementWidget(Element::Image1));
+        QVERIFY(image->pixmap().isNull());
+        QCOMPARE(run.startup.config().logoPath, QStringLiteral("/nonexistent/x.png"));
     }
 
     void anEmptyTitleKeepsTheDesignCaption() {
