@@ -43,8 +43,9 @@ TcpEngineLink::~TcpEngineLink() {
 }
 
 void TcpEngineLink::sendCommand(const QString& command) {
-    if (m_socket.state() == QAbstractSocket::UnconnectedState)
-        return; // a send on a closed link does nothing
+    // A send on a link that is not connected (closed, or still connecting) does nothing.
+    if (m_socket.state() != QAbstractSocket::ConnectedState)
+        return;
     QByteArray data = toWire(command);
     data.append('|');
     m_socket.write(data);
