@@ -9,9 +9,6 @@
 namespace corvane {
 
 namespace {
-// Reads per socket notification, so that message processing gets its turn during a flood; the socket
-// notifies again for what is left.
-constexpr int kMaxReadsPerArrival = 2 * MessageQueue::kCapacity;
 constexpr int kReceiveBuffer = 4 * 1024 * 1024;
 } // namespace
 
@@ -73,7 +70,11 @@ void UdpEngineLink::close() { m_socket.abort(); }
 std::int64_t UdpEngineLink::discardedCount() const { return m_queue.droppedCount(); }
 
 void UdpEngineLink::readDatagrams() {
-    for (int reads = 0; reads < kMaxReadsPerArrival && m_socket.hasPendingDatagrams(); ++reads) {
+    // No more than the ring can take: the rest waits in the socket while message processing gets its
+    // turn. With the ring full, one datagram (the newest to be read) is dropped and counted, which
+    // also keeps the socket notifying.
+    const int room = MessageQueue::kCapacity - m_queue.pendingCount();
+    for (int reads = 0; reads < std::max(room, 1) && m_socket.hasPendingDatagrams(); ++reads) {
         const qint64 size = m_socket.pendingDatagramSize();
         m_buffer.resize(std::max<qint64>(size, 1));
         const qint64 got = m_socket.readDatagram(m_buffer.data(), m_buffer.size());
