@@ -18,7 +18,7 @@ void CallDetail::setScrollValText(const QString& text) {
 
 void CallDetail::load() {
     m_loaded = true;
-    m_lineWidth = kLineWidth;
+    // The window and its lines keep the widths they had when it was closed, so they still agree.
     m_caption = QStringLiteral("Call Detail ") + m_monitor.config.title;
     // The range is taken now: spans added to the board later are reached by the keys only.
     const BoardModel* board = m_monitor.board.get();
