@@ -72,9 +72,10 @@ void runUntil(Rig& rig, const std::function<bool()>& done, int idleMs) {
     }
 }
 
-void row(const char* name, qint64 sent, double seconds, qint64 processed, qint64 extraLost, const QString& note) {
-    std::printf("| %-28s | %9lld | %7.3f | %10.0f | %8lld | %s\n", name, static_cast<long long>(sent), seconds,
-                seconds > 0 ? static_cast<double>(processed) / seconds : 0.0,
+void row(const char* name, qint64 sent, double seconds, qint64 processed, qint64 extraLost,
+         const QString& note) {
+    std::printf("| %-28s | %9lld | %7.3f | %10.0f | %8lld | %s\n", name, static_cast<long long>(sent),
+                seconds, seconds > 0 ? static_cast<double>(processed) / seconds : 0.0,
                 static_cast<long long>(sent - processed + extraLost), qPrintable(note));
     std::fflush(stdout);
 }
@@ -90,10 +91,13 @@ bool tcpBurst(qint64 count) {
     QElapsedTimer timer;
     timer.start();
     sim.write(QStringLiteral("blast %1").arg(count));
-    runUntil(rig, [&] { return rig.processed >= count; }, 5000);
+    runUntil(
+        rig, [&] { return rig.processed >= count; }, 5000);
     const double seconds = static_cast<double>(timer.nsecsElapsed()) / 1e9;
     row("tcp burst", count, seconds, rig.processed, rig.outOfOrder,
-        QStringLiteral("out of order %1, discarded %2").arg(rig.outOfOrder).arg(rig.monitor->link->discardedCount()));
+        QStringLiteral("out of order %1, discarded %2")
+            .arg(rig.outOfOrder)
+            .arg(rig.monitor->link->discardedCount()));
     return true;
 }
 
@@ -133,7 +137,8 @@ int main(int argc, char* argv[]) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     const qint64 burst = argc > 1 ? QByteArray(argv[1]).toLongLong() : 1000000;
-    std::printf("| %-28s | %9s | %7s | %10s | %8s | %s\n", "case", "sent", "seconds", "msg/s", "lost", "note");
+    std::printf("| %-28s | %9s | %7s | %10s | %8s | %s\n", "case", "sent", "seconds", "msg/s", "lost",
+                "note");
     bool ok = tcpBurst(burst);
     ok = udpSteady(20000, 100000) && ok;
     ok = udpSteady(100000, 500000) && ok;

@@ -31,8 +31,8 @@ private slots:
                               "x unknown", "A", "@hi, there", "!M1", "D1,Sales", "S,4,4"})
             t.monitor.queue.store(QString::fromLatin1(m));
         t.services.clock.advance(MessageIntake::kTickMs);
-        QCOMPARE(seen, (QStringList{"t:305,2,9,1207", "T:12:05:00", "c:305,x", "C:305,1207,y", "+:C", "-:S", "W:",
-                                    "A:", "@:hi, there", "!:M1", "D:1,Sales", "S:,4,4"}));
+        QCOMPARE(seen, (QStringList{"t:305,2,9,1207", "T:12:05:00", "c:305,x", "C:305,1207,y", "+:C", "-:S",
+                                    "W:", "A:", "@:hi, there", "!:M1", "D:1,Sales", "S:,4,4"}));
         // The empty message and the unknown type are taken and counted all the same.
         QCOMPARE(t.monitor.intake->processedCount(), 14);
         QCOMPARE(t.monitor.queue.pendingCount(), 0);

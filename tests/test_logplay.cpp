@@ -136,10 +136,10 @@ private slots:
         rig.writeLog("100,\"A1\"\r\n"
                      "500,\"W\"\r\n"
                      "500,\"A say \"quoted\", ok\"\r\n" // recorded in the same ms as the one before
-                     "61500,\"T12:00:00\"\r\n"         // 61 s later: plays 1 s later
+                     "61500,\"T12:00:00\"\r\n"          // 61 s later: plays 1 s later
                      "not a record\r\n"
                      "62000,\"A4\"\r\n"
-                     "1000,\"A5\"\r\n");               // going backwards: plays 1 s later
+                     "1000,\"A5\"\r\n"); // going backwards: plays 1 s later
         const MainWindowModel& ui = rig.monitor().ui;
         rig.monitor().ui.trigger(MenuItem::PlayLog);
         QVERIFY(ui.isChecked(MenuItem::PlayLog));
@@ -149,8 +149,7 @@ private slots:
         QCOMPARE(rig.monitor().logging->playbackLine(), QStringLiteral("A1"));
 
         rig.clock().advance(10000);
-        QCOMPARE(rig.messages(),
-                 (QStringList{"A1", "W", "A say \"quoted\", ok", "T12:00:00", "A4", "A5"}));
+        QCOMPARE(rig.messages(), (QStringList{"A1", "W", "A say \"quoted\", ok", "T12:00:00", "A4", "A5"}));
         // Queued at 10, 1010 (the first gap plays as a second), 1010, 2010, 2510, 3510; handled at
         // the next tick of message processing.
         const QList<qint64> queuedAt{10, 1010, 1010, 2010, 2510, 3510};
@@ -255,8 +254,8 @@ private slots:
         QVERIFY(sim.waitForCommand(QStringLiteral("$TESTBOX")));
         rig.dialogs().yesNoAnswers.enqueue(true);
         rig.monitor().ui.trigger(MenuItem::LogMsgs);
-        const QStringList sent{"A first", "T12:00:01", "A he said \"stop\", twice", "t305,2,9,1207", "W",
-                               "A caf\u00e9 last"};
+        const QStringList sent{"A first",       "T12:00:01", "A he said \"stop\", twice",
+                               "t305,2,9,1207", "W",         "A caf\u00e9 last"};
         for (const QString& m : sent) {
             QVERIFY(sim.control(QStringLiteral("send ") + m));
             // Let the message arrive, then process it a little later each time.

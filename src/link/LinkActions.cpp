@@ -30,7 +30,8 @@ std::unique_ptr<EngineLink> createEngineLink(Monitor& monitor) {
     if (!config.useUdp) {
         QObject::connect(link.get(), &EngineLink::connected, &monitor, [&monitor](quint16 localPort) {
             monitor.ui.setFore(Element::TCP, kGreen);
-            monitor.ui.setToolTip(Element::TCP, QStringLiteral("Port =") + numberText(static_cast<long long>(localPort)));
+            monitor.ui.setToolTip(Element::TCP,
+                                  QStringLiteral("Port =") + numberText(static_cast<long long>(localPort)));
         });
         QObject::connect(link.get(), &EngineLink::closedByPeer, &monitor,
                          [&monitor] { monitor.ui.setFore(Element::TCP, kRed); });

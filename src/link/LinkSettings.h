@@ -6,7 +6,7 @@
 namespace corvane {
 
 struct LinkSettings {
-    QString engineAddress; // ENG_LOC_IP: an address or a host name
+    QString engineAddress;   // ENG_LOC_IP: an address or a host name
     quint16 enginePort = 0;  // ENG_LOC_PORT
     quint16 monitorPort = 0; // MON_PORT
 };

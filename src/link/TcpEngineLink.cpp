@@ -175,7 +175,8 @@ void TcpEngineLink::reportFailures() {
     // Once per arrival, and after the arrival is handled, never from inside it: the failure runs the
     // refresh sequence, which closes and reopens this very socket.
     if (m_framing.takeFailures() > 0)
-        QMetaObject::invokeMethod(this, [this] { emit arrivalFailed(); }, Qt::QueuedConnection);
+        QMetaObject::invokeMethod(
+            this, [this] { emit arrivalFailed(); }, Qt::QueuedConnection);
 }
 
 } // namespace corvane

@@ -4,7 +4,9 @@
 
 namespace corvane {
 
-QString TcpFraming::partialMessage() const { return fromWire(m_partial); }
+QString TcpFraming::partialMessage() const {
+    return fromWire(m_partial);
+}
 
 TcpFraming::Result TcpFraming::arrive(const QByteArray& data) {
     if (holdsBackData()) {
@@ -18,7 +20,9 @@ TcpFraming::Result TcpFraming::arrive(const QByteArray& data) {
     return frame();
 }
 
-TcpFraming::Result TcpFraming::resume() { return frame(); }
+TcpFraming::Result TcpFraming::resume() {
+    return frame();
+}
 
 void TcpFraming::discardPartial() {
     m_partial.clear();

@@ -46,9 +46,9 @@ private:
     void discardPartial();
 
     MessageQueue& m_queue;
-    QByteArray m_partial; // PartialMessage
-    QByteArray m_data;    // the arrival being framed
-    qsizetype m_pos = 0;  // first byte of m_data not framed yet
+    QByteArray m_partial;    // PartialMessage
+    QByteArray m_data;       // the arrival being framed
+    qsizetype m_pos = 0;     // first byte of m_data not framed yet
     bool m_skipping = false; // discarding an overlong message up to its "|"
     std::int64_t m_discarded = 0;
     int m_newFailures = 0;

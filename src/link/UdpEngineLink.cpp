@@ -65,9 +65,13 @@ void UdpEngineLink::connectEngine(std::function<void()> done) {
         done();
 }
 
-void UdpEngineLink::close() { m_socket.abort(); }
+void UdpEngineLink::close() {
+    m_socket.abort();
+}
 
-std::int64_t UdpEngineLink::discardedCount() const { return m_queue.droppedCount(); }
+std::int64_t UdpEngineLink::discardedCount() const {
+    return m_queue.droppedCount();
+}
 
 void UdpEngineLink::readDatagrams() {
     // No more than the ring can take: the rest waits in the socket while message processing gets its

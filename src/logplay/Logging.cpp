@@ -30,9 +30,15 @@ Logging::Logging(Monitor& monitor)
 
 Logging::~Logging() = default;
 
-bool Logging::isRecording() const { return m_monitor.ui.isChecked(MenuItem::LogMsgs); }
-bool Logging::isPlaying() const { return m_monitor.ui.isChecked(MenuItem::PlayLog); }
-QString Logging::logPath() const { return m_monitor.config.logFile; }
+bool Logging::isRecording() const {
+    return m_monitor.ui.isChecked(MenuItem::LogMsgs);
+}
+bool Logging::isPlaying() const {
+    return m_monitor.ui.isChecked(MenuItem::PlayLog);
+}
+QString Logging::logPath() const {
+    return m_monitor.config.logFile;
+}
 
 void Logging::toggleRecording() {
     if (isRecording())

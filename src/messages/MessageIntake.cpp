@@ -8,7 +8,8 @@
 
 namespace corvane {
 
-MessageIntake::MessageIntake(Monitor& monitor) : m_monitor(monitor), m_timer(monitor.platform.clock.createTimer()) {
+MessageIntake::MessageIntake(Monitor& monitor)
+    : m_monitor(monitor), m_timer(monitor.platform.clock.createTimer()) {
     m_timer->setInterval(kTickMs);
     m_timer->setCallback([this] { tick(); });
     m_timer->setEnabled(true);
