@@ -31,6 +31,23 @@ void markPosition(BoardModel& board, ChannelCell* c, int id) {
         board.setPositionTag(id, numberText(static_cast<long long>(id % 100)));
 }
 
+struct StoredCallInfo {
+    int id;
+    ChannelCell* cell; // null when the channel has no cell yet
+    QString text;
+};
+
+// The steps that "c" and "C" share: the channel's position tag and its call information.
+StoredCallInfo storeCallInfo(BoardModel& board, QStringView body) {
+    const int id = leadingInt16(body).value_or(0);
+    QString text = body.toString();
+    ChannelCell* c = board.cell(id);
+    markPosition(board, c, id);
+    if (c)
+        board.setCallInfo(id, text);
+    return {id, c, std::move(text)};
+}
+
 } // namespace
 
 void installChannelHandlers(Monitor& monitor) {
@@ -62,13 +79,9 @@ void handleCallInfo(Monitor& monitor, QStringView body) {
     BoardModel* board = monitor.board.get();
     if (!board)
         return;
-    const int id = leadingInt16(body).value_or(0);
-    const QString text = body.toString();
-    ChannelCell* c = board->cell(id);
-    markPosition(*board, c, id);
+    const auto [id, c, text] = storeCallInfo(*board, body);
     int peer = 0;
     if (c) {
-        board->setCallInfo(id, text);
         if (!c->isMarked() && text.contains(QLatin1String("Blocked")))
             board->setMark(id, QStringLiteral("!"));
         peer = toInt16(c->peerNumber()).value_or(0);
@@ -84,13 +97,9 @@ void handlePairCallInfo(Monitor& monitor, QStringView body) {
     BoardModel* board = monitor.board.get();
     if (!board)
         return;
-    const int id = leadingInt16(body).value_or(0);
-    const QString text = body.toString();
-    ChannelCell* c = board->cell(id);
-    markPosition(*board, c, id);
+    const auto [id, c, text] = storeCallInfo(*board, body);
     int peer = 0;
     if (c) {
-        board->setCallInfo(id, text);
         peer = toInt16(c->peerNumber()).value_or(0);
         if (peer != 0)
             board->setCallInfo(peer, text);
