@@ -12,6 +12,7 @@
 #include "platform/Dialogs.h"
 #include "platform/Launcher.h"
 #include "platform/Tones.h"
+#include "watchdogs/HeartbeatWatchdog.h"
 #include "windows/AboutBox.h"
 #include "windows/CallDetail.h"
 #include "windows/CallDetailWindow.h"
@@ -172,11 +173,8 @@ void Startup::applySettings(Monitor& monitor) {
     // A scheme outside the menu checks nothing.
     if (config.groupColorScheme >= 0 && config.groupColorScheme <= 3)
         ui.setMenuChecked(schemes[config.groupColorScheme], true);
-    // The interval is a 16-bit value: a time-out above 3276 does not fit and the design interval stays;
-    // a timer takes no negative interval either.
-    const int interval = config.watchdogTimeout * 10;
-    if (interval >= 0 && interval <= 32767)
-        monitor.timer3->setInterval(interval);
+    if (const auto period = HeartbeatWatchdog::periodFor(config.watchdogTimeout))
+        monitor.timer3->setInterval(*period);
 }
 
 AboutBox* Startup::showAbout() {
