@@ -62,8 +62,10 @@ private slots:
         QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
         const QDateTime afternoon(QDate(2026, 3, 7), QTime(14, 5, 9));
         QCOMPARE(alarmStamp(afternoon), QStringLiteral("03/07/26 02:05 PM ---"));
-        QCOMPARE(alarmStamp(QDateTime(QDate(2026, 12, 31), QTime(0, 1))), QStringLiteral("12/31/26 12:01 AM ---"));
-        QCOMPARE(alarmStamp(QDateTime(QDate(2026, 12, 31), QTime(12, 0))), QStringLiteral("12/31/26 12:00 PM ---"));
+        QCOMPARE(alarmStamp(QDateTime(QDate(2026, 12, 31), QTime(0, 1))),
+                 QStringLiteral("12/31/26 12:01 AM ---"));
+        QCOMPARE(alarmStamp(QDateTime(QDate(2026, 12, 31), QTime(12, 0))),
+                 QStringLiteral("12/31/26 12:00 PM ---"));
         QCOMPARE(scheduleStamp(afternoon), QStringLiteral("03/07/26 14:05:09"));
         QCOMPARE(readScheduleStamp(u"03/07/26 14:05:09"), afternoon);
         QVERIFY(!readScheduleStamp(u"13/45/26 99:00:00").isValid());
@@ -74,7 +76,8 @@ private slots:
         PollingWait wait(clock);
         bool flag = false;
         std::optional<bool> result;
-        wait.start(100, 51, [&] { return flag; }, [&](bool held) { result = held; });
+        wait.start(
+            100, 51, [&] { return flag; }, [&](bool held) { result = held; });
         clock.advance(1000);
         QVERIFY(!result);
         flag = true;
@@ -84,7 +87,8 @@ private slots:
         flag = false;
         result.reset();
         const qint64 begun = clock.tickMs();
-        wait.start(100, 51, [&] { return flag; }, [&](bool held) { result = held; });
+        wait.start(
+            100, 51, [&] { return flag; }, [&](bool held) { result = held; });
         clock.advance(10000);
         QCOMPARE(result, std::optional<bool>(false));
         Q_UNUSED(begun);

@@ -27,8 +27,8 @@ private slots:
         QCOMPARE(m.element(Element::Picture1).twips, QRect(100, 800, 10775, 7955));
         QCOMPARE(m.element(Element::CallText).twips.top(), 8755);
         QCOMPARE(m.element(Element::AlarmsList).twips.size(), QSize(10775, 8415));
-        for (Element e : {Element::TCP, Element::AckLbl, Element::Command2_1, Element::Truncate, Element::Label4,
-                          Element::BoxClock, Element::Command1, Element::MaxListCount})
+        for (Element e : {Element::TCP, Element::AckLbl, Element::Command2_1, Element::Truncate,
+                          Element::Label4, Element::BoxClock, Element::Command1, Element::MaxListCount})
             QCOMPARE(m.element(e).twips, before.element(e).twips);
     }
     void widerAndTallerSeparately() {
@@ -39,8 +39,8 @@ private slots:
         for (int i = 0; i < static_cast<int>(Element::Count); ++i)
             was[i] = m.element(static_cast<Element>(i)).twips;
         const auto at = [&was](Element e) { return was[static_cast<int>(e)]; };
-        const Element stretching[] = {Element::SSTab1, Element::Picture1, Element::CallText, Element::LastAlarm,
-                                      Element::AlarmsList};
+        const Element stretching[] = {Element::SSTab1, Element::Picture1, Element::CallText,
+                                      Element::LastAlarm, Element::AlarmsList};
         m.setClientSize(QSize(11275, 8865));
         for (Element e : stretching) {
             QCOMPARE(m.element(e).twips.width(), at(e).width() + 1000);

@@ -49,7 +49,6 @@ signals:
     void linkArrivalFailed();
 
 public:
-
     MonitorConfig& config;
     Platform& platform;
     const QString computerName;
@@ -65,17 +64,18 @@ public:
     std::unique_ptr<Timer> timer3;
     // Subsystems are added below by their owners, each constructed in Monitor's constructor and wired
     // there (message handlers, menu actions) so that the order of construction is in one place.
-    std::unique_ptr<GroupTables> groups; // GroupNamesR, GroupNamesO and the per-group counters
-    std::unique_ptr<BoardModel> board;   // the channel board: cells, span labels, gblidx, appearance
-    std::unique_ptr<EngineLink> link;       // LinkSocket, created by load() as the configuration says
-    std::unique_ptr<MessageIntake> intake;  // DataRec
-    std::unique_ptr<Logging> logging;       // log recording and playback
-    std::unique_ptr<AlarmList> alarms; // AlarmsList, LastAlarm, "Clear", "&Allow Sounds"
-    std::unique_ptr<Pager> pager;      // PageNow, LastPageTime, the e-mail page menus
-    std::unique_ptr<Statistics> stats;          // StatsTimer, the Stats window and button, scheduled commands
-    std::unique_ptr<CallDetailList> callDetails; // the call detail windows
+    std::unique_ptr<GroupTables> groups;   // GroupNamesR, GroupNamesO and the per-group counters
+    std::unique_ptr<BoardModel> board;     // the channel board: cells, span labels, gblidx, appearance
+    std::unique_ptr<EngineLink> link;      // LinkSocket, created by load() as the configuration says
+    std::unique_ptr<MessageIntake> intake; // DataRec
+    std::unique_ptr<Logging> logging;      // log recording and playback
+    std::unique_ptr<AlarmList> alarms;     // AlarmsList, LastAlarm, "Clear", "&Allow Sounds"
+    std::unique_ptr<Pager> pager;          // PageNow, LastPageTime, the e-mail page menus
+    std::unique_ptr<Statistics> stats;     // StatsTimer, the Stats window and button, scheduled commands
+    std::unique_ptr<CallDetailList> callDetails;  // the call detail windows
     std::unique_ptr<HeartbeatWatchdog> heartbeat; // Timer3: the engine heartbeat watchdog
-    std::unique_ptr<RelayWatchdog> relay;         // Timer2 and Timer1: board completion, relay watchdog, indicator reset
+    std::unique_ptr<RelayWatchdog>
+        relay; // Timer2 and Timer1: board completion, relay watchdog, indicator reset
     std::unique_ptr<SwitchCommands> commands; // per-channel and engine-wide commands, refreshInfo, unmarkAll
     std::unique_ptr<Selection> selection;     // marking cells with the mouse, pointer feedback on the board
     std::unique_ptr<ChatModel> chat;          // the message broadcast window's state

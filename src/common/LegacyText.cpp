@@ -6,7 +6,9 @@
 namespace corvane {
 
 namespace {
-bool isDigit(QChar c) { return c >= u'0' && c <= u'9'; }
+bool isDigit(QChar c) {
+    return c >= u'0' && c <= u'9';
+}
 } // namespace
 
 double leadingNumber(QStringView text) {
@@ -69,10 +71,16 @@ template <typename Int> std::optional<Int> roundInto(double value) {
 }
 } // namespace
 
-std::optional<std::int16_t> toInt16(double value) { return roundInto<std::int16_t>(value); }
-std::optional<std::int32_t> toInt32(double value) { return roundInto<std::int32_t>(value); }
+std::optional<std::int16_t> toInt16(double value) {
+    return roundInto<std::int16_t>(value);
+}
+std::optional<std::int32_t> toInt32(double value) {
+    return roundInto<std::int32_t>(value);
+}
 
-std::optional<std::int16_t> leadingInt16(QStringView text) { return toInt16(leadingNumber(text)); }
+std::optional<std::int16_t> leadingInt16(QStringView text) {
+    return toInt16(leadingNumber(text));
+}
 
 QString numberText(long long value) {
     const QString digits = QString::number(value);

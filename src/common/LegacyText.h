@@ -27,7 +27,9 @@ std::optional<std::int16_t> leadingInt16(QStringView text);
 // A number written with one blank before it when it is not negative: 205 -> " 205", -3 -> "-3".
 QString numberText(long long value);
 // Plain and 16-bit integers take the integer form (without this they could not choose between the two).
-inline QString numberText(int value) { return numberText(static_cast<long long>(value)); }
+inline QString numberText(int value) {
+    return numberText(static_cast<long long>(value));
+}
 // The same for a single-precision value: 2 -> " 2", 1.5 -> " 1.5", 0.25 -> " .25".
 QString numberText(float value);
 
@@ -56,7 +58,11 @@ QString scheduleStamp(const QDateTime& when);
 QDateTime readScheduleStamp(QStringView text);
 
 // Engine messages, monitor.ini and the log file are 8-bit text: every byte maps to one character.
-inline QString fromWire(const QByteArray& bytes) { return QString::fromLatin1(bytes); }
-inline QByteArray toWire(const QString& text) { return text.toLatin1(); }
+inline QString fromWire(const QByteArray& bytes) {
+    return QString::fromLatin1(bytes);
+}
+inline QByteArray toWire(const QString& text) {
+    return text.toLatin1();
+}
 
 } // namespace corvane

@@ -6,7 +6,8 @@ PollingWait::PollingWait(Clock& clock) : m_timer(clock.createTimer()) {
     m_timer->setCallback([this] { look(); });
 }
 
-void PollingWait::start(int lookMs, int maxLooks, std::function<bool()> condition, std::function<void(bool)> done) {
+void PollingWait::start(int lookMs, int maxLooks, std::function<bool()> condition,
+                        std::function<void(bool)> done) {
     m_timer->setEnabled(false);
     m_condition = std::move(condition);
     m_done = std::move(done);
@@ -55,7 +56,9 @@ void PacedSteps::start(int intervalMs, std::function<bool()> step, std::function
     m_timer->setEnabled(true);
 }
 
-void PacedSteps::cancel() { m_timer->setEnabled(false); }
+void PacedSteps::cancel() {
+    m_timer->setEnabled(false);
+}
 
 Delay::Delay(Clock& clock) : m_timer(clock.createTimer()) {
     m_timer->setSingleShot(true);

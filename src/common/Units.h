@@ -17,7 +17,8 @@ inline constexpr LegacyColor kGrey = 0x808080;
 inline constexpr LegacyColor kBlack = 0x000000;
 
 inline QColor toQColor(LegacyColor c) {
-    return QColor(static_cast<int>(c & 0xFF), static_cast<int>((c >> 8) & 0xFF), static_cast<int>((c >> 16) & 0xFF));
+    return QColor(static_cast<int>(c & 0xFF), static_cast<int>((c >> 8) & 0xFF),
+                  static_cast<int>((c >> 16) & 0xFF));
 }
 inline LegacyColor fromQColor(const QColor& c) {
     return static_cast<LegacyColor>(c.red()) | (static_cast<LegacyColor>(c.green()) << 8) |
@@ -26,8 +27,12 @@ inline LegacyColor fromQColor(const QColor& c) {
 
 // 1440 twips to the inch; at 96 logical dots per inch that is 15 twips to a pixel.
 inline constexpr double kTwipsPerInch = 1440.0;
-inline double twipsToPixels(double twips, double logicalDpi = 96.0) { return twips * logicalDpi / kTwipsPerInch; }
-inline double pixelsToTwips(double pixels, double logicalDpi = 96.0) { return pixels * kTwipsPerInch / logicalDpi; }
+inline double twipsToPixels(double twips, double logicalDpi = 96.0) {
+    return twips * logicalDpi / kTwipsPerInch;
+}
+inline double pixelsToTwips(double pixels, double logicalDpi = 96.0) {
+    return pixels * kTwipsPerInch / logicalDpi;
+}
 QRect twipsToPixels(const QRect& twips, double logicalDpi = 96.0);
 
 } // namespace corvane

@@ -359,7 +359,8 @@ bool MonitorMain::eventFilter(QObject* watched, QEvent* event) {
         return QMainWindow::eventFilter(watched, event);
     const Element e = onTabControl ? Element::SSTab1 : static_cast<Element>(tag.toInt());
     const ElementKind kind = m_model.element(e).kind;
-    if (onTabControl && (event->type() == QEvent::MouseMove || event->type() == QEvent::MouseButtonDblClick)) {
+    if (onTabControl &&
+        (event->type() == QEvent::MouseMove || event->type() == QEvent::MouseButtonDblClick)) {
         // Buttons and labels on a page leave the moves they do not use to their parent; those moves
         // happened over the element, not over the tab control, and must not end the board's hover.
         const auto* mouse = static_cast<QMouseEvent*>(event);

@@ -49,8 +49,8 @@ constexpr ElementDesign kElements[] = {
     {Element::CallText, "CallText", ElementKind::Label, 0, 360, 5280, 7080, 255, "Call Information", true},
     {Element::LastAlarm, "LastAlarm", ElementKind::Label, 0, 360, 5640, 7080, 250, "Last Alarm", true},
     {Element::Command1, "Command1", ElementKind::Button, 1, 240, 480, 825, 285, "Clear", true},
-    {Element::MaxCountLable, "MaxCountLable", ElementKind::Label, 1, 1200, 480, 1575, 315, "Alarm list max events",
-     true},
+    {Element::MaxCountLable, "MaxCountLable", ElementKind::Label, 1, 1200, 480, 1575, 315,
+     "Alarm list max events", true},
     {Element::MaxListCount, "MaxListCount", ElementKind::TextBox, 1, 2700, 420, 495, 315, "200", true},
     {Element::AlarmsList, "AlarmsList", ElementKind::ListBox, 1, 240, 840, 7680, 4155, "", true},
 };
@@ -82,17 +82,20 @@ constexpr MenuDesign kMenus[] = {
     {MenuItem::LogMsgs, "LogMsgs", "&Record Log File", MenuItem::Options, false, false, true},
     {MenuItem::EmailPageAdmin, "EmailPageAdmin", "&E-mail Page", MenuItem::Options, true, false, true},
     {MenuItem::EnablePager, "EnablePager", "Enable &Pager", MenuItem::EmailPageAdmin, false, false, true},
-    {MenuItem::PromptAddresses, "PromptAddresses", "&e-mail Addresses", MenuItem::EmailPageAdmin, false, false,
-     false},
-    {MenuItem::AlarmMask, "AlarmMask", "Alarm Masks for Paging and Sounds", MenuItem::Options, true, false, true},
-    {MenuItem::PageNumberMask, "PageNumberMask", "Alarm &Number Mask", MenuItem::AlarmMask, false, false, true},
-    {MenuItem::PageStringMask, "PageStringMask", "Alarm String &Mask", MenuItem::AlarmMask, false, false, true},
+    {MenuItem::PromptAddresses, "PromptAddresses", "&e-mail Addresses", MenuItem::EmailPageAdmin, false,
+     false, false},
+    {MenuItem::AlarmMask, "AlarmMask", "Alarm Masks for Paging and Sounds", MenuItem::Options, true, false,
+     true},
+    {MenuItem::PageNumberMask, "PageNumberMask", "Alarm &Number Mask", MenuItem::AlarmMask, false, false,
+     true},
+    {MenuItem::PageStringMask, "PageStringMask", "Alarm String &Mask", MenuItem::AlarmMask, false, false,
+     true},
     {MenuItem::PageStrAllow, "PageStrAllow", "Alarm String &Allow", MenuItem::AlarmMask, false, false, true},
     {MenuItem::AllowSounds, "AllowSounds", "&Allow Sounds", MenuItem::Options, false, false, true},
     {MenuItem::WDTO, "WDTO", "&Watchdog Timeout", MenuItem::Options, false, false, true},
     {MenuItem::DisableChat, "DisableChat", "Disable chat", MenuItem::Options, false, false, true},
-    {MenuItem::MakeIniFile, "MakeIniFile", "Make &ini file with current settings", MenuItem::Options, false, false,
-     true},
+    {MenuItem::MakeIniFile, "MakeIniFile", "Make &ini file with current settings", MenuItem::Options, false,
+     false, true},
     {MenuItem::View, "View", "&View", std::nullopt, true, false, true},
     {MenuItem::RefreshInfo, "RefreshInfo", "Refresh &Info", MenuItem::View, false, false, true},
     {MenuItem::Refresh, "Refresh", "&ReConnect", MenuItem::View, false, false, true},
@@ -101,9 +104,12 @@ constexpr MenuDesign kMenus[] = {
     {MenuItem::StatsWin, "StatsWin", "Stats Window", MenuItem::View, false, false, true},
     {MenuItem::GroupColorOption, "GroupColorOption", "&Group Colors", MenuItem::View, true, false, true},
     {MenuItem::GroupColors0, "GroupColors(0)", "&No Color", MenuItem::GroupColorOption, false, false, true},
-    {MenuItem::GroupColors1, "GroupColors(1)", "Group Color &1", MenuItem::GroupColorOption, false, false, true},
-    {MenuItem::GroupColors2, "GroupColors(2)", "Group Color &2", MenuItem::GroupColorOption, false, false, true},
-    {MenuItem::GroupColors3, "GroupColors(3)", "Group Color &3", MenuItem::GroupColorOption, false, false, true},
+    {MenuItem::GroupColors1, "GroupColors(1)", "Group Color &1", MenuItem::GroupColorOption, false, false,
+     true},
+    {MenuItem::GroupColors2, "GroupColors(2)", "Group Color &2", MenuItem::GroupColorOption, false, false,
+     true},
+    {MenuItem::GroupColors3, "GroupColors(3)", "Group Color &3", MenuItem::GroupColorOption, false, false,
+     true},
     {MenuItem::ShowRouteLines, "ShowRouteLines", "&Show Route Lines", MenuItem::View, false, true, true},
     {MenuItem::LabelFonts, "LabelFonts", "&Label Fonts", MenuItem::View, true, false, true},
     {MenuItem::FontNarrow, "FontNarrow", "Font Narrow", MenuItem::LabelFonts, false, false, true},
@@ -141,8 +147,12 @@ MainWindowModel::MainWindowModel() {
     }
 }
 
-const char* MainWindowModel::name(Element e) { return kElements[index(e)].name; }
-const char* MainWindowModel::name(MenuItem m) { return kMenus[index(m)].name; }
+const char* MainWindowModel::name(Element e) {
+    return kElements[index(e)].name;
+}
+const char* MainWindowModel::name(MenuItem m) {
+    return kMenus[index(m)].name;
+}
 
 void MainWindowModel::setCaption(Element e, const QString& caption) {
     ElementState& s = m_elements[index(e)];

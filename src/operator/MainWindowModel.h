@@ -66,7 +66,7 @@ struct ElementState {
     QString toolTip;
     bool visible = true;
     bool enabled = true;
-    bool checked = false; // check boxes
+    bool checked = false;            // check boxes
     std::optional<LegacyColor> back; // none: the element's own look
     std::optional<LegacyColor> fore;
 };

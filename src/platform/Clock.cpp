@@ -52,8 +52,14 @@ const QElapsedTimer& processTimer() {
 
 } // namespace
 
-QDateTime SystemClock::now() const { return QDateTime::currentDateTime(); }
-qint64 SystemClock::tickMs() const { return processTimer().elapsed(); }
-std::unique_ptr<Timer> SystemClock::createTimer() { return std::make_unique<QtTimer>(); }
+QDateTime SystemClock::now() const {
+    return QDateTime::currentDateTime();
+}
+qint64 SystemClock::tickMs() const {
+    return processTimer().elapsed();
+}
+std::unique_ptr<Timer> SystemClock::createTimer() {
+    return std::make_unique<QtTimer>();
+}
 
 } // namespace corvane

@@ -23,13 +23,15 @@ bool QtDialogs::askYesNo(const QString& text, const QString& title) {
 
 QString QtDialogs::input(const QString& prompt, const QString& title, const QString& initial) {
     bool ok = false;
-    const QString text = QInputDialog::getText(m_parent, titleOr(title), prompt, QLineEdit::Normal, initial, &ok);
+    const QString text =
+        QInputDialog::getText(m_parent, titleOr(title), prompt, QLineEdit::Normal, initial, &ok);
     return ok ? text : QString();
 }
 
 QString QtDialogs::secretInput(const QString& prompt, const QString& title) {
     bool ok = false;
-    const QString text = QInputDialog::getText(m_parent, titleOr(title), prompt, QLineEdit::Password, {}, &ok);
+    const QString text =
+        QInputDialog::getText(m_parent, titleOr(title), prompt, QLineEdit::Password, {}, &ok);
     return ok ? text : QString();
 }
 

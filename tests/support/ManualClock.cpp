@@ -54,7 +54,9 @@ ManualClock::~ManualClock() {
         t->detach();
 }
 
-std::unique_ptr<Timer> ManualClock::createTimer() { return std::make_unique<ManualTimer>(*this); }
+std::unique_ptr<Timer> ManualClock::createTimer() {
+    return std::make_unique<ManualTimer>(*this);
+}
 
 void ManualClock::advance(qint64 ms) {
     const qint64 end = m_elapsed + ms;
