@@ -1,4 +1,4 @@
-// The pointer feedback inside the real main window on an X server: the highlight of the cell under the
+// The pointer feedback inside the real main window: the highlight of the cell under the
 // pointer stays over the buttons and the span labels and goes on the board background or on the tab
 // control around the board; a band drawn in the window marks cells.
 
@@ -15,13 +15,13 @@
 using namespace corvane;
 using corvane::test::TestMonitor;
 
-class TestX11Selection : public QObject {
+class TestMainWindowSelection : public QObject {
     Q_OBJECT
 private slots:
     void highlightFollowsThePointerThroughTheWindow();
 };
 
-void TestX11Selection::highlightFollowsThePointerThroughTheWindow() {
+void TestMainWindowSelection::highlightFollowsThePointerThroughTheWindow() {
     TestMonitor t;
     Monitor& m = t.monitor;
     m.timer2->setEnabled(false);
@@ -76,5 +76,5 @@ void TestX11Selection::highlightFollowsThePointerThroughTheWindow() {
     QCOMPARE(m.ui.element(Element::CallText).caption, b.cell(105)->callInfo);
 }
 
-QTEST_MAIN(TestX11Selection)
-#include "test_x11_selection.moc"
+QTEST_MAIN(TestMainWindowSelection)
+#include "test_main_window_selection.moc"
