@@ -5,27 +5,16 @@
 #include "board/Colors.h"
 #include "board/GroupTables.h"
 #include "link/EngineLink.h"
+#include "support/RecordingLink.h"
 #include "support/TestMonitor.h"
 
 #include <QtTest>
 
 using namespace corvane;
+using corvane::test::RecordingLink;
 using corvane::test::TestMonitor;
 
 namespace {
-
-class RecordingLink final : public EngineLink {
-public:
-    void sendCommand(const QString& command) override { sent << command; }
-    void connectEngine(std::function<void()> done) override {
-        if (done)
-            done();
-    }
-    void close() override {}
-    bool isUdp() const override { return true; }
-    std::int64_t discardedCount() const override { return 0; }
-    QStringList sent;
-};
 
 struct Board {
     explicit Board(MonitorConfig cfg = {}) : t(std::move(cfg)) { b().placeCell(1, 8, 1); }
@@ -447,7 +436,7 @@ private slots:
         auto* link = new RecordingLink;
         x.t.monitor.link.reset(link);
         x.b().requestDescription();
-        QCOMPARE(link->sent, QStringList{QStringLiteral("SSSSS")});
+        QCOMPARE(link->commands(), QStringList{QStringLiteral("SSSSS")});
         QVERIFY(x.b().descriptionWaitRunning());
         x.t.services.clock.advance(4950);
         QVERIFY(x.b().descriptionWaitRunning()); // 51 looks, 100 ms apart
@@ -459,7 +448,7 @@ private slots:
         x.t.monitor.ui.setCaption(Element::AckLbl, QStringLiteral("S"));
         x.t.services.clock.advance(50);
         QVERIFY(!x.b().descriptionWaitRunning());
-        QCOMPARE(link->sent.size(), 2);
+        QCOMPARE(link->commands().size(), 2);
     }
 
     void hitTestsFindTheTopmostElement() {

@@ -6,6 +6,7 @@
 #include "board/Colors.h"
 #include "board/GroupTables.h"
 #include "link/EngineLink.h"
+#include "support/RecordingLink.h"
 #include "support/TestMonitor.h"
 
 #include <QHelpEvent>
@@ -15,22 +16,10 @@
 #include <QtTest>
 
 using namespace corvane;
+using corvane::test::RecordingLink;
 using corvane::test::TestMonitor;
 
 namespace {
-
-class RecordingLink final : public EngineLink {
-public:
-    void sendCommand(const QString& command) override { sent << command; }
-    void connectEngine(std::function<void()> done) override {
-        if (done)
-            done();
-    }
-    void close() override {}
-    bool isUdp() const override { return true; }
-    std::int64_t discardedCount() const override { return 0; }
-    QStringList sent;
-};
 
 class RecordingMouse final : public BoardMouseHandler {
 public:
@@ -193,9 +182,9 @@ private slots:
         QCOMPARE(mouse.moves.last(), QPointF(3000, 1500));
         // A double click on the bare board asks for the description; on a cell it does not.
         QTest::mouseDClick(view.canvas(), Qt::LeftButton, {}, QPoint(112, 15));
-        QVERIFY(link->sent.isEmpty());
+        QVERIFY(link->commands().isEmpty());
         QTest::mouseDClick(view.canvas(), Qt::LeftButton, {}, QPoint(300, 150));
-        QCOMPARE(link->sent, QStringList{QStringLiteral("SSSSS")});
+        QCOMPARE(link->commands(), QStringList{QStringLiteral("SSSSS")});
         QVERIFY(mouse.events.contains(QStringLiteral("double")));
         f.board().setMouseHandler(nullptr);
     }

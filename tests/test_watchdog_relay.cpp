@@ -5,6 +5,7 @@
 #include "board/BoardModel.h"
 #include "board/GroupTables.h"
 #include "link/EngineLink.h"
+#include "support/RecordingLink.h"
 #include "support/TestMonitor.h"
 #include "watchdogs/RelayWatchdog.h"
 
@@ -12,30 +13,10 @@
 #include <QtTest>
 
 using namespace corvane;
+using corvane::test::RecordingLink;
 using corvane::test::TestMonitor;
 
 namespace {
-
-class RecordingLink final : public EngineLink {
-public:
-    void sendCommand(const QString& command) override { events << command; }
-    void connectEngine(std::function<void()> done) override {
-        events << QStringLiteral("<connect>");
-        if (done)
-            done();
-    }
-    void close() override { events << QStringLiteral("<close>"); }
-    bool isUdp() const override { return true; }
-    std::int64_t discardedCount() const override { return 0; }
-    QStringList events;
-    QStringList commands() const {
-        QStringList out;
-        for (const QString& e : events)
-            if (!e.startsWith(u'<'))
-                out << e;
-        return out;
-    }
-};
 
 class ScriptedTerminator final : public RelayTerminator {
 public:
@@ -80,7 +61,7 @@ struct Fixture {
         report(201, 1, 1);
         advance(10000);
         QVERIFY(t.monitor.watchdog.boardReady);
-        link->events.clear();
+        link->sent.clear();
     }
     QStringList lines() const { return t.monitor.alarms->lines(); }
     const ElementState& ack() const { return t.monitor.ui.element(Element::AckLbl); }
@@ -150,7 +131,7 @@ private slots:
         }
         QVERIFY(f.lines().isEmpty());
         QVERIFY(f.terminator->asked.isEmpty());
-        QVERIFY(!f.link->events.contains(QStringLiteral("<close>")));
+        QVERIFY(!f.link->sent.contains(QStringLiteral("<close>")));
         QVERIFY(!f.t.monitor.watchdog.relayDown);
         QCOMPARE(f.t.monitor.timer2->interval(), 15000);
         QCOMPARE(f.link->commands().count(QStringLiteral("W")), 40);
@@ -183,7 +164,7 @@ private slots:
         QVERIFY(f.lines().first().endsWith(QStringLiteral("---UDPRelay terminated")));
         QCOMPARE(f.t.monitor.ui.element(Element::LastAlarm).caption, f.lines().first());
         // Reconnected, then pinged again.
-        QCOMPARE(f.link->events.mid(0, 4),
+        QCOMPARE(f.link->sent.mid(0, 4),
                  (QStringList{QStringLiteral("<close>"), QStringLiteral("<connect>"),
                               QStringLiteral("$TESTBOX"), QStringLiteral("W")}));
         // The beep does not ask the sounds menu.
@@ -232,7 +213,7 @@ private slots:
         f.completeBoard();
         f.advance(5000);
         f.advance(15000 * 4);
-        QCOMPARE(f.link->events.count(QStringLiteral("<close>")), 5);
+        QCOMPARE(f.link->sent.count(QStringLiteral("<close>")), 5);
         QCOMPARE(f.link->commands().count(QStringLiteral("W")), 5);
         QVERIFY(f.lines().isEmpty());
         QVERIFY(f.terminator->asked.isEmpty());
@@ -250,9 +231,9 @@ private slots:
         f.message(QStringLiteral("+W"));
         QVERIFY(!f.t.monitor.watchdog.relayDown);
         QVERIFY(f.t.monitor.watchdog.pingAnswered);
-        f.link->events.clear();
+        f.link->sent.clear();
         f.advance(8000); // the next tick: a fresh ping with a fresh deadline
-        QCOMPARE(f.link->events, QStringList{QStringLiteral("W")});
+        QCOMPARE(f.link->sent, QStringList{QStringLiteral("W")});
         QCOMPARE(f.t.monitor.relay->deadline(), f.t.services.clock.now().addSecs(50));
         QVERIFY(!f.t.monitor.watchdog.pingAnswered);
         QCOMPARE(f.lines().size(), 1);
