@@ -164,9 +164,8 @@ private slots:
         QVERIFY(f.lines().first().endsWith(QStringLiteral("---UDPRelay terminated")));
         QCOMPARE(f.t.monitor.ui.element(Element::LastAlarm).caption, f.lines().first());
         // Reconnected, then pinged again.
-        QCOMPARE(f.link->sent.mid(0, 4),
-                 (QStringList{QStringLiteral("<close>"), QStringLiteral("<connect>"),
-                              QStringLiteral("$TESTBOX"), QStringLiteral("W")}));
+        QCOMPARE(f.link->sent.mid(0, 4), (QStringList{QStringLiteral("<close>"), QStringLiteral("<connect>"),
+                                                      QStringLiteral("$TESTBOX"), QStringLiteral("W")}));
         // The beep does not ask the sounds menu.
         QCOMPARE(f.t.services.tones.tones, (QList<QPair<int, int>>{{620, 250}}));
         // Refresh Info follows a second later, without holding anything up meanwhile.
