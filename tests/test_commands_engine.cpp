@@ -13,18 +13,11 @@
 #include "windows/ChatModel.h"
 
 #include <QTest>
-#include <QUdpSocket>
 
 using namespace corvane;
 using namespace corvane::test;
 
 namespace {
-
-quint16 freeUdpPort() {
-    QUdpSocket probe;
-    probe.bind(QHostAddress::LocalHost, 0);
-    return probe.localPort();
-}
 
 // One monitor on the simulated engine, its timers on a manual clock that the test moves a millisecond
 // at a time while the sockets run.
@@ -34,7 +27,7 @@ struct Rig {
         config.useUdp = udp;
         config.engineAddress = QStringLiteral("127.0.0.1");
         config.enginePort = static_cast<std::int16_t>(udp ? sim.udpPort() : sim.tcpPort());
-        config.monitorPort = static_cast<std::int16_t>(freeUdpPort());
+        config.monitorPort = static_cast<std::int16_t>(EngineSimProcess::freeMonitorPort());
         t = std::make_unique<TestMonitor>(config);
         // The board completion is left out; tests set the start-up flags themselves.
         t->monitor.timer2->setEnabled(false);

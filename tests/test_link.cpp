@@ -5,6 +5,7 @@
 #include "link/TcpEngineLink.h"
 #include "link/UdpEngineLink.h"
 #include "messages/MessageIntake.h"
+#include "support/EngineSimProcess.h"
 #include "support/TestMonitor.h"
 
 #include <QNetworkDatagram>
@@ -18,12 +19,6 @@ using namespace corvane;
 using namespace corvane::test;
 
 namespace {
-
-quint16 freeUdpPort() {
-    QUdpSocket probe;
-    probe.bind(QHostAddress::LocalHost, 0);
-    return probe.localPort();
-}
 
 MonitorConfig udpConfig(quint16 enginePort, quint16 monitorPort) {
     MonitorConfig config;
@@ -69,7 +64,8 @@ class TestLink : public QObject {
 private slots:
     void loadChoosesTheLinkByTheTcpKey() {
         {
-            TestMonitor t(udpConfig(freeUdpPort(), freeUdpPort()));
+            TestMonitor t(
+                udpConfig(EngineSimProcess::freeMonitorPort(), EngineSimProcess::freeMonitorPort()));
             t.monitor.load();
             QVERIFY(t.monitor.link && t.monitor.link->isUdp());
             QVERIFY(!t.monitor.ui.element(Element::TCP).visible);
@@ -86,7 +82,7 @@ private slots:
     void udpCommandsAreSingleDatagrams() {
         QUdpSocket engine;
         QVERIFY(engine.bind(QHostAddress::LocalHost, 0));
-        const quint16 monitorPort = freeUdpPort();
+        const quint16 monitorPort = EngineSimProcess::freeMonitorPort();
         TestMonitor t(udpConfig(engine.localPort(), monitorPort));
         t.monitor.link = createEngineLink(t.monitor);
         reconnect(t.monitor);
@@ -110,8 +106,8 @@ private slots:
     }
 
     void udpDatagramIsOneMessageWhateverItHolds() {
-        const quint16 monitorPort = freeUdpPort();
-        TestMonitor t(udpConfig(freeUdpPort(), monitorPort));
+        const quint16 monitorPort = EngineSimProcess::freeMonitorPort();
+        TestMonitor t(udpConfig(EngineSimProcess::freeMonitorPort(), monitorPort));
         t.monitor.link = createEngineLink(t.monitor);
         t.monitor.link->connectEngine();
         QUdpSocket engine;
@@ -124,7 +120,7 @@ private slots:
     void udpPointingAgainKeepsWaitingDatagramsAndClosedLinkStaysSilent() {
         QUdpSocket engine;
         QVERIFY(engine.bind(QHostAddress::LocalHost, 0));
-        const quint16 monitorPort = freeUdpPort();
+        const quint16 monitorPort = EngineSimProcess::freeMonitorPort();
         TestMonitor t(udpConfig(engine.localPort(), monitorPort));
         t.monitor.link = createEngineLink(t.monitor);
         t.monitor.link->sendCommand(QStringLiteral("early")); // not pointed at the engine yet
@@ -149,8 +145,8 @@ private slots:
     }
 
     void udpFloodDropsTheNewestAndCountsThem() {
-        const quint16 monitorPort = freeUdpPort();
-        TestMonitor t(udpConfig(freeUdpPort(), monitorPort));
+        const quint16 monitorPort = EngineSimProcess::freeMonitorPort();
+        TestMonitor t(udpConfig(EngineSimProcess::freeMonitorPort(), monitorPort));
         t.monitor.link = createEngineLink(t.monitor);
         t.monitor.link->connectEngine();
         QUdpSocket engine;

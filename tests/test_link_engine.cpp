@@ -8,18 +8,11 @@
 #include "support/TestMonitor.h"
 
 #include <QTest>
-#include <QUdpSocket>
 
 using namespace corvane;
 using namespace corvane::test;
 
 namespace {
-
-quint16 freeUdpPort() {
-    QUdpSocket probe;
-    probe.bind(QHostAddress::LocalHost, 0);
-    return probe.localPort();
-}
 
 struct EngineRig {
     EngineSimProcess sim;
@@ -33,7 +26,7 @@ struct EngineRig {
         config.useUdp = udp;
         config.engineAddress = QStringLiteral("127.0.0.1");
         config.enginePort = static_cast<std::int16_t>(udp ? sim.udpPort() : sim.tcpPort());
-        config.monitorPort = static_cast<std::int16_t>(freeUdpPort());
+        config.monitorPort = static_cast<std::int16_t>(EngineSimProcess::freeMonitorPort());
         t = std::make_unique<TestMonitor>(config);
         for (char type : QByteArray("AtcC+-SWD!@T"))
             t->monitor.dispatcher.setHandler(
