@@ -8,7 +8,11 @@ packages=(
     qt6-base-dev qt6-base-dev-tools qt6-multimedia-dev qt6-qpa-plugins libgl-dev
     libcurl4-openssl-dev libxcb1-dev libxcb-ewmh-dev libxcb-res0-dev
     xvfb xauth x11-utils fonts-liberation python3-aiosmtpd
+    clang-14 libclang-rt-14-dev
+    qt6-svg-dev desktop-file-utils
 )
+# scripts/screenshots.sh drives the real windows and saves them; the tests need neither tool.
+if [ "${1:-}" = "--screenshots" ]; then packages+=(xdotool imagemagick); fi
 
 missing=()
 for p in "${packages[@]}"; do
