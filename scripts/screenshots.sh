@@ -91,7 +91,7 @@ export QT_QPA_PLATFORM=xcb
 # stays open on a pipe so that it can be steered while the pictures are taken.
 mkfifo "$work/engine.in"
 "$engine" --udp-port 0 --tcp-port 0 --spans 6 --channels-per-span 24 --groups 6 \
-    --traffic-rate 3 --alarm-rate 0.2 --seed 11 --name PLANT-NORTH \
+    --traffic-rate 3 --alarm-rate 0.4 --seed 11 --name PLANT-NORTH \
     <"$work/engine.in" >"$work/engine.out" 2>"$work/engine.err" &
 engine_pid=$!
 exec 3>"$work/engine.in"
@@ -147,6 +147,11 @@ sleep 0.5
 # On to a button, which keeps the highlight and the call information but not the cell's tool tip.
 xdotool mousemove $((X + 232)) $((Y + 92))
 shoot "$main" main-window.png
+
+# The alarm list on its own tab, then back to the board.
+xdotool mousemove $((X + 130)) $((Y + 64)) click 1
+shoot "$main" alarms.png
+xdotool mousemove $((X + 50)) $((Y + 64)) click 1
 
 # The statistics rows carry figures from the first minute tick on.
 for _ in $(seq 120); do
