@@ -22,3 +22,11 @@ done
 
 cd "$build"
 ctest --output-on-failure -j"$(nproc)" "$@"
+
+# The offscreen tests again under AddressSanitizer and UndefinedBehaviorSanitizer, then a short run of
+# each fuzz target over its corpus and earlier findings (fuzz/README.md). CORVANE_SANITIZE=0 skips this.
+if [ "${CORVANE_SANITIZE:-1}" != 0 ]; then
+    "$top/scripts/fuzz.sh" --build-only
+    (cd "${CORVANE_SANITIZE_DIR:-$top/build-sanitize}" && ctest --output-on-failure -j"$(nproc)" -LE x11 "$@")
+    "$top/scripts/fuzz.sh" --time 12
+fi

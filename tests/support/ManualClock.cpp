@@ -34,6 +34,7 @@ public:
         fire();
     }
     void detach() { m_clock = nullptr; }
+    void postpone(qint64 due) { m_due = std::max(m_due, due); }
 
 private:
     void rearm() {
@@ -73,6 +74,15 @@ void ManualClock::advance(qint64 ms) {
         }
         if (!next || nextDue > end)
             break;
+        if (next->interval() <= 1 && m_idle && m_idle()) {
+            qint64 slower = end + 1;
+            for (ManualTimer* t : m_timers)
+                if (t->armed() && t->interval() > 1)
+                    slower = std::min(slower, t->due());
+            next->postpone(slower);
+            if (slower > nextDue)
+                continue;
+        }
         m_elapsed = std::max(m_elapsed, nextDue);
         next->fireNow();
     }

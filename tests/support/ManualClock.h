@@ -4,6 +4,7 @@
 
 #include "platform/Clock.h"
 
+#include <functional>
 #include <vector>
 
 namespace corvane::test {
@@ -21,6 +22,10 @@ public:
     void advance(qint64 ms);
     // Moves to the given wall-clock time (never backwards).
     void advanceTo(const QDateTime& when) { advance(std::max<qint64>(0, now().msecsTo(when))); }
+    // While `idle` answers true, timers of 1 ms (message processing with an empty ring) are not fired
+    // every millisecond but only once the next slower timer falls due, so hours pass in a few steps.
+    // Only for callers that know those ticks would do nothing meanwhile.
+    void setIdle(std::function<bool()> idle) { m_idle = std::move(idle); }
 
 private:
     class ManualTimer;
@@ -28,6 +33,7 @@ private:
     QDateTime m_start;
     qint64 m_elapsed = 0;
     std::vector<ManualTimer*> m_timers;
+    std::function<bool()> m_idle;
 };
 
 } // namespace corvane::test

@@ -1,0 +1,168 @@
+// The TCP framing, fed the way the link feeds it: bytes arrive in chunks of any size, message processing
+// takes messages out between arrivals, and a full ring holds the rest of an arrival back until it has
+// room again. A plain reference splitter says what must come out: every complete, non-empty message not
+// longer than the limit, exactly once and in order, and nothing else.
+//
+// Input layout (FuzzedDataProvider): the stream's bytes are read from the front, the steering numbers
+// (chunk lengths, how many messages are taken between arrivals) from the back, so a seed that is plain
+// engine text stays mostly plain engine text.
+
+#include "link/MessageQueue.h"
+#include "link/TcpFraming.h"
+
+#include <QByteArray>
+#include <QString>
+#include <cstdio>
+#include <cstdlib>
+#include <deque>
+#include <fuzzer/FuzzedDataProvider.h>
+
+using namespace corvane;
+
+namespace {
+
+void require(bool ok, const char* what) {
+    if (!ok) {
+        std::fprintf(stderr, "framing invariant broken: %s\n", what);
+        std::abort();
+    }
+}
+
+class Reference {
+public:
+    void feed(const QByteArray& data) {
+        for (const char c : data) {
+            if (c == '|') {
+                if (!m_current.isEmpty() && !m_overlong)
+                    expected.push_back(QString::fromLatin1(m_current));
+                m_current.clear();
+                m_overlong = false;
+            } else if (!m_overlong) {
+                if (m_current.size() == TcpFraming::kMaxMessage) {
+                    m_overlong = true;
+                    ++discarded;
+                    m_current.clear();
+                } else {
+                    m_current.append(c);
+                }
+            }
+        }
+    }
+    QString partial() const { return QString::fromLatin1(m_current); }
+
+    std::deque<QString> expected;
+    std::int64_t discarded = 0;
+
+private:
+    QByteArray m_current;
+    bool m_overlong = false;
+};
+
+// The link around the framing: a socket buffer that is read only while nothing is held back.
+class Harness {
+public:
+    Harness() : m_framing(m_queue) {}
+
+    void send(const QByteArray& bytes, bool readEvenIfHeld) {
+        m_socket.append(bytes);
+        if (!m_held || readEvenIfHeld)
+            readSocket();
+    }
+
+    void take(int count) {
+        while (count-- > 0 && m_queue.pendingCount() > 0) {
+            const QString message = m_queue.take();
+            require(!m_reference.expected.empty(), "a message came out that was never sent");
+            require(message == m_reference.expected.front(), "a message came out changed or out of order");
+            m_reference.expected.pop_front();
+        }
+    }
+
+    // The partial message is compared only when asked: making its text costs as much as the framing.
+    void check(bool withPartial) {
+        require(m_queue.pendingCount() >= 0 && m_queue.pendingCount() <= MessageQueue::kCapacity,
+                "ring count out of range");
+        require(m_held == m_framing.holdsBackData(), "held back without a full ring, or the reverse");
+        if (!m_held) {
+            require(static_cast<std::size_t>(m_queue.pendingCount()) == m_reference.expected.size(),
+                    "a complete message is missing from the ring");
+            require(m_framing.discardedCount() == m_reference.discarded, "discarded count differs");
+        }
+        if (withPartial) {
+            const QString partial = m_framing.partialMessage();
+            require(partial.size() <= TcpFraming::kMaxMessage, "partial message unbounded");
+            require(m_held || partial == m_reference.partial(), "partial message differs");
+        }
+    }
+
+    void finish() {
+        // Message processing goes on until everything sent has been taken.
+        while (m_queue.pendingCount() > 0 || !m_socket.isEmpty()) {
+            take(MessageQueue::kCapacity + 1);
+            if (!m_held && !m_socket.isEmpty())
+                readSocket();
+        }
+        check(true);
+        require(m_reference.expected.empty(), "a complete message never came out");
+        (void)m_framing.takeFailures();
+    }
+
+    int takeFailures() { return m_framing.takeFailures(); }
+
+private:
+    void readSocket() {
+        const QByteArray data = m_socket;
+        m_socket.clear();
+        m_reference.feed(data);
+        if (m_framing.arrive(data) == TcpFraming::Result::HeldBack)
+            holdBack();
+        else
+            m_held = false;
+    }
+    void holdBack() {
+        m_held = true;
+        m_queue.notifyWhenRoom([this] {
+            if (m_framing.resume() == TcpFraming::Result::HeldBack) {
+                holdBack();
+                return;
+            }
+            m_held = false;
+            if (!m_socket.isEmpty())
+                readSocket();
+        });
+    }
+
+    MessageQueue m_queue;
+    TcpFraming m_framing;
+    Reference m_reference;
+    QByteArray m_socket;
+    bool m_held = false;
+};
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    FuzzedDataProvider input(data, size);
+    Harness harness;
+    int repeats = 0;
+    while (input.remaining_bytes() > 0) {
+        const auto op = input.ConsumeIntegral<std::uint8_t>();
+        const auto length = input.ConsumeIntegralInRange<std::size_t>(0, 300);
+        const std::vector<char> chunk = input.ConsumeBytes<char>(length);
+        QByteArray bytes(chunk.data(), static_cast<qsizetype>(chunk.size()));
+        // Now and then (once an input at most, as it is slow) a chunk repeated enough to pass the message
+        // limit or fill the ring.
+        if ((op & 0xF0) == 0xF0 && !bytes.isEmpty() && repeats++ < 1)
+            bytes = bytes.repeated(1 + (TcpFraming::kMaxMessage + 2) / bytes.size());
+        harness.send(bytes, (op & 0x30) == 0x30);
+        harness.check((op & 0x06) == 0x06);
+        // Message processing: none, a few, or a ring's worth.
+        const int takes = (op & 0x08) ? MessageQueue::kCapacity : (op & 0x07);
+        harness.take(takes);
+        harness.check(false);
+        if (op & 0x01)
+            (void)harness.takeFailures();
+    }
+    harness.finish();
+    return 0;
+}

@@ -1,0 +1,67 @@
+#!/usr/bin/env bash
+# Builds the sanitizer build (clang, ASan+UBSan, libFuzzer) when needed, replays the inputs of every
+# finding so far (fuzz/regressions/<target>/), then fuzzes each target from its seed corpus.
+#
+#   scripts/fuzz.sh [--time SECONDS | --runs N] [target ...]
+#   scripts/fuzz.sh --build-only      (builds every program of the sanitizer build, tests included)
+#
+# Targets are framing, dispatch, ini and logplay (all by default); the default is 60 seconds each.
+# The corpus a run grows is kept in build-sanitize/fuzz-corpus/<target>/ and reused by the next run;
+# findings go to build-sanitize/fuzz-findings/<target>/. Exits non-zero when a target finds anything.
+set -euo pipefail
+top=$(cd "$(dirname "$0")/.." && pwd)
+build=${CORVANE_SANITIZE_DIR:-$top/build-sanitize}
+
+limit=(-max_total_time=60)
+build_only=0
+targets=()
+while [ $# -gt 0 ]; do
+    case "$1" in
+    --time) limit=(-max_total_time="$2"); shift 2 ;;
+    --runs) limit=(-runs="$2"); shift 2 ;;
+    --build-only) build_only=1; shift ;;
+    -h | --help) sed -n '2,11p' "$0"; exit 0 ;;
+    *) targets+=("$1"); shift ;;
+    esac
+done
+[ ${#targets[@]} -eq 0 ] && targets=(framing dispatch ini logplay)
+
+if [ ! -f "$build/CMakeCache.txt" ]; then
+    cmake -S "$top" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++-14 \
+        -DCORVANE_SANITIZE=ON
+fi
+if [ $build_only = 1 ]; then
+    exec cmake --build "$build" -j"$(nproc)"
+fi
+cmake --build "$build" -j"$(nproc)" --target "${targets[@]/#/fuzz_}"
+
+status=0
+for t in "${targets[@]}"; do
+    bin="$build/fuzz/fuzz_$t"
+    work="$build/fuzz-corpus/$t"
+    findings="$build/fuzz-findings/$t"
+    mkdir -p "$work" "$findings"
+    regressions=("$top/fuzz/regressions/$t"/*)
+    if [ -e "${regressions[0]}" ]; then
+        echo "== fuzz_$t: replaying ${#regressions[@]} earlier finding(s)"
+        if ! "$bin" "${regressions[@]}" >"$findings/replay.log" 2>&1; then
+            tail -n 40 "$findings/replay.log"
+            echo "== fuzz_$t: an earlier finding is back (full output in $findings/replay.log)"
+            status=1
+            continue
+        fi
+    fi
+    dict=()
+    [ -f "$top/fuzz/$t.dict" ] && dict=(-dict="$top/fuzz/$t.dict")
+    echo "== fuzz_$t: ${limit[*]}"
+    if ! "$bin" "${limit[@]}" "${dict[@]}" -timeout=10 -print_final_stats=1 \
+        -artifact_prefix="$findings/" "$work" "$top/fuzz/corpus/$t" >"$findings/run.log" 2>&1; then
+        tail -n 60 "$findings/run.log"
+        echo "== fuzz_$t: FINDING (input saved in $findings/, full output in $findings/run.log)"
+        status=1
+        continue
+    fi
+    grep -E '^stat::(number_of_executed_units|average_exec_per_sec|peak_rss_mb)' "$findings/run.log" |
+        sed "s/^/   /"
+done
+exit $status
