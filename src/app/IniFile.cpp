@@ -370,6 +370,13 @@ void read(const QByteArray& fileContent, MonitorConfig& config) {
     }
 }
 
+QStringList readKeys() {
+    QStringList names;
+    for (const ReadKey& k : kReadKeys)
+        names << QString::fromLatin1(k.name);
+    return names;
+}
+
 bool readFile(const QString& path, MonitorConfig& config) {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))

@@ -7,6 +7,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 namespace corvane::ini {
 
@@ -21,6 +22,8 @@ struct LiveSettings {
 // Applies every key of the file's content to `config`. A value that does not convert leaves its setting
 // as it was and reading goes on; unknown keys (and so keys commented out with ";") are skipped.
 void read(const QByteArray& content, MonitorConfig& config);
+// The keys the reader accepts, upper case, in the order it tests them.
+QStringList readKeys();
 // Reads the file at `path`; false when it cannot be opened (the settings are then untouched).
 bool readFile(const QString& path, MonitorConfig& config);
 

@@ -6,6 +6,11 @@ void Dispatcher::setHandler(char type, Handler handler) {
     m_handlers[static_cast<unsigned char>(type) & 0x7F] = std::move(handler);
 }
 
+bool Dispatcher::hasHandler(char type) const {
+    return static_cast<unsigned char>(type) < 128 &&
+           static_cast<bool>(m_handlers[static_cast<unsigned char>(type)]);
+}
+
 void Dispatcher::dispatch(QStringView message) const {
     if (message.isEmpty())
         return;

@@ -15,6 +15,8 @@ public:
     void setHandler(char type, Handler handler);
     // Dispatches one whole message (type character included); an empty message does nothing.
     void dispatch(QStringView message) const;
+    // Whether a subsystem has registered a handler for the type.
+    bool hasHandler(char type) const;
 
 private:
     std::array<Handler, 128> m_handlers;
