@@ -71,7 +71,11 @@ wait_for_window() {
 shoot() {
     sleep 1
     import -window "$1" "$out/$2"
-    say "saved $out/$2 ($(identify -format '%wx%h' "$out/$2"))"
+    # A window caught before it painted is a plain rectangle of one or two colours.
+    local colours
+    colours=$(identify -format '%k' "$out/$2")
+    [ "$colours" -ge 8 ] || fail "$out/$2 has $colours colours: the window had not painted"
+    say "saved $out/$2 ($(identify -format '%wx%h' "$out/$2"), $colours colours)"
 }
 
 # A private X server with no window manager: windows appear without frames, keyboard focus follows

@@ -3,6 +3,7 @@
 // and links the guide points at. A key, a message type or a menu added without its documentation, or
 // documentation left behind by one that was removed or renamed, fails here.
 #include "app/IniFile.h"
+#include "common/Version.h"
 #include "operator/MainWindowModel.h"
 #include "support/TestMonitor.h"
 
@@ -244,6 +245,18 @@ private slots:
         QVERIFY2(broken.isEmpty(), qPrintable(broken.join(QStringLiteral(", "))));
         for (const char* shot : {"main-window.png", "statistics.png", "call-detail.png", "chat.png"})
             QVERIFY2(pictures.contains(QString::fromLatin1(shot)), shot);
+    }
+
+    void manPagesNameTheCurrentVersion() {
+        const QString version = QStringLiteral("\"CorvaneMonitor %1.%2.%3\"")
+                                    .arg(version::major)
+                                    .arg(version::minor)
+                                    .arg(version::revision);
+        for (const char* page : {"docs/corvane-monitor.1", "docs/corvane-engine-sim.1"}) {
+            const QString header = readText(QString::fromLatin1(page)).section(u'\n', 0, 0);
+            QVERIFY2(header.startsWith(QLatin1String(".TH ")) && header.contains(version),
+                     qPrintable(QString::fromLatin1(page) + QStringLiteral(": ") + header));
+        }
     }
 
     void manPagesRenderWithoutWarnings() {
