@@ -21,7 +21,8 @@ QString AlarmList::alarmLine(const QString& text) const {
 
 void AlarmList::addAlarmLine(const QString& line) {
     // A maximum that does not fit in 16 bits cannot be compared: the trim is skipped, the line still goes in.
-    if (const auto max = maxCount(); max && *max < count()) {
+    // A negative one trims like 0; an empty list has nothing to drop.
+    if (const auto max = maxCount(); max && *max < count() && count() > 0) {
         beginRemoveRows({}, 0, 0);
         m_lines.removeFirst();
         endRemoveRows();

@@ -38,6 +38,11 @@ void ChatModel::receiveBroadcast(const QString& line) {
     m_monitor.playSound(880, 50);
     ensureLoaded();
     m_received = line + QStringLiteral("\r\n") + m_received;
+    // A flood of broadcasts must not grow the box without end: the oldest whole lines give way.
+    if (m_received.size() > kMaxReceived) {
+        const qsizetype cut = m_received.lastIndexOf(QStringLiteral("\r\n"), kMaxReceived - 2);
+        m_received.truncate(cut > 0 ? cut + 2 : kMaxReceived);
+    }
     emit receivedChanged(m_received);
     if (!m_monitor.ui.isChecked(MenuItem::DisableChat))
         show();

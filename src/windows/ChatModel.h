@@ -13,6 +13,9 @@ class Monitor;
 class ChatModel : public QObject {
     Q_OBJECT
 public:
+    // The received box keeps this many characters at most; the oldest lines go first.
+    static constexpr qsizetype kMaxReceived = 65535;
+
     explicit ChatModel(Monitor& monitor);
 
     bool isLoaded() const { return m_loaded; }

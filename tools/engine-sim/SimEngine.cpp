@@ -54,6 +54,11 @@ struct SimEngine::TcpClient {
     QByteArray input;
     QString name;
     qint64 blastNext = 0; // next blast number to send, 0 when not blasting
+    // What went out on this connection, so a soak run can count what the monitor lost.
+    int connection = 0;
+    qint64 sentMessages = 0; // well-formed messages, the marker not included
+    qint64 sentGarbage = 0;
+    qint64 sentOversized = 0;
 };
 
 struct SimEngine::UdpPeer {
@@ -64,7 +69,11 @@ struct SimEngine::UdpPeer {
 
 SimEngine::SimEngine(const SimOptions& options, std::function<void(const QString&)> print)
     : m_options(options), m_print(std::move(print)),
-      m_board(options.spans, options.channelsPerSpan, options.groups, options.seed) {
+      m_board(options.spans, options.channelsPerSpan, options.groups, options.seed),
+      m_faultRandom(options.seed ^ 0x5eedfa17u), m_faultsOn(options.faultEverySeconds > 0) {
+    m_uptime.start();
+    m_faultTimer.setSingleShot(true);
+    connect(&m_faultTimer, &QTimer::timeout, this, &SimEngine::faultTick);
     connect(&m_heartbeatTimer, &QTimer::timeout, this, &SimEngine::heartbeat);
     connect(&m_clockTimer, &QTimer::timeout, this, &SimEngine::clockTick);
     connect(&m_rateTimer, &QTimer::timeout, this, &SimEngine::trafficTick);
@@ -72,7 +81,8 @@ SimEngine::SimEngine(const SimOptions& options, std::function<void(const QString
 }
 
 SimEngine::~SimEngine() {
-    closeAllTcp();
+    while (!m_tcp.empty())
+        dropTcp(m_tcp.front().get());
 }
 
 namespace {
@@ -123,6 +133,7 @@ bool SimEngine::listen(QString& error) {
     m_trafficSince.start();
     m_alarmSince.start();
     m_rateTimer.start();
+    scheduleFault();
     return true;
 }
 
@@ -157,6 +168,7 @@ void SimEngine::acceptConnections() {
         socket->setParent(nullptr);
         auto client = std::make_unique<TcpClient>();
         client->socket = socket;
+        client->connection = m_nextConnection++;
         client->address = socket->peerAddress();
         client->port = socket->peerPort();
         TcpClient* c = client.get();
@@ -166,8 +178,13 @@ void SimEngine::acceptConnections() {
         connect(socket, &QTcpSocket::disconnected, this, [this, c] { dropTcp(c); });
         connect(socket, &QTcpSocket::errorOccurred, this, [this, c] { dropTcp(c); });
         m_print(QStringLiteral("# tcp connect ") + peerText(c->address, c->port));
-        if (!m_listening)
+        if (!m_listening) {
             dropTcp(c);
+            continue;
+        }
+        // The marker goes out even during a silence: a soak run needs it to tell connections apart.
+        if (m_options.markConnections)
+            socket->write(QByteArrayLiteral("#connection ") + QByteArray::number(c->connection) + '|');
     }
 }
 
@@ -181,6 +198,30 @@ void SimEngine::dropTcp(TcpClient* client) {
     gone->socket->disconnect(this);
     gone->socket->abort();
     gone->socket->deleteLater(); // we may be inside one of its signals
+    printSent(gone.get(), "monitor");
+    m_print(QStringLiteral("# tcp close ") + peerText(gone->address, gone->port));
+    if (m_blastRunning)
+        checkBlastFinished();
+}
+
+void SimEngine::closeTcp(TcpClient* client) {
+    const auto it =
+        std::find_if(m_tcp.begin(), m_tcp.end(), [&](const auto& c) { return c.get() == client; });
+    if (it == m_tcp.end())
+        return;
+    std::unique_ptr<TcpClient> gone = std::move(*it);
+    m_tcp.erase(it);
+    QTcpSocket* socket = gone->socket;
+    socket->disconnect(this);
+    // The socket lives on until what is written has gone out; a monitor that stops reading cannot
+    // keep it forever.
+    connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+    QTimer::singleShot(30000, socket, [socket] {
+        socket->abort();
+        socket->deleteLater();
+    });
+    socket->disconnectFromHost();
+    printSent(gone.get(), "engine");
     m_print(QStringLiteral("# tcp close ") + peerText(gone->address, gone->port));
     if (m_blastRunning)
         checkBlastFinished();
@@ -188,7 +229,17 @@ void SimEngine::dropTcp(TcpClient* client) {
 
 void SimEngine::closeAllTcp() {
     while (!m_tcp.empty())
-        dropTcp(m_tcp.front().get());
+        closeTcp(m_tcp.front().get());
+}
+
+void SimEngine::printSent(const TcpClient* client, const char* closedBy) {
+    m_print(QStringLiteral("# tcp sent %1 connection=%2 messages=%3 garbage=%4 oversized=%5 closed-by=%6")
+                .arg(peerText(client->address, client->port))
+                .arg(client->connection)
+                .arg(client->sentMessages)
+                .arg(client->sentGarbage)
+                .arg(client->sentOversized)
+                .arg(QString::fromLatin1(closedBy)));
 }
 
 void SimEngine::readTcp(TcpClient* client) {
@@ -261,7 +312,7 @@ void SimEngine::handleCommand(Origin from, const QString& command) {
         for (const QString& message : m_board.fullReport())
             sendTo(from, message);
     } else if (command == QLatin1String("W")) {
-        if (m_options.answerPings)
+        if (m_options.answerPings && !pingsMuted())
             sendTo(from, QStringLiteral("+W"));
     } else if (command == QLatin1String("HHHHH")) {
         if (m_options.refused.contains(QLatin1Char('H'))) {
@@ -325,10 +376,15 @@ void SimEngine::sendTo(Origin to, const QString& message) {
 }
 
 void SimEngine::sendTo(TcpClient* client, const QString& message) {
+    if (silent())
+        return;
     client->socket->write(message.toLatin1() + '|');
+    ++client->sentMessages;
 }
 
 void SimEngine::sendTo(UdpPeer* peer, const QString& message) {
+    if (silent())
+        return;
     // A full socket buffer loses the datagram, as UDP may.
     m_udpSocket->writeDatagram(message.toLatin1(), peer->address, peer->port);
 }
@@ -360,7 +416,7 @@ void SimEngine::trafficTick() {
             sent = owed - 1;
         return std::max<qint64>(0, owed - sent);
     };
-    if (!anyMonitor()) {
+    if (!anyMonitor() || silent()) {
         m_trafficSince.restart();
         m_trafficSent = 0;
         m_alarmSince.restart();
@@ -408,8 +464,10 @@ void SimEngine::pumpTcpBlast(TcpClient* client) {
         return;
     while (client->blastNext <= m_blastCount && client->socket->bytesToWrite() < kBlastHighWater) {
         QByteArray chunk;
-        for (int i = 0; i < kBlastChunk && client->blastNext <= m_blastCount; ++i)
+        for (int i = 0; i < kBlastChunk && client->blastNext <= m_blastCount; ++i) {
             chunk += blastMessage(client->blastNext++).toLatin1() + '|';
+            ++client->sentMessages;
+        }
         client->socket->write(chunk);
     }
     if (client->blastNext > m_blastCount) {
@@ -448,6 +506,127 @@ void SimEngine::checkBlastFinished() {
         return;
     m_blastRunning = false;
     m_print(QStringLiteral("# blast finished %1").arg(m_blastCount));
+}
+
+// ---- faults ----
+
+QByteArray SimEngine::garbageMessage() {
+    // Values that have broken readers before: the board's limits, numbers beyond 16 bits, halves,
+    // exponents, signs, text where a number belongs, bytes that are not ASCII. Drawn from a fixed
+    // list, so the cells and tables that garbage creates are few and made early in a run.
+    static const char* const kValues[] = {
+        "",     "0",      "1",      "2",     "100",         "101", "131",  "32767",   "32768",    "-1",
+        "-101", "-32768", "-32769", "65536", "99999999999", "1e9", "-1e9", "32767.5", "0.5",      "1.5",
+        " 305", "abc",    "0x10",   "+7",    "--3",         ".",   "e",    "305abc",  "\xff\xfe", "\x80\xc0"};
+    static const char kTypes[] = "AtcC+-SWD!@T";
+    QRandomGenerator& r = m_faultRandom;
+    QByteArray m;
+    const auto randomBytes = [&](int n) {
+        for (int i = 0; i < n; ++i)
+            m.append(static_cast<char>(r.bounded(256)));
+    };
+    const auto value = [&] { m.append(kValues[r.bounded(static_cast<int>(std::size(kValues)))]); };
+    switch (r.bounded(4)) {
+    case 0: // anything at all, NUL bytes included
+        randomBytes(1 + r.bounded(300));
+        break;
+    case 1: // a known type with numeric fields from the list
+    case 2: {
+        m.append(kTypes[r.bounded(static_cast<int>(sizeof kTypes) - 1)]);
+        if (r.bounded(4) == 0)
+            m.append(static_cast<char>('A' + r.bounded(58))); // "+x", "-S", ...
+        const int fields = r.bounded(7);
+        for (int i = 0; i < fields; ++i) {
+            if (i > 0)
+                m.append(',');
+            value();
+        }
+        break;
+    }
+    default: // a known type with a text body
+        m.append(kTypes[r.bounded(static_cast<int>(sizeof kTypes) - 1)]);
+        value();
+        m.append(r.bounded(2) ? " Blocked ALERTING Event " : ",1,");
+        randomBytes(r.bounded(2000));
+        break;
+    }
+    // No separator (one message stays one message), no line break (one record stays one line of the
+    // monitor's log) and no "#" (the connection markers stay the only ones).
+    for (char& c : m) {
+        if (c == '|' || c == '\r' || c == '\n' || c == '#')
+            c = '?';
+    }
+    return m;
+}
+
+void SimEngine::sendGarbage(qint64 count) {
+    for (qint64 i = 0; i < count; ++i) {
+        const QByteArray m = garbageMessage();
+        for (const auto& c : m_tcp) {
+            c->socket->write(m + '|');
+            ++c->sentGarbage;
+        }
+        for (const auto& p : m_udp)
+            m_udpSocket->writeDatagram(m, p->address, p->port);
+    }
+}
+
+void SimEngine::sendOversized(qint64 bytes) {
+    QByteArray m(bytes, 'x');
+    m[0] = 'A';
+    for (const auto& c : m_tcp) {
+        c->socket->write(m + '|');
+        ++c->sentOversized;
+    }
+    // The longest datagram there is.
+    m.truncate(std::min<qint64>(bytes, 65507));
+    for (const auto& p : m_udp)
+        m_udpSocket->writeDatagram(m, p->address, p->port);
+}
+
+// Both replace a silence or muting under way: 0 ends it at once.
+void SimEngine::silence(qint64 ms) {
+    m_silentUntilMs = m_uptime.elapsed() + ms;
+}
+
+void SimEngine::mutePings(qint64 ms) {
+    m_pingsMutedUntilMs = m_uptime.elapsed() + ms;
+}
+
+void SimEngine::scheduleFault() {
+    if (!m_faultsOn || m_options.faultEverySeconds <= 0 || m_options.faultKinds.isEmpty()) {
+        m_faultTimer.stop();
+        return;
+    }
+    // Half to one and a half times the mean interval.
+    const double ms = m_options.faultEverySeconds * 1000.0 * (0.5 + m_faultRandom.generateDouble());
+    m_faultTimer.start(static_cast<int>(std::clamp(ms, 1.0, 86400000.0)));
+}
+
+void SimEngine::faultTick() {
+    const QStringList& kinds = m_options.faultKinds;
+    const QString kind = kinds.at(m_faultRandom.bounded(static_cast<int>(kinds.size())));
+    if (kind == QLatin1String("disconnect")) {
+        m_print(QStringLiteral("# fault disconnect"));
+        closeAllTcp();
+    } else if (kind == QLatin1String("silence")) {
+        const int ms = m_faultRandom.bounded(2000, 8001);
+        m_print(QStringLiteral("# fault silence %1").arg(ms));
+        silence(ms);
+    } else if (kind == QLatin1String("pings")) {
+        const int ms = m_faultRandom.bounded(3000, 10001);
+        m_print(QStringLiteral("# fault pings %1").arg(ms));
+        mutePings(ms);
+    } else if (kind == QLatin1String("oversize")) {
+        const int bytes = m_faultRandom.bounded(33000, 100001);
+        m_print(QStringLiteral("# fault oversize %1").arg(bytes));
+        sendOversized(bytes);
+    } else {
+        const int count = m_faultRandom.bounded(1, 101);
+        m_print(QStringLiteral("# fault garbage %1").arg(count));
+        sendGarbage(count);
+    }
+    scheduleFault();
 }
 
 // ---- control lines ----
@@ -557,6 +736,31 @@ void SimEngine::control(const QString& raw) {
         if (message.startsWith(QLatin1Char(' ')))
             message.remove(0, 1);
         sendAll(message);
+    } else if (word == QLatin1String("garbage") || word == QLatin1String("oversize") ||
+               word == QLatin1String("silence") || word == QLatin1String("mute-pings")) {
+        bool ok = true;
+        const qint64 n = rest.isEmpty() && word == QLatin1String("oversize") ? 40000 : rest.toLongLong(&ok);
+        const bool timed = word == QLatin1String("silence") || word == QLatin1String("mute-pings");
+        if (!ok || n < (timed ? 0 : 1) || n > 100000000)
+            return fail(QStringLiteral("expected a number from %1 to 100000000").arg(timed ? 0 : 1));
+        if (word == QLatin1String("garbage"))
+            sendGarbage(n);
+        else if (word == QLatin1String("oversize"))
+            sendOversized(n);
+        else if (word == QLatin1String("silence"))
+            silence(n);
+        else
+            mutePings(n);
+    } else if (word == QLatin1String("faults")) {
+        if (!readSwitch(on))
+            return fail(QStringLiteral("expected on or off"));
+        if (on && m_options.faultEverySeconds <= 0)
+            m_options.faultEverySeconds = 20;
+        m_faultsOn = on;
+        scheduleFault();
+    } else if (word == QLatin1String("counts")) {
+        for (const auto& c : m_tcp)
+            printSent(c.get(), "open");
     } else if (word == QLatin1String("status")) {
         m_print(QStringLiteral("# status tcp=%1 udp=%2 heartbeat=%3 clock=%4 pings=%5 traffic=%6 alarms=%7 "
                                "hung=%8 listen=%9 monitors=%10")

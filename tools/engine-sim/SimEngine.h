@@ -9,6 +9,7 @@
 #include <QElapsedTimer>
 #include <QHostAddress>
 #include <QObject>
+#include <QRandomGenerator>
 #include <QTimer>
 #include <functional>
 #include <memory>
@@ -49,7 +50,11 @@ private:
 
     void acceptConnections();
     void readTcp(TcpClient* client);
+    // The monitor or the network ended the connection: forget it at once.
     void dropTcp(TcpClient* client);
+    // We end the connection: everything already written still reaches the monitor first.
+    void closeTcp(TcpClient* client);
+    void printSent(const TcpClient* client, const char* closedBy);
     void readUdp();
     void handleCommand(Origin from, const QString& command);
 
@@ -73,6 +78,17 @@ private:
     void setTimer(QTimer& timer, int intervalMs);
     void closeAllTcp();
 
+    // Faults for soak runs.
+    bool silent() const { return m_uptime.elapsed() < m_silentUntilMs; }
+    bool pingsMuted() const { return m_uptime.elapsed() < m_pingsMutedUntilMs; }
+    QByteArray garbageMessage();
+    void sendGarbage(qint64 count);
+    void sendOversized(qint64 bytes);
+    void silence(qint64 ms);
+    void mutePings(qint64 ms);
+    void scheduleFault();
+    void faultTick();
+
     SimOptions m_options;
     std::function<void(const QString&)> m_print;
     SimBoard m_board;
@@ -82,6 +98,15 @@ private:
     std::vector<std::unique_ptr<UdpPeer>> m_udp;
     bool m_hungTrunkOn = false;
     bool m_listening = true;
+    int m_nextConnection = 1;
+
+    // Fault modes: their own random numbers, so the board and traffic stay those of the seed.
+    QRandomGenerator m_faultRandom;
+    QTimer m_faultTimer;
+    bool m_faultsOn = false;
+    QElapsedTimer m_uptime;
+    qint64 m_silentUntilMs = 0;
+    qint64 m_pingsMutedUntilMs = 0;
 
     QTimer m_heartbeatTimer;
     QTimer m_clockTimer;

@@ -5,6 +5,13 @@
 
 namespace corvane::sim {
 
+const QStringList& allFaultKinds() {
+    static const QStringList kinds{QStringLiteral("disconnect"), QStringLiteral("silence"),
+                                   QStringLiteral("pings"), QStringLiteral("oversize"),
+                                   QStringLiteral("garbage")};
+    return kinds;
+}
+
 namespace {
 
 const char* const kDescription =
@@ -26,6 +33,12 @@ const char* const kDescription =
     "                       over UDP at RATE datagrams per second (default: as fast as possible)\n"
     "  send TEXT            send TEXT as one message to every monitor\n"
     "  status               print the connected monitors and switches\n"
+    "  counts               print what was sent on each open TCP connection\n"
+    "  garbage N            send N malformed messages to every monitor\n"
+    "  oversize [BYTES]     send BYTES (default 40000) without a separator, then \"|\"\n"
+    "  silence MS           send nothing at all for MS milliseconds\n"
+    "  mute-pings MS        leave the \"W\" pings unanswered for MS milliseconds\n"
+    "  faults on|off        start/stop random faults (every --fault-every seconds on average)\n"
     "  quit                 end the program\n"
     "Each control line is answered with \"# done <line>\" or \"# error <reason>: <line>\".";
 
@@ -79,6 +92,14 @@ bool parseOptions(const QStringList& arguments, SimOptions& out, QString& messag
     opt("clock-ms", "Interval of the \"T\" clock texts, 0 = none (default 1000).", "ms");
     opt("seed", "Seed of the random board and traffic (default 1).", "n");
     opt("refuse", "Command letters to refuse with \"-\" instead of \"+\" (e.g. XIH).", "letters");
+    opt("fault-every", "Mean seconds between random faults, 0 = none (default 0).", "seconds");
+    opt("faults",
+        "Fault kinds to draw from, comma-separated (default all: "
+        "disconnect,silence,pings,oversize,garbage).",
+        "kinds");
+    p.addOption(
+        QCommandLineOption(QStringLiteral("mark-connections"),
+                           QStringLiteral("Start every TCP connection with a \"#connection N\" message.")));
     p.addOption(QCommandLineOption(QStringLiteral("no-pings"), QStringLiteral("Do not answer \"W\" pings.")));
     p.addOption(QCommandLineOption(QStringLiteral("exit-on-stdin-eof"),
                                    QStringLiteral("Quit when stdin is closed (for test harnesses).")));
@@ -108,6 +129,28 @@ bool parseOptions(const QStringList& arguments, SimOptions& out, QString& messag
         !readRate(p, QStringLiteral("traffic-rate"), o.trafficRate, message) ||
         !readRate(p, QStringLiteral("alarm-rate"), o.alarmRate, message))
         return false;
+    if (p.isSet(QStringLiteral("fault-every"))) {
+        bool ok = false;
+        o.faultEverySeconds = p.value(QStringLiteral("fault-every")).toDouble(&ok);
+        if (!ok || !(o.faultEverySeconds >= 0.0) || o.faultEverySeconds > 86400.0) {
+            message = QStringLiteral("--fault-every must be a number of seconds from 0 to 86400");
+            return false;
+        }
+    }
+    if (p.isSet(QStringLiteral("faults"))) {
+        o.faultKinds = p.value(QStringLiteral("faults")).split(QLatin1Char(','), Qt::SkipEmptyParts);
+        for (const QString& kind : o.faultKinds) {
+            if (!allFaultKinds().contains(kind)) {
+                message = QStringLiteral("--faults: unknown fault ") + kind;
+                return false;
+            }
+        }
+        if (o.faultKinds.isEmpty()) {
+            message = QStringLiteral("--faults needs at least one fault kind");
+            return false;
+        }
+    }
+    o.markConnections = p.isSet(QStringLiteral("mark-connections"));
     if (p.isSet(QStringLiteral("seed"))) {
         bool ok = false;
         o.seed = p.value(QStringLiteral("seed")).toUInt(&ok);

@@ -6,6 +6,9 @@
 
 namespace corvane::sim {
 
+// The fault kinds that --faults accepts: disconnect, silence, pings, oversize, garbage.
+const QStringList& allFaultKinds();
+
 struct SimOptions {
     QString bindAddress = QStringLiteral("127.0.0.1");
     int udpPort = 1260; // 0 = any free port
@@ -22,6 +25,11 @@ struct SimOptions {
     QString refused; // command letters answered with "-"
     bool answerPings = true;
     bool exitOnStdinEof = false;
+    // Fault modes for soak runs: the mean interval between random faults (0 = none), the kinds drawn
+    // from, and whether every TCP connection starts with a "#connection N" marker.
+    double faultEverySeconds = 0.0;
+    QStringList faultKinds = allFaultKinds();
+    bool markConnections = false;
 };
 
 // Reads the options from a full argument list (program name first). On failure or --help returns

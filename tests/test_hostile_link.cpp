@@ -1,0 +1,209 @@
+// Hostile traffic from the simulated engine over real loopback sockets: a megabyte without a
+// separator, thousands of malformed messages over TCP, and the engine's own fault modes that the soak
+// run relies on (the datagram flood has a program of its own, test_hostile_flood). The monitor must not
+// crash, must keep its buffers within their caps and its memory within a generous bound, and must work
+// afterwards.
+
+#include "alarms/AlarmList.h"
+#include "app/Monitor.h"
+#include "board/BoardModel.h"
+#include "board/Colors.h"
+#include "link/EngineLink.h"
+#include "messages/MessageIntake.h"
+#include "platform/Clock.h"
+#include "support/EngineSimProcess.h"
+#include "support/ScriptedDialogs.h"
+#include "windows/ChatModel.h"
+
+#include <QFile>
+#include <QRegularExpression>
+#include <QTcpSocket>
+#include <QTest>
+
+using namespace corvane;
+using corvane::test::EngineSimProcess;
+
+namespace {
+
+// The resident memory of this process, in kB.
+qint64 residentKb() {
+    QFile f(QStringLiteral("/proc/self/status"));
+    if (!f.open(QIODevice::ReadOnly))
+        return 0;
+    static const QRegularExpression rss(QStringLiteral("^VmRSS:\\s+(\\d+)"),
+                                        QRegularExpression::MultilineOption);
+    const auto m = rss.match(QString::fromLatin1(f.readAll()));
+    return m.hasMatch() ? m.captured(1).toLongLong() : 0;
+}
+
+struct RealPlatform {
+    SystemClock clock;
+    test::ScriptedDialogs dialogs;
+    test::RecordingLauncher launcher;
+    test::RecordingTones tones;
+    Platform platform{clock, dialogs, launcher, tones};
+};
+
+// A real monitor on the system clock, linked to the engine over UDP or TCP.
+struct Rig {
+    EngineSimProcess sim;
+    MonitorConfig config;
+    RealPlatform services;
+    std::unique_ptr<Monitor> monitor;
+
+    bool start(bool udp) {
+        if (!sim.start({"--heartbeat-ms", "0", "--clock-ms", "0"}))
+            return false;
+        config.useUdp = udp;
+        config.engineAddress = QStringLiteral("127.0.0.1");
+        config.enginePort = static_cast<std::int16_t>(udp ? sim.udpPort() : sim.tcpPort());
+        config.monitorPort = static_cast<std::int16_t>(EngineSimProcess::freeMonitorPort());
+        monitor = std::make_unique<Monitor>(config, services.platform, QStringLiteral("HOSTILE"));
+        monitor->load();
+        // The refresh sequence ends with "UUUUU"; by then the engine knows this monitor.
+        return sim.waitForCommand(QStringLiteral("UUUUU"), 20000).has_value();
+    }
+
+    // Well-formed plus garbage messages the engine has written to the open TCP connection; -1 when
+    // there is none.
+    qint64 sentOnOpenConnection() {
+        const qsizetype mark = sim.lines().size();
+        if (!sim.control(QStringLiteral("counts")))
+            return -1;
+        static const QRegularExpression counts(
+            QStringLiteral("^# tcp sent .* messages=(\\d+) garbage=(\\d+) oversized=\\d+ closed-by=open$"));
+        for (qsizetype i = mark; i < sim.lines().size(); ++i) {
+            const auto m = counts.match(sim.lines().at(i));
+            if (m.hasMatch())
+                return m.captured(1).toLongLong() + m.captured(2).toLongLong();
+        }
+        return -1;
+    }
+
+    // A normal report from the engine still paints its cell.
+    bool paints(int state, int group) {
+        const QString report = QStringLiteral("t305,%1,%2,1207").arg(group).arg(state);
+        if (!sim.control(QStringLiteral("send ") + report))
+            return false;
+        return QTest::qWaitFor(
+            [&] {
+                const ChannelCell* c = monitor->board->cell(305);
+                return c && c->group == group &&
+                       c->stateColor == stateColor(static_cast<std::int16_t>(state)) && c->connected &&
+                       c->peerNumber() == 1207;
+            },
+            20000);
+    }
+};
+
+} // namespace
+
+class TestHostileLink : public QObject {
+    Q_OBJECT
+private slots:
+    void megabyteWithoutSeparatorOverTcp() {
+        Rig rig;
+        QVERIFY(rig.start(false));
+        QVERIFY(rig.paints(1, 2));
+        const qint64 rssBefore = residentKb();
+        const qsizetype mark = rig.sim.lines().size();
+        QVERIFY(rig.sim.control(QStringLiteral("oversize 1048576")));
+        // The overlong message is discarded, and the failed arrival asks the engine for everything
+        // again on a new connection.
+        QTRY_VERIFY_WITH_TIMEOUT(rig.monitor->link->discardedCount() == 1, 20000);
+        QVERIFY(rig.sim.waitForCommand(QStringLiteral("UUUUU"), 20000, mark));
+        QVERIFY(rig.sim.lines().indexOf(QRegularExpression(QStringLiteral("# tcp connect .*")), mark) >= 0);
+        QVERIFY2(residentKb() - rssBefore < 64 * 1024,
+                 qPrintable(QStringLiteral("grew %1 kB").arg(residentKb() - rssBefore)));
+        QVERIFY(rig.paints(10, 4));
+        // Again, five times as long: the same.
+        const qsizetype again = rig.sim.lines().size();
+        QVERIFY(rig.sim.control(QStringLiteral("oversize 5000000")));
+        QTRY_VERIFY_WITH_TIMEOUT(rig.monitor->link->discardedCount() == 2, 20000);
+        QVERIFY(rig.sim.waitForCommand(QStringLiteral("UUUUU"), 20000, again));
+        QVERIFY(rig.paints(3, 1));
+    }
+
+    void thousandsOfMalformedMessagesOverTcp() {
+        Rig rig;
+        QVERIFY(rig.start(false));
+        QVERIFY(rig.paints(1, 2));
+        constexpr int kGarbage = 20000;
+        QVERIFY(rig.sim.control(QStringLiteral("garbage %1").arg(kGarbage)));
+        // Over TCP every one of them is taken and handled, as is everything else the engine sent on
+        // this connection: none is lost, none is split.
+        QTRY_VERIFY_WITH_TIMEOUT(rig.monitor->intake->processedCount() == rig.sentOnOpenConnection(), 40000);
+        QVERIFY(rig.monitor->intake->processedCount() > kGarbage);
+        QCOMPARE(rig.monitor->link->discardedCount(), 0);
+        QVERIFY(rig.monitor->alarms->count() <= 201);
+        QVERIFY(rig.monitor->chat->received().size() <= ChatModel::kMaxReceived);
+        QVERIFY(rig.paints(12, 5));
+    }
+
+    void engineFaultModesAreCountedExactly() {
+        // The soak run counts lost messages from what the engine says it sent on each connection.
+        EngineSimProcess sim;
+        QVERIFY(sim.start({"--heartbeat-ms", "0", "--clock-ms", "0", "--mark-connections"}));
+        QTcpSocket s;
+        s.connectToHost(QHostAddress::LocalHost, sim.tcpPort());
+        QVERIFY(s.waitForConnected(5000));
+        QByteArray data;
+        const auto messages = [&] {
+            data += s.readAll();
+            QList<QByteArray> out = data.split('|');
+            out.removeLast(); // the text after the last separator
+            return out;
+        };
+        QTRY_COMPARE_WITH_TIMEOUT(messages().value(0), QByteArray("#connection 1"), 10000);
+
+        // Silence: nothing is sent, nothing is counted.
+        QVERIFY(sim.control(QStringLiteral("silence 600000")));
+        QVERIFY(sim.control(QStringLiteral("send Wquiet")));
+        s.write("SSSSS|");
+        QVERIFY(sim.waitForCommand(QStringLiteral("SSSSS")));
+        QVERIFY(sim.control(QStringLiteral("silence 0")));
+        QVERIFY(sim.control(QStringLiteral("send Wloud")));
+        QTRY_VERIFY_WITH_TIMEOUT(messages().contains("Wloud"), 10000);
+        QVERIFY(!messages().contains("Wquiet"));
+        QVERIFY(!messages().join('|').contains("\n"));
+
+        // Unanswered pings, then answered again.
+        QVERIFY(sim.control(QStringLiteral("mute-pings 600000")));
+        s.write("W|");
+        QVERIFY(sim.waitForCommand(QStringLiteral("W")));
+        QVERIFY(sim.control(QStringLiteral("mute-pings 0")));
+        const qsizetype mark = sim.lines().size();
+        s.write("W|");
+        QVERIFY(sim.waitForCommand(QStringLiteral("W"), 10000, mark));
+        QTRY_VERIFY_WITH_TIMEOUT(messages().count("+W") == 1, 10000);
+
+        // Garbage and an oversized message: never a separator, line break or marker inside.
+        QVERIFY(sim.control(QStringLiteral("garbage 500")));
+        QVERIFY(sim.control(QStringLiteral("oversize 40000")));
+        QVERIFY(sim.control(QStringLiteral("send Tlast")));
+        QTRY_VERIFY_WITH_TIMEOUT(messages().endsWith("Tlast"), 10000);
+        const QList<QByteArray> all = messages();
+        QCOMPARE(all.size(), 1 + 1 + 1 + 500 + 1 + 1); // marker, Wloud, +W, garbage, oversized, Tlast
+        for (qsizetype i = 3; i < 503; ++i) {
+            QVERIFY(!all.at(i).isEmpty() && all.at(i).size() < 32767);
+            QVERIFY(!all.at(i).contains('\r') && !all.at(i).contains('\n') && !all.at(i).contains('#'));
+        }
+        QCOMPARE(all.at(503).size(), 40000);
+
+        // A close from the engine delivers everything first, then reports what was sent.
+        QVERIFY(sim.control(QStringLiteral("send Aafter")));
+        QVERIFY(sim.control(QStringLiteral("close")));
+        QTRY_VERIFY_WITH_TIMEOUT(s.state() == QAbstractSocket::UnconnectedState, 10000);
+        data += s.readAll();
+        QVERIFY(data.endsWith("Aafter|"));
+        const auto sent = sim.waitForLine(QRegularExpression(QStringLiteral("^# tcp sent .* connection=1 ")));
+        QVERIFY(sent);
+        // Wloud, +W, Tlast, Aafter and the S answer (sent while silent: not sent, not counted).
+        QVERIFY2(sim.lines().at(*sent).endsWith(
+                     QStringLiteral("messages=4 garbage=500 oversized=1 closed-by=engine")),
+                 qPrintable(sim.lines().at(*sent)));
+    }
+};
+
+QTEST_MAIN(TestHostileLink)
+#include "test_hostile_link.moc"
