@@ -11,6 +11,7 @@
 #include "platform/Clock.h"
 #include "platform/Dialogs.h"
 #include "platform/Launcher.h"
+#include "platform/ProgramIcon.h"
 #include "platform/Tones.h"
 #include "watchdogs/HeartbeatWatchdog.h"
 #include "windows/AboutBox.h"
@@ -115,7 +116,7 @@ bool Startup::run(const QString& iniArgument) {
     m_monitor = std::make_unique<Monitor>(m_config, m_platform, m_computerName);
     m_monitor->iniPath = m_iniPath;
     m_window = std::make_unique<MonitorMain>(m_monitor->ui);
-    m_window->setWindowIcon(AboutBox::programIcon(32));
+    m_window->setWindowIcon(programWindowIcon());
     QObject::connect(m_window.get(), &MonitorMain::closed, [this] { shutdown(); });
     m_monitor->ui.setMenuAction(MenuItem::About, [this] { showAbout(); });
     plugInViews();
@@ -180,7 +181,7 @@ void Startup::applySettings(Monitor& monitor) {
 AboutBox* Startup::showAbout() {
     if (!m_about) {
         m_about = std::make_unique<AboutBox>(m_platform.launcher, m_platform.dialogs);
-        m_about->setWindowIcon(AboutBox::programIcon(32));
+        m_about->setWindowIcon(programWindowIcon());
     }
     m_about->show();
     m_about->raise();
@@ -224,6 +225,9 @@ int runProgram(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QString::fromLatin1(version::title));
     QApplication::setApplicationVersion(CommandLine::versionText().trimmed());
+    // The desktop entry's name lets the desktop match the window to the entry and its icon.
+    QGuiApplication::setDesktopFileName(QStringLiteral("corvane-monitor"));
+    QApplication::setWindowIcon(programWindowIcon());
     // Other windows (statistics, call details, chat) never keep the program alive on their own.
     QApplication::setQuitOnLastWindowClosed(false);
     // Qt has taken its own options (-platform and the like) out of the arguments by now.

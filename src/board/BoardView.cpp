@@ -1,5 +1,6 @@
 #include "board/BoardView.h"
 
+#include "board/BoardAccessible.h"
 #include "board/BoardModel.h"
 
 #include <QHelpEvent>
@@ -28,6 +29,7 @@ BoardMouseEvent mouseEvent(const QMouseEvent* e) {
 } // namespace
 
 BoardCanvas::BoardCanvas(BoardModel& board, QWidget* parent) : QWidget(parent), m_board(board) {
+    installBoardAccessibility();
     setMouseTracking(true);
     setAttribute(Qt::WA_OpaquePaintEvent);
     connect(&m_board, &BoardModel::areaChanged, this, &BoardCanvas::invalidate);
@@ -110,12 +112,20 @@ void BoardCanvas::paintBoard(QPainter& p, const QRect& exposed) const {
         if (!c->backVisible)
             continue;
         const QRect r = toPixels(c->back);
-        if (c->opaque)
-            p.fillRect(r, toQColor(c->groupColor));
-        if (c->borderStyle != 0) {
-            p.setPen(QPen(toQColor(c->borderColor), 1));
-            p.setBrush(Qt::NoBrush);
-            p.drawRect(r.adjusted(0, 0, -1, -1));
+        // The border is the square's outermost logical pixel, filled rather than stroked: a stroked
+        // one-pixel outline straddles the square's edge once a logical pixel is several device pixels.
+        if (c->borderStyle == 0) {
+            if (c->opaque)
+                p.fillRect(r, toQColor(c->groupColor));
+        } else if (c->opaque) {
+            p.fillRect(r, toQColor(c->borderColor));
+            p.fillRect(r.adjusted(1, 1, -1, -1), toQColor(c->groupColor));
+        } else {
+            const QColor border = toQColor(c->borderColor);
+            p.fillRect(QRect(r.left(), r.top(), r.width(), 1), border);
+            p.fillRect(QRect(r.left(), r.bottom(), r.width(), 1), border);
+            p.fillRect(QRect(r.left(), r.top() + 1, 1, r.height() - 2), border);
+            p.fillRect(QRect(r.right(), r.top() + 1, 1, r.height() - 2), border);
         }
     }
     static const QFont markFont = [] {

@@ -15,6 +15,7 @@ class BoardCanvas final : public QWidget {
     Q_OBJECT
 public:
     explicit BoardCanvas(BoardModel& board, QWidget* parent = nullptr);
+    BoardModel& board() const { return m_board; }
 
     // Pixel and twips conversions of the board (15 twips to a pixel at 96 dots per inch).
     static QRect toPixels(const QRect& twips);

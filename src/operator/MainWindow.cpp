@@ -1,5 +1,7 @@
 #include "operator/MainWindow.h"
 
+#include "operator/AccessibleText.h"
+
 #include <QAction>
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -34,19 +36,22 @@ constexpr Element kAllElements[] = {
 };
 static_assert(std::size(kAllElements) == static_cast<std::size_t>(Element::Count));
 
-// The sign shown while the relay is watched: a small relay box with its two lines.
-QPixmap relayWatchedPicture(const QSize& size) {
-    QPixmap picture(size.expandedTo(QSize(8, 8)));
+// The sign shown while the relay is watched: a small relay box with its two lines. Drawn at the
+// screen's pixel density, so it stays sharp where a logical pixel is several.
+QPixmap relayWatchedPicture(const QSize& size, qreal ratio) {
+    const QSize logical = size.expandedTo(QSize(8, 8));
+    QPixmap picture(logical * ratio);
+    picture.setDevicePixelRatio(ratio);
     picture.fill(Qt::transparent);
     QPainter p(&picture);
     p.setRenderHint(QPainter::Antialiasing);
-    const QRectF box = QRectF(picture.rect()).adjusted(2, 4, -2, -4);
+    const QRectF box = QRectF(QPointF(0, 0), QSizeF(logical)).adjusted(2, 4, -2, -4);
     p.setPen(QPen(QColor(0, 90, 0), 1.5));
     p.setBrush(QColor(170, 230, 170));
     p.drawRoundedRect(box, 3, 3);
     p.drawLine(QPointF(0, box.center().y() - 3), box.topLeft() + QPointF(0, box.height() / 2 - 3));
     p.drawLine(box.topRight() + QPointF(0, box.height() / 2 + 3),
-               QPointF(picture.width(), box.center().y() + 3));
+               QPointF(logical.width(), box.center().y() + 3));
     QFont f = p.font();
     f.setPixelSize(std::max(6, static_cast<int>(box.height() / 2.5)));
     f.setBold(true);
@@ -154,7 +159,8 @@ QWidget* MonitorMain::createElementWidget(Element e) {
         auto* picture = new QLabel(parent);
         picture->setAlignment(Qt::AlignCenter);
         if (e == Element::UDP_WD)
-            picture->setPixmap(relayWatchedPicture(twipsToPixels(s.twips, m_dpi).size()));
+            picture->setPixmap(
+                relayWatchedPicture(twipsToPixels(s.twips, m_dpi).size(), devicePixelRatioF()));
         w = picture;
         break;
     }
@@ -225,8 +231,13 @@ void MonitorMain::setElementWidget(Element e, QWidget* widget) {
 }
 
 void MonitorMain::setPicture(Element e, const QPixmap& picture) {
-    if (auto* label = qobject_cast<QLabel*>(m_widgets[index(e)].data()))
-        label->setPixmap(picture.scaled(label->size(), Qt::KeepAspectRatio, Qt::SmoothTransformation));
+    if (auto* label = qobject_cast<QLabel*>(m_widgets[index(e)].data())) {
+        // Scaled to the label's device pixels, not its logical ones, so a logo stays sharp on a dense screen.
+        const qreal ratio = label->devicePixelRatioF();
+        QPixmap scaled = picture.scaled(label->size() * ratio, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+        scaled.setDevicePixelRatio(ratio);
+        label->setPixmap(scaled);
+    }
 }
 
 void MonitorMain::updateElement(Element e) {
@@ -275,6 +286,12 @@ void MonitorMain::updateElement(Element e) {
         w->setPalette(pal);
         w->setAutoFillBackground(s.kind == ElementKind::Shape || s.back.has_value());
     }
+    // Readers are told only of real changes.
+    if (const QString name = elementAccessibleName(e); !name.isEmpty() && w->accessibleName() != name)
+        w->setAccessibleName(name);
+    if (const QString description = elementAccessibleDescription(e, m_model);
+        w->accessibleDescription() != description)
+        w->setAccessibleDescription(description);
     w->setVisible(s.visible);
 }
 

@@ -3,6 +3,7 @@
 #include "common/Version.h"
 #include "platform/Dialogs.h"
 #include "platform/Launcher.h"
+#include "platform/ProgramIcon.h"
 
 #include <QFrame>
 #include <QGridLayout>
@@ -23,25 +24,7 @@ QString AboutBox::versionText() {
 }
 
 QPixmap AboutBox::programIcon(int size) {
-    QPixmap icon(size, size);
-    icon.fill(Qt::transparent);
-    QPainter p(&icon);
-    p.setRenderHint(QPainter::Antialiasing);
-    const double s = size;
-    // A small board: four cells in group colours, two of them joined by a route line.
-    p.setPen(QPen(QColor(40, 40, 40), s / 32.0));
-    p.setBrush(QColor(30, 60, 110));
-    p.drawRoundedRect(QRectF(s * 0.04, s * 0.04, s * 0.92, s * 0.92), s * 0.12, s * 0.12);
-    const QColor cells[] = {QColor(0, 200, 0), QColor(230, 40, 40), QColor(240, 200, 0), QColor(0, 200, 0)};
-    for (int i = 0; i < 4; ++i) {
-        const double x = s * (0.16 + 0.40 * (i % 2));
-        const double y = s * (0.16 + 0.40 * (i / 2));
-        p.setBrush(cells[i]);
-        p.drawRect(QRectF(x, y, s * 0.28, s * 0.28));
-    }
-    p.setPen(QPen(Qt::white, s / 20.0));
-    p.drawLine(QPointF(s * 0.30, s * 0.30), QPointF(s * 0.70, s * 0.70));
-    return icon;
+    return programIconPixmap(size);
 }
 
 AboutBox::AboutBox(Launcher& launcher, Dialogs& dialogs, QWidget* parent)

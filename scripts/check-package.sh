@@ -1,0 +1,88 @@
+#!/usr/bin/env bash
+# Installs the Debian package on a fresh, minimal Debian 12 (bookworm) and runs it there, as on a new
+# machine: apt resolves the package's Depends from Debian's mirror (without Recommends), then the
+# programs run from /usr (--version; the monitor offscreen, once with the sample configuration by its
+# absolute path and once through corvane-monitor-start, against the simulated engine), and the
+# package is removed again.
+#   scripts/check-package.sh [PACKAGE.deb]     default: the newest build-package/*.deb (scripts/package.sh)
+# Needs root, debootstrap and the network. The base system's packages are downloaded once into
+# build-package/check/; every run unpacks a new root from them, so every check starts from scratch.
+set -euo pipefail
+top=$(cd "$(dirname "$0")/.." && pwd)
+mirror=${CORVANE_DEBIAN_MIRROR:-http://deb.debian.org/debian}
+security=${CORVANE_DEBIAN_SECURITY_MIRROR:-http://deb.debian.org/debian-security}
+cache=$top/build-package/check
+
+deb=${1:-}
+if [ -z "$deb" ]; then
+    deb=$(find "$top/build-package" -maxdepth 1 -name 'corvane-monitor_*.deb' -printf '%T@ %p\n' 2>/dev/null |
+        sort -n | tail -n 1 | cut -d' ' -f2-)
+fi
+if [ -z "$deb" ] || [ ! -f "$deb" ]; then
+    echo "check-package.sh: no package; run scripts/package.sh first, or name one" >&2
+    exit 1
+fi
+deb=$(readlink -f "$deb")
+if [ "$(id -u)" -ne 0 ]; then
+    echo "check-package.sh: needs root (debootstrap, chroot, mount)" >&2
+    exit 1
+fi
+if ! command -v debootstrap >/dev/null; then
+    DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends debootstrap
+fi
+
+mkdir -p "$cache"
+tarball=$cache/bookworm-minbase.tgz
+if [ ! -f "$tarball" ]; then
+    echo "== downloading the base system (once)"
+    rm -rf "$cache/tarball-work"
+    debootstrap --variant=minbase --make-tarball="$tarball.part" bookworm "$cache/tarball-work" "$mirror"
+    mv "$tarball.part" "$tarball"
+    rm -rf "$cache/tarball-work"
+fi
+
+root=$(mktemp -d "$cache/root.XXXXXX")
+mounts=()
+cleanup() {
+    for ((i = ${#mounts[@]} - 1; i >= 0; i--)); do umount -l "${mounts[i]}" 2>/dev/null || true; done
+    rm -rf --one-file-system "$root"
+}
+trap cleanup EXIT
+in_root() { chroot "$root" /usr/bin/env DEBIAN_FRONTEND=noninteractive LC_ALL=C.UTF-8 "$@"; }
+
+echo "== a fresh Debian 12 in $root"
+debootstrap --variant=minbase --unpack-tarball="$tarball" bookworm "$root" "$mirror" >"$root.debootstrap.log" 2>&1 ||
+    { tail -n 30 "$root.debootstrap.log" >&2; exit 1; }
+rm -f "$root.debootstrap.log"
+cat >"$root/etc/apt/sources.list" <<SOURCES
+deb $mirror bookworm main
+deb $mirror bookworm-updates main
+deb $security bookworm-security main
+SOURCES
+cp /etc/resolv.conf "$root/etc/resolv.conf"
+mount -t proc proc "$root/proc" && mounts+=("$root/proc")
+mount --bind /dev "$root/dev" && mounts+=("$root/dev")
+
+echo "== apt installs $(basename "$deb") and what it depends on"
+cp "$deb" "$root/tmp/"
+in_root apt-get update -q >/dev/null
+in_root apt-get install -y -q --no-install-recommends "/tmp/$(basename "$deb")" | tail -n 3
+# shellcheck disable=SC2016 # dpkg-query's own fields
+in_root dpkg-query -W -f='${Package} ${Version} ${db:Status-Status}\n' corvane-monitor
+
+echo "== the programs run"
+cp "$top/packaging/smoke-installed.sh" "$root/tmp/"
+# A private loopback keeps the sample's fixed ports to this check.
+# shellcheck disable=SC2016 # the inner shell expands its own arguments
+unshare -n /bin/bash -c 'ip link set lo up && exec chroot "$1" /usr/bin/env HOME=/root /bin/bash /tmp/smoke-installed.sh /usr --sample-ports' \
+    _ "$root"
+
+echo "== removal"
+in_root apt-get remove -y -q corvane-monitor >/dev/null
+for program in corvane-monitor corvane-engine-sim corvane-monitor-start; do
+    if [ -e "$root/usr/bin/$program" ]; then
+        echo "FAIL: /usr/bin/$program is left after removal" >&2
+        exit 1
+    fi
+done
+echo "ok: $(basename "$deb") installs, runs and goes on a fresh Debian 12"

@@ -1,0 +1,278 @@
+// What a screen reader finds: the board as a list of channel items that say their state, mark, route
+// and call information, made only when asked for and kept current while a reader listens; the main
+// window's indicators and buttons with names, and their state in words.
+
+#include "board/BoardAccessible.h"
+#include "board/BoardModel.h"
+#include "board/BoardView.h"
+#include "operator/MainWindow.h"
+#include "support/TestMonitor.h"
+
+#include <QAccessible>
+#include <QLabel>
+#include <QPushButton>
+#include <QtTest>
+
+using namespace corvane;
+using corvane::test::TestMonitor;
+
+namespace {
+
+struct Fixture {
+    Fixture() {
+        board().placeCell(1, 8, 1);
+        for (const char* m : {"t101,1,1,0", "t106,1,2,0", "t107,2,4,0", "t301,5,9,0"})
+            send(m);
+    }
+    TestMonitor t;
+    BoardModel& board() { return *t.monitor.board; }
+    void send(const char* m) { t.monitor.dispatcher.dispatch(QString::fromLatin1(m)); }
+};
+
+// The item of a channel, found the way a reader walks the list (which makes every item before it).
+QAccessibleInterface* walkTo(QAccessibleInterface* board, int id) {
+    const QString prefix = QStringLiteral("Channel %1,").arg(id);
+    for (int i = 0; i < board->childCount(); ++i)
+        if (QAccessibleInterface* item = board->child(i);
+            item && item->text(QAccessible::Name).startsWith(prefix))
+            return item;
+    return nullptr;
+}
+
+// The item of one channel alone, as a reader pointing at it makes it.
+QAccessibleInterface* itemOf(QAccessibleInterface* board, int id) {
+    auto* list = dynamic_cast<BoardAccessible*>(board);
+    return list ? list->cellInterface(id) : nullptr;
+}
+
+// What a reader hears while it listens.
+struct Listener {
+    Listener() {
+        setReaderChannel({[this] { return listening; },
+                          [this](QAccessibleEvent* e) {
+                              heard << qMakePair(e->type(),
+                                                 e->accessibleInterface()
+                                                     ? e->accessibleInterface()->text(QAccessible::Name)
+                                                     : QString());
+                          }});
+    }
+    ~Listener() { setReaderChannel({}); }
+    bool listening = true;
+    QList<QPair<QAccessible::Event, QString>> heard;
+    int count(QAccessible::Event type) const {
+        return static_cast<int>(
+            std::count_if(heard.begin(), heard.end(), [type](const auto& h) { return h.first == type; }));
+    }
+};
+
+} // namespace
+
+class AccessibilityTest : public QObject {
+    Q_OBJECT
+private slots:
+    void boardItemsSayChannelStateMarkRouteAndCallInformation() {
+        Fixture f;
+        BoardView view(f.board());
+        view.resize(900, 300);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+
+        QAccessibleInterface* board = QAccessible::queryAccessibleInterface(view.canvas());
+        QVERIFY(board);
+        QCOMPARE(board->role(), QAccessible::List);
+        QCOMPARE(board->text(QAccessible::Name), QStringLiteral("Channel board"));
+        // The template cell is no channel.
+        QCOMPARE(board->childCount(), 4);
+        QCOMPARE(board->text(QAccessible::Description), QStringLiteral("4 channels, 0 marked"));
+
+        QAccessibleInterface* red = walkTo(board, 301);
+        QVERIFY(red);
+        QCOMPARE(itemOf(board, 301), red);
+        QCOMPARE(red->role(), QAccessible::ListItem);
+        QCOMPARE(red->text(QAccessible::Name), QStringLiteral("Channel 301, span 3 position 1: red, R side"));
+        QVERIFY(red->text(QAccessible::Description).startsWith(QStringLiteral("not connected; group 5")));
+        QCOMPARE(itemOf(board, 106)->text(QAccessible::Name),
+                 QStringLiteral("Channel 106, span 1 position 6: green, O side"));
+        QCOMPARE(itemOf(board, 107)->text(QAccessible::Name),
+                 QStringLiteral("Channel 107, span 1 position 7: blue, O side"));
+
+        // Items answer afresh: a new state, a mark, a route and a call.
+        f.send("t301,5,10,0");
+        QCOMPARE(red->text(QAccessible::Name),
+                 QStringLiteral("Channel 301, span 3 position 1: green, R side"));
+        f.board().setMark(301, QStringLiteral("X"));
+        QVERIFY(red->text(QAccessible::Name).endsWith(QStringLiteral(", marked")));
+        QVERIFY(red->state().selectable);
+        QVERIFY(red->state().selected);
+        QCOMPARE(board->text(QAccessible::Description), QStringLiteral("4 channels, 1 marked"));
+        f.send("t106,1,2,1207");
+        QAccessibleInterface* routed = itemOf(board, 106);
+        QVERIFY(routed->text(QAccessible::Description).startsWith(QStringLiteral("connected to 1207")));
+        f.send("c106 ALERTING 5551234");
+        QVERIFY(routed->text(QAccessible::Description)
+                    .endsWith(QStringLiteral("call information: 106 ALERTING 5551234")));
+        f.send("c101 Blocked by the operator");
+        QVERIFY(itemOf(board, 101)->text(QAccessible::Name).endsWith(QStringLiteral(", blocked")));
+        QVERIFY(!itemOf(board, 101)->state().selected);
+        // The peer created by the route is an item too.
+        QCOMPARE(board->childCount(), 5);
+        QVERIFY(walkTo(board, 1207));
+
+        // Walking back and pointing find the same items.
+        for (int i = 0; i < board->childCount(); ++i)
+            QCOMPARE(board->indexOfChild(board->child(i)), i);
+        QCOMPARE(red->parent(), board);
+        const QPoint centre = red->rect().center();
+        QVERIFY(view.canvas()->rect().contains(view.canvas()->mapFromGlobal(centre)));
+        QCOMPARE(board->childAt(centre.x(), centre.y()), red);
+        QVERIFY(!red->state().invisible);
+        QVERIFY(!red->state().offscreen);
+        QCOMPARE(board->child(board->childCount()), nullptr);
+        QCOMPARE(board->child(-1), nullptr);
+    }
+
+    void readersHearOfChangesOnlyWhileListening() {
+        Fixture f;
+        Listener reader;
+        BoardView view(f.board());
+        view.resize(900, 300);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        QAccessibleInterface* board = QAccessible::queryAccessibleInterface(view.canvas());
+        QAccessibleInterface* item = itemOf(board, 301);
+        QVERIFY(item);
+
+        f.send("t301,5,10,0"); // red to green: the name changes, nothing else
+        QCOMPARE(reader.count(QAccessible::NameChanged), 1);
+        QCOMPARE(reader.heard.last().second, QStringLiteral("Channel 301, span 3 position 1: green, R side"));
+        QCOMPARE(reader.count(QAccessible::DescriptionChanged), 0);
+        f.send("t301,5,10,0"); // the same report again says nothing new
+        QCOMPARE(reader.heard.size(), 1);
+        f.board().setMark(301, QStringLiteral("X"));
+        QCOMPARE(reader.count(QAccessible::StateChanged), 1);
+        f.send("c301 ALERTING");
+        QCOMPARE(reader.count(QAccessible::DescriptionChanged), 1);
+        // A route, and its end.
+        QAccessibleInterface* other = itemOf(board, 107);
+        reader.heard.clear();
+        f.send("t107,2,4,301");
+        QCOMPARE(reader.count(QAccessible::DescriptionChanged), 1);
+        QCOMPARE(reader.heard.last().second, other->text(QAccessible::Name));
+        QVERIFY(other->text(QAccessible::Description).startsWith(QStringLiteral("connected to 301")));
+        f.send("t107,2,4,0");
+        QCOMPARE(reader.count(QAccessible::DescriptionChanged), 2);
+        QVERIFY(other->text(QAccessible::Description).startsWith(QStringLiteral("not connected")));
+
+        // Cells no reader has asked about are not told, and nothing is told with no reader.
+        reader.heard.clear();
+        f.send("t101,1,4,0");
+        QCOMPARE(reader.heard.size(), 0);
+        reader.listening = false;
+        f.send("t301,5,9,0");
+        f.board().setMark(301, QString());
+        QCOMPARE(reader.heard.size(), 0);
+        // Once a reader listens again, the next change tells everything since.
+        reader.listening = true;
+        f.send("t301,5,9,0");
+        QCOMPARE(reader.count(QAccessible::NameChanged), 1);
+        QCOMPARE(reader.count(QAccessible::StateChanged), 1);
+    }
+
+    void aBigBoardMakesItemsOnlyWhenAsked() {
+        TestMonitor t;
+        BoardModel& board = *t.monitor.board;
+        board.placeCell(1, 8, 1);
+        for (int s = 1; s <= 327 && board.cells().size() <= 10000; ++s)
+            for (int p = 1; p <= 31; ++p)
+                board.paintChannel(s * 100 + p, 2, static_cast<std::int16_t>(1 + s % 4), 0);
+        const int channels = static_cast<int>(board.cells().size()) - 1;
+        QVERIFY(channels >= 10000);
+        BoardView view(board);
+        QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(view.canvas());
+        QCOMPARE(iface->childCount(), channels);
+        QAccessibleInterface* last = iface->child(channels - 1);
+        QVERIFY(last);
+        QVERIFY(last->text(QAccessible::Name)
+                    .startsWith(QStringLiteral("Channel %1,").arg(board.cells().back().id)));
+        QCOMPARE(iface->indexOfChild(last), channels - 1);
+        // The same item each time it is asked for.
+        QCOMPARE(iface->child(channels - 1), last);
+        const QAccessible::Id id = QAccessible::uniqueId(last);
+        QCOMPARE(QAccessible::accessibleInterface(id), last);
+    }
+
+    void itemsEndWithTheBoard() {
+        Fixture f;
+        QAccessible::Id id = 0;
+        {
+            BoardView view(f.board());
+            QAccessibleInterface* board = QAccessible::queryAccessibleInterface(view.canvas());
+            id = QAccessible::uniqueId(board->child(0));
+            QVERIFY(QAccessible::accessibleInterface(id));
+        }
+        QCOMPARE(QAccessible::accessibleInterface(id), nullptr);
+        // Reports after the view has gone reach no item.
+        Listener reader;
+        f.send("t101,1,2,0");
+        QCOMPARE(reader.heard.size(), 0);
+    }
+
+    void indicatorsAndButtonsHaveNamesAndTheirStateInWords() {
+        TestMonitor t;
+        MainWindowModel& ui = t.monitor.ui;
+        MonitorMain window(ui);
+        window.setElementWidget(Element::Picture1, new BoardView(*t.monitor.board));
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+
+        const auto iface = [&](Element e) {
+            return QAccessible::queryAccessibleInterface(window.elementWidget(e));
+        };
+        QCOMPARE(iface(Element::AckLbl)->text(QAccessible::Name), QStringLiteral("Acknowledgement"));
+        ui.setBack(Element::AckLbl, kGreen);
+        QCOMPARE(iface(Element::AckLbl)->text(QAccessible::Description), QStringLiteral("green"));
+        ui.setCaption(Element::AckLbl, QStringLiteral("W"));
+        ui.setBack(Element::AckLbl, kRed);
+        QCOMPARE(iface(Element::AckLbl)->text(QAccessible::Description), QStringLiteral("W, red"));
+
+        QCOMPARE(iface(Element::PendingLbl)->text(QAccessible::Name), QStringLiteral("Pending messages"));
+        ui.setCaption(Element::PendingLbl, QStringLiteral("0042"));
+        QCOMPARE(iface(Element::PendingLbl)->text(QAccessible::Description), QStringLiteral("0042"));
+
+        // The watchdog bar's state is its length and colour.
+        QRect bar = ui.element(Element::WD_Back).twips;
+        bar.setWidth(bar.width() / 4);
+        ui.setGeometry(Element::WD_Progress, bar);
+        ui.setBack(Element::WD_Progress, kRed);
+        QCOMPARE(iface(Element::WD_Progress)->text(QAccessible::Name), QStringLiteral("Engine watchdog"));
+        QCOMPARE(iface(Element::WD_Progress)->text(QAccessible::Description),
+                 QStringLiteral("25 percent, red"));
+
+        // Buttons name themselves by their captions, without the mnemonic sign.
+        QAccessibleInterface* exclude = iface(Element::Command2_0);
+        QCOMPARE(exclude->role(), QAccessible::Button);
+        QCOMPARE(exclude->text(QAccessible::Name), QStringLiteral("Exclude"));
+        QCOMPARE(iface(Element::Command2_1)->text(QAccessible::Name), QStringLiteral("Include"));
+        QCOMPARE(iface(Element::StatsButton)->text(QAccessible::Name), QStringLiteral("Stats"));
+
+        // The board in its place, and the call information line.
+        QCOMPARE(iface(Element::Picture1)->text(QAccessible::Name), QStringLiteral("Channel board"));
+        ui.setCaption(Element::CallText, QStringLiteral("305 ALERTING"));
+        QCOMPARE(iface(Element::CallText)->text(QAccessible::Name), QStringLiteral("Call information"));
+        QVERIFY(iface(Element::CallText)
+                    ->text(QAccessible::Description)
+                    .startsWith(QStringLiteral("305 ALERTING")));
+    }
+
+    void coloursHaveTheirNames() {
+        QCOMPARE(colourName(0x0000FF), QStringLiteral("red"));
+        QCOMPARE(colourName(0x00CC00), QStringLiteral("mid green"));
+        QCOMPARE(colourName(0xFF00FF), QStringLiteral("magenta"));
+        QCOMPARE(colourName(0xCCCCCC), QStringLiteral("light grey"));
+        // Anything else by its value, red first as a reader of #rrggbb expects.
+        QCOMPARE(colourName(0x123456), QStringLiteral("#563412"));
+    }
+};
+
+QTEST_MAIN(AccessibilityTest)
+#include "test_accessibility.moc"
