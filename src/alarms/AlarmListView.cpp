@@ -43,11 +43,24 @@ AlarmListView::AlarmListView(AlarmList& alarms, QWidget* parent) : QListView(par
     setUniformItemSizes(true);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     // New lines arrive at the bottom: follow them while the operator is looking at the bottom.
-    connect(&alarms, &QAbstractItemModel::rowsAboutToBeInserted, this,
-            [this] { m_follow = verticalScrollBar()->value() == verticalScrollBar()->maximum(); });
+    // While a scroll is pending the view is following already; its scroll bar has not caught up yet.
+    connect(&alarms, &QAbstractItemModel::rowsAboutToBeInserted, this, [this] {
+        if (!m_scrollPending)
+            m_follow = verticalScrollBar()->value() == verticalScrollBar()->maximum();
+    });
+    // One scroll for a burst of lines: scrolling lays the whole list out, too much to do for every line
+    // of an alarm storm.
     connect(&alarms, &QAbstractItemModel::rowsInserted, this, [this] {
-        if (m_follow)
-            scrollToBottom();
+        if (!m_follow || m_scrollPending)
+            return;
+        m_scrollPending = true;
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                m_scrollPending = false;
+                scrollToBottom();
+            },
+            Qt::QueuedConnection);
     });
 }
 

@@ -23,6 +23,7 @@ private:
     void copySelection();
     AlarmList& m_alarms;
     bool m_follow = true;
+    bool m_scrollPending = false;
 };
 
 // Puts the alarm list view into the main window and makes leaving the MaxListCount box select the

@@ -53,7 +53,16 @@ const QElapsedTimer& processTimer() {
 } // namespace
 
 QDateTime SystemClock::now() const {
-    return QDateTime::currentDateTime();
+    // The local offset is asked for at most once a second: each local-time conversion has the C library
+    // look at the zone file again, which cost more than the rest of an alarm's handling. The result is
+    // the same instant and the same wall-clock time as the system's local time.
+    const qint64 utcMs = QDateTime::currentMSecsSinceEpoch();
+    const qint64 second = utcMs / 1000;
+    if (second != m_offsetSecond) {
+        m_offsetSecond = second;
+        m_offsetS = QDateTime::fromMSecsSinceEpoch(utcMs).offsetFromUtc();
+    }
+    return QDateTime::fromMSecsSinceEpoch(utcMs, Qt::OffsetFromUTC, m_offsetS);
 }
 qint64 SystemClock::tickMs() const {
     return processTimer().elapsed();

@@ -48,6 +48,11 @@ public:
     QDateTime now() const override;
     qint64 tickMs() const override;
     std::unique_ptr<Timer> createTimer() override;
+
+private:
+    // The local time's offset from UTC, as the system gave it for the second m_offsetSecond.
+    mutable qint64 m_offsetSecond = -1;
+    mutable int m_offsetS = 0;
 };
 
 } // namespace corvane
