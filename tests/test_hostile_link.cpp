@@ -13,6 +13,7 @@
 #include "platform/Clock.h"
 #include "support/EngineSimProcess.h"
 #include "support/ScriptedDialogs.h"
+#include "support/TestMonitor.h"
 #include "windows/ChatModel.h"
 
 #include <QFile>
@@ -138,6 +139,42 @@ private slots:
         QVERIFY(rig.monitor->alarms->count() <= 201);
         QVERIFY(rig.monitor->chat->received().size() <= ChatModel::kMaxReceived);
         QVERIFY(rig.paints(12, 5));
+    }
+
+    void unansweredPingsOverTcpAreRecoveredFrom() {
+        // After a ping time-out the monitor reconnects and pings again; over TCP that ping must wait
+        // for the new connection, or it is lost and every later tick reconnects once more, for ever.
+        EngineSimProcess sim;
+        QVERIFY(sim.start({"--spans", "1", "--heartbeat-ms", "0", "--clock-ms", "0"}));
+        MonitorConfig config;
+        config.useUdp = false;
+        config.engineAddress = QStringLiteral("127.0.0.1");
+        config.enginePort = static_cast<std::int16_t>(sim.tcpPort());
+        test::TestMonitor t(config);
+        Monitor& m = t.monitor;
+        m.load();
+        // The monitor's time moves on in small steps, the sockets run between them.
+        const auto run = [&](qint64 ms, const std::function<bool()>& until) {
+            for (qint64 done = 0; done < ms; done += 20) {
+                QTest::qWait(1);
+                t.services.clock.advance(20);
+                if (until())
+                    return true;
+            }
+            return false;
+        };
+        QVERIFY(run(60000, [&] { return m.watchdog.boardReady; }));
+        QVERIFY(sim.control(QStringLiteral("mute-pings 600000")));
+        QVERIFY(run(120000, [&] { return m.watchdog.relayDown; }));
+        const qsizetype mark = sim.lines().size();
+        QVERIFY(sim.control(QStringLiteral("mute-pings 0")));
+        QVERIFY(run(120000, [&] { return !m.watchdog.relayDown; }));
+        // Pinging goes on without reconnecting.
+        const qsizetype settled = sim.lines().size();
+        static_cast<void>(run(60000, [] { return false; }));
+        QVERIFY(sim.lines().indexOf(QRegularExpression(QStringLiteral("# tcp connect .*")), settled) < 0);
+        QVERIFY(!m.watchdog.relayDown);
+        QVERIFY(sim.commands(mark).size() > 2);
     }
 
     void engineFaultModesAreCountedExactly() {

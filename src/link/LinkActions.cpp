@@ -40,13 +40,15 @@ std::unique_ptr<EngineLink> createEngineLink(Monitor& monitor) {
     return link;
 }
 
-void reconnect(Monitor& monitor) {
+void reconnect(Monitor& monitor, std::function<void()> then) {
     if (!monitor.link)
         return;
     monitor.link->close();
-    monitor.link->connectEngine([&monitor] {
+    monitor.link->connectEngine([&monitor, then = std::move(then)] {
         if (monitor.link)
             monitor.link->sendCommand(QStringLiteral("$") + monitor.computerName);
+        if (then)
+            then();
     });
 }
 

@@ -3,6 +3,7 @@
 // (green once connected with the local port in its tool tip, red once down) and its double-click that
 // disconnects.
 
+#include <functional>
 #include <memory>
 
 namespace corvane {
@@ -15,7 +16,8 @@ void installLinkActions(Monitor& monitor);
 // The link chosen by the configuration (UDP unless the TCP key is present), wired to the label and
 // to the monitor's arrival-failure signal. Called once by the load step.
 std::unique_ptr<EngineLink> createEngineLink(Monitor& monitor);
-// ReConnect: close, connect, then the hello "$" + ComputerName.
-void reconnect(Monitor& monitor);
+// ReConnect: close, connect, then the hello "$" + ComputerName, then `then` (once the connect attempt
+// has ended, whichever way).
+void reconnect(Monitor& monitor, std::function<void()> then = {});
 
 } // namespace corvane

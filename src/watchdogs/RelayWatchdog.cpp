@@ -5,6 +5,7 @@
 #include "board/BoardModel.h"
 #include "common/LegacyText.h"
 #include "link/EngineLink.h"
+#include "link/LinkActions.h"
 #include "platform/Tones.h"
 #include "platform/X11Windows.h"
 
@@ -91,8 +92,9 @@ void RelayWatchdog::pingTimedOut(const QDateTime& now) {
     ui.setCaption(Element::AckLbl, QStringLiteral("W"));
     ui.setBack(Element::AckLbl, kRed);
     m_monitor.watchdog.relayDown = true;
-    ui.trigger(MenuItem::Refresh); // ReConnect
-    send(QStringLiteral("W"));
+    // ReConnect, and the ping once the connect has ended: a TCP connect takes a while, and a ping sent
+    // before it is connected is lost, which would leave the deadline past and reconnect at every tick.
+    reconnect(m_monitor, [this] { send(QStringLiteral("W")); });
     // Without a relay title the deadline stays past, so every later tick reconnects again.
     if (!m_monitor.config.relayWindowTitle.isEmpty())
         terminateRelay(now);
