@@ -119,7 +119,9 @@ void BoardCanvas::paintBoard(QPainter& p, const QRect& exposed) const {
                 p.fillRect(r, toQColor(c->groupColor));
         } else if (c->opaque) {
             p.fillRect(r, toQColor(c->borderColor));
-            p.fillRect(r.adjusted(1, 1, -1, -1), toQColor(c->groupColor));
+            // Most borders have the square's own colour: one fill then paints both.
+            if (c->groupColor != c->borderColor)
+                p.fillRect(r.adjusted(1, 1, -1, -1), toQColor(c->groupColor));
         } else {
             const QColor border = toQColor(c->borderColor);
             p.fillRect(QRect(r.left(), r.top(), r.width(), 1), border);

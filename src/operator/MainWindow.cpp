@@ -218,7 +218,7 @@ void MonitorMain::setElementWidget(Element e, QWidget* widget) {
     if (old == widget)
         return;
     widget->setParent(containerFor(e));
-    widget->setProperty("corvaneCustom", true);
+    m_custom[index(e)] = true;
     m_widgets[index(e)] = widget;
     if (old) {
         widget->stackUnder(old);
@@ -261,12 +261,15 @@ void MonitorMain::updateElement(Element e) {
         if (edit->text() != s.caption)
             edit->setText(s.caption);
     }
-    w->setToolTip(s.toolTip);
+    // Setting a tool tip tells the widget and its watchers even when it is the same; captions such as
+    // LastAlarm change with every message of a storm.
+    if (w->toolTip() != s.toolTip)
+        w->setToolTip(s.toolTip);
     w->setEnabled(s.enabled);
 
     // Colours: none means the element's own look. Custom views of other subsystems paint themselves.
-    const bool ownWidget = w->property("corvaneCustom").isNull() && s.kind != ElementKind::Board &&
-                           s.kind != ElementKind::ListBox;
+    const bool ownWidget =
+        !m_custom[index(e)] && s.kind != ElementKind::Board && s.kind != ElementKind::ListBox;
     if (ownWidget) {
         QPalette pal = w->parentWidget() ? w->parentWidget()->palette() : w->palette();
         if (s.back) {

@@ -63,6 +63,8 @@ private:
     QTabWidget* m_tabs = nullptr;
     std::array<QWidget*, 2> m_pages{};
     std::array<QPointer<QWidget>, static_cast<std::size_t>(Element::Count)> m_widgets{};
+    // Elements whose widget is a view of another subsystem (setElementWidget), which paints itself.
+    std::array<bool, static_cast<std::size_t>(Element::Count)> m_custom{};
     std::array<QAction*, static_cast<std::size_t>(MenuItem::Count)> m_actions{};
     std::array<QMenu*, static_cast<std::size_t>(MenuItem::Count)> m_menus{};
 };
