@@ -28,10 +28,10 @@ fail() {
     done
     exit 1
 }
-# wait_for FILE REGEX: up to 20 seconds for a line of FILE to match.
+# wait_for FILE REGEX [FROM]: up to 20 seconds for a line of FILE after its first FROM lines to match.
 wait_for() {
     for _ in $(seq 200); do
-        grep -Eq "$2" "$1" 2>/dev/null && return 0
+        tail -n "+$((${3:-0} + 1))" "$1" 2>/dev/null | grep -Eq "$2" && return 0
         sleep 0.1
     done
     return 1
@@ -53,13 +53,15 @@ start_engine() {
     wait_for "$out" '^listening udp=[0-9]+ tcp=[0-9]+$' || fail "the engine did not start"
     port=$(sed -nE 's/^listening udp=[0-9]+ tcp=([0-9]+)$/\1/p' "$out")
 }
-# expect_hello ENGINE MONITOR_PID: the monitor said hello, asked for the description and still runs.
+# expect_hello ENGINE MONITOR_PID FROM: after the engine's first FROM lines, the monitor said hello and
+# asked for the description, and it still runs.
 expect_hello() {
     local out="$work/$1.out"
-    wait_for "$out" '^[^ ]+:[0-9]+ \$.' || fail "no hello reached the engine"
-    wait_for "$out" '^[^ ]+:[0-9]+ SSSSS$' || fail "no description request reached the engine"
+    wait_for "$out" '^[^ ]+:[0-9]+ \$.' "$3" || fail "no hello reached the engine"
+    wait_for "$out" '^[^ ]+:[0-9]+ SSSSS$' "$3" || fail "no description request reached the engine"
     kill -0 "$2" 2>/dev/null || fail "the monitor ended"
 }
+lines() { wc -l <"$1"; }
 
 export QT_QPA_PLATFORM=offscreen
 
@@ -75,7 +77,7 @@ sed -E "s/^ENG_LOC_PORT,.*/ENG_LOC_PORT, $port\r/" "$sample" >"$work/site.ini"
 "$bin/corvane-monitor" "$work/site.ini" >"$work/monitor.out" 2>&1 &
 monitor=$!
 pids+=("$monitor")
-expect_hello engine "$monitor"
+expect_hello engine "$monitor" 0
 kill "$monitor"
 echo "ok: the monitor started with $work/site.ini and greeted the engine on port $port"
 
@@ -86,10 +88,11 @@ fi
 # The engine above listens on the sample's ports; the launcher's first start makes the configuration.
 home="$work/home"
 mkdir -p "$home"
+before=$(lines "$work/engine.out")
 HOME="$home" XDG_CONFIG_HOME="" XDG_STATE_HOME="" "$bin/corvane-monitor-start" >"$work/launcher.out" 2>&1 &
 launcher=$!
 pids+=("$launcher")
-expect_hello engine "$launcher"
+expect_hello engine "$launcher" "$before"
 created="$home/.config/corvane-monitor/monitor.ini"
 [ -f "$created" ] || fail "corvane-monitor-start made no $created"
 grep -q "^LOG_FILE, \"$home/.local/state/corvane-monitor/Monitor.Log\"" "$created" ||

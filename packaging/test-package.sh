@@ -36,9 +36,10 @@ field() { dpkg-deb -f "$deb" "$1"; }
 depends=$(field Depends)
 echo "Depends: $depends"
 # The libraries the programs link and what the package adds of its own.
+names=$(tr ',|' '\n' <<<"$depends" | awk '{ print $1 }')
 for needed in libc6 libstdc++6 libqt6core6 libqt6gui6 libqt6widgets6 libqt6network6 libqt6multimedia6 \
     libqt6svg6 libcurl4 libxcb1 fonts-liberation; do
-    grep -Eq "(^|[ ,|])$needed( |,|$)" <<<"$depends" || fail "Depends lacks $needed"
+    grep -qxF "$needed" <<<"$names" || fail "Depends lacks $needed"
 done
 # Every item must be met by an installed package: one of its alternatives, at a version that fits.
 IFS=',' read -ra items <<<"$depends"

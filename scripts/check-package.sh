@@ -42,6 +42,8 @@ if [ ! -f "$tarball" ]; then
 fi
 
 root=$(mktemp -d "$cache/root.XXXXXX")
+# A machine's root is open to all; apt's own user must reach its folders.
+chmod 755 "$root"
 mounts=()
 cleanup() {
     for ((i = ${#mounts[@]} - 1; i >= 0; i--)); do umount -l "${mounts[i]}" 2>/dev/null || true; done
@@ -60,8 +62,12 @@ deb $mirror bookworm-updates main
 deb $security bookworm-security main
 SOURCES
 cp /etc/resolv.conf "$root/etc/resolv.conf"
+# No services start in here.
+printf '#!/bin/sh\nexit 101\n' >"$root/usr/sbin/policy-rc.d"
+chmod 755 "$root/usr/sbin/policy-rc.d"
 mount -t proc proc "$root/proc" && mounts+=("$root/proc")
 mount --bind /dev "$root/dev" && mounts+=("$root/dev")
+mount --bind /dev/pts "$root/dev/pts" && mounts+=("$root/dev/pts")
 
 echo "== apt installs $(basename "$deb") and what it depends on"
 cp "$deb" "$root/tmp/"
