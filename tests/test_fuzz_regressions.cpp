@@ -1,15 +1,55 @@
 // Inputs that the fuzz targets in fuzz/ once found harmful, fed through the same paths as there, and the
 // test clock's idle skipping that lets those targets play hours of log in a few steps.
 
+#include "logplay/Logging.h"
+#include "messages/MessageIntake.h"
 #include "support/ManualClock.h"
+#include "support/RecordingLink.h"
+#include "support/TestMonitor.h"
 
+#include <QFile>
+#include <QTemporaryDir>
 #include <QTest>
 
 using namespace corvane;
 
+namespace {
+
+QByteArray regression(const char* target, const char* name) {
+    QFile file(QStringLiteral(CORVANE_SOURCE_DIR "/fuzz/regressions/%1/%2").arg(target, name));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+} // namespace
+
 class TestFuzzRegressions : public QObject {
     Q_OBJECT
 private slots:
+    // A log going from the largest delay to the smallest once overflowed the gap's arithmetic, and the
+    // wrapped gap played the second record at once instead of a second later.
+    void logDelayFromLargestToSmallest() {
+        const QByteArray log = regression("logplay", "delay_from_largest_to_smallest.log");
+        QVERIFY(log.contains("-2147483648"));
+        QTemporaryDir dir;
+        MonitorConfig config;
+        config.logFile = dir.filePath(QStringLiteral("Monitor.Log"));
+        QFile file(config.logFile);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(log);
+        file.close();
+        test::TestMonitor t(config);
+        t.monitor.link = std::make_unique<test::RecordingLink>(false);
+        t.monitor.ui.trigger(MenuItem::PlayLog);
+        QVERIFY(t.monitor.logging->isPlaying());
+        t.services.clock.advance(Logging::kFirstPlayMs + 5);
+        QCOMPARE(t.monitor.intake->processedCount(), 1);
+        t.services.clock.advance(990);
+        QCOMPARE(t.monitor.intake->processedCount(), 1);
+        t.services.clock.advance(20);
+        QCOMPARE(t.monitor.intake->processedCount(), 2);
+        QVERIFY(!t.monitor.logging->isPlaying());
+    }
+
     void idleClockSkipsOnlyTheMillisecondTicks() {
         test::ManualClock clock;
         bool idle = true;

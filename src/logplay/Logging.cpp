@@ -144,8 +144,8 @@ bool Logging::readRecord(std::int32_t& delay, QString& message) {
 int Logging::gapBefore(std::int32_t delay) {
     // The first gap of a run, and a gap going backwards, play as one second; gaps wrap at a minute.
     if (!m_havePreviousDelay || m_previousDelay > delay)
-        m_previousDelay = delay - kBackwardsGapMs;
-    const auto gap = static_cast<int>((static_cast<qint64>(delay) - m_previousDelay) % kWrapMs);
+        m_previousDelay = static_cast<qint64>(delay) - kBackwardsGapMs;
+    const auto gap = static_cast<int>((delay - m_previousDelay) % kWrapMs);
     m_previousDelay = delay;
     m_havePreviousDelay = true;
     return gap;

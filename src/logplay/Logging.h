@@ -52,7 +52,8 @@ private:
     qint64 m_recordStartTick = 0;
     QString m_playbackLine;
     // Kept from one playback to the next for the whole run, as the gaps have always been played.
-    std::int32_t m_previousDelay = 0;
+    // Wider than a delay: a record at the smallest delay still has its second before it.
+    qint64 m_previousDelay = 0;
     bool m_havePreviousDelay = false;
 };
 
