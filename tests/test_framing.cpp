@@ -103,6 +103,36 @@ private slots:
         QCOMPARE(framing.partialMessage(), QStringLiteral("tail"));
     }
 
+    void newConnectionDropsTheOldStreamsUnfinishedMessage() {
+        MessageQueue queue;
+        TcpFraming framing(queue);
+        framing.arrive("t1|t30");
+        framing.startStream();
+        framing.arrive("5|t2|");
+        QCOMPARE(drain(queue), (QStringList{"t1", "5", "t2"}));
+
+        // An overlong message cut off by the old connection does not swallow the new stream's first one.
+        framing.arrive(QByteArray(40000, 'x'));
+        QCOMPARE(framing.takeFailures(), 1);
+        framing.startStream();
+        framing.arrive("t3|");
+        QCOMPARE(drain(queue), QStringList{"t3"});
+
+        // Whole messages held back while the ring was full are still delivered; only the tail goes.
+        QByteArray data;
+        for (int i = 0; i < 1500; ++i)
+            data += "t" + QByteArray::number(i) + '|';
+        QCOMPARE(framing.arrive(data + "t15"), TcpFraming::Result::HeldBack);
+        framing.startStream();
+        QStringList got = drain(queue);
+        QCOMPARE(framing.resume(), TcpFraming::Result::Done);
+        framing.arrive("t4|");
+        got += drain(queue);
+        QCOMPARE(got.size(), 1501);
+        QCOMPARE(got[1499], QStringLiteral("t1499"));
+        QCOMPARE(got.last(), QStringLiteral("t4"));
+    }
+
     void overlongPartialIsDiscardedUpToTheNextSeparator() {
         MessageQueue queue;
         TcpFraming framing(queue);

@@ -65,7 +65,7 @@ void TcpEngineLink::connectEngine(std::function<void()> done) {
     const bool alreadyPolled = [&] {
         if (m_socket.state() != QAbstractSocket::UnconnectedState)
             return false;
-        m_socket.connectToHost(m_settings.engineAddress.trimmed(), m_settings.enginePort);
+        openConnection();
         // connectToHost may have finished the attempt already (an invalid address fails at once).
         return !m_polling;
     }();
@@ -73,6 +73,11 @@ void TcpEngineLink::connectEngine(std::function<void()> done) {
         look();
     if (superseded)
         superseded();
+}
+
+void TcpEngineLink::openConnection() {
+    m_framing.startStream();
+    m_socket.connectToHost(m_settings.engineAddress.trimmed(), m_settings.enginePort);
 }
 
 void TcpEngineLink::look() {
@@ -90,7 +95,7 @@ void TcpEngineLink::look() {
         return;
     case QAbstractSocket::BoundState:
         // Open but not connected: start connecting again.
-        m_socket.connectToHost(m_settings.engineAddress.trimmed(), m_settings.enginePort);
+        openConnection();
         if (!m_polling)
             return;
         break;

@@ -40,6 +40,8 @@ public:
     const TcpFraming& framing() const { return m_framing; }
 
 private:
+    // Starts a new connection; the old stream's unfinished message cannot be completed by it.
+    void openConnection();
     void look();
     void endAttempt(bool connected);
     void readSocket();

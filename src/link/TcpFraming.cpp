@@ -24,6 +24,18 @@ TcpFraming::Result TcpFraming::resume() {
     return frame();
 }
 
+void TcpFraming::startStream() {
+    const qsizetype lastBar = holdsBackData() ? m_data.lastIndexOf('|') : -1;
+    if (lastBar >= m_pos) {
+        // PartialMessage and the skipping state belong to the first held-back message, which is whole.
+        m_data.truncate(lastBar + 1);
+        return;
+    }
+    m_data.truncate(m_pos);
+    m_partial.clear();
+    m_skipping = false;
+}
+
 void TcpFraming::discardPartial() {
     m_partial.clear();
     m_skipping = true;

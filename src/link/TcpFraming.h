@@ -1,7 +1,7 @@
 #pragma once
 // Cuts the TCP byte stream into messages: each message ends with "|", empty ones are not stored, and
-// the text after the last "|" waits in PartialMessage for the rest of its message (across arrivals and
-// across reconnections). When the ring is full the rest of an arrival is held back here, and the link
+// the text after the last "|" waits in PartialMessage for the rest of its message, across arrivals but
+// not across connections. When the ring is full the rest of an arrival is held back here, and the link
 // stops reading the socket until the ring has room again, so nothing is lost.
 
 #include "link/MessageQueue.h"
@@ -29,6 +29,10 @@ public:
     Result arrive(const QByteArray& data);
     // Frames what was held back; call when the ring has room again.
     Result resume();
+    // A new connection begins. No byte of it can finish a message that the old connection left
+    // unfinished, so that tail is dropped rather than glued to the new stream's first message; whole
+    // messages already received and held back are still delivered.
+    void startStream();
 
     bool holdsBackData() const { return m_pos < m_data.size(); }
     QString partialMessage() const;
