@@ -3,12 +3,15 @@
 // reach the network, a sound device or a message box. The input is a TCP stream: each "|"-separated
 // piece is one message for the dispatcher. A piece that starts with byte 0x01 is not a message but moves
 // the clock on by its leading number of milliseconds (at most a minute), so the watchdogs, the board
-// completion, the indicator reset and the minute timer run between messages as they would live.
+// completion, the indicator reset and the minute timer run between messages as they would live. An
+// input whose first piece starts with byte 0x02 takes the rest of that piece as monitor.ini lines read
+// over the built-in settings, so the layout, colours, masks, schedule and time-outs vary too.
 //
 // Each input gets a monitor of its own, so that memory stays bounded, a finding reproduces from its one
 // input, and LeakSanitizer can tell a leak from state that a long-lived monitor would keep.
 
 #include "alarms/Pager.h"
+#include "app/IniFile.h"
 #include "board/BoardModel.h"
 #include "support/RecordingLink.h"
 #include "support/TestMonitor.h"
@@ -61,7 +64,7 @@ MonitorConfig fuzzConfig() {
 }
 
 struct Rig {
-    Rig() : t(fuzzConfig()) {
+    explicit Rig(MonitorConfig config) : t(std::move(config)) {
         Monitor& m = t.monitor;
         m.link = std::make_unique<test::RecordingLink>(false);
         m.relay->setTerminator(std::make_unique<RefusingTerminator>());
@@ -100,9 +103,17 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    Rig rig;
     const QByteArrayView input(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
+    MonitorConfig config = fuzzConfig();
     qsizetype start = 0;
+    if (!input.isEmpty() && input.front() == '\x02') {
+        qsizetype bar = input.indexOf('|');
+        if (bar < 0)
+            bar = input.size();
+        ini::read(input.sliced(1, bar - 1).toByteArray(), config);
+        start = bar + 1;
+    }
+    Rig rig(std::move(config));
     while (start <= input.size()) {
         qsizetype bar = input.indexOf('|', start);
         if (bar < 0)
