@@ -8,7 +8,7 @@
 #include "link/MessageQueue.h"
 #include "platform/Clock.h"
 #include "support/EngineSimProcess.h"
-#include "support/ScriptedDialogs.h"
+#include "support/LiveMonitor.h"
 #include "windows/ChatModel.h"
 
 #include <QRegularExpression>
@@ -76,12 +76,6 @@ QString difference(const Board& engine, const BoardModel& board) {
     return {};
 }
 
-struct RealPlatform {
-    SystemClock clock;
-    test::ScriptedDialogs dialogs;
-    test::RecordingLauncher launcher;
-    test::RecordingTones tones;
-    Platform platform{clock, dialogs, launcher, tones};
 };
 
 } // namespace
@@ -113,7 +107,7 @@ void TestEngineSimMonitor::boardFollowsTheEngine() {
     config.monitorPort = static_cast<std::int16_t>(EngineSimProcess::freeMonitorPort());
     QVERIFY(config.monitorPort > 0);
     config.title = QStringLiteral("E2E");
-    RealPlatform services;
+    test::SystemPlatform services;
     Monitor monitor(config, services.platform, QStringLiteral("E2EBOX"));
     monitor.load();
 

@@ -11,8 +11,7 @@
 #include "link/EngineLink.h"
 #include "messages/MessageIntake.h"
 #include "platform/Clock.h"
-#include "support/EngineSimProcess.h"
-#include "support/ScriptedDialogs.h"
+#include "support/LiveMonitor.h"
 #include "support/TestMonitor.h"
 #include "windows/ChatModel.h"
 
@@ -23,79 +22,26 @@
 
 using namespace corvane;
 using corvane::test::EngineSimProcess;
+using corvane::test::LiveMonitor;
+using corvane::test::statusKb;
 
 namespace {
 
-// The resident memory of this process, in kB.
-qint64 residentKb() {
-    QFile f(QStringLiteral("/proc/self/status"));
-    if (!f.open(QIODevice::ReadOnly))
-        return 0;
-    static const QRegularExpression rss(QStringLiteral("^VmRSS:\\s+(\\d+)"),
-                                        QRegularExpression::MultilineOption);
-    const auto m = rss.match(QString::fromLatin1(f.readAll()));
-    return m.hasMatch() ? m.captured(1).toLongLong() : 0;
-}
-
-struct RealPlatform {
-    SystemClock clock;
-    test::ScriptedDialogs dialogs;
-    test::RecordingLauncher launcher;
-    test::RecordingTones tones;
-    Platform platform{clock, dialogs, launcher, tones};
-};
-
-// A real monitor on the system clock, linked to the engine over UDP or TCP.
-struct Rig {
-    EngineSimProcess sim;
-    MonitorConfig config;
-    RealPlatform services;
-    std::unique_ptr<Monitor> monitor;
-
-    bool start(bool udp) {
-        if (!sim.start({"--heartbeat-ms", "0", "--clock-ms", "0"}))
-            return false;
-        config.useUdp = udp;
-        config.engineAddress = QStringLiteral("127.0.0.1");
-        config.enginePort = static_cast<std::int16_t>(udp ? sim.udpPort() : sim.tcpPort());
-        config.monitorPort = static_cast<std::int16_t>(EngineSimProcess::freeMonitorPort());
-        monitor = std::make_unique<Monitor>(config, services.platform, QStringLiteral("HOSTILE"));
-        monitor->load();
-        // The refresh sequence ends with "UUUUU"; by then the engine knows this monitor.
-        return sim.waitForCommand(QStringLiteral("UUUUU"), 20000).has_value();
-    }
-
-    // Well-formed plus garbage messages the engine has written to the open TCP connection; -1 when
-    // there is none.
-    qint64 sentOnOpenConnection() {
-        const qsizetype mark = sim.lines().size();
-        if (!sim.control(QStringLiteral("counts")))
-            return -1;
-        static const QRegularExpression counts(
-            QStringLiteral("^# tcp sent .* messages=(\\d+) garbage=(\\d+) oversized=\\d+ closed-by=open$"));
-        for (qsizetype i = mark; i < sim.lines().size(); ++i) {
-            const auto m = counts.match(sim.lines().at(i));
-            if (m.hasMatch())
-                return m.captured(1).toLongLong() + m.captured(2).toLongLong();
-        }
+// Well-formed plus garbage messages the engine has written to the open TCP connection; -1 when
+// there is none.
+qint64 sentOnOpenConnection(EngineSimProcess& sim) {
+    const qsizetype mark = sim.lines().size();
+    if (!sim.control(QStringLiteral("counts")))
         return -1;
+    static const QRegularExpression counts(
+        QStringLiteral("^# tcp sent .* messages=(\\d+) garbage=(\\d+) oversized=\\d+ closed-by=open$"));
+    for (qsizetype i = mark; i < sim.lines().size(); ++i) {
+        const auto m = counts.match(sim.lines().at(i));
+        if (m.hasMatch())
+            return m.captured(1).toLongLong() + m.captured(2).toLongLong();
     }
-
-    // A normal report from the engine still paints its cell.
-    bool paints(int state, int group) {
-        const QString report = QStringLiteral("t305,%1,%2,1207").arg(group).arg(state);
-        if (!sim.control(QStringLiteral("send ") + report))
-            return false;
-        return QTest::qWaitFor(
-            [&] {
-                const ChannelCell* c = monitor->board->cell(305);
-                return c && c->group == group &&
-                       c->stateColor == stateColor(static_cast<std::int16_t>(state)) && c->connected &&
-                       c->peerNumber() == 1207;
-            },
-            20000);
-    }
-};
+    return -1;
+}
 
 } // namespace
 
@@ -103,10 +49,10 @@ class TestHostileLink : public QObject {
     Q_OBJECT
 private slots:
     void megabyteWithoutSeparatorOverTcp() {
-        Rig rig;
+        LiveMonitor rig;
         QVERIFY(rig.start(false));
         QVERIFY(rig.paints(1, 2));
-        const qint64 rssBefore = residentKb();
+        const qint64 rssBefore = statusKb("VmRSS");
         const qsizetype mark = rig.sim.lines().size();
         QVERIFY(rig.sim.control(QStringLiteral("oversize 1048576")));
         // The overlong message is discarded, and the failed arrival asks the engine for everything
@@ -114,8 +60,8 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(rig.monitor->link->discardedCount() == 1, 20000);
         QVERIFY(rig.sim.waitForCommand(QStringLiteral("UUUUU"), 20000, mark));
         QVERIFY(rig.sim.lines().indexOf(QRegularExpression(QStringLiteral("# tcp connect .*")), mark) >= 0);
-        QVERIFY2(residentKb() - rssBefore < 64 * 1024,
-                 qPrintable(QStringLiteral("grew %1 kB").arg(residentKb() - rssBefore)));
+        QVERIFY2(statusKb("VmRSS") - rssBefore < 64 * 1024,
+                 qPrintable(QStringLiteral("grew %1 kB").arg(statusKb("VmRSS") - rssBefore)));
         QVERIFY(rig.paints(10, 4));
         // Again, five times as long: the same.
         const qsizetype again = rig.sim.lines().size();
@@ -126,14 +72,15 @@ private slots:
     }
 
     void thousandsOfMalformedMessagesOverTcp() {
-        Rig rig;
+        LiveMonitor rig;
         QVERIFY(rig.start(false));
         QVERIFY(rig.paints(1, 2));
         constexpr int kGarbage = 20000;
         QVERIFY(rig.sim.control(QStringLiteral("garbage %1").arg(kGarbage)));
         // Over TCP every one of them is taken and handled, as is everything else the engine sent on
         // this connection: none is lost, none is split.
-        QTRY_VERIFY_WITH_TIMEOUT(rig.monitor->intake->processedCount() == rig.sentOnOpenConnection(), 40000);
+        QTRY_VERIFY_WITH_TIMEOUT(rig.monitor->intake->processedCount() == sentOnOpenConnection(rig.sim),
+                                 40000);
         QVERIFY(rig.monitor->intake->processedCount() > kGarbage);
         QCOMPARE(rig.monitor->link->discardedCount(), 0);
         QVERIFY(rig.monitor->alarms->count() <= 201);

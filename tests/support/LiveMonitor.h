@@ -1,0 +1,39 @@
+#pragma once
+// A real monitor on the system clock, linked over real loopback sockets to the simulated engine
+// process, for tests that go through the whole path from the engine's socket to the models.
+
+#include "app/Monitor.h"
+#include "platform/Clock.h"
+#include "support/EngineSimProcess.h"
+#include "support/ScriptedDialogs.h"
+
+#include <memory>
+
+namespace corvane::test {
+
+// Real time, scripted dialogs, and no processes or sounds started.
+struct SystemPlatform {
+    SystemClock clock;
+    ScriptedDialogs dialogs;
+    RecordingLauncher launcher;
+    RecordingTones tones;
+    Platform platform{clock, dialogs, launcher, tones};
+};
+
+// A field of /proc/self/status in kB ("VmRSS", "VmHWM"); -1 when it cannot be read.
+long statusKb(const char* field);
+
+struct LiveMonitor {
+    EngineSimProcess sim;
+    MonitorConfig config;
+    SystemPlatform services;
+    std::unique_ptr<Monitor> monitor;
+
+    // Starts the engine (no heartbeat, no clock messages) and a monitor linked to it; true once the
+    // engine has seen the monitor's whole refresh sequence.
+    bool start(bool udp);
+    // Sends a normal report through the engine and waits until it has painted its cell.
+    bool paints(int state, int group);
+};
+
+} // namespace corvane::test
