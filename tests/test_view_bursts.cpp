@@ -1,17 +1,57 @@
-// Views under a burst of messages: the alarm list still follows its newest line (or stays where the
-// operator scrolled to) when hundreds of lines arrive between two turns of the event loop, and the
-// system clock's local time, which every alarm line is stamped with, stays the local time.
+// Views under a burst of messages: the window hears once per tick of message processing about each
+// element the tick changed, yet shows every final value; the alarm list still follows its newest line
+// (or stays where the operator scrolled to) when hundreds of lines arrive between two turns of the event
+// loop; the board gathers the changes that come while a costly paint would otherwise be repeated at
+// once; and the system clock's local time, which every alarm line is stamped with, stays the local time.
 
 #include "alarms/AlarmList.h"
 #include "alarms/AlarmListView.h"
+#include "board/BoardModel.h"
+#include "board/BoardView.h"
+#include "link/MessageQueue.h"
+#include "messages/MessageIntake.h"
+#include "operator/MainWindow.h"
 #include "platform/Clock.h"
 #include "support/TestMonitor.h"
 
+#include <QLabel>
+#include <QPaintEvent>
 #include <QScrollBar>
+#include <QSignalSpy>
 #include <QTest>
+#include <algorithm>
 #include <ctime>
 
 using namespace corvane;
+
+namespace {
+
+// A clock on which everything takes 10 ms: each reading is 10 ms later than the one before. Its timers
+// run on a manual clock that the test moves.
+class SteppingClock final : public Clock {
+public:
+    QDateTime now() const override { return timers.now(); }
+    qint64 tickMs() const override { return m_ticks += 10; }
+    std::unique_ptr<Timer> createTimer() override { return timers.createTimer(); }
+    test::ManualClock timers;
+
+private:
+    mutable qint64 m_ticks = 0;
+};
+
+class PaintRecorder final : public QObject {
+public:
+    QList<QRect> rects;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Paint)
+            rects << static_cast<QPaintEvent*>(event)->rect();
+        return QObject::eventFilter(watched, event);
+    }
+};
+
+} // namespace
 
 class TestViewBursts : public QObject {
     Q_OBJECT
@@ -23,6 +63,91 @@ private:
     }
 
 private slots:
+    void aTickTellsTheWindowOncePerElement() {
+        test::TestMonitor t;
+        MonitorMain window(t.monitor.ui);
+        QSignalSpy told(&t.monitor.ui, &MainWindowModel::elementChanged);
+        for (int i = 0; i < 300; ++i) {
+            QVERIFY(
+                t.monitor.queue.store(QStringLiteral("T01:02:%1 PM").arg(i % 60, 2, 10, QLatin1Char('0'))));
+            QVERIFY(t.monitor.queue.store(QStringLiteral("ATrunk %1 down").arg(i)));
+        }
+        // The manual clock stands still, so one tick takes the whole ring.
+        t.monitor.intake->tick();
+        QVERIFY(t.monitor.queue.isEmpty());
+        const auto count = [&](Element e) {
+            return std::count_if(told.cbegin(), told.cend(), [e](const QList<QVariant>& args) {
+                return args.at(0).value<Element>() == e;
+            });
+        };
+        QCOMPARE(count(Element::BoxClock), 1);
+        QCOMPARE(count(Element::LastAlarm), 1);
+        // The widgets show the last values as soon as the tick is over.
+        auto* clock = qobject_cast<QLabel*>(window.elementWidget(Element::BoxClock));
+        auto* last = qobject_cast<QLabel*>(window.elementWidget(Element::LastAlarm));
+        QVERIFY(clock && last);
+        QCOMPARE(clock->text(), QStringLiteral("01:02:59 PM"));
+        QVERIFY(last->text().endsWith(QStringLiteral("Trunk 299 down")));
+        QCOMPARE(last->text(), t.monitor.ui.element(Element::LastAlarm).caption);
+
+        // Outside a tick every change is told at once, as the widgets' own tests expect.
+        told.clear();
+        t.monitor.ui.setCaption(Element::BoxClock, QStringLiteral("now"));
+        QCOMPARE(told.size(), 1);
+        QCOMPARE(clock->text(), QStringLiteral("now"));
+    }
+
+    void theEventLoopInsideABatchBringsTheWindowUpToDate() {
+        test::TestMonitor t;
+        MonitorMain window(t.monitor.ui);
+        auto* clock = qobject_cast<QLabel*>(window.elementWidget(Element::BoxClock));
+        QVERIFY(clock);
+        {
+            const MainWindowModel::Batch batch(t.monitor.ui);
+            t.monitor.ui.setCaption(Element::BoxClock, QStringLiteral("first"));
+            QCOMPARE(t.monitor.ui.element(Element::BoxClock).caption, QStringLiteral("first"));
+            QVERIFY(clock->text() != QStringLiteral("first"));
+            // As a dialog opened by a handler would: the window is told while the dialog is up.
+            QCoreApplication::processEvents();
+            QCOMPARE(clock->text(), QStringLiteral("first"));
+            t.monitor.ui.setCaption(Element::BoxClock, QStringLiteral("second"));
+        }
+        QCOMPARE(clock->text(), QStringLiteral("second"));
+    }
+
+    void costlyBoardPaintsGatherTheChanges() {
+        SteppingClock clock;
+        test::ScriptedDialogs dialogs;
+        test::RecordingLauncher launcher;
+        test::RecordingTones tones;
+        Platform platform{clock, dialogs, launcher, tones};
+        MonitorConfig config;
+        Monitor monitor(config, platform, QStringLiteral("TESTBOX"));
+        monitor.board->placeCell(1, 8, 1);
+        for (int id = 101; id <= 110; ++id)
+            monitor.dispatcher.dispatch(QStringLiteral("t%1,1,2,0").arg(id));
+        BoardView view(*monitor.board);
+        view.resize(600, 300);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        QCoreApplication::processEvents();
+        PaintRecorder rec;
+        view.canvas()->installEventFilter(&rec);
+
+        // The last paint took time: two changes right after it wait, and are painted together later.
+        monitor.dispatcher.dispatch(QStringLiteral("t102,1,1,0"));
+        monitor.dispatcher.dispatch(QStringLiteral("t109,1,1,0"));
+        QTest::qWait(20);
+        QVERIFY(rec.rects.isEmpty());
+        clock.timers.advance(100);
+        QTRY_VERIFY(!rec.rects.isEmpty());
+        QRect painted;
+        for (const QRect& r : rec.rects)
+            painted |= r;
+        QVERIFY(painted.contains(BoardCanvas::toPixels(monitor.board->cell(102)->back)));
+        QVERIFY(painted.contains(BoardCanvas::toPixels(monitor.board->cell(109)->back)));
+    }
+
     void alarmListFollowsABurst() {
         test::TestMonitor t;
         AlarmList& list = *t.monitor.alarms;

@@ -103,6 +103,10 @@ BoardModel::BoardModel(Monitor& monitor)
 
 BoardModel::~BoardModel() = default;
 
+Clock& BoardModel::clock() const {
+    return m_monitor.platform.clock;
+}
+
 const ChannelCell* BoardModel::cell(int id) const {
     return hasCell(id) ? &m_cells[static_cast<std::size_t>(m_slot[static_cast<std::size_t>(id)])] : nullptr;
 }

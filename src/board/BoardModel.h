@@ -20,6 +20,7 @@
 
 namespace corvane {
 
+class Clock;
 class Monitor;
 class PollingWait;
 
@@ -133,6 +134,8 @@ public:
 
     explicit BoardModel(Monitor& monitor);
     ~BoardModel() override;
+    // The monitor's clock, for the views' timing.
+    Clock& clock() const;
 
     // PlaceCell: creates and places the cell of id (101 or more), or fixes the origin from the template
     // (id 1); any other id is ignored.

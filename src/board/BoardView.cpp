@@ -2,6 +2,7 @@
 
 #include "board/BoardAccessible.h"
 #include "board/BoardModel.h"
+#include "platform/Clock.h"
 
 #include <QHelpEvent>
 #include <QMouseEvent>
@@ -11,6 +12,7 @@
 #include <QToolTip>
 #include <algorithm>
 #include <map>
+#include <utility>
 
 namespace corvane {
 
@@ -28,16 +30,21 @@ BoardMouseEvent mouseEvent(const QMouseEvent* e) {
 }
 } // namespace
 
-BoardCanvas::BoardCanvas(BoardModel& board, QWidget* parent) : QWidget(parent), m_board(board) {
+BoardCanvas::BoardCanvas(BoardModel& board, QWidget* parent)
+    : QWidget(parent), m_board(board), m_heldTimer(board.clock().createTimer()) {
+    m_heldTimer->setSingleShot(true);
+    m_heldTimer->setCallback([this] { update(std::exchange(m_held, QRect())); });
     installBoardAccessibility();
     setMouseTracking(true);
     setAttribute(Qt::WA_OpaquePaintEvent);
     connect(&m_board, &BoardModel::areaChanged, this, &BoardCanvas::invalidate);
-    connect(&m_board, &BoardModel::boardChanged, this, qOverload<>(&QWidget::update));
-    connect(&m_board, &BoardModel::labelsChanged, this, qOverload<>(&QWidget::update));
+    connect(&m_board, &BoardModel::boardChanged, this, [this] { request(rect()); });
+    connect(&m_board, &BoardModel::labelsChanged, this, [this] { request(rect()); });
     connect(&m_board, &BoardModel::extentChanged, this, [this] { fitExtent(); });
     fitExtent();
 }
+
+BoardCanvas::~BoardCanvas() = default;
 
 QRect BoardCanvas::toPixels(const QRect& twips) {
     return twipsToPixels(twips);
@@ -70,17 +77,37 @@ void BoardCanvas::invalidate(const QRect& twips) {
         return;
     if (++m_pendingRects > 32) {
         m_wholePending = true;
-        update(visible);
+        request(visible);
         return;
     }
-    update(px);
+    request(px);
+}
+
+void BoardCanvas::request(const QRect& px) {
+    // A flood of reports over a large board would otherwise spend its time repainting: after a costly
+    // paint, changes are gathered until three times its cost has passed and then painted together.
+    // Cheap paints (a few cells) cost nothing measurable and go out at once.
+    if (!m_heldTimer->isEnabled()) {
+        const qint64 wait = m_lastPaintEnd + 3 * m_lastPaintCost - m_board.clock().tickMs();
+        if (wait <= 0) {
+            update(px);
+            return;
+        }
+        m_heldTimer->setInterval(static_cast<int>(std::min<qint64>(wait, 1000)));
+        m_heldTimer->setEnabled(true);
+    }
+    m_held |= px;
 }
 
 void BoardCanvas::paintEvent(QPaintEvent* event) {
     m_pendingRects = 0;
     m_wholePending = false;
+    const qint64 start = m_board.clock().tickMs();
     QPainter painter(this);
     paintBoard(painter, event->rect());
+    painter.end();
+    m_lastPaintEnd = m_board.clock().tickMs();
+    m_lastPaintCost = m_lastPaintEnd - start;
 }
 
 void BoardCanvas::paintBoard(QPainter& p, const QRect& exposed) const {

@@ -6,15 +6,18 @@
 
 #include <QScrollArea>
 #include <QStaticText>
+#include <memory>
 
 namespace corvane {
 
 class BoardModel;
+class Timer;
 
 class BoardCanvas final : public QWidget {
     Q_OBJECT
 public:
     explicit BoardCanvas(BoardModel& board, QWidget* parent = nullptr);
+    ~BoardCanvas() override;
     BoardModel& board() const { return m_board; }
 
     // Pixel and twips conversions of the board (15 twips to a pixel at 96 dots per inch).
@@ -36,6 +39,8 @@ protected:
 private:
     void fitExtent();
     void invalidate(const QRect& twips);
+    // Asks for a repaint of `px` now, or gathers it for a little later while painting is costly.
+    void request(const QRect& px);
     // The part of the canvas the scroll area shows.
     QRect visibleArea() const;
     BoardModel& m_board;
@@ -43,6 +48,11 @@ private:
     // instead, which is cheaper than a region of hundreds of pieces.
     int m_pendingRects = 0;
     bool m_wholePending = false;
+    // What the last paint cost and when it ended (the clock's ms), and the changes held back since.
+    qint64 m_lastPaintCost = 0;
+    qint64 m_lastPaintEnd = 0;
+    QRect m_held;
+    std::unique_ptr<Timer> m_heldTimer;
 };
 
 class BoardView final : public QScrollArea {

@@ -25,12 +25,16 @@ void MessageIntake::tick() {
     if (queue.pendingCount() < 1)
         return;
     m_inTick = true;
-    const Clock& clock = m_monitor.platform.clock;
-    const qint64 start = clock.tickMs();
-    do {
-        processOne(queue.take());
-    } while (queue.pendingCount() > 0 && clock.tickMs() - start < kBudgetMs);
-    showPending();
+    {
+        // The window shows the outcome of the tick's messages, not each step of it.
+        const MainWindowModel::Batch batch(m_monitor.ui);
+        const Clock& clock = m_monitor.platform.clock;
+        const qint64 start = clock.tickMs();
+        do {
+            processOne(queue.take());
+        } while (queue.pendingCount() > 0 && clock.tickMs() - start < kBudgetMs);
+        showPending();
+    }
     m_inTick = false;
 }
 

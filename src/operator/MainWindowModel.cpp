@@ -154,12 +154,45 @@ const char* MainWindowModel::name(MenuItem m) {
     return kMenus[index(m)].name;
 }
 
+void MainWindowModel::changed(Element e) {
+    if (m_batchDepth == 0) {
+        emit elementChanged(e);
+        return;
+    }
+    m_changed[index(e)] = true;
+    // Should the event loop run before the batch closes (a dialog), the window is brought up to date then.
+    if (!m_tellPosted) {
+        m_tellPosted = true;
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                m_tellPosted = false;
+                tellChanged();
+            },
+            Qt::QueuedConnection);
+    }
+}
+
+void MainWindowModel::endBatch() {
+    if (--m_batchDepth == 0)
+        tellChanged();
+}
+
+void MainWindowModel::tellChanged() {
+    for (std::size_t i = 0; i < m_changed.size(); ++i) {
+        if (!m_changed[i])
+            continue;
+        m_changed[i] = false;
+        emit elementChanged(static_cast<Element>(i));
+    }
+}
+
 void MainWindowModel::setCaption(Element e, const QString& caption) {
     ElementState& s = m_elements[index(e)];
     if (s.caption == caption)
         return;
     s.caption = caption;
-    emit elementChanged(e);
+    changed(e);
 }
 
 void MainWindowModel::setToolTip(Element e, const QString& toolTip) {
@@ -167,7 +200,7 @@ void MainWindowModel::setToolTip(Element e, const QString& toolTip) {
     if (s.toolTip == toolTip)
         return;
     s.toolTip = toolTip;
-    emit elementChanged(e);
+    changed(e);
 }
 
 void MainWindowModel::setVisible(Element e, bool visible) {
@@ -175,7 +208,7 @@ void MainWindowModel::setVisible(Element e, bool visible) {
     if (s.visible == visible)
         return;
     s.visible = visible;
-    emit elementChanged(e);
+    changed(e);
 }
 
 void MainWindowModel::setEnabled(Element e, bool enabled) {
@@ -183,7 +216,7 @@ void MainWindowModel::setEnabled(Element e, bool enabled) {
     if (s.enabled == enabled)
         return;
     s.enabled = enabled;
-    emit elementChanged(e);
+    changed(e);
 }
 
 void MainWindowModel::setChecked(Element e, bool checked) {
@@ -191,7 +224,7 @@ void MainWindowModel::setChecked(Element e, bool checked) {
     if (s.checked == checked)
         return;
     s.checked = checked;
-    emit elementChanged(e);
+    changed(e);
 }
 
 void MainWindowModel::setBack(Element e, std::optional<LegacyColor> colour) {
@@ -199,7 +232,7 @@ void MainWindowModel::setBack(Element e, std::optional<LegacyColor> colour) {
     if (s.back == colour)
         return;
     s.back = colour;
-    emit elementChanged(e);
+    changed(e);
 }
 
 void MainWindowModel::setFore(Element e, std::optional<LegacyColor> colour) {
@@ -207,7 +240,7 @@ void MainWindowModel::setFore(Element e, std::optional<LegacyColor> colour) {
     if (s.fore == colour)
         return;
     s.fore = colour;
-    emit elementChanged(e);
+    changed(e);
 }
 
 void MainWindowModel::setGeometry(Element e, const QRect& twips) {
@@ -215,7 +248,7 @@ void MainWindowModel::setGeometry(Element e, const QRect& twips) {
     if (s.twips == twips)
         return;
     s.twips = twips;
-    emit elementChanged(e);
+    changed(e);
 }
 
 void MainWindowModel::setMenuChecked(MenuItem m, bool checked) {

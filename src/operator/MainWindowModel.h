@@ -190,6 +190,21 @@ public:
     static const char* name(Element e);
     static const char* name(MenuItem m);
 
+    // While a batch is open, elementChanged is sent once for each changed element when the outermost
+    // batch closes (or earlier, when the event loop runs in the middle, as a dialog's does): message
+    // processing changes the same few captions thousands of times between two paints. The elements'
+    // values change at once as always; only the telling is gathered.
+    class Batch {
+    public:
+        explicit Batch(MainWindowModel& model) : m_model(model) { ++m_model.m_batchDepth; }
+        ~Batch() { m_model.endBatch(); }
+        Batch(const Batch&) = delete;
+        Batch& operator=(const Batch&) = delete;
+
+    private:
+        MainWindowModel& m_model;
+    };
+
 signals:
     void elementChanged(corvane::Element element);
     void menuChanged(corvane::MenuItem item);
@@ -202,6 +217,9 @@ private:
     template <typename E> static constexpr std::size_t index(E e) { return static_cast<std::size_t>(e); }
     void applySize(Element e, std::optional<int> top, std::optional<int> left, std::optional<int> width,
                    std::optional<int> height);
+    void changed(Element e);
+    void endBatch();
+    void tellChanged();
 
     std::array<ElementState, static_cast<std::size_t>(Element::Count)> m_elements;
     std::array<MenuItemState, static_cast<std::size_t>(MenuItem::Count)> m_menus;
@@ -213,6 +231,9 @@ private:
     int m_currentTab = 0;
     QSize m_clientSize{kDesignClientWidth, kDesignClientHeight};
     int m_tabStripHeight = 0;
+    int m_batchDepth = 0;
+    bool m_tellPosted = false;
+    std::array<bool, static_cast<std::size_t>(Element::Count)> m_changed{};
 };
 
 } // namespace corvane
