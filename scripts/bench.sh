@@ -71,8 +71,7 @@ ram=$(awk '/MemTotal/ { printf "%.1f GiB", $2 / 1048576 }' /proc/meminfo)
 os=$(. /etc/os-release 2>/dev/null && echo "${PRETTY_NAME:-unknown}")
 compiler=$(sed -n 's/^CMAKE_CXX_COMPILER:[A-Z]*=//p' "$build/CMakeCache.txt")
 compiler_version=$("${compiler:-c++}" --version 2>/dev/null | head -n1)
-qt=$(sed -n 's/^Qt6Core_DIR:PATH=//p' "$build/CMakeCache.txt")
-qt_version=$(sed -n 's/.*PACKAGE_VERSION "\([0-9.]*\)".*/\1/p' "$qt/Qt6CoreConfigVersion.cmake" 2>/dev/null | head -n1)
+qt_version=$(pkg-config --modversion Qt6Core 2>/dev/null || true)
 
 echo
 echo "| Figure | Result | Target |"
