@@ -3,6 +3,7 @@
 
 #include "logplay/Logging.h"
 #include "messages/MessageIntake.h"
+#include "operator/ActionRunner.h"
 #include "support/ManualClock.h"
 #include "support/RecordingLink.h"
 #include "support/TestMonitor.h"
@@ -48,6 +49,26 @@ private slots:
         t.services.clock.advance(20);
         QCOMPARE(t.monitor.intake->processedCount(), 2);
         QVERIFY(!t.monitor.logging->isPlaying());
+    }
+
+    // The refresh sequence dropped while its wait had been resumed after a newer action once stayed
+    // in memory for ever (fuzz/regressions/dispatch/refresh_dropped_mid_wait, found as a leak).
+    void actionDroppedInResumedWaitIsFreed() {
+        test::ManualClock clock;
+        auto sentinel = std::make_shared<int>(0);
+        {
+            ActionRunner runner(clock);
+            ActionRunner::Steps older;
+            older.waitUntil([sentinel] { return false; }, 100, 50);
+            runner.run(std::move(older));
+            ActionRunner::Steps newer;
+            newer.waitUntil([] { return false; }, 100, 2);
+            runner.run(std::move(newer));
+            clock.advance(450); // the newer one ends, the older one looks again
+            QCOMPARE(runner.activeCount(), 1);
+            QVERIFY(sentinel.use_count() > 1);
+        }
+        QCOMPARE(sentinel.use_count(), 1);
     }
 
     void idleClockSkipsOnlyTheMillisecondTicks() {

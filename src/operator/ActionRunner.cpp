@@ -93,8 +93,10 @@ void ActionRunner::resume(const std::shared_ptr<Action>& action) {
             a->endedWhileStarting = false;
             a->wait.start(
                 s.ms, std::max(1, a->looksLeft),
-                [a, cond = s.condition] {
-                    --a->looksLeft;
+                // The wait belongs to the action, so the condition needs no hold on it (a shared
+                // pointer here would keep an action that was dropped mid-wait alive for ever).
+                [raw = a.get(), cond = s.condition] {
+                    --raw->looksLeft;
                     return cond();
                 },
                 [this, weak](bool) {
