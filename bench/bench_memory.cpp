@@ -7,6 +7,7 @@
 #include "app/Monitor.h"
 #include "board/BoardModel.h"
 #include "support/BenchSupport.h"
+#include "support/LiveMonitor.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -15,6 +16,7 @@
 
 using namespace corvane;
 using namespace corvane::bench;
+using corvane::test::statusKb;
 
 namespace {
 

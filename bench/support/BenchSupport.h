@@ -30,8 +30,6 @@ void figure(const QString& name, const QString& result, const QString& target = 
 // A note printed with the figures, for the reader rather than the table.
 void note(const QString& text);
 
-// A field of /proc/self/status in kB ("VmRSS", "VmHWM"); -1 when it cannot be read.
-long statusKb(const char* field);
 // Processor time of this process so far, in seconds.
 double cpuSeconds();
 // Datagrams the kernel dropped on the UDP sockets bound to this local port (the drops column of
