@@ -13,7 +13,7 @@ build=${CORVANE_BUILD_DIR:-$top/build}
 out=${CORVANE_SCREENSHOT_OUT:-$top/docs/images}
 
 if [ "${1:-}" != "--no-build" ]; then
-    "$top/scripts/setup.sh" --screenshots
+    "$top/scripts/setup.sh" --window-tools
     if [ ! -f "$build/CMakeCache.txt" ]; then
         cmake -S "$top" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo
     fi

@@ -11,8 +11,9 @@ packages=(
     clang-14 libclang-rt-14-dev
     qt6-svg-dev desktop-file-utils
 )
-# scripts/screenshots.sh drives the real windows and saves them; the tests need neither tool.
-if [ "${1:-}" = "--screenshots" ]; then packages+=(xdotool imagemagick); fi
+# scripts/screenshots.sh and scripts/soak.sh drive the real windows (and the first saves them); the
+# tests need neither tool.
+if [ "${1:-}" = "--window-tools" ]; then packages+=(xdotool imagemagick); fi
 
 missing=()
 for p in "${packages[@]}"; do

@@ -35,9 +35,7 @@ if ! [[ "$minutes" =~ ^[0-9]+$ ]] || [ "$minutes" -lt 1 ]; then
     echo "usage: $0 [minutes]   (a whole number, at least 1)" >&2
     exit 2
 fi
-for tool in Xvfb xdotool; do
-    command -v "$tool" >/dev/null || { echo "soak: $tool is needed (apt-get install xvfb xdotool)" >&2; exit 2; }
-done
+"$top/scripts/setup.sh" --window-tools
 python=/usr/bin/python3
 [ -x "$python" ] || python=$(command -v python3) || { echo "soak: python3 is needed" >&2; exit 2; }
 
