@@ -76,8 +76,6 @@ QString difference(const Board& engine, const BoardModel& board) {
     return {};
 }
 
-};
-
 } // namespace
 
 class TestEngineSimMonitor : public QObject {
