@@ -87,6 +87,22 @@ private slots:
         QCOMPARE(x.c(201).back.top(), x.c(101).back.bottom() + 1); // rows touch
     }
 
+    void rowsBeyondThePixelRangeKeepTheTemplatesRow() {
+        MonitorConfig far;
+        far.deltaY = 4.0e6f; // the second row 1,020,000,000 twips down: far, but every edge fits
+        Board x(far);
+        x.b().paintChannel(201, 2, 1, 0);
+        QCOMPARE(x.c(201).back.top(), x.c(1).back.top() + 1020000000);
+        // 2,147,483,520 twips down fits in 32 bits, but the cell's top and bottom edges would not.
+        MonitorConfig farther;
+        farther.deltaY = 8421504.0f;
+        Board y(farther);
+        y.b().paintChannel(201, 2, 1, 0);
+        QCOMPARE(y.c(201).back.top(), y.c(1).back.top());
+        QCOMPARE(y.c(201).stateRect.top(), y.c(1).stateRect.top());
+        QCOMPARE(y.c(201).routeStart.y(), y.c(1).routeStart.y());
+    }
+
     void idsOutsideTheBoardAreIgnored() {
         Board x;
         const auto before = x.b().cells().size();

@@ -9,6 +9,7 @@
 #include "messages/ChannelHandlers.h"
 
 #include <algorithm>
+#include <limits>
 
 namespace corvane {
 
@@ -233,7 +234,12 @@ void BoardModel::placeCell(int id, std::int16_t state, std::int16_t group) {
 
     // Rows are DELTA_Y cell heights apart; the product is taken in single precision.
     const float rowOffset = static_cast<float>(h) * m_monitor.config.deltaY * static_cast<float>(s - 1);
-    const std::optional<std::int32_t> dy = toInt32(static_cast<double>(rowOffset));
+    std::optional<std::int32_t> dy = toInt32(static_cast<double>(rowOffset));
+    // A row so far away that its rectangles' edges would not fit in 32 bits fails like an offset that
+    // does not fit at all: the cell keeps the template's row.
+    constexpr std::int32_t kFarthestRow = std::numeric_limits<std::int32_t>::max() / 2;
+    if (dy && (*dy > kFarthestRow || *dy < -kFarthestRow))
+        dy.reset();
     if (dy) {
         c.back.moveTop(m_y0 + *dy);
         (rSide ? m_inner : m_outer)[static_cast<std::size_t>(s)].rect.moveTop(c.back.top());
