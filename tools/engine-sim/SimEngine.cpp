@@ -189,28 +189,19 @@ void SimEngine::acceptConnections() {
 }
 
 void SimEngine::dropTcp(TcpClient* client) {
-    const auto it =
-        std::find_if(m_tcp.begin(), m_tcp.end(), [&](const auto& c) { return c.get() == client; });
-    if (it == m_tcp.end())
+    std::unique_ptr<TcpClient> gone = takeTcp(client);
+    if (!gone)
         return;
-    std::unique_ptr<TcpClient> gone = std::move(*it);
-    m_tcp.erase(it);
     gone->socket->disconnect(this);
     gone->socket->abort();
     gone->socket->deleteLater(); // we may be inside one of its signals
-    printSent(gone.get(), "monitor");
-    m_print(QStringLiteral("# tcp close ") + peerText(gone->address, gone->port));
-    if (m_blastRunning)
-        checkBlastFinished();
+    closed(*gone, "monitor");
 }
 
 void SimEngine::closeTcp(TcpClient* client) {
-    const auto it =
-        std::find_if(m_tcp.begin(), m_tcp.end(), [&](const auto& c) { return c.get() == client; });
-    if (it == m_tcp.end())
+    std::unique_ptr<TcpClient> gone = takeTcp(client);
+    if (!gone)
         return;
-    std::unique_ptr<TcpClient> gone = std::move(*it);
-    m_tcp.erase(it);
     QTcpSocket* socket = gone->socket;
     socket->disconnect(this);
     // The socket lives on until what is written has gone out; a monitor that stops reading cannot
@@ -221,8 +212,22 @@ void SimEngine::closeTcp(TcpClient* client) {
         socket->deleteLater();
     });
     socket->disconnectFromHost();
-    printSent(gone.get(), "engine");
-    m_print(QStringLiteral("# tcp close ") + peerText(gone->address, gone->port));
+    closed(*gone, "engine");
+}
+
+std::unique_ptr<SimEngine::TcpClient> SimEngine::takeTcp(TcpClient* client) {
+    const auto it =
+        std::find_if(m_tcp.begin(), m_tcp.end(), [&](const auto& c) { return c.get() == client; });
+    if (it == m_tcp.end())
+        return nullptr;
+    std::unique_ptr<TcpClient> gone = std::move(*it);
+    m_tcp.erase(it);
+    return gone;
+}
+
+void SimEngine::closed(const TcpClient& client, const char* closedBy) {
+    printSent(&client, closedBy);
+    m_print(QStringLiteral("# tcp close ") + peerText(client.address, client.port));
     if (m_blastRunning)
         checkBlastFinished();
 }

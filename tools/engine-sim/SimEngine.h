@@ -54,6 +54,10 @@ private:
     void dropTcp(TcpClient* client);
     // We end the connection: everything already written still reaches the monitor first.
     void closeTcp(TcpClient* client);
+    // Removes the client from the open connections; null when it is not among them.
+    std::unique_ptr<TcpClient> takeTcp(TcpClient* client);
+    // Prints what went out on a connection that has ended, and who ended it.
+    void closed(const TcpClient& client, const char* closedBy);
     void printSent(const TcpClient* client, const char* closedBy);
     void readUdp();
     void handleCommand(Origin from, const QString& command);
