@@ -47,6 +47,17 @@ void Pager::openThrottle() {
     m_lastPageTime = m_monitor.platform.clock.now().addSecs(-11 * 60);
 }
 
+QString Pager::pendingPage() const {
+    qsizetype size = 0;
+    for (const QString& text : m_pendingTexts)
+        size += text.size() + 2;
+    QString page;
+    page.reserve(size);
+    for (auto text = m_pendingTexts.crbegin(); text != m_pendingTexts.crend(); ++text)
+        page.append(*text).append(u"\r\n");
+    return page;
+}
+
 void Pager::pageNow(const QString& text) {
     const QDateTime now = m_monitor.platform.clock.now();
     m_waiting.append({text, minuteBoundaries(m_lastPageTime, now) > kThrottleMinutes});
@@ -91,18 +102,18 @@ void Pager::mailLogoff() {
 void Pager::queuePage(const QString& text) {
     if (isPageMasked(m_monitor.config, text)) {
         // A masked text never enters the page, but it may send what is waiting.
-        if (m_pending.isEmpty()) {
+        if (m_pendingTexts.isEmpty()) {
             finishRequest();
             return;
         }
     } else {
-        m_pending = text + QStringLiteral("\r\n") + m_pending;
+        m_pendingTexts.append(text);
     }
     if (minuteBoundaries(m_lastPageTime, m_monitor.platform.clock.now()) <= kThrottleMinutes) {
         finishRequest();
         return;
     }
-    m_message = MailMessage{m_monitor.config.title, m_pending, {}};
+    m_message = MailMessage{m_monitor.config.title, pendingPage(), {}};
     m_recipients = m_monitor.config.pagerRecipients.split(u';');
     m_nextRecipient = 0;
     sendNext();
@@ -110,7 +121,7 @@ void Pager::queuePage(const QString& text) {
 
 void Pager::sendNext() {
     if (m_nextRecipient >= m_recipients.size()) {
-        m_pending.clear();
+        m_pendingTexts.clear();
         m_lastPageTime = m_monitor.platform.clock.now();
         finishRequest();
         return;

@@ -34,7 +34,7 @@ public:
     void openThrottle();
 
     // The texts not yet sent, newest first, each followed by CR LF.
-    const QString& pendingPage() const { return m_pending; }
+    QString pendingPage() const;
     // True from a request's logon to its logoff, pauses between recipients included.
     bool isBusy() const { return m_busy; }
 
@@ -68,7 +68,9 @@ private:
 
     Monitor& m_monitor;
     std::unique_ptr<Mail> m_mail;
-    QString m_pending;
+    // Oldest first, so that a long outage's repeated pages each cost one append rather than a copy of
+    // everything pending before them.
+    QStringList m_pendingTexts;
     QDateTime m_lastPageTime;
     QList<Request> m_waiting;
     bool m_busy = false;
