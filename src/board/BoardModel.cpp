@@ -266,7 +266,7 @@ void BoardModel::placeCell(int id, std::int16_t state, std::int16_t group) {
         m_brdMin = static_cast<std::int16_t>(s);
 
     const int index = static_cast<int>(m_cells.size());
-    m_slot[static_cast<std::size_t>(id)] = index;
+    m_slot[static_cast<std::size_t>(id)] = static_cast<std::int16_t>(index);
     m_cells.push_back(std::move(c));
     m_rows[static_cast<std::size_t>(s)].push_back(index);
     const ChannelCell& placed = m_cells.back();

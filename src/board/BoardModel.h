@@ -242,7 +242,9 @@ private:
     void updateStatsRow(const ChannelCell& c);
 
     Monitor& m_monitor;
-    std::vector<std::int32_t> m_slot;
+    // A cell's index in m_cells, -1 for none: fewer than kSlots cells can exist, so 16 bits hold it, and
+    // the table stays small enough to be cheap to build.
+    std::vector<std::int16_t> m_slot;
     std::vector<ChannelCell> m_cells;
     std::vector<std::vector<int>> m_rows;
     std::vector<SpanLabel> m_inner;
