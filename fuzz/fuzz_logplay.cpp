@@ -1,17 +1,13 @@
 // The log file reader. Every line of any file must parse without harm; a record that parses must come
 // back the same after it is written again; and the whole file must play back through the monitor's own
-// path (the playback timer with the recorded gaps, the ring, message processing and every handler) to
-// its end, with the test doubles in place of the link, the dialogs, the tones and the mail.
+// path (the playback timer with the recorded gaps, the ring, message processing and every handler; see
+// FuzzRig.h) to its end. Each input is the log file of one playback on the same monitor, as an operator
+// plays one log after another.
 
-#include "alarms/Pager.h"
-#include "board/BoardModel.h"
+#include "FuzzRig.h"
 #include "logplay/LogRecord.h"
 #include "logplay/Logging.h"
-#include "support/RecordingLink.h"
-#include "support/TestMonitor.h"
-#include "watchdogs/RelayWatchdog.h"
 
-#include <QApplication>
 #include <QByteArray>
 #include <QCoreApplication>
 #include <QFile>
@@ -19,7 +15,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <memory>
 
 using namespace corvane;
 
@@ -31,11 +26,6 @@ void require(bool ok, const char* what) {
         std::abort();
     }
 }
-
-class RefusingTerminator final : public RelayTerminator {
-public:
-    RelayTermination terminateWindowOwner(const QString&) override { return RelayTermination::NotFound; }
-};
 
 QTemporaryDir& folder() {
     static QTemporaryDir dir;
@@ -60,44 +50,37 @@ void checkRecords(const QByteArray& input) {
     }
 }
 
-void playThrough(const QByteArray& input) {
-    const QString path = folder().filePath(QStringLiteral("Monitor.Log"));
+QString logPath() {
+    return folder().filePath(QStringLiteral("Monitor.Log"));
+}
+
+void playThrough(const QByteArray& input, fuzz::Rig& rig) {
     {
-        QFile file(path);
+        QFile file(logPath());
         require(file.open(QIODevice::WriteOnly | QIODevice::Truncate), "cannot write the log file");
         file.write(input);
     }
-    MonitorConfig config;
-    config.logFile = path;
-    test::TestMonitor t(config);
-    Monitor& m = t.monitor;
-    m.link = std::make_unique<test::RecordingLink>(false);
-    m.relay->setTerminator(std::make_unique<RefusingTerminator>());
-    m.board->placeCell(1, 8, 1);
-    // Hours of recorded gaps pass in a few steps: message processing has nothing to do while the ring
-    // is empty.
-    t.services.clock.setIdle([&m] { return m.queue.isEmpty(); });
+    Monitor& m = rig.monitor();
+    const qsizetype messagesBefore = rig.services().dialogs.messages.size();
     m.ui.trigger(MenuItem::PlayLog);
-    // Each step plays at least one record, so the file's own length bounds the steps.
+    // A second at a time, only as far as the recorded gaps reach. A gap is less than a minute, so every
+    // minute plays at least one record and the file's own length bounds the steps.
+    const qsizetype maxSteps = (input.size() + 2) * 60;
     for (qsizetype steps = 0; m.logging->isPlaying(); ++steps) {
-        require(steps <= input.size() + 2, "playback does not reach the end of the file");
-        t.services.clock.advance(60000);
+        require(steps <= maxSteps, "playback does not reach the end of the file");
+        rig.services().clock.advance(1000);
     }
-    t.services.clock.advance(60000);
+    // Message processing takes what the last record left in the ring.
+    rig.services().clock.advance(1000);
     require(m.queue.isEmpty(), "played messages were left in the ring");
-    require(!t.services.dialogs.messages.isEmpty(), "playback ended without its closing message");
+    require(rig.services().dialogs.messages.size() > messagesBefore, "playback ended without its closing message");
     QCoreApplication::sendPostedEvents();
 }
 
 } // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    static int argc = 1;
-    static char name[] = "fuzz_logplay";
-    static char* argv[] = {name, nullptr};
-    static QApplication* app = new QApplication(argc, argv); // lives for the whole run
-    (void)app;
+    fuzz::startQt("fuzz_logplay");
     (void)folder();
     return 0;
 }
@@ -105,6 +88,11 @@ extern "C" int LLVMFuzzerInitialize(int*, char***) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const QByteArray input(reinterpret_cast<const char*>(data), static_cast<qsizetype>(size));
     checkRecords(input);
-    playThrough(input);
+    static fuzz::ReusedRig rigs([] {
+        MonitorConfig config = fuzz::reachingConfig();
+        config.logFile = logPath();
+        return config;
+    }());
+    playThrough(input, rigs.take(input));
     return 0;
 }

@@ -1,0 +1,113 @@
+#include "FuzzRig.h"
+
+#include "alarms/Pager.h"
+#include "board/BoardModel.h"
+#include "support/RecordingLink.h"
+#include "watchdogs/RelayWatchdog.h"
+
+#include <QApplication>
+#include <cstdio>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace corvane::fuzz {
+
+namespace {
+
+class RefusingTerminator final : public RelayTerminator {
+public:
+    RelayTermination terminateWindowOwner(const QString&) override { return RelayTermination::NotFound; }
+};
+
+// Every mail fails at logon, as with no mail server configured.
+class NoMail final : public Mail {
+public:
+    bool sessionOpen() const override { return false; }
+    MailResult signOn() override { return {kCancelledLogon, QStringLiteral("no mail in the fuzzer")}; }
+    void signOff() override {}
+    void send(const MailMessage&, std::function<void(MailResult)> done) override {
+        if (done)
+            done({kNoSession, QStringLiteral("no session")});
+    }
+};
+
+QByteArray historyFile(const QByteArray& folder, int index) {
+    char name[8];
+    std::snprintf(name, sizeof name, "/%03d", index);
+    return folder + name;
+}
+
+} // namespace
+
+void startQt(const char* programName) {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    qputenv("TZ", "UTC");
+    static int argc = 1;
+    static QByteArray name(programName);
+    static char* argv[] = {name.data(), nullptr};
+    static QApplication* app = new QApplication(argc, argv); // lives for the whole run
+    (void)app;
+}
+
+MonitorConfig reachingConfig() {
+    MonitorConfig c;
+    c.title = QStringLiteral("CorvaneMonitor");
+    c.pagerEnabledAtStart = true;
+    c.present.pagerRecipients = true;
+    c.pagerRecipients = QStringLiteral("ops@example.invalid");
+    c.relayWindowTitle = QStringLiteral("UDPRelay");
+    c.present.relayWindowTitle = true;
+    c.present.playSound = true;
+    c.watchdogProgress = true;
+    c.present.watchdogProgress = true;
+    return c;
+}
+
+Rig::Rig(MonitorConfig config) : m_test(std::make_unique<test::TestMonitor>(std::move(config))) {
+    Monitor& m = m_test->monitor;
+    m.link = std::make_unique<test::RecordingLink>(false);
+    m.relay->setTerminator(std::make_unique<RefusingTerminator>());
+    m.pager->setMail(std::make_unique<NoMail>());
+    // The switches the start-up would set from such a monitor.ini.
+    m.ui.setMenuChecked(MenuItem::AllowSounds, m.config.present.playSound);
+    m.ui.setMenuChecked(MenuItem::EnablePager, m.config.pagerEnabledAtStart);
+    // The template cell, as the load step places it before the first report.
+    m.board->placeCell(1, 8, 1);
+    // While the ring is empty, message processing has nothing to do: its millisecond ticks need not run
+    // one by one, so hours pass in a few steps.
+    m_test->services.clock.setIdle([&m] { return m.queue.isEmpty(); });
+}
+
+ReusedRig::ReusedRig(MonitorConfig config)
+    : m_config(std::move(config)), m_historyFolder(qgetenv("CORVANE_FUZZ_HISTORY")) {}
+
+Rig& ReusedRig::take(QByteArrayView input) {
+    if (!m_rig || m_served == kInputsPerRig) {
+        m_rig.reset(); // the old monitor goes before the new one starts
+        m_rig = std::make_unique<Rig>(m_config);
+        if (!m_historyFolder.isEmpty())
+            for (int i = 0; i < kInputsPerRig; ++i) // an earlier run's too
+                ::unlink(historyFile(m_historyFolder, i).constData());
+        m_served = 0;
+    }
+    keep(input);
+    ++m_served;
+    return *m_rig;
+}
+
+void ReusedRig::keep(QByteArrayView input) {
+    if (m_historyFolder.isEmpty())
+        return;
+    const int fd = ::open(historyFile(m_historyFolder, m_served).constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (fd < 0)
+        return;
+    for (qsizetype done = 0; done < input.size();) {
+        const ssize_t n = ::write(fd, input.data() + done, static_cast<size_t>(input.size() - done));
+        if (n <= 0)
+            break;
+        done += n;
+    }
+    ::close(fd);
+}
+
+} // namespace corvane::fuzz
