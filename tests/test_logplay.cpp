@@ -178,6 +178,21 @@ private slots:
         QCOMPARE(rig.dialogs().messages.size(), 1);
     }
 
+    // Lines are read a piece at a time: a record far longer than a piece, a record whose end of line
+    // falls alone into the next piece, and a last record with no end of line all come back whole.
+    void longAndUnterminatedLinesPlayWhole() {
+        LogRig rig;
+        const QString longest = QStringLiteral("A") + QString(32766, u'x');
+        const QString boundary = QStringLiteral("t") + QString(1017, u'y');
+        QCOMPARE(formatLogRecord(0, boundary).size(), 1024);
+        QByteArray log = formatLogRecord(0, longest) + formatLogRecord(0, boundary) + formatLogRecord(1, "W");
+        log.chop(2);
+        rig.writeLog(log);
+        rig.monitor().ui.trigger(MenuItem::PlayLog);
+        rig.clock().advance(2000);
+        QCOMPARE(rig.messages(), (QStringList{longest, boundary, QStringLiteral("W")}));
+    }
+
     void missingOrEmptyLogEndsPlaybackAtOnce() {
         for (const bool exists : {false, true}) {
             LogRig rig;

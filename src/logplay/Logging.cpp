@@ -131,14 +131,28 @@ void Logging::stopPlayback() {
 bool Logging::readRecord(std::int32_t& delay, QString& message) {
     // Lines that are not records are skipped.
     while (!m_playFile.atEnd()) {
-        const QByteArray line = m_playFile.readLine();
-        if (auto record = parseLogRecord(line)) {
+        if (auto record = parseLogRecord(nextPlayLine())) {
             delay = record->delayMs;
             message = std::move(record->message);
             return true;
         }
     }
     return false;
+}
+
+QByteArray Logging::nextPlayLine() {
+    // Through a small buffer: QIODevice::readLine() without a limit sets 16 KB aside for every line.
+    QByteArray line;
+    char chunk[1024];
+    for (;;) {
+        const qint64 n = m_playFile.readLine(chunk, sizeof chunk);
+        if (n <= 0)
+            break;
+        line.append(chunk, static_cast<qsizetype>(n));
+        if (chunk[n - 1] == '\n' || n < qint64(sizeof chunk) - 1)
+            break;
+    }
+    return line;
 }
 
 int Logging::gapBefore(std::int32_t delay) {

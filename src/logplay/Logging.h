@@ -42,6 +42,8 @@ private:
     bool readRecord(std::int32_t& delay, QString& message);
     // The gap to play before a record with delay d, from the delay of the one before it.
     int gapBefore(std::int32_t delay);
+    // The next line of the log being played, with its end of line; empty at the end of the file.
+    QByteArray nextPlayLine();
     QString logPath() const;
 
     Monitor& m_monitor;
