@@ -78,36 +78,46 @@ Rig::Rig(MonitorConfig config) : m_test(std::make_unique<test::TestMonitor>(std:
     m_test->services.clock.setIdle([&m] { return m.queue.isEmpty(); });
 }
 
-ReusedRig::ReusedRig(MonitorConfig config)
-    : m_config(std::move(config)), m_historyFolder(qgetenv("CORVANE_FUZZ_HISTORY")) {}
+ReusedRig::ReusedRig(MonitorConfig config) : m_config(std::move(config)) {
+    m_history.fill(-1);
+    const QByteArray folder = qgetenv("CORVANE_FUZZ_HISTORY");
+    if (folder.isEmpty())
+        return;
+    for (int slot = 0; slot < kInputsPerRig; ++slot)
+        m_history[static_cast<std::size_t>(slot)] =
+            ::open(historyFile(folder, slot).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+}
+
+ReusedRig::~ReusedRig() {
+    for (const int fd : m_history)
+        if (fd >= 0)
+            ::close(fd);
+}
 
 Rig& ReusedRig::take(QByteArrayView input) {
     if (!m_rig || m_served == kInputsPerRig) {
         m_rig.reset(); // the old monitor goes before the new one starts
         m_rig = std::make_unique<Rig>(m_config);
-        if (!m_historyFolder.isEmpty())
-            for (int i = 0; i < kInputsPerRig; ++i) // an earlier run's too
-                ::unlink(historyFile(m_historyFolder, i).constData());
+        for (int slot = 0; slot < m_served; ++slot)
+            keep(slot, {});
         m_served = 0;
     }
-    keep(input);
-    ++m_served;
+    keep(m_served++, input);
     return *m_rig;
 }
 
-void ReusedRig::keep(QByteArrayView input) {
-    if (m_historyFolder.isEmpty())
-        return;
-    const int fd = ::open(historyFile(m_historyFolder, m_served).constData(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+void ReusedRig::keep(int slot, QByteArrayView input) {
+    const int fd = m_history[static_cast<std::size_t>(slot)];
     if (fd < 0)
         return;
-    for (qsizetype done = 0; done < input.size();) {
-        const ssize_t n = ::write(fd, input.data() + done, static_cast<size_t>(input.size() - done));
+    qsizetype done = 0;
+    while (done < input.size()) {
+        const ssize_t n = ::pwrite(fd, input.data() + done, static_cast<size_t>(input.size() - done), done);
         if (n <= 0)
             break;
         done += n;
     }
-    ::close(fd);
+    (void)::ftruncate(fd, done);
 }
 
 } // namespace corvane::fuzz

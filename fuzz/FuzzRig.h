@@ -7,6 +7,7 @@
 
 #include <QByteArrayView>
 #include <QString>
+#include <array>
 #include <memory>
 
 namespace corvane::fuzz {
@@ -32,23 +33,30 @@ private:
 // One rig serves a run of inputs, as a live monitor serves one message after another: building a monitor
 // costs more than most inputs. Every kInputsPerRig inputs it is built afresh, which bounds the state that
 // can build up. So that a finding which needs the inputs before it still reproduces, the inputs since the
-// rig was built are kept, when CORVANE_FUZZ_HISTORY names a folder, as the files 000, 001, ... there:
-// giving them all, in that order, to the same target replays them on one rig.
+// rig was built are kept, when CORVANE_FUZZ_HISTORY names a folder, in the files 000 to 099 there, the
+// slots not yet used in this round left empty: giving them all, in that order, to the same target
+// replays them on one rig.
 class ReusedRig {
 public:
     static constexpr int kInputsPerRig = 100;
 
     explicit ReusedRig(MonitorConfig config);
+    ~ReusedRig();
+    ReusedRig(const ReusedRig&) = delete;
+    ReusedRig& operator=(const ReusedRig&) = delete;
+
     // The rig for this input, built afresh when due; the input joins the history.
     Rig& take(QByteArrayView input);
 
 private:
-    void keep(QByteArrayView input);
+    void keep(int slot, QByteArrayView input);
 
     MonitorConfig m_config;
     std::unique_ptr<Rig> m_rig;
     int m_served = 0;
-    QByteArray m_historyFolder;
+    // The history's files stay open: creating and deleting a hundred files a second is slow on some
+    // file systems, rewriting them in place is not. -1 for a file not open (or no history kept).
+    std::array<int, kInputsPerRig> m_history;
 };
 
 } // namespace corvane::fuzz
