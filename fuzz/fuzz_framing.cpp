@@ -168,13 +168,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const auto length = input.ConsumeIntegralInRange<std::size_t>(0, 300);
         const std::vector<char> chunk = input.ConsumeBytes<char>(length);
         QByteArray bytes(chunk.data(), static_cast<qsizetype>(chunk.size()));
-        // Now and then (once an input at most, as it is slow) a chunk repeated: without a separator, far
-        // enough to pass the message limit; with some, often enough to fill the ring.
-        if ((op & 0xF0) == 0xF0 && !bytes.isEmpty() && repeats++ < 1) {
-            const qsizetype bars = bytes.count('|');
-            bytes = bytes.repeated(bars == 0 ? 1 + (TcpFraming::kMaxMessage + 2) / bytes.size()
-                                             : 1 + (MessageQueue::kCapacity + 1) / bars);
-        }
+        // Now and then (once an input at most, as it is slow) a chunk repeated enough to pass the message
+        // limit or fill the ring.
+        if ((op & 0xF0) == 0xF0 && !bytes.isEmpty() && repeats++ < 1)
+            bytes = bytes.repeated(1 + (TcpFraming::kMaxMessage + 2) / bytes.size());
         harness.send(bytes, (op & 0x30) == 0x30);
         harness.check((op & 0x06) == 0x06);
         // Message processing: none, a few, or a ring's worth.

@@ -63,6 +63,8 @@ for t in "${targets[@]}"; do
         mkdir -p "$findings/history"
         history=(env CORVANE_FUZZ_HISTORY="$findings/history")
         ;;
+    # A stream of a kilobyte in chunks, one of them perhaps repeated past the message limit.
+    framing) options+=(-max_len=1024) ;;
     ini) options+=(-max_len=2048) ;;
     esac
     echo "== fuzz_$t: ${limit[*]}"
