@@ -51,7 +51,7 @@ for t in "${targets[@]}"; do
             continue
         fi
     fi
-    options=(-timeout=30 -print_final_stats=1 -artifact_prefix="$findings/")
+    options=(-timeout=30 -reload=0 -print_final_stats=1 -artifact_prefix="$findings/")
     [ -f "$top/fuzz/$t.dict" ] && options+=(-dict="$top/fuzz/$t.dict")
     history=()
     case $t in
