@@ -12,13 +12,14 @@ set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 build=${CORVANE_SANITIZE_DIR:-$top/build-sanitize}
 
-limit=(-max_total_time=60)
+seconds=60
+runs=0
 build_only=0
 targets=()
 while [ $# -gt 0 ]; do
     case "$1" in
-    --time) limit=(-max_total_time="$2"); shift 2 ;;
-    --runs) limit=(-runs="$2"); shift 2 ;;
+    --time) seconds=$2; shift 2 ;;
+    --runs) runs=$2; shift 2 ;;
     --build-only) build_only=1; shift ;;
     -h | --help) sed -n '2,11p' "$0"; exit 0 ;;
     *) targets+=("$1"); shift ;;
@@ -34,6 +35,9 @@ if [ $build_only = 1 ]; then
     exec cmake --build "$build" -j"$(nproc)"
 fi
 cmake --build "$build" -j"$(nproc)" --target "${targets[@]/#/fuzz_}"
+
+# One of the figures libFuzzer prints at the end of a run (-print_final_stats=1).
+stat() { sed -n "s/^stat::$1: *//p" "$2"; }
 
 status=0
 for t in "${targets[@]}"; do
@@ -67,17 +71,37 @@ for t in "${targets[@]}"; do
     framing) options+=(-max_len=1024) ;;
     ini) options+=(-max_len=2048) ;;
     esac
-    echo "== fuzz_$t: ${limit[*]}"
-    if ! "${history[@]}" "$bin" "${limit[@]}" "${options[@]}" "$work" "$top/fuzz/corpus/$t" \
-        >"$findings/run.log" 2>&1; then
-        tail -n 60 "$findings/run.log"
-        echo "== fuzz_$t: FINDING (input saved in $findings/, full output in $findings/run.log)"
-        [ ${#history[@]} -gt 0 ] &&
-            echo "   if the input alone does not reproduce it: $bin $findings/history/*"
-        status=1
-        continue
+    # A long run goes in segments of at most ten minutes, each a fresh process over the corpus grown so
+    # far: a sanitizer process slows down as its records of allocations pile up (to a third of its
+    # first speed within the hour), and a fresh one starts fast again.
+    if [ "$runs" -gt 0 ]; then
+        echo "== fuzz_$t: $runs executions"
+    else
+        echo "== fuzz_$t: $seconds seconds"
     fi
-    grep -E '^stat::(number_of_executed_units|average_exec_per_sec|peak_rss_mb)' "$findings/run.log" |
-        sed "s/^/   /"
+    executed=0
+    while :; do
+        if [ "$runs" -gt 0 ]; then
+            limit=(-runs=$((runs - executed)) -max_total_time=600)
+        else
+            limit=(-max_total_time="$seconds")
+        fi
+        if ! "${history[@]}" "$bin" "${limit[@]}" "${options[@]}" "$work" "$top/fuzz/corpus/$t" \
+            >"$findings/run.log" 2>&1; then
+            tail -n 60 "$findings/run.log"
+            echo "== fuzz_$t: FINDING after $executed earlier executions (input saved in $findings/," \
+                "full output in $findings/run.log)"
+            [ ${#history[@]} -gt 0 ] &&
+                echo "   if the input alone does not reproduce it: $bin $findings/history/*"
+            status=1
+            break
+        fi
+        segment=$(stat number_of_executed_units "$findings/run.log")
+        executed=$((executed + segment))
+        echo "   $segment executions, $(stat average_exec_per_sec "$findings/run.log") a second, peak" \
+            "$(stat peak_rss_mb "$findings/run.log") MB resident"
+        [ "$runs" -gt 0 ] && [ "$executed" -lt "$runs" ] || break
+    done
+    echo "   $executed executions in all"
 done
 exit $status
