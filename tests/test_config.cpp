@@ -37,7 +37,8 @@ QStringList describe(const MonitorConfig& c) {
     QStringList d;
     d << QStringLiteral("useUdp=%1").arg(c.useUdp) << QStringLiteral("enginePort=%1").arg(c.enginePort)
       << QStringLiteral("monitorPort=%1").arg(c.monitorPort)
-      << QStringLiteral("engineAddress=") + c.engineAddress << QStringLiteral("title=") + c.title
+      << QStringLiteral("engineAddress=") + c.engineAddress << QStringLiteral("allowFrom=") + c.allowFrom
+      << QStringLiteral("title=") + c.title
       << QStringLiteral("logoPath=") + c.logoPath
       << QStringLiteral("deltaY=%1").arg(static_cast<double>(c.deltaY))
       << QStringLiteral("watchdogProgress=%1").arg(c.watchdogProgress)
@@ -130,7 +131,11 @@ private slots:
         c = readText("DELTA_Y, 1e300\r\nMON_PORT, 32767\r\nENG_LOC_PORT, -32768\r\n");
         QCOMPARE(c.deltaY, 2.0f);
         QCOMPARE(c.monitorPort, 32767);
-        QCOMPARE(c.enginePort, -32768);
+        // A port is never negative: such a value would wrap to some other port.
+        QCOMPARE(c.enginePort, 0);
+        c = readText("MON_PORT, 6300\r\nMON_PORT, -1\r\nENG_LOC_PORT, 1260\r\nENG_LOC_PORT, 65535\r\n");
+        QCOMPARE(c.monitorPort, 6300);
+        QCOMPARE(c.enginePort, 1260);
     }
 
     void textSettingsTakeAnUnquotedNumberAsItsDecimalText() {
@@ -256,8 +261,9 @@ private slots:
         MonitorConfig c;
         c.useUdp = false;
         c.enginePort = 1260;
-        c.monitorPort = -6300;
+        c.monitorPort = 6300;
         c.engineAddress = QStringLiteral("switch.example");
+        c.allowFrom = QStringLiteral("10.1.2.3;fe80::1");
         c.title = QStringLiteral("North, site 2; \xe9t\xe9");
         c.logoPath = QStringLiteral("/opt/logo.png");
         c.deltaY = 1.5f;

@@ -5,6 +5,7 @@
 #include "app/Monitor.h"
 #include "board/BoardModel.h"
 #include "board/Colors.h"
+#include "link/EngineLink.h"
 #include "link/MessageQueue.h"
 #include "platform/Clock.h"
 #include "support/EngineSimProcess.h"
@@ -127,12 +128,12 @@ void TestEngineSimMonitor::boardFollowsTheEngine() {
 
     // Busy traffic: afterwards the monitor's board still matches the engine's, message for message.
     QVERIFY(sim.control(QStringLiteral("traffic 300")));
-    const auto droppedBefore = monitor.queue.droppedCount();
+    const auto droppedBefore = monitor.link->discardedCount();
     QTest::qWait(1500);
     QVERIFY(sim.control(QStringLiteral("traffic 0")));
     engine = engineBoard(sim.tcpPort());
     QTRY_VERIFY_WITH_TIMEOUT(monitor.queue.isEmpty() && difference(engine, *monitor.board).isEmpty(), 20000);
-    QCOMPARE(monitor.queue.droppedCount(), droppedBefore);
+    QCOMPARE(monitor.link->discardedCount(), droppedBefore);
 
     // An alarm from the engine lands in the alarm list.
     QVERIFY(sim.control(QStringLiteral("send ATrunk 105 down")));

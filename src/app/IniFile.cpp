@@ -133,6 +133,14 @@ void setInt16(std::int16_t& setting, const Field& value) {
     }
 }
 
+// A port is 0 to 32767; anything else would wrap to some other port and leaves the setting alone.
+void setPort(std::int16_t& setting, const Field& value) {
+    if (const auto number = numberOf(value)) {
+        if (const auto converted = toInt16(*number); converted && *converted >= 0)
+            setting = *converted;
+    }
+}
+
 void setBool(bool& setting, const Field& value) {
     if (const auto number = numberOf(value)) {
         setting = *number != 0.0;
@@ -188,9 +196,10 @@ struct ReadKey {
 // Keys as the reader tests them. A key not in this table is skipped together with its value.
 const ReadKey kReadKeys[] = {
     {"TCP", [](MonitorConfig& c, const Field&, ReadState&) { c.useUdp = false; }},
-    {"ENG_LOC_PORT", [](MonitorConfig& c, const Field& v, ReadState&) { setInt16(c.enginePort, v); }},
-    {"MON_PORT", [](MonitorConfig& c, const Field& v, ReadState&) { setInt16(c.monitorPort, v); }},
+    {"ENG_LOC_PORT", [](MonitorConfig& c, const Field& v, ReadState&) { setPort(c.enginePort, v); }},
+    {"MON_PORT", [](MonitorConfig& c, const Field& v, ReadState&) { setPort(c.monitorPort, v); }},
     {"ENG_LOC_IP", [](MonitorConfig& c, const Field& v, ReadState&) { c.engineAddress = textOf(v); }},
+    {"ENG_ALLOW_FROM", [](MonitorConfig& c, const Field& v, ReadState&) { c.allowFrom = textOf(v); }},
     {"TITLE", [](MonitorConfig& c, const Field& v, ReadState&) { c.title = textOf(v); }},
     {"LOGO_PATH", [](MonitorConfig& c, const Field& v, ReadState&) { c.logoPath = textOf(v); }},
     {"DELTA_Y",
@@ -267,6 +276,10 @@ const WriteKey kWriteKeys[] = {
     }},
     {[](Lines& out, const MonitorConfig& c, const LiveSettings&) {
         out << QStringLiteral("ENG_LOC_IP, ") + quoted(c.engineAddress);
+    }},
+    {[](Lines& out, const MonitorConfig& c, const LiveSettings&) {
+        if (!c.allowFrom.isEmpty())
+            out << QStringLiteral("ENG_ALLOW_FROM, ") + quoted(c.allowFrom);
     }},
     {[](Lines& out, const MonitorConfig& c, const LiveSettings&) {
         out << QStringLiteral("TITLE, ") + quoted(c.title);

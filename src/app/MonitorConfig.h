@@ -18,6 +18,7 @@ struct MonitorConfig {
     std::int16_t enginePort = 0;               // ENG_LOC_PORT
     std::int16_t monitorPort = 0;              // MON_PORT
     QString engineAddress;                     // ENG_LOC_IP
+    QString allowFrom;                         // ENG_ALLOW_FROM: further UDP senders, separated by ";"
     QString title;                             // TITLE
     QString logoPath;                          // LOGO_PATH
     float deltaY = 2.0f;                       // DELTA_Y

@@ -25,7 +25,7 @@ public:
     virtual bool isUdp() const = 0;
     // Whether a connect attempt is under way (TCP only).
     virtual bool isConnecting() const { return false; }
-    // Received text thrown away: UDP datagrams that found the ring full, overlong TCP messages.
+    // Received text lost: UDP datagrams the kernel dropped for want of room, overlong TCP messages.
     virtual std::int64_t discardedCount() const = 0;
 
 signals:
@@ -35,6 +35,9 @@ signals:
     void closedByPeer();
     // A TCP arrival failed (an overlong message was discarded). Sent after the arrival is handled.
     void arrivalFailed();
+    // Something the operator must hear about the link (a port taken, a name that does not resolve,
+    // datagrams from strangers), as the text of an alarm line.
+    void problem(const QString& text);
 };
 
 } // namespace corvane

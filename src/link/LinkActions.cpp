@@ -1,5 +1,6 @@
 #include "link/LinkActions.h"
 
+#include "alarms/AlarmList.h"
 #include "app/Monitor.h"
 #include "common/LegacyText.h"
 #include "link/MessageQueue.h"
@@ -21,10 +22,10 @@ void installLinkActions(Monitor& monitor) {
 std::unique_ptr<EngineLink> createEngineLink(Monitor& monitor) {
     const MonitorConfig& config = monitor.config;
     LinkSettings settings{config.engineAddress, static_cast<quint16>(config.enginePort),
-                          static_cast<quint16>(config.monitorPort)};
+                          static_cast<quint16>(config.monitorPort), config.allowFrom};
     std::unique_ptr<EngineLink> link;
     if (config.useUdp)
-        link = std::make_unique<UdpEngineLink>(monitor.queue, std::move(settings));
+        link = std::make_unique<UdpEngineLink>(monitor.platform.clock, monitor.queue, std::move(settings));
     else
         link = std::make_unique<TcpEngineLink>(monitor.platform.clock, monitor.queue, std::move(settings));
     if (!config.useUdp) {
@@ -37,6 +38,10 @@ std::unique_ptr<EngineLink> createEngineLink(Monitor& monitor) {
                          [&monitor] { monitor.ui.setFore(Element::TCP, kRed); });
     }
     QObject::connect(link.get(), &EngineLink::arrivalFailed, &monitor, &Monitor::linkArrivalFailed);
+    QObject::connect(link.get(), &EngineLink::problem, &monitor, [&monitor](const QString& text) {
+        if (monitor.alarms)
+            monitor.alarms->appendAlarmLine(monitor.alarms->alarmLine(text));
+    });
     return link;
 }
 

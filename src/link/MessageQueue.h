@@ -1,8 +1,8 @@
 #pragma once
 // The ring between the producers (sockets, log playback) and message processing. Everything runs on
 // the UI thread, so there is no locking. The ring never overwrites a message that is still pending: a
-// store into a full ring is refused and the producer decides what to do (TCP holds its data back until
-// the ring drains, UDP drops the datagram and counts it).
+// store into a full ring is refused and the producer holds back until the ring has room (TCP keeps its
+// data, UDP leaves the datagrams waiting in the socket).
 
 #include <QString>
 #include <array>
@@ -32,17 +32,12 @@ public:
     void notifyWhenRoom(std::function<void()> callback) { m_roomWaiter = std::move(callback); }
     void cancelNotify() { m_roomWaiter = {}; }
 
-    // Datagrams dropped because the ring was full.
-    std::int64_t droppedCount() const { return m_dropped; }
-    void countDropped() { ++m_dropped; }
-
 private:
     // One slot more than is ever used, as the ring has always been laid out.
     std::array<QString, kCapacity + 1> m_slots;
     std::int16_t m_write = 0;
     std::int16_t m_read = 0;
     std::int32_t m_pending = 0;
-    std::int64_t m_dropped = 0;
     std::function<void()> m_roomWaiter;
 };
 
