@@ -2,11 +2,15 @@
 // as the engine expects them, the engine's messages reach the handlers in order, a burst arrives
 // whole, and the link comes back after the engine drops it.
 #include "link/EngineLink.h"
+#include "alarms/AlarmList.h"
 #include "link/LinkActions.h"
+#include "link/TcpEngineLink.h"
 #include "messages/MessageIntake.h"
 #include "support/EngineSimProcess.h"
+#include "support/LiveMonitor.h"
 #include "support/TestMonitor.h"
 
+#include <QHostInfo>
 #include <QTest>
 
 using namespace corvane;
@@ -105,6 +109,70 @@ private slots:
             if (rig.seen[i] != QStringLiteral("A blast %1").arg(i + 1, 6, 10, QLatin1Char('0')))
                 QFAIL(qPrintable(QStringLiteral("message %1 is %2").arg(i).arg(rig.seen[i])));
         QCOMPARE(rig.monitor().link->discardedCount(), 0);
+    }
+
+    void refreshSequenceReachesTheEngineByNameAndIPv6_data() {
+        QTest::addColumn<bool>("udp");
+        QTest::addColumn<QString>("address");
+        QTest::addColumn<QString>("bind");
+        // The machine's own name, as /etc/hosts gives it, is where the engine listens.
+        const QString name = QHostInfo::localHostName();
+        QString named;
+        for (const QHostAddress& a : QHostInfo::fromName(name).addresses()) {
+            named = a.toString();
+            if (a.protocol() == QAbstractSocket::IPv4Protocol)
+                break;
+        }
+        QTest::newRow("UDP, a host name") << true << name << named;
+        QTest::newRow("TCP, a host name") << false << name << named;
+        QTest::newRow("UDP, IPv6") << true << "::1" << "::1";
+        QTest::newRow("TCP, IPv6") << false << "::1" << "::1";
+    }
+
+    void refreshSequenceReachesTheEngineByNameAndIPv6() {
+        QFETCH(bool, udp);
+        QFETCH(QString, address);
+        QFETCH(QString, bind);
+        QVERIFY2(!bind.isEmpty(), qPrintable(address + QStringLiteral(" does not resolve")));
+        LiveMonitor rig;
+        QVERIFY(rig.start(udp, address, bind));
+        QStringList got;
+        for (const SimCommand& c : rig.sim.commands())
+            got << c.text;
+        QCOMPARE(got, (QStringList{"$LIVEBOX", "SSSSS", "CCCCC", "UUUUU"}));
+        // And the engine's answers are heard.
+        QVERIFY(rig.paints(4, 1));
+        QVERIFY(rig.monitor->alarms->lines().isEmpty());
+    }
+
+    void aNameThatDoesNotResolveIsReportedOnce_data() {
+        QTest::addColumn<bool>("udp");
+        QTest::newRow("UDP") << true;
+        QTest::newRow("TCP") << false;
+    }
+
+    void aNameThatDoesNotResolveIsReportedOnce() {
+        QFETCH(bool, udp);
+        MonitorConfig config;
+        config.useUdp = udp;
+        config.engineAddress = QStringLiteral("no-such-engine.invalid");
+        config.enginePort = 1260;
+        TestMonitor t(config);
+        t.monitor.link = createEngineLink(t.monitor);
+        for (int attempt = 0; attempt < 2; ++attempt) {
+            bool ended = false;
+            reconnect(t.monitor, [&] { ended = true; });
+            t.monitor.link->sendCommand(QStringLiteral("SSSSS"));
+            QVERIFY(QTest::qWaitFor(
+                [&] {
+                    t.services.clock.advance(TcpEngineLink::kLookMs);
+                    return ended;
+                },
+                20000));
+        }
+        QCOMPARE(t.monitor.alarms->lines().size(), 1);
+        QVERIFY2(t.monitor.alarms->lines()[0].endsWith(QStringLiteral("Engine address no-such-engine.invalid not found")),
+                 qPrintable(t.monitor.alarms->lines()[0]));
     }
 
     void reconnectAfterTheEngineDropsTheLink() {

@@ -21,6 +21,10 @@ TcpEngineLink::TcpEngineLink(Clock& clock, MessageQueue& queue, LinkSettings set
     connect(&m_socket, &QTcpSocket::errorOccurred, this, [this](QAbstractSocket::SocketError error) {
         if (error == QAbstractSocket::RemoteHostClosedError)
             return; // the close event follows
+        if (error == QAbstractSocket::HostNotFoundError && !m_reportedUnresolved) {
+            m_reportedUnresolved = true;
+            emit problem(QStringLiteral("Engine address %1 not found").arg(m_settings.engineAddress.trimmed()));
+        }
         m_errored = true;
         if (m_polling)
             look();

@@ -58,6 +58,7 @@ private:
     bool m_polling = false;
     bool m_errored = false;
     bool m_closingOurselves = false;
+    bool m_reportedUnresolved = false;
     int m_connectingLooks = 0;
     int m_otherLooks = 0;
     int m_lookupLooks = 0;

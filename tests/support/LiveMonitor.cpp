@@ -19,11 +19,11 @@ long statusKb(const char* field) {
     return -1;
 }
 
-bool LiveMonitor::start(bool udp) {
-    if (!sim.start({"--heartbeat-ms", "0", "--clock-ms", "0"}))
+bool LiveMonitor::start(bool udp, const QString& engineAddress, const QString& bind) {
+    if (!sim.start({"--heartbeat-ms", "0", "--clock-ms", "0", "--bind", bind}))
         return false;
     config.useUdp = udp;
-    config.engineAddress = QStringLiteral("127.0.0.1");
+    config.engineAddress = engineAddress;
     config.enginePort = static_cast<std::int16_t>(udp ? sim.udpPort() : sim.tcpPort());
     config.monitorPort = static_cast<std::int16_t>(EngineSimProcess::freeMonitorPort());
     monitor = std::make_unique<Monitor>(config, services.platform, QStringLiteral("LIVEBOX"));

@@ -29,9 +29,10 @@ struct LiveMonitor {
     SystemPlatform services;
     std::unique_ptr<Monitor> monitor;
 
-    // Starts the engine (no heartbeat, no clock messages) and a monitor linked to it; true once the
-    // engine has seen the monitor's whole refresh sequence.
-    bool start(bool udp);
+    // Starts the engine (no heartbeat, no clock messages, listening on `bind`) and a monitor linked to
+    // it at `engineAddress`; true once the engine has seen the monitor's whole refresh sequence.
+    bool start(bool udp, const QString& engineAddress = QStringLiteral("127.0.0.1"),
+               const QString& bind = QStringLiteral("127.0.0.1"));
     // Sends a normal report through the engine and waits until it has painted its cell.
     bool paints(int state, int group);
 };
