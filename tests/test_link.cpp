@@ -252,6 +252,14 @@ private slots:
         QCOMPARE(takeAll(t.monitor.queue), expected);
         QCOMPARE(link.kernelDrops(), 0);
         QCOMPARE(t.monitor.link->discardedCount(), 0);
+        // Closing the link throws away what still waits, and says so.
+        for (int i = 0; i < MessageQueue::kCapacity + 100; ++i)
+            engine.writeDatagram("B" + QByteArray::number(i), QHostAddress::LocalHost, monitorPort);
+        QTRY_COMPARE(t.monitor.queue.pendingCount(), MessageQueue::kCapacity);
+        QTest::qWait(50);
+        t.monitor.link->close();
+        t.services.clock.advance(1000);
+        QCOMPARE(t.monitor.link->discardedCount(), 100);
     }
 
     void tcpCommandsEndWithTheSeparatorAndTheLabelShowsTheLink() {

@@ -33,28 +33,6 @@ double cpuSeconds() {
     return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
 }
 
-std::optional<qint64> kernelUdpDrops(quint16 port) {
-    std::optional<qint64> drops;
-    for (const char* table : {"/proc/net/udp", "/proc/net/udp6"}) {
-        QFile f(QString::fromLatin1(table));
-        if (!f.open(QIODevice::ReadOnly))
-            continue;
-        const QList<QByteArray> lines = f.readAll().split('\n');
-        for (qsizetype i = 1; i < lines.size(); ++i) {
-            const QList<QByteArray> columns = lines[i].simplified().split(' ');
-            if (columns.size() < 13)
-                continue;
-            const QByteArray local = columns[1];
-            bool ok = false;
-            const uint localPort = local.mid(local.lastIndexOf(':') + 1).toUInt(&ok, 16);
-            if (!ok || localPort != port)
-                continue;
-            drops = drops.value_or(0) + columns.last().toLongLong();
-        }
-    }
-    return drops;
-}
-
 QString grouped(double value) {
     QString digits = QString::number(static_cast<qint64>(value + 0.5));
     for (qsizetype i = digits.size() - 3; i > 0 && digits[i - 1].isDigit(); i -= 3)

@@ -32,9 +32,6 @@ void note(const QString& text);
 
 // Processor time of this process so far, in seconds.
 double cpuSeconds();
-// Datagrams the kernel dropped on the UDP sockets bound to this local port (the drops column of
-// /proc/net/udp and /proc/net/udp6); nothing when no such socket is listed.
-std::optional<qint64> kernelUdpDrops(quint16 port);
 // "1,234,567".
 QString grouped(double value);
 

@@ -183,8 +183,18 @@ void UdpEngineLink::bindSocket() {
 }
 
 void UdpEngineLink::close() {
-    if (m_socket.state() == QAbstractSocket::BoundState)
+    if (m_socket.state() == QAbstractSocket::BoundState) {
+        // The engine's datagrams still waiting for the ring go with the socket: they are lost too.
+        m_buffer.resize(1);
+        while (m_socket.hasPendingDatagrams()) {
+            QHostAddress sender;
+            if (m_socket.readDatagram(m_buffer.data(), m_buffer.size(), &sender) < 0)
+                break;
+            if (isHeard(sender))
+                ++m_lostAtClose;
+        }
         m_dropsOfClosedSockets += std::max<std::int64_t>(socketDrops(), 0);
+    }
     m_socket.abort();
 }
 
@@ -214,7 +224,7 @@ std::int64_t UdpEngineLink::discardedCount() const {
         m_sampledAtMs = now;
         m_sampledDrops = std::max<std::int64_t>(kernelDrops(), 0);
     }
-    return m_sampledDrops;
+    return m_sampledDrops + m_lostAtClose;
 }
 
 bool UdpEngineLink::isHeard(const QHostAddress& sender) const {

@@ -41,7 +41,8 @@ public:
     void connectEngine(std::function<void()> done = {}) override;
     void close() override;
     bool isUdp() const override { return true; }
-    // Datagrams the kernel dropped, as last sampled (at most once a second).
+    // Datagrams lost: those the kernel dropped, as last sampled (at most once a second), and the
+    // engine's datagrams still waiting in the socket when it was closed.
     std::int64_t discardedCount() const override;
 
     // The local port the socket is bound to, 0 when it is not bound.
@@ -97,6 +98,7 @@ private:
 
     // Drops of the sockets closed before the current one, and the last sample.
     std::int64_t m_dropsOfClosedSockets = 0;
+    std::int64_t m_lostAtClose = 0;
     mutable std::int64_t m_sampledDrops = 0;
     mutable std::optional<qint64> m_sampledAtMs;
 };
