@@ -7,7 +7,13 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <QProcess>
+
 #include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <unistd.h>
 #include <sys/resource.h>
 
 using namespace corvane;
@@ -54,6 +60,13 @@ QStringList describe(const MonitorConfig& c) {
       << QStringLiteral("groupColor=%1").arg(c.groupColorScheme)
       << QStringLiteral("wdto=%1").arg(c.watchdogTimeout) << QStringLiteral("maxAlarms=") + c.maxAlarms;
     return d;
+}
+
+// What the writer in a child process writes.
+MonitorConfig childConfig() {
+    MonitorConfig c;
+    c.title = QStringLiteral("After");
+    return c;
 }
 
 } // namespace
@@ -349,15 +362,15 @@ private slots:
         const QString path = dir.filePath(QStringLiteral("monitor.ini"));
         MonitorConfig c;
         // No current file: the new one is written all the same.
-        QVERIFY(ini::writeFile(path, c, {}));
+        QVERIFY(ini::writeFile(path, c, {}).inPlace);
         const QByteArray first = fileBytes(path);
         QCOMPARE(first, ini::content(c, {}));
         QVERIFY(!QFile::exists(path + QStringLiteral(".old")));
         c.monitorPort = 6300;
-        QVERIFY(ini::writeFile(path, c, {}));
+        QCOMPARE(ini::writeFile(path, c, {}).failure, QString());
         QCOMPARE(fileBytes(path + QStringLiteral(".old")), first);
         c.monitorPort = 6301;
-        QVERIFY(ini::writeFile(path, c, {}));
+        QVERIFY(ini::writeFile(path, c, {}).inPlace);
         QVERIFY(fileBytes(path + QStringLiteral(".old")).contains("MON_PORT, 6300\r\n"));
         QVERIFY(fileBytes(path).contains("MON_PORT, 6301\r\n"));
         // No temporary files are left behind.
@@ -368,7 +381,7 @@ private slots:
         QVERIFY(!ini::readFile(dir.filePath(QStringLiteral("absent.ini")), back));
     }
 
-    void aFailedWriteLosesNothing() {
+    void aFailedWriteLosesNothingAndSaysWhy() {
         QTemporaryDir dir;
         const QString path = dir.filePath(QStringLiteral("monitor.ini"));
         putFile(path, "MON_PORT, 1\r\n");
@@ -380,16 +393,117 @@ private slots:
         rlimit tight = saved;
         tight.rlim_cur = 16;
         QCOMPARE(setrlimit(RLIMIT_FSIZE, &tight), 0);
-        const bool written = ini::writeFile(path, MonitorConfig{}, {});
+        const ini::WriteOutcome outcome = ini::writeFile(path, MonitorConfig{}, {});
         setrlimit(RLIMIT_FSIZE, &saved);
-        QVERIFY(!written);
+        QVERIFY(!outcome.inPlace);
+        QCOMPARE(outcome.failure, QString::fromLocal8Bit(std::strerror(EFBIG)));
         QCOMPARE(fileBytes(path), QByteArray("MON_PORT, 1\r\n"));
         QCOMPARE(fileBytes(path + QStringLiteral(".old")), QByteArray("MON_PORT, 0\r\n"));
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden).size(), 2);
         // A folder that does not exist: nothing to lose, and no crash.
-        QVERIFY(!ini::writeFile(dir.filePath(QStringLiteral("none/monitor.ini")), MonitorConfig{}, {}));
+        const ini::WriteOutcome nowhere =
+            ini::writeFile(dir.filePath(QStringLiteral("none/monitor.ini")), MonitorConfig{}, {});
+        QVERIFY(!nowhere.inPlace);
+        QCOMPARE(nowhere.failure, QString::fromLocal8Bit(std::strerror(ENOENT)));
+    }
+
+    // A writer killed after each of its steps: whatever is left, the next start finds a whole file,
+    // the old one or the new one.
+    void aWriterKilledAtAnyStepLeavesAWholeFile_data() {
+        QTest::addColumn<int>("step");
+        QTest::addColumn<bool>("newContent");
+        QTest::newRow("new file written") << int(ini::WriteStep::NewFileWritten) << false;
+        QTest::newRow("previous kept as .old") << int(ini::WriteStep::PreviousKept) << false;
+        QTest::newRow("new file in place") << int(ini::WriteStep::NewFileInPlace) << true;
+    }
+    void aWriterKilledAtAnyStepLeavesAWholeFile() {
+        QFETCH(int, step);
+        QFETCH(bool, newContent);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("monitor.ini"));
+        const QByteArray before = "TCP, 1\r\nMON_PORT, 6300\r\nTITLE, \"Before\"\r\n";
+        putFile(path, before);
+        QProcess child;
+        child.start(QCoreApplication::applicationFilePath(),
+                    {QStringLiteral("--write-and-die"), QString::number(step), path});
+        QVERIFY(child.waitForFinished(30000));
+        QCOMPARE(child.exitStatus(), QProcess::CrashExit);
+        MonitorConfig left;
+        QVERIFY(ini::readFile(path, left));
+        QCOMPARE(fileBytes(path), newContent ? ini::content(childConfig(), {}) : before);
+        QCOMPARE(left.title, QString::fromLatin1(newContent ? "After" : "Before"));
+        if (step != int(ini::WriteStep::NewFileWritten))
+            QCOMPARE(fileBytes(path + QStringLiteral(".old")), before);
+        // The next write goes through whatever a crash left behind.
+        QVERIFY(ini::writeFile(path, MonitorConfig{}, {}).inPlace);
+        QCOMPARE(fileBytes(path), ini::content(MonitorConfig{}, {}));
+    }
+
+    // A folder that takes no new file (read-only), holding a file that is writable: the file is
+    // rewritten where it stands.
+    void aReadOnlyFolderGetsTheFileRewrittenInPlace() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("monitor.ini"));
+        putFile(path, "MON_PORT, 1\r\n");
+        QProcess child;
+        if (geteuid() == 0) {
+            // Permissions do not stop root: a read-only mount of the folder, with the file mounted
+            // writable on top, in a mount namespace of the child's own.
+            const QString d = dir.path();
+            child.start(QStringLiteral("unshare"),
+                        {QStringLiteral("--mount"), QStringLiteral("--propagation"), QStringLiteral("private"),
+                         QStringLiteral("sh"), QStringLiteral("-ec"),
+                         QStringLiteral("mount --bind \"$1\" \"$1\"; mount --bind \"$2\" \"$2\"; "
+                                        "mount -o remount,bind,ro \"$1\"; exec \"$3\" --write \"$2\""),
+                         QStringLiteral("sh"), d, path, QCoreApplication::applicationFilePath()});
+        } else {
+            QVERIFY(QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::ExeOwner));
+            child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--write"), path});
+        }
+        QVERIFY(child.waitForFinished(30000));
+        QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        QVERIFY2(child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0,
+                 child.readAllStandardError().constData());
+        QCOMPARE(fileBytes(path), ini::content(childConfig(), {}));
+        QVERIFY(!QFile::exists(path + QStringLiteral(".old")));
+    }
+
+    void ownKeysSurviveAMaximumTypedWithAComma() {
+        MonitorConfig c;
+        c.mailServer = QStringLiteral("smtp://mail.example:25");
+        c.mailUser = QStringLiteral("ops");
+        ini::LiveSettings live;
+        live.maxListCountText = QStringLiteral("1,000");
+        const QByteArray written = ini::content(c, live);
+        // The lines that have always been written stay as they were, last.
+        QVERIFY(written.endsWith("SET_FONT, \"N0B1S9\"\r\nMAIL_SERVER, \"smtp://mail.example:25\"\r\n"
+                                 "MAIL_USER, \"ops\"\r\nMAX_ALARMS,1,000\r\n"));
+        const MonitorConfig back = readText(written);
+        QCOMPARE(back.mailServer, c.mailServer);
+        QCOMPARE(back.mailUser, c.mailUser);
+        QCOMPARE(back.maxAlarms, QStringLiteral("1"));
     }
 };
 
-QTEST_GUILESS_MAIN(ConfigTest)
+// The writer as a separate process, so that a test can kill it between two steps or keep it out of a
+// folder: "--write-and-die STEP PATH" kills itself once STEP is done, "--write PATH" just writes.
+int main(int argc, char** argv) {
+    if (argc == 4 && qstrcmp(argv[1], "--write-and-die") == 0) {
+        const int dieAfter = std::atoi(argv[2]);
+        ini::writeFile(QFile::decodeName(argv[3]), childConfig(), {}, [dieAfter](ini::WriteStep step) {
+            if (int(step) == dieAfter)
+                std::raise(SIGKILL);
+        });
+        return 0;
+    }
+    if (argc == 3 && qstrcmp(argv[1], "--write") == 0) {
+        const ini::WriteOutcome outcome = ini::writeFile(QFile::decodeName(argv[2]), childConfig(), {});
+        if (!outcome.failure.isEmpty())
+            std::fprintf(stderr, "%s\n", qPrintable(outcome.failure));
+        return outcome.inPlace && outcome.failure.isEmpty() ? 0 : 1;
+    }
+    QCoreApplication app(argc, argv);
+    ConfigTest test;
+    return QTest::qExec(&test, argc, argv);
+}
 #include "test_config.moc"

@@ -1,4 +1,5 @@
 // Recording processed messages to the log file and playing them back through the ring with their gaps.
+#include "alarms/AlarmList.h"
 #include "link/EngineLink.h"
 #include "link/LinkActions.h"
 #include "logplay/LogRecord.h"
@@ -12,6 +13,8 @@
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <limits>
 
 using namespace corvane;
 using namespace corvane::test;
@@ -62,18 +65,35 @@ struct LogRig {
 class TestLogPlay : public QObject {
     Q_OBJECT
 private slots:
-    void recordLayout() {
-        QCOMPARE(formatLogRecord(15320, QStringLiteral("T10:42:07")), QByteArray("15320,\"T10:42:07\"\r\n"));
-        QCOMPARE(formatLogRecord(0, QString()), QByteArray("0,\"\"\r\n"));
-        const auto quoted = parseLogRecord("7,\"A he said \"no\", twice\"\r\n");
-        QVERIFY(quoted);
-        QCOMPARE(quoted->delayMs, 7);
-        QCOMPARE(quoted->message, QStringLiteral("A he said \"no\", twice"));
-        const auto latin = parseLogRecord("-3,\"A caf\xe9\"");
-        QVERIFY(latin);
-        QCOMPARE(latin->delayMs, -3);
-        QCOMPARE(latin->message, QStringLiteral("A caf\u00e9"));
-        for (const char* bad : {"", "\r\n", "W", "12,W", "x,\"W\"", "12,\"W", ",\"W\""})
+    // Each message is written as one record and read back as the message it was, or as close to it as
+    // one line allows; every line that is not laid out as a record is passed over.
+    void records_data() {
+        QTest::addColumn<int>("delay");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<QByteArray>("line");
+        QTest::addColumn<QString>("readBack");
+        QTest::newRow("plain") << 15320 << "T10:42:07" << QByteArray("15320,\"T10:42:07\"\r\n") << "T10:42:07";
+        QTest::newRow("empty") << 0 << "" << QByteArray("0,\"\"\r\n") << "";
+        QTest::newRow("quotes") << 7 << "A he said \"no\", twice" << QByteArray("7,\"A he said \"no\", twice\"\r\n")
+                                << "A he said \"no\", twice";
+        QTest::newRow("latin-1") << -3 << "A caf\u00e9" << QByteArray("-3,\"A caf\xe9\"\r\n") << "A caf\u00e9";
+        QTest::newRow("CR LF") << 9 << "A trunk down\r\n7,\"Wfake" << QByteArray("9,\"A trunk down  7,\"Wfake\"\r\n")
+                               << "A trunk down  7,\"Wfake";
+        QTest::newRow("LF") << 9 << "A a\nb" << QByteArray("9,\"A a b\"\r\n") << "A a b";
+        QTest::newRow("CR") << 9 << "A a\rb\r" << QByteArray("9,\"A a b \"\r\n") << "A a b ";
+    }
+    void records() {
+        QFETCH(int, delay);
+        QFETCH(QString, message);
+        QFETCH(QByteArray, line);
+        QFETCH(QString, readBack);
+        QCOMPARE(formatLogRecord(delay, message), line);
+        const auto record = parseLogRecord(line);
+        QVERIFY(record);
+        QCOMPARE(record->delayMs, delay);
+        QCOMPARE(record->message, readBack);
+        for (const char* bad : {"", "\r\n", "W", "12,W", "x,\"W\"", "12,\"W", ",\"W\"", "12,\"", " 12,\"W\"",
+                                "12 ,\"W\"", "12, \"W\"", "1-2,\"W\"", "-,\"W\"", "12,\"W\" after", "99999999999,\"W\""})
             QVERIFY2(!parseLogRecord(bad), bad);
     }
 
@@ -118,6 +138,52 @@ private slots:
         rig.monitor().queue.store(QStringLiteral("W"));
         rig.clock().advance(1);
         QCOMPARE(rig.readLog().count('\n'), 3);
+    }
+
+    // A log that cannot be opened, or a disk that fills up: the operator is told once, and the menu no
+    // longer claims a recording.
+    void recordingFailuresAreTold_data() {
+        QTest::addColumn<QString>("logFile");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("cannot open") << "/nonexistent-folder/Monitor.Log" << "No such file or directory";
+        QTest::newRow("disk full") << "/dev/full" << "No space left on device";
+    }
+    void recordingFailuresAreTold() {
+        QFETCH(QString, logFile);
+        QFETCH(QString, reason);
+        LogRig rig;
+        rig.t->config.logFile = logFile;
+        rig.dialogs().yesNoAnswers.enqueue(true);
+        rig.monitor().ui.trigger(MenuItem::LogMsgs);
+        for (int i = 0; i < 3; ++i)
+            rig.monitor().queue.store(QStringLiteral("W"));
+        rig.clock().advance(5);
+        const AlarmList& alarms = *rig.monitor().alarms;
+        QCOMPARE(alarms.count(), 1);
+        QVERIFY2(alarms.line(0).endsWith(QStringLiteral("Could not record to ") + logFile + QStringLiteral(": ") +
+                                         reason),
+                 qPrintable(alarms.line(0)));
+        const MainWindowModel& ui = rig.monitor().ui;
+        QVERIFY(!ui.isChecked(MenuItem::LogMsgs));
+        QVERIFY(ui.menu(MenuItem::PlayLog).enabled);
+        QCOMPARE(ui.element(Element::Recording).caption, QStringLiteral("Recording failed"));
+        rig.clock().advance(Logging::kBlinkMs * 3);
+        QVERIFY(ui.element(Element::Recording).visible);
+        QCOMPARE(rig.seen.size(), 3);
+    }
+
+    void recordsPastThirtyTwoBitsAreLeftOut() {
+        LogRig rig;
+        rig.clock().setIdle([&rig] { return rig.monitor().queue.pendingCount() == 0; });
+        rig.dialogs().yesNoAnswers.enqueue(true);
+        rig.monitor().ui.trigger(MenuItem::LogMsgs);
+        rig.clock().advance(std::numeric_limits<std::int32_t>::max() - 1);
+        rig.monitor().queue.store(QStringLiteral("A last that fits"));
+        rig.clock().advance(1);
+        rig.monitor().queue.store(QStringLiteral("A too late"));
+        rig.clock().advance(1);
+        QCOMPARE(rig.readLog(), QByteArray("2147483647,\"A last that fits\"\r\n"));
+        QCOMPARE(rig.seen.size(), 2);
     }
 
     void answeringNoLeavesTheOldLog() {
@@ -269,10 +335,12 @@ private slots:
         QVERIFY(sim.waitForCommand(QStringLiteral("$TESTBOX")));
         rig.dialogs().yesNoAnswers.enqueue(true);
         rig.monitor().ui.trigger(MenuItem::LogMsgs);
+        // Line breaks, which only TCP's framing lets inside a message, are escaped on the control line.
         const QStringList sent{"A first",       "T12:00:01", "A he said \"stop\", twice",
-                               "t305,2,9,1207", "W",         "A caf\u00e9 last"};
-        for (const QString& m : sent) {
-            QVERIFY(sim.control(QStringLiteral("send ") + m));
+                               "A trunk down\r\n7,\"Wfake", "A\nW\r", "t305,2,9,1207", "W", "A caf\u00e9 last"};
+        for (QString m : sent) {
+            m.replace(u'\r', QStringLiteral("\\r")).replace(u'\n', QStringLiteral("\\n"));
+            QVERIFY(sim.control(QStringLiteral("send-escaped ") + m));
             // Let the message arrive, then process it a little later each time.
             QTRY_VERIFY(rig.monitor().queue.pendingCount() > 0);
             rig.clock().advance(250);
@@ -283,7 +351,11 @@ private slots:
         rig.seen.clear();
         rig.monitor().ui.trigger(MenuItem::PlayLog);
         rig.clock().advance(20000);
-        QCOMPARE(rig.messages(), sent);
+        // Each message plays back as itself, its line breaks as blanks: never as another message.
+        QStringList played = sent;
+        for (QString& m : played)
+            m.replace(u'\r', u' ').replace(u'\n', u' ');
+        QCOMPARE(rig.messages(), played);
         // The recorded gaps come back (the first one plays as a second).
         for (int i = 2; i < rig.seen.size(); ++i)
             QVERIFY(qAbs(rig.seen[i].at - rig.seen[i - 1].at - 250) <= 1);

@@ -1,6 +1,7 @@
 // Start-up: the command line, where monitor.ini is looked for, a missing file, the settings applied to
 // the loaded window, "Make ini file", closing the window, and the program's --help and --version.
 
+#include "alarms/AlarmList.h"
 #include "app/IniFile.h"
 #include "app/Monitor.h"
 #include "app/Startup.h"
@@ -262,8 +263,10 @@ private slots:
         Monitor& m = *run.startup.monitor();
         m.timer3->setInterval(2500);
         m.ui.setCaption(Element::MaxListCount, QStringLiteral("75"));
+        const int linesBefore = m.alarms->count();
         m.ui.trigger(MenuItem::MakeIniFile);
         QCOMPARE(run.services.launcher.editedFiles, QStringList{path});
+        QCOMPARE(m.alarms->count(), linesBefore);
         QFile old(path + QStringLiteral(".old"));
         QVERIFY(old.open(QIODevice::ReadOnly));
         QCOMPARE(old.readAll(), original);
@@ -275,6 +278,17 @@ private slots:
         QCOMPARE(back.maxAlarms, QStringLiteral("75"));
         QCOMPARE(back.monitorPort, 0);
         QCOMPARE(back.enginePort, 9);
+
+        // A file that cannot be written and an editor that cannot be started are both told, by name.
+        m.iniPath = dir.filePath(QStringLiteral("gone/monitor.ini"));
+        run.services.launcher.editorAvailable = false;
+        m.ui.trigger(MenuItem::MakeIniFile);
+        QCOMPARE(m.alarms->count(), linesBefore + 2);
+        QVERIFY2(m.alarms->line(linesBefore).endsWith(QStringLiteral("Could not write ") + m.iniPath +
+                                                      QStringLiteral(": No such file or directory")),
+                 qPrintable(m.alarms->line(linesBefore)));
+        QVERIFY(m.alarms->line(linesBefore + 1)
+                    .endsWith(QStringLiteral("No text editor could be started for ") + m.iniPath));
     }
 
     void closingTheWindowEndsTheProgram() {

@@ -7,10 +7,14 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QStringList>
-#include <QTemporaryFile>
+#include <cerrno>
 #include <cfloat>
 #include <cmath>
+#include <cstring>
+#include <fcntl.h>
 #include <optional>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace corvane::ini {
 
@@ -335,6 +339,19 @@ const WriteKey kWriteKeys[] = {
                 << QStringLiteral(";MAIL_STR_ALLOW, ") + quoted(c.alarmStringAllow);
         }
     }},
+    {[](Lines& out, const MonitorConfig& c, const LiveSettings&) {
+        // The mail server settings, only those that are set. A password typed at logon is not among
+        // them: only one that came from this file goes back into it. Settings of this kind come before
+        // the last two lines: MAX_ALARMS is written as typed, unquoted, so a maximum typed with a comma
+        // shifts the reader's pairing of everything after it.
+        const std::pair<const char*, const QString*> mail[] = {{"MAIL_SERVER, ", &c.mailServer},
+                                                               {"MAIL_FROM, ", &c.mailSender},
+                                                               {"MAIL_USER, ", &c.mailUser},
+                                                               {"MAIL_PASSWORD, ", &c.mailPassword}};
+        for (const auto& [key, value] : mail)
+            if (!value->isEmpty())
+                out << QString::fromLatin1(key) + quoted(*value);
+    }},
     {[](Lines& out, const MonitorConfig&, const LiveSettings& live) {
         if (live.heartbeatIntervalMs != 1500)
             out << QStringLiteral("WATCHDOG_TO,") +
@@ -343,17 +360,6 @@ const WriteKey kWriteKeys[] = {
     {[](Lines& out, const MonitorConfig&, const LiveSettings& live) {
         if (leadingNumber(live.maxListCountText) != 200.0)
             out << QStringLiteral("MAX_ALARMS,") + live.maxListCountText;
-    }},
-    {[](Lines& out, const MonitorConfig& c, const LiveSettings&) {
-        // The mail server settings, only those that are set. A password typed at logon is not among
-        // them: only one that came from this file goes back into it.
-        const std::pair<const char*, const QString*> mail[] = {{"MAIL_SERVER, ", &c.mailServer},
-                                                               {"MAIL_FROM, ", &c.mailSender},
-                                                               {"MAIL_USER, ", &c.mailUser},
-                                                               {"MAIL_PASSWORD, ", &c.mailPassword}};
-        for (const auto& [key, value] : mail)
-            if (!value->isEmpty())
-                out << QString::fromLatin1(key) + quoted(*value);
     }},
 };
 
@@ -410,34 +416,155 @@ QByteArray content(const MonitorConfig& config, const LiveSettings& live) {
     return bytes;
 }
 
-bool writeFile(const QString& path, const MonitorConfig& config, const LiveSettings& live) {
-    const QFileInfo target(path);
-    QTemporaryFile fresh(target.absolutePath() + QStringLiteral("/.") + target.fileName() +
-                         QStringLiteral(".XXXXXX"));
-    fresh.setAutoRemove(true);
-    if (!fresh.open())
-        return false;
-    const QByteArray bytes = content(config, live);
-    if (fresh.write(bytes) != bytes.size() || !fresh.flush())
-        return false;
-    // The new file is readable as the old one was (the temporary file starts private).
-    fresh.setPermissions(target.exists() ? target.permissions()
-                                         : QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                               QFileDevice::ReadGroup | QFileDevice::ReadOther);
-    fresh.close();
+namespace {
 
-    const QString old = path + QStringLiteral(".old");
-    QFile::remove(old);
-    const bool hadCurrent = QFile::rename(path, old);
-    const QString freshName = fresh.fileName();
-    fresh.setAutoRemove(false);
-    if (!QFile::rename(freshName, path)) {
-        QFile::remove(freshName);
-        if (hadCurrent)
-            QFile::rename(old, path);
-        return false;
+// A descriptor that closes itself.
+class Descriptor {
+public:
+    explicit Descriptor(int fd = -1) : m_fd(fd) {}
+    ~Descriptor() { reset(); }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    int get() const { return m_fd; }
+    bool ok() const { return m_fd >= 0; }
+    // Closes now and says whether the close succeeded: a late write error shows only here.
+    bool close() {
+        const int fd = m_fd;
+        m_fd = -1;
+        return fd < 0 || ::close(fd) == 0;
+    }
+
+private:
+    void reset() {
+        if (m_fd >= 0)
+            ::close(m_fd);
+        m_fd = -1;
+    }
+    int m_fd;
+};
+
+QString reason() {
+    return QString::fromLocal8Bit(std::strerror(errno));
+}
+
+bool writeAll(int fd, const QByteArray& bytes) {
+    const char* p = bytes.constData();
+    qsizetype left = bytes.size();
+    while (left > 0) {
+        const ssize_t n = ::write(fd, p, static_cast<size_t>(left));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        p += n;
+        left -= n;
     }
     return true;
+}
+
+// Writes `bytes` to the open file and forces them to the disk; the failure's reason, or nothing.
+std::optional<QString> writeDurably(Descriptor& fd, const QByteArray& bytes) {
+    if (!writeAll(fd.get(), bytes) || ::fsync(fd.get()) != 0 || !fd.close())
+        return reason();
+    return std::nullopt;
+}
+
+std::optional<QString> syncFolder(const QByteArray& folder) {
+    Descriptor dir(::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!dir.ok() || ::fsync(dir.get()) != 0)
+        return reason();
+    return std::nullopt;
+}
+
+// A copy of `from` under the new name `to` (which must not exist), itself on the disk, for file systems
+// that cannot link.
+std::optional<QString> copyDurably(const QByteArray& from, const QByteArray& to, mode_t mode) {
+    QFile source(QFile::decodeName(from));
+    if (!source.open(QIODevice::ReadOnly))
+        return source.errorString();
+    const QByteArray bytes = source.readAll();
+    Descriptor copy(::open(to.constData(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode));
+    if (!copy.ok())
+        return reason();
+    if (auto failed = writeDurably(copy, bytes)) {
+        ::unlink(to.constData());
+        return failed;
+    }
+    return std::nullopt;
+}
+
+// Rewrites the file where it stands: for a folder where no new file can be made. A crash in the middle
+// can cut this one short, which is why it is only the fallback.
+WriteOutcome rewriteInPlace(const QByteArray& target, const QByteArray& bytes) {
+    Descriptor fd(::open(target.constData(), O_WRONLY | O_TRUNC | O_CLOEXEC));
+    if (!fd.ok())
+        return {false, reason()};
+    if (auto failed = writeDurably(fd, bytes))
+        return {false, *failed};
+    return {true, {}};
+}
+
+} // namespace
+
+WriteOutcome writeFile(const QString& path, const MonitorConfig& config, const LiveSettings& live,
+                       const std::function<void(WriteStep)>& reached) {
+    const QFileInfo info(path);
+    const QByteArray target = QFile::encodeName(info.absoluteFilePath());
+    const QByteArray folder = QFile::encodeName(info.absolutePath());
+    const QByteArray old = target + ".old";
+    const QByteArray bytes = content(config, live);
+    const auto step = [&reached](WriteStep s) {
+        if (reached)
+            reached(s);
+    };
+
+    struct stat current {};
+    const bool hadCurrent = ::stat(target.constData(), &current) == 0;
+    // The new file is readable as the old one was.
+    const mode_t mode = hadCurrent ? (current.st_mode & 07777) : 0644;
+
+    QByteArray fresh = folder + "/." + QFile::encodeName(info.fileName()) + ".XXXXXX";
+    Descriptor fd(::mkstemp(fresh.data()));
+    if (!fd.ok()) {
+        const int err = errno;
+        if (hadCurrent && (err == EACCES || err == EROFS || err == EPERM) &&
+            ::access(target.constData(), W_OK) == 0)
+            return rewriteInPlace(target, bytes);
+        errno = err;
+        return {false, reason()};
+    }
+    const auto discard = [&fresh](const QString& why) {
+        ::unlink(fresh.constData());
+        return WriteOutcome{false, why};
+    };
+    if (::fchmod(fd.get(), mode) != 0)
+        return discard(reason());
+    if (auto failed = writeDurably(fd, bytes))
+        return discard(*failed);
+    step(WriteStep::NewFileWritten);
+
+    // The previous file becomes ".old" under a second name, so the current name never goes missing.
+    if (hadCurrent) {
+        const QByteArray keep = fresh + ".old";
+        if (::link(target.constData(), keep.constData()) != 0) {
+            if (errno != EPERM && errno != EXDEV && errno != EMLINK && errno != EOPNOTSUPP)
+                return discard(reason());
+            if (auto failed = copyDurably(target, keep, mode))
+                return discard(*failed);
+        }
+        if (::rename(keep.constData(), old.constData()) != 0) {
+            const QString why = reason();
+            ::unlink(keep.constData());
+            return discard(why);
+        }
+        step(WriteStep::PreviousKept);
+    }
+    if (::rename(fresh.constData(), target.constData()) != 0)
+        return discard(reason());
+    step(WriteStep::NewFileInPlace);
+    if (auto failed = syncFolder(folder))
+        return {true, *failed};
+    return {true, {}};
 }
 
 } // namespace corvane::ini

@@ -8,6 +8,7 @@
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
+#include <functional>
 
 namespace corvane::ini {
 
@@ -29,9 +30,20 @@ bool readFile(const QString& path, MonitorConfig& config);
 
 // The file's content: one "KEY, value" line per setting, CR LF line ends, 8-bit text.
 QByteArray content(const MonitorConfig& config, const LiveSettings& live);
-// WriteIniFile: the new content goes to a temporary file in the same folder first and replaces `path`
-// only once it is complete, so a full disk or a read-only folder never costs the current file. The file
-// it replaces is kept as `path` + ".old". Returns whether the new file is in place.
-bool writeFile(const QString& path, const MonitorConfig& config, const LiveSettings& live);
+// What writeFile did: whether the new file is in place, and why not (or what went wrong after).
+struct WriteOutcome {
+    bool inPlace = false;
+    QString failure; // empty when every step succeeded
+};
+// The points between the steps of writeFile, where a crash may cut it short.
+enum class WriteStep { NewFileWritten, PreviousKept, NewFileInPlace };
+
+// WriteIniFile: the new content goes to a new file in the same folder and onto the disk first; the
+// current file is then kept as `path` + ".old" under a second name, the new one renamed over it and the
+// folder flushed, so that at every moment `path` holds either the old content or the new, whole. Where
+// the folder takes no new file but the file is writable, the file is rewritten in place instead.
+// `reached` is told of each step as it completes.
+WriteOutcome writeFile(const QString& path, const MonitorConfig& config, const LiveSettings& live,
+                       const std::function<void(WriteStep)>& reached = {});
 
 } // namespace corvane::ini

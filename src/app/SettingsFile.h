@@ -14,11 +14,12 @@ public:
 
     // The settings that the running window holds rather than MonitorConfig.
     ini::LiveSettings liveSettings() const;
-    // WriteIniFile to the monitor's IniPath; false when the new file could not be put in place (the
-    // previous one is then untouched).
-    bool writeIniFile();
+    // WriteIniFile to the monitor's IniPath; when the new file could not be put in place the previous one
+    // is untouched.
+    ini::WriteOutcome writeIniFile();
 
 private:
+    void tellOperator(const QString& text);
     Monitor& m_monitor;
 };
 

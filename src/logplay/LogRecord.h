@@ -1,8 +1,8 @@
 #pragma once
 // One line of the log file: the delay in ms since recording began, a comma and the message in double
-// quotes, CR LF. The message is not escaped; reading takes the text between the first quote after the
-// comma and the last quote of the line, so a message holding quotes comes back intact. A message
-// holding a line break cannot: a record is one line.
+// quotes, CR LF. The message is not escaped; reading takes the text between the quote after the comma
+// and the quote that ends the line, so a message holding quotes comes back intact. A record is one
+// line, so a CR or LF inside a message is recorded, and played back, as a blank.
 
 #include <QByteArray>
 #include <QString>
@@ -17,7 +17,7 @@ struct LogRecord {
 };
 
 QByteArray formatLogRecord(std::int32_t delayMs, const QString& message);
-// Reads one line (its CR LF, if any, included); nothing when the line is not a record.
+// Reads one line (its CR LF, if any, included); nothing when the line is not laid out as a record.
 std::optional<LogRecord> parseLogRecord(QByteArrayView line);
 
 } // namespace corvane

@@ -1,11 +1,14 @@
 #include "logplay/Logging.h"
 
+#include "alarms/AlarmList.h"
 #include "app/Monitor.h"
 #include "link/EngineLink.h"
 #include "link/MessageQueue.h"
 #include "logplay/LogRecord.h"
 #include "platform/Clock.h"
 #include "platform/Dialogs.h"
+
+#include <limits>
 
 namespace corvane {
 
@@ -54,8 +57,11 @@ void Logging::startRecording() {
     MainWindowModel& ui = m_monitor.ui;
     m_recordFile.close();
     m_recordFile.setFileName(logPath());
-    // A file that cannot be opened is not reported: the records are lost without notice.
-    (void)m_recordFile.open(QIODevice::WriteOnly | QIODevice::Truncate);
+    // A menu checked over a file that receives nothing would tell the operator that all is recorded.
+    if (!m_recordFile.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        recordingFailed();
+        return;
+    }
     ui.setMenuChecked(MenuItem::LogMsgs, true);
     ui.setMenuEnabled(MenuItem::PlayLog, false);
     ui.setCaption(Element::Recording, QStringLiteral("Recording"));
@@ -73,13 +79,31 @@ void Logging::stopRecording() {
     ui.setVisible(Element::Recording, false);
 }
 
+void Logging::recordingFailed() {
+    const QString why = m_recordFile.errorString();
+    if (isRecording())
+        stopRecording();
+    else
+        m_recordFile.close();
+    // Told once, and the label stays up, steady, until the next recording or playback.
+    m_monitor.alarms->appendAlarmLine(m_monitor.alarms->alarmLine(QStringLiteral("Could not record to ") +
+                                                                  logPath() + QStringLiteral(": ") + why));
+    m_monitor.ui.setCaption(Element::Recording, QStringLiteral("Recording failed"));
+    m_monitor.ui.setVisible(Element::Recording, true);
+}
+
 void Logging::record(const QString& message) {
     if (!isRecording() || !m_recordFile.isOpen())
         return;
-    const auto delay = static_cast<std::int32_t>(m_monitor.platform.clock.tickMs() - m_recordStartTick);
+    // A delay beyond 32 bits (after some 24.8 days of recording) would be written negative and play
+    // back out of order: such a record is left out.
+    const qint64 elapsed = m_monitor.platform.clock.tickMs() - m_recordStartTick;
+    if (elapsed > std::numeric_limits<std::int32_t>::max())
+        return;
+    const QByteArray line = formatLogRecord(static_cast<std::int32_t>(elapsed), message);
     // Written through at once: a crash loses no record of a message already processed.
-    m_recordFile.write(formatLogRecord(delay, message));
-    m_recordFile.flush();
+    if (m_recordFile.write(line) != line.size() || !m_recordFile.flush())
+        recordingFailed();
 }
 
 void Logging::togglePlayback() {

@@ -36,6 +36,8 @@ public:
 private:
     void startRecording();
     void stopRecording();
+    // A log file that cannot be opened or written: recording ends and the operator is told why.
+    void recordingFailed();
     void startPlayback();
     void stopPlayback();
     void playTick();

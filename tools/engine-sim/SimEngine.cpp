@@ -14,6 +14,22 @@ namespace corvane::sim {
 
 namespace {
 
+// "\r", "\n" and "\\" as CR, LF and a backslash; any other character as it stands.
+QString unescaped(const QString& text) {
+    QString out;
+    out.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (c == u'\\' && i + 1 < text.size()) {
+            const QChar n = text.at(++i);
+            out += n == u'r' ? QChar(u'\r') : n == u'n' ? QChar(u'\n') : n;
+        } else {
+            out += c;
+        }
+    }
+    return out;
+}
+
 // A monitor that never sends "|" must not make us hold its bytes forever.
 constexpr qsizetype kMaxPartialCommand = 1 << 20;
 // Keep at most this much unsent data per connection while blasting, so a slow reader slows the
@@ -731,15 +747,18 @@ void SimEngine::control(const QString& raw) {
         done();
         startBlast(count, rate);
         return;
-    } else if (word == QLatin1String("send")) {
+    } else if (word == QLatin1String("send") || word == QLatin1String("send-escaped")) {
         // The text is sent as typed: blanks inside and at its end are part of the message.
         QString message = raw;
         while (message.endsWith(QLatin1Char('\n')) || message.endsWith(QLatin1Char('\r')))
             message.chop(1);
-        const qsizetype at = message.indexOf(QLatin1String("send"));
-        message = message.mid(at + 4);
+        const qsizetype at = message.indexOf(word);
+        message = message.mid(at + word.size());
         if (message.startsWith(QLatin1Char(' ')))
             message.remove(0, 1);
+        // A control line cannot hold a line break; an engine's message can.
+        if (word == QLatin1String("send-escaped"))
+            message = unescaped(message);
         sendAll(message);
     } else if (word == QLatin1String("garbage") || word == QLatin1String("oversize") ||
                word == QLatin1String("silence") || word == QLatin1String("mute-pings")) {
