@@ -282,10 +282,6 @@ const WriteKey kWriteKeys[] = {
         out << QStringLiteral("ENG_LOC_IP, ") + quoted(c.engineAddress);
     }},
     {[](Lines& out, const MonitorConfig& c, const LiveSettings&) {
-        if (!c.allowFrom.isEmpty())
-            out << QStringLiteral("ENG_ALLOW_FROM, ") + quoted(c.allowFrom);
-    }},
-    {[](Lines& out, const MonitorConfig& c, const LiveSettings&) {
         out << QStringLiteral("TITLE, ") + quoted(c.title);
     }},
     {[](Lines& out, const MonitorConfig& c, const LiveSettings&) {
@@ -339,11 +335,15 @@ const WriteKey kWriteKeys[] = {
                 << QStringLiteral(";MAIL_STR_ALLOW, ") + quoted(c.alarmStringAllow);
         }
     }},
+    // The settings this program added, only those that are set, come after the lines that have always
+    // been written but before the last two: MAX_ALARMS is written as typed, unquoted, so a maximum typed
+    // with a comma shifts the reader's pairing of everything after it.
     {[](Lines& out, const MonitorConfig& c, const LiveSettings&) {
-        // The mail server settings, only those that are set. A password typed at logon is not among
-        // them: only one that came from this file goes back into it. Settings of this kind come before
-        // the last two lines: MAX_ALARMS is written as typed, unquoted, so a maximum typed with a comma
-        // shifts the reader's pairing of everything after it.
+        if (!c.allowFrom.isEmpty())
+            out << QStringLiteral("ENG_ALLOW_FROM, ") + quoted(c.allowFrom);
+    }},
+    {[](Lines& out, const MonitorConfig& c, const LiveSettings&) {
+        // A password typed at logon is not among them: only one that came from this file goes back.
         const std::pair<const char*, const QString*> mail[] = {{"MAIL_SERVER, ", &c.mailServer},
                                                                {"MAIL_FROM, ", &c.mailSender},
                                                                {"MAIL_USER, ", &c.mailUser},
