@@ -184,9 +184,12 @@ void UdpEngineLink::bindSocket() {
 
 void UdpEngineLink::close() {
     if (m_socket.state() == QAbstractSocket::BoundState) {
-        // The engine's datagrams still waiting for the ring go with the socket: they are lost too.
+        // The engine's datagrams still waiting for the ring go with the socket: they are lost too. The
+        // count is bounded by what the receive buffer can hold, so that a sender that never stops
+        // cannot keep the close from ending.
+        constexpr int kMaxCountedAtClose = 65536;
         m_buffer.resize(1);
-        while (m_socket.hasPendingDatagrams()) {
+        for (int reads = 0; reads < kMaxCountedAtClose && m_socket.hasPendingDatagrams(); ++reads) {
             QHostAddress sender;
             if (m_socket.readDatagram(m_buffer.data(), m_buffer.size(), &sender) < 0)
                 break;
@@ -195,6 +198,9 @@ void UdpEngineLink::close() {
         }
         m_dropsOfClosedSockets += std::max<std::int64_t>(socketDrops(), 0);
     }
+    // A closed socket has nothing more to read when the ring makes room.
+    if (std::exchange(m_waitingForRoom, false))
+        m_queue.cancelNotify();
     m_socket.abort();
 }
 
