@@ -1,7 +1,8 @@
 #pragma once
-// The e-mail pager. Each page request logs on, queues the text and, once ten minute boundaries have
-// passed since the last page, mails everything pending (newest first) to each recipient in turn, then
-// logs off. A burst of alarms therefore makes one mail per recipient instead of many.
+// The e-mail pager. Each page request queues the text and, once ten minute boundaries have passed since
+// the last page, logs on, mails everything pending (newest first) to each recipient in turn, then logs
+// off. A burst of alarms therefore makes one mail per recipient instead of many, and so does a stream of
+// alarms arriving while a page is being sent or while the logon waits for the operator's password.
 
 #include "common/PollingWait.h"
 #include "platform/Mail.h"
