@@ -54,7 +54,7 @@ public:
     static qint64 minuteBoundaries(const QDateTime& from, const QDateTime& to);
 
 signals:
-    // A request has run to its logoff (whether or not anything was sent).
+    // A request that logged on has run to its logoff (whether or not the page got through).
     void finished();
 
 private:
