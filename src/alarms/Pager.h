@@ -54,7 +54,7 @@ public:
     static qint64 minuteBoundaries(const QDateTime& from, const QDateTime& to);
 
 signals:
-    // A request that logged on has run to its logoff (whether or not the page got through).
+    // A request that went to its logon has run to its logoff (whether or not the page got through).
     void finished();
 
 private:
