@@ -25,9 +25,9 @@ public:
 class SinkMail final : public Mail {
 public:
     bool sessionOpen() const override { return m_open; }
-    MailResult signOn() override {
+    void signOn(std::function<void(MailResult)> done) override {
         m_open = true;
-        return {};
+        done({});
     }
     void signOff() override { m_open = false; }
     void send(const MailMessage&, std::function<void(MailResult)> done) override {

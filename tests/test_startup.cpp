@@ -1,5 +1,6 @@
 // Start-up: the command line, where monitor.ini is looked for, a missing file, the settings applied to
-// the loaded window, "Make ini file", closing the window, and the program's --help and --version.
+// the loaded window, "Make ini file", closing the window, the program's --help and --version, and the
+// password prompt of the window's dialogs.
 
 #include "alarms/AlarmList.h"
 #include "app/IniFile.h"
@@ -7,10 +8,15 @@
 #include "app/Startup.h"
 #include "common/Version.h"
 #include "operator/MainWindow.h"
+#include "platform/Dialogs.h"
 #include "support/TestMonitor.h"
 #include "windows/SplashWindow.h"
 
 #include <QFile>
+#include <QInputDialog>
+#include <QLineEdit>
+#include <QMainWindow>
+#include <QTimer>
 #include <QLabel>
 #include <QNetworkDatagram>
 #include <QProcess>
@@ -332,6 +338,37 @@ private slots:
             else
                 QCOMPARE(out, CommandLine::versionText());
         }
+    }
+
+    // The password prompt of the main window's dialogs returns at once and answers later, so the
+    // monitor's timers and message processing run while it is open.
+    void passwordPromptAnswersLater() {
+        QMainWindow window;
+        window.show();
+        QtDialogs dialogs;
+        dialogs.setParent(&window);
+        QStringList answers;
+        for (const bool accept : {true, false}) {
+            dialogs.askSecret(QStringLiteral("Enter the e-mail password of ops"), QStringLiteral("E-mail Logon"),
+                              [&answers](const QString& text) { answers << text; });
+            auto* prompt = window.findChild<QInputDialog*>();
+            QVERIFY(prompt);
+            QTRY_VERIFY(prompt->isVisible());
+            QCOMPARE(prompt->textEchoMode(), QLineEdit::Password);
+            QCOMPARE(prompt->windowTitle(), QStringLiteral("E-mail Logon"));
+            bool timerRan = false;
+            QTimer::singleShot(10, [&timerRan] { timerRan = true; });
+            QTRY_VERIFY(timerRan);
+            QVERIFY(answers.size() == (accept ? 0 : 1));
+            QTest::keyClicks(prompt->findChild<QLineEdit*>(), QStringLiteral("s"));
+            prompt->findChild<QLineEdit*>()->insert(QStringLiteral("\u00e9same"));
+            if (accept)
+                prompt->accept();
+            else
+                prompt->reject();
+            QTRY_VERIFY(!window.findChild<QInputDialog*>());
+        }
+        QCOMPARE(answers, (QStringList{QStringLiteral("s\u00e9same"), QString()}));
     }
 };
 

@@ -22,9 +22,9 @@ class RecordingMail final : public Mail {
 public:
     explicit RecordingMail(Clock& clock) : m_later(clock) {}
     bool sessionOpen() const override { return m_open; }
-    MailResult signOn() override {
+    void signOn(std::function<void(MailResult)> done) override {
         m_open = true;
-        return {};
+        done({});
     }
     void signOff() override { m_open = false; }
     void send(const MailMessage& message, std::function<void(MailResult)> done) override {

@@ -58,61 +58,59 @@ QString Pager::pendingPage() const {
     return page;
 }
 
+bool Pager::throttleOpen() const {
+    return minuteBoundaries(m_lastPageTime, m_monitor.platform.clock.now()) > kThrottleMinutes;
+}
+
 void Pager::pageNow(const QString& text) {
-    const QDateTime now = m_monitor.platform.clock.now();
-    m_waiting.append({text, minuteBoundaries(m_lastPageTime, now) > kThrottleMinutes});
-    drain();
-}
-
-void Pager::drain() {
-    if (m_draining)
+    // A masked text never enters the page, but it may send what is waiting.
+    if (!isPageMasked(m_monitor.config, text))
+        m_pendingTexts.append(text);
+    if (m_busy) {
+        // Waiting requests are merged into one, so a stalled server or an open prompt costs one page
+        // request however many alarms come meanwhile.
+        m_requestWaiting = true;
         return;
-    m_draining = true;
-    while (!m_busy && !m_waiting.isEmpty()) {
-        const Request request = m_waiting.takeFirst();
-        // A request that found the throttle open keeps it open, even if a send finished since.
-        if (request.throttleOpen &&
-            minuteBoundaries(m_lastPageTime, m_monitor.platform.clock.now()) <= kThrottleMinutes)
-            openThrottle();
-        m_busy = true;
-        mailLogon(); // whatever it gives, the request goes on
-        queuePage(request.text);
     }
-    m_draining = false;
+    startRequest();
 }
 
-bool Pager::mailLogon() {
+void Pager::startRequest() {
+    m_requestWaiting = false;
+    // Nothing is due: no logon, so a password prompt comes up only when a page is about to go out (and,
+    // once cancelled, not again before the next one).
+    if (m_pendingTexts.isEmpty() || !throttleOpen())
+        return;
+    m_busy = true;
+    mailLogon([this](bool) { queuePage(); }); // whatever the logon gave, the request goes on
+}
+
+void Pager::mailLogon(std::function<void(bool)> then) {
     if (m_mail->sessionOpen()) {
         m_monitor.platform.dialogs.message(QStringLiteral("Session already established"));
-        return false;
+        then(false);
+        return;
     }
-    const MailResult result = m_mail->signOn();
-    if (result.ok())
-        return true;
-    logMailError("E-mail Logon error ", result);
-    if (result.number == Mail::kCancelledLogon)
-        m_monitor.platform.dialogs.message(QStringLiteral("Canceled Login"));
-    return false;
+    m_mail->signOn([this, then = std::move(then)](const MailResult& result) {
+        if (!result.ok()) {
+            logMailError("E-mail Logon error ", result);
+            if (result.number == Mail::kCancelledLogon)
+                m_monitor.platform.dialogs.message(QStringLiteral("Canceled Login"));
+        }
+        then(result.ok());
+    });
 }
 
 void Pager::mailLogoff() {
     m_mail->signOff();
 }
 
-void Pager::queuePage(const QString& text) {
-    if (isPageMasked(m_monitor.config, text)) {
-        // A masked text never enters the page, but it may send what is waiting.
-        if (m_pendingTexts.isEmpty()) {
-            finishRequest();
-            return;
-        }
-    } else {
-        m_pendingTexts.append(text);
-    }
-    if (minuteBoundaries(m_lastPageTime, m_monitor.platform.clock.now()) <= kThrottleMinutes) {
+void Pager::queuePage() {
+    if (m_pendingTexts.isEmpty() || !throttleOpen()) {
         finishRequest();
         return;
     }
+    m_textsInMessage = m_pendingTexts.size();
     m_message = MailMessage{m_monitor.config.title, pendingPage(), {}};
     m_recipients = m_monitor.config.pagerRecipients.split(u';');
     m_nextRecipient = 0;
@@ -121,7 +119,8 @@ void Pager::queuePage(const QString& text) {
 
 void Pager::sendNext() {
     if (m_nextRecipient >= m_recipients.size()) {
-        m_pendingTexts.clear();
+        // Sent or failed, the page is done with; texts that came during the send wait for the next one.
+        m_pendingTexts.remove(0, m_textsInMessage);
         m_lastPageTime = m_monitor.platform.clock.now();
         finishRequest();
         return;
@@ -139,7 +138,9 @@ void Pager::finishRequest() {
     mailLogoff();
     m_busy = false;
     emit finished();
-    drain();
+    // What came meanwhile is judged by the throttle as it stands now: right after a send it is closed.
+    if (m_requestWaiting && !m_busy)
+        startRequest();
 }
 
 void Pager::logMailError(const char* what, const MailResult& result) {

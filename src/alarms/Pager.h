@@ -1,7 +1,8 @@
 #pragma once
-// The e-mail pager. Each page request logs on, queues the text and, once ten minute boundaries have
-// passed since the last page, mails everything pending (newest first) to each recipient in turn, then
-// logs off. A burst of alarms therefore makes one mail per recipient instead of many.
+// The e-mail pager. Each page request queues the text and, once ten minute boundaries have passed since
+// the last page, logs on, mails everything pending (newest first) to each recipient in turn, then logs
+// off. A burst of alarms therefore makes one mail per recipient instead of many, and so does a stream of
+// alarms arriving while a page is being sent or while the logon waits for the operator's password.
 
 #include "common/PollingWait.h"
 #include "platform/Mail.h"
@@ -10,6 +11,7 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <memory>
 
 namespace corvane {
@@ -22,8 +24,10 @@ public:
     explicit Pager(Monitor& monitor);
     ~Pager() override;
 
-    // PageNow: logon, queue (and perhaps send), logoff. A request made while a send is still going on
-    // (sending or pausing between recipients) waits until that send has finished.
+    // PageNow: queue the text and, when the throttle lets the page out, logon, send and logoff (a request
+    // that sends nothing does not log on). A request made while another is still under way
+    // (its logon prompt open, sending, or pausing between recipients) only joins the pending page; once
+    // that one is over, the throttle as it then stands decides whether the page goes out.
     void pageNow(const QString& text);
 
     // The throttle's reference: pages go out only when more than ten minute boundaries lie between it
@@ -35,11 +39,12 @@ public:
 
     // The texts not yet sent, newest first, each followed by CR LF.
     QString pendingPage() const;
-    // True from a request's logon to its logoff, pauses between recipients included.
+    // True from a request's logon to its logoff, logon prompt and pauses between recipients included.
     bool isBusy() const { return m_busy; }
 
-    // The steps of a page request, public for the menu and the tests.
-    bool mailLogon();
+    // The steps of a page request, public for the menu and the tests. The logon may wait for the
+    // operator's answer; `then` gets whether it logged on, perhaps before mailLogon returns.
+    void mailLogon(std::function<void(bool)> then);
     void mailLogoff();
 
     Mail& mail() { return *m_mail; }
@@ -49,16 +54,13 @@ public:
     static qint64 minuteBoundaries(const QDateTime& from, const QDateTime& to);
 
 signals:
-    // A request has run to its logoff (whether or not anything was sent).
+    // A request that went to its logon has run to its logoff (whether or not the page got through).
     void finished();
 
 private:
-    struct Request {
-        QString text;
-        bool throttleOpen; // the throttle as it stood when the request was made
-    };
-    void drain();
-    void queuePage(const QString& text);
+    void startRequest();
+    bool throttleOpen() const;
+    void queuePage();
     void sendNext();
     void finishRequest();
     void logMailError(const char* what, const MailResult& result);
@@ -72,11 +74,12 @@ private:
     // everything pending before them.
     QStringList m_pendingTexts;
     QDateTime m_lastPageTime;
-    QList<Request> m_waiting;
     bool m_busy = false;
-    bool m_draining = false;
-    // The send in progress.
+    // A request came while another was under way.
+    bool m_requestWaiting = false;
+    // The send in progress, and how many of the oldest pending texts it carries.
     MailMessage m_message;
+    qsizetype m_textsInMessage = 0;
     QStringList m_recipients;
     qsizetype m_nextRecipient = 0;
     Delay m_pause;

@@ -248,8 +248,10 @@ const ReadKey kReadKeys[] = {
      }},
     {"MAIL_SERVER", [](MonitorConfig& c, const Field& v, ReadState&) { c.mailServer = textOf(v); }},
     {"MAIL_FROM", [](MonitorConfig& c, const Field& v, ReadState&) { c.mailSender = textOf(v); }},
-    {"MAIL_USER", [](MonitorConfig& c, const Field& v, ReadState&) { c.mailUser = textOf(v); }},
-    {"MAIL_PASSWORD", [](MonitorConfig& c, const Field& v, ReadState&) { c.mailPassword = textOf(v); }},
+    {"MAIL_CA_FILE", [](MonitorConfig& c, const Field& v, ReadState&) { c.mailCaFile = textOf(v); }},
+    // Credentials are taken as written: an unquoted 0042 is a password, not the number 42.
+    {"MAIL_USER", [](MonitorConfig& c, const Field& v, ReadState&) { c.mailUser = v.text; }},
+    {"MAIL_PASSWORD", [](MonitorConfig& c, const Field& v, ReadState&) { c.mailPassword = v.text; }},
 };
 
 QString quoted(const QString& text) {
@@ -258,6 +260,19 @@ QString quoted(const QString& text) {
     QString inner = text;
     inner.replace(u'"', u'\'');
     return u'"' + inner + u'"';
+}
+
+// A credential written so that the reader gives it back exactly: quoted, unless it holds a double quote,
+// which ends a quoted field; then bare, which the reader takes up to a comma or line end with blanks at
+// either end removed. A value that neither form carries is not written (the logon then asks for it).
+std::optional<QString> exactly(const QString& text) {
+    if (!text.contains(u'"'))
+        return u'"' + text + u'"';
+    const bool bare = !text.startsWith(u'"') && !isBlank(text.front()) && !isBlank(text.back()) &&
+                      !text.contains(u',') && !text.contains(u'\r') && !text.contains(u'\n');
+    if (bare)
+        return text;
+    return std::nullopt;
 }
 
 using Lines = QStringList;
@@ -346,11 +361,14 @@ const WriteKey kWriteKeys[] = {
         // A password typed at logon is not among them: only one that came from this file goes back.
         const std::pair<const char*, const QString*> mail[] = {{"MAIL_SERVER, ", &c.mailServer},
                                                                {"MAIL_FROM, ", &c.mailSender},
-                                                               {"MAIL_USER, ", &c.mailUser},
-                                                               {"MAIL_PASSWORD, ", &c.mailPassword}};
+                                                               {"MAIL_CA_FILE, ", &c.mailCaFile}};
         for (const auto& [key, value] : mail)
             if (!value->isEmpty())
                 out << QString::fromLatin1(key) + quoted(*value);
+        for (const auto& [key, value] : {std::pair{"MAIL_USER, ", &c.mailUser},
+                                         std::pair{"MAIL_PASSWORD, ", &c.mailPassword}})
+            if (const auto written = exactly(*value); written && !value->isEmpty())
+                out << QString::fromLatin1(key) + *written;
     }},
     {[](Lines& out, const MonitorConfig&, const LiveSettings& live) {
         if (live.heartbeatIntervalMs != 1500)

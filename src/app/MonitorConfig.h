@@ -41,6 +41,8 @@ struct MonitorConfig {
     // The pager's mail server; written back only when set.
     QString mailServer;   // MAIL_SERVER: smtp://host:port or smtps://host:port
     QString mailSender;   // MAIL_FROM: the sender address
+    QString mailCaFile;   // MAIL_CA_FILE: PEM file of the authorities trusted instead of the system's
+    // These two hold the file's bytes (one character each), not read as numbers.
     QString mailUser;     // MAIL_USER: logon name, none for an open relay
     QString mailPassword; // MAIL_PASSWORD: asked at logon when a user is set without it
 

@@ -28,11 +28,21 @@ QString QtDialogs::input(const QString& prompt, const QString& title, const QStr
     return ok ? text : QString();
 }
 
-QString QtDialogs::secretInput(const QString& prompt, const QString& title) {
-    bool ok = false;
-    const QString text =
-        QInputDialog::getText(m_parent, titleOr(title), prompt, QLineEdit::Password, {}, &ok);
-    return ok ? text : QString();
+void QtDialogs::askSecret(const QString& prompt, const QString& title,
+                          std::function<void(const QString&)> answered) {
+    auto* dialog = new QInputDialog(m_parent);
+    dialog->setWindowTitle(titleOr(title));
+    dialog->setLabelText(prompt);
+    dialog->setTextEchoMode(QLineEdit::Password);
+    QObject::connect(dialog, &QDialog::finished, dialog, [dialog, answered = std::move(answered)](int result) {
+        QString text = result == QDialog::Accepted ? dialog->textValue() : QString();
+        dialog->setTextValue({});
+        dialog->deleteLater();
+        answered(text);
+        text.fill(u'\0');
+    });
+    // Window-modal, and open() returns at once: the monitor goes on working behind the prompt.
+    dialog->open();
 }
 
 } // namespace corvane

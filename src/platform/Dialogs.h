@@ -2,6 +2,7 @@
 // Message boxes and the one-line input dialog. Tests answer them from a script.
 
 #include <QString>
+#include <functional>
 
 class QWidget;
 
@@ -16,8 +17,10 @@ public:
     virtual bool askYesNo(const QString& text, const QString& title = {}) = 0;
     // A one-line input; a cancelled dialog returns an empty text.
     virtual QString input(const QString& prompt, const QString& title, const QString& initial = {}) = 0;
-    // A one-line input whose text is hidden while typed (passwords); empty when cancelled.
-    virtual QString secretInput(const QString& prompt, const QString& title) = 0;
+    // A one-line input whose text is hidden while typed (passwords). It does not wait: `answered` gets
+    // the text later (empty when cancelled) while message processing and the timers go on.
+    virtual void askSecret(const QString& prompt, const QString& title,
+                           std::function<void(const QString&)> answered) = 0;
 };
 
 class QtDialogs final : public Dialogs {
@@ -27,7 +30,8 @@ public:
     void message(const QString& text, const QString& title = {}) override;
     bool askYesNo(const QString& text, const QString& title = {}) override;
     QString input(const QString& prompt, const QString& title, const QString& initial = {}) override;
-    QString secretInput(const QString& prompt, const QString& title) override;
+    void askSecret(const QString& prompt, const QString& title,
+                   std::function<void(const QString&)> answered) override;
 
 private:
     QWidget* m_parent = nullptr;

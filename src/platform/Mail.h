@@ -31,8 +31,10 @@ public:
     virtual ~Mail() = default;
     // Whether a session is open (signed on and not yet signed off).
     virtual bool sessionOpen() const = 0;
-    // Signs on; may ask the operator for what it needs. The session is open when the result is ok.
-    virtual MailResult signOn() = 0;
+    // Signs on; may ask the operator for what it needs, without waiting for the answer. `done` gets the
+    // result once: before signOn returns when nothing had to be asked, otherwise when the operator has
+    // answered. The session is open when the result is ok.
+    virtual void signOn(std::function<void(MailResult)> done) = 0;
     virtual void signOff() = 0;
     // Sends one message to its one recipient. `done` runs later on the caller's thread, never from within
     // send() itself; the event loop keeps running meanwhile.

@@ -1,6 +1,7 @@
 #include "platform/SmtpMail.h"
 
 #include "app/MonitorConfig.h"
+#include "common/LegacyText.h"
 #include "platform/Clock.h"
 #include "platform/Dialogs.h"
 
@@ -77,6 +78,7 @@ struct SmtpMail::Job {
     QByteArray recipient;
     QByteArray user;
     QByteArray password;
+    QByteArray caFile;
     QByteArray payload;
     qsizetype sent = 0;
     std::shared_ptr<std::atomic<bool>> abort;
@@ -113,6 +115,8 @@ void SmtpMail::Job::run() {
                      static_cast<long>(user.isEmpty() ? CURLUSESSL_TRY : CURLUSESSL_ALL));
     curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 1L);
     curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, 2L);
+    if (!caFile.isEmpty())
+        curl_easy_setopt(curl, CURLOPT_CAINFO, caFile.constData());
     if (!user.isEmpty()) {
         curl_easy_setopt(curl, CURLOPT_USERNAME, user.constData());
         curl_easy_setopt(curl, CURLOPT_PASSWORD, password.constData());
@@ -159,19 +163,30 @@ SmtpMail::~SmtpMail() {
     for (const auto& job : m_jobs)
         if (job->thread)
             job->thread->wait();
-    m_enteredPassword.fill(u'\0');
+    m_enteredPassword.fill('\0');
 }
 
-MailResult SmtpMail::signOn() {
-    if (!m_config.mailUser.isEmpty() && m_config.mailPassword.isEmpty() && m_enteredPassword.isEmpty()) {
-        m_enteredPassword =
-            m_dialogs.secretInput(QStringLiteral("Enter the e-mail password of %1").arg(m_config.mailUser),
-                                  QStringLiteral("E-mail Logon"));
-        if (m_enteredPassword.isEmpty())
-            return {kCancelledLogon, QStringLiteral("The logon was cancelled")};
+void SmtpMail::signOn(std::function<void(MailResult)> done) {
+    if (m_config.mailUser.isEmpty() || !m_config.mailPassword.isEmpty() || !m_enteredPassword.isEmpty()) {
+        m_sessionOpen = true;
+        done({});
+        return;
     }
-    m_sessionOpen = true;
-    return {};
+    const std::weak_ptr<bool> alive = m_alive;
+    m_dialogs.askSecret(QStringLiteral("Enter the e-mail password of %1").arg(m_config.mailUser),
+                        QStringLiteral("E-mail Logon"),
+                        [this, alive, done = std::move(done)](const QString& password) {
+                            if (alive.expired())
+                                return;
+                            if (password.isEmpty()) {
+                                done({kCancelledLogon, QStringLiteral("The logon was cancelled")});
+                                return;
+                            }
+                            // Typed, so real text: it goes to the server as UTF-8.
+                            m_enteredPassword = password.toUtf8();
+                            m_sessionOpen = true;
+                            done({});
+                        });
 }
 
 QString SmtpMail::sender() const {
@@ -209,8 +224,10 @@ void SmtpMail::send(const MailMessage& message, std::function<void(MailResult)> 
     job->url = m_config.mailServer.trimmed().toUtf8();
     job->from = from.toLatin1();
     job->recipient = message.recipient.toLatin1();
-    job->user = m_config.mailUser.toUtf8();
-    job->password = (m_config.mailPassword.isEmpty() ? m_enteredPassword : m_config.mailPassword).toUtf8();
+    // Settings from monitor.ini hold the file's bytes, one character each.
+    job->user = toWire(m_config.mailUser);
+    job->password = m_config.mailPassword.isEmpty() ? m_enteredPassword : toWire(m_config.mailPassword);
+    job->caFile = toWire(m_config.mailCaFile);
     job->payload = composeMessage(message, from, m_clock.now());
     job->abort = m_abort;
     Job* raw = job.get();

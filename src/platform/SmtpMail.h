@@ -1,8 +1,10 @@
 #pragma once
 // The mail layer over SMTP (libcurl). The server is an smtp:// or smtps:// URL; on smtp:// STARTTLS is
-// used when the server offers it (and required when credentials are sent); certificates are verified.
-// A user name without a password makes the logon ask for the password, which is then kept in memory
-// for the rest of the run (never written anywhere) until the server refuses it.
+// used when the server offers it, and required when credentials are sent, so that they never go out
+// before TLS. Certificates are verified, against the system's authorities or those of MAIL_CA_FILE.
+// The user name and password from monitor.ini go to the server as the file's bytes. A user name without
+// a password makes the logon ask for the password (without holding up the monitor), which is then kept
+// in memory for the rest of the run (never written anywhere) until the server refuses it.
 // Each send runs on a worker thread so the window stays live; its result comes back on the UI thread.
 
 #include "platform/Mail.h"
@@ -29,7 +31,7 @@ public:
     ~SmtpMail() override;
 
     bool sessionOpen() const override { return m_sessionOpen; }
-    MailResult signOn() override;
+    void signOn(std::function<void(MailResult)> done) override;
     void signOff() override { m_sessionOpen = false; }
     void send(const MailMessage& message, std::function<void(MailResult)> done) override;
 
@@ -50,7 +52,9 @@ private:
     Clock& m_clock;
     const QString m_computerName;
     bool m_sessionOpen = false;
-    QString m_enteredPassword; // asked at logon, memory only
+    QByteArray m_enteredPassword; // asked at logon, memory only, as UTF-8
+    // Answers of a prompt still open when this layer is gone find nobody to go to.
+    std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
     std::shared_ptr<std::atomic<bool>> m_abort;
     std::vector<std::unique_ptr<Job>> m_jobs;
 };

@@ -1,14 +1,37 @@
-"""aiosmtpd handlers for the pager tests.
+"""A loopback SMTP server for the pager tests, on Debian's aiosmtpd.
 
-StoreMessages FOLDER: stores each received message as FOLDER/NNNN.json with the envelope sender and
-recipients, the decoded subject and the decoded text body.
-RefuseRecipient FOLDER ADDRESS: the same, but answers RCPT TO for ADDRESS with 550.
+    python3 store_handler.py FOLDER HOST:PORT [--refuse ADDRESS] [--starttls CERT KEY] [--smtps CERT KEY]
+
+Stores each received message as FOLDER/NNNN.json with the envelope sender and recipients, the decoded
+subject and text body, and whether it came over TLS. It offers AUTH with or without TLS and accepts any
+credentials, storing each logon as FOLDER/auth-NNNN.json (login and password as hex bytes, and whether
+TLS was up): a client that sent credentials in clear text would be caught. --refuse answers RCPT TO for
+ADDRESS with 550; --starttls offers STARTTLS with that certificate; --smtps speaks TLS from the start.
 """
 
+import argparse
+import asyncio
 import email
 import json
+import logging
 import os
+import ssl
 from email import policy
+
+from aiosmtpd.smtp import SMTP, AuthResult
+
+
+def store(folder, prefix, count, record):
+    name = os.path.join(folder, "%s%04d" % (prefix, count))
+    with open(name + ".tmp", "w", encoding="utf-8") as f:
+        json.dump(record, f)
+    # Renamed only when complete, so a reader never sees half a record.
+    os.rename(name + ".tmp", name + ".json")
+
+
+def over_tls(server, session):
+    # session.ssl is set by STARTTLS; an SMTPS transport is TLS from the start.
+    return session.ssl is not None or server.transport.get_extra_info("sslcontext") is not None
 
 
 class StoreMessages:
@@ -16,12 +39,7 @@ class StoreMessages:
         self.folder = folder
         self.refused = set(refused)
         self.count = 0
-
-    @classmethod
-    def from_cli(cls, parser, *args):
-        if len(args) != 1:
-            parser.error("StoreMessages takes the folder to store messages in")
-        return cls(args[0])
+        self.logons = 0
 
     async def handle_RCPT(self, server, session, envelope, address, rcpt_options):
         if address in self.refused:
@@ -33,25 +51,61 @@ class StoreMessages:
         raw = envelope.original_content or envelope.content
         message = email.message_from_bytes(raw, policy=policy.default)
         self.count += 1
-        record = {
+        store(self.folder, "", self.count, {
             "mail_from": envelope.mail_from,
             "rcpt_tos": list(envelope.rcpt_tos),
             "subject": str(message["Subject"] or ""),
             "to": str(message["To"] or ""),
             "body": message.get_content(),
             "raw": raw.decode("latin-1"),
-        }
-        name = os.path.join(self.folder, "%04d" % self.count)
-        with open(name + ".tmp", "w", encoding="utf-8") as f:
-            json.dump(record, f)
-        # Renamed only when complete, so a reader never sees half a message.
-        os.rename(name + ".tmp", name + ".json")
+            "tls": over_tls(server, session),
+        })
         return "250 Message accepted"
 
+    def authenticate(self, server, session, envelope, mechanism, auth_data):
+        self.logons += 1
+        store(self.folder, "auth-", self.logons, {
+            "login": bytes(auth_data.login).hex(),
+            "password": bytes(auth_data.password).hex(),
+            "tls": over_tls(server, session),
+        })
+        return AuthResult(success=True)
 
-class RefuseRecipient(StoreMessages):
-    @classmethod
-    def from_cli(cls, parser, *args):
-        if len(args) != 2:
-            parser.error("RefuseRecipient takes the folder and the address to refuse")
-        return cls(args[0], refused=(args[1],))
+
+def tls_context(cert, key):
+    context = ssl.create_default_context(ssl.Purpose.CLIENT_AUTH)
+    context.load_cert_chain(cert, key)
+    return context
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("folder")
+    parser.add_argument("listen")
+    parser.add_argument("--refuse", action="append", default=[])
+    parser.add_argument("--starttls", nargs=2, metavar=("CERT", "KEY"))
+    parser.add_argument("--smtps", nargs=2, metavar=("CERT", "KEY"))
+    args = parser.parse_args()
+    host, port = args.listen.rsplit(":", 1)
+    handler = StoreMessages(args.folder, args.refuse)
+
+    def factory():
+        return SMTP(handler, authenticator=handler.authenticate, auth_require_tls=False,
+                    tls_context=tls_context(*args.starttls) if args.starttls else None,
+                    require_starttls=False)
+
+    # Refused handshakes are what some tests are about; their tracebacks would only fill the test log.
+    logging.basicConfig(level=logging.CRITICAL)
+    loop = asyncio.new_event_loop()
+    loop.set_exception_handler(lambda loop, context: None)
+    server = loop.run_until_complete(loop.create_server(
+        factory, host=host, port=int(port),
+        ssl=tls_context(*args.smtps) if args.smtps else None))
+    try:
+        loop.run_forever()
+    finally:
+        server.close()
+
+
+if __name__ == "__main__":
+    main()

@@ -24,9 +24,19 @@ public:
         inputs << title + u'|' + prompt + u'|' + initial;
         return inputAnswers.isEmpty() ? QString() : inputAnswers.dequeue();
     }
-    QString secretInput(const QString& prompt, const QString& title) override {
+    // Answered at once from inputAnswers, or, while holdSecrets is set, left open until answerSecret().
+    void askSecret(const QString& prompt, const QString& title,
+                   std::function<void(const QString&)> answered) override {
         inputs << title + u'|' + prompt;
-        return inputAnswers.isEmpty() ? QString() : inputAnswers.dequeue();
+        if (holdSecrets)
+            openSecret = std::move(answered);
+        else
+            answered(inputAnswers.isEmpty() ? QString() : inputAnswers.dequeue());
+    }
+    void answerSecret(const QString& text) {
+        auto answered = std::move(openSecret);
+        openSecret = {};
+        answered(text);
     }
 
     QStringList messages;  // "title|text"
@@ -34,6 +44,8 @@ public:
     QStringList inputs;    // "title|prompt|initial"
     QQueue<bool> yesNoAnswers;
     QQueue<QString> inputAnswers; // an empty answer is a cancelled dialog
+    bool holdSecrets = false;
+    std::function<void(const QString&)> openSecret; // the secret input left open, if any
 };
 
 class RecordingLauncher final : public Launcher {
