@@ -6,6 +6,7 @@
 #include <xcb/xcb.h>
 
 #include <QProcess>
+#include <QScopeGuard>
 #include <QUuid>
 #include <QtTest>
 
@@ -243,6 +244,8 @@ private slots:
         int number = 600;
         while (QFile::exists(socketDir + QString::number(number)))
             ++number;
+        const QString socketPath = socketDir + QString::number(number);
+        const auto removeSocket = qScopeGuard([&] { QFile::remove(socketPath); });
         QProcess forwarder;
         forwarder.start(QStringLiteral(CORVANE_SYSTEM_PYTHON),
                         {QStringLiteral("-c"), QStringLiteral(R"(
@@ -256,8 +259,7 @@ while True:
     client, _ = listen.accept(); server = socket.socket(socket.AF_UNIX); server.connect(sys.argv[2])
     for a, b in ((client, server), (server, client)): threading.Thread(target=pump, args=(a, b), daemon=True).start()
 )"),
-                         socketDir + QString::number(number),
-                         socketDir + QString::fromLatin1(real.mid(1).split('.').first())});
+                         socketPath, socketDir + QString::fromLatin1(real.mid(1).split('.').first())});
         QVERIFY(forwarder.waitForStarted(10000));
         QVERIFY(forwarder.waitForReadyRead(10000));
         RelayWindow relay;
@@ -273,7 +275,6 @@ while True:
         QCOMPARE(relay.process->state(), QProcess::Running);
         forwarder.kill();
         forwarder.waitForFinished(5000);
-        QFile::remove(socketDir + QString::number(number));
     }
 
     void noDisplayFindsNothing() {
