@@ -258,7 +258,8 @@ void TestCommands::unloadAsksFirst() {
     auto& dialogs = f.t.services.dialogs;
     dialogs.yesNoAnswers.enqueue(false);
     f.m.ui.trigger(MenuItem::UnloadApp);
-    QCOMPARE(dialogs.questions, QStringList{"Plant|Do you really want to unload the switch?"});
+    // The program's own title (none given), not the switch's.
+    QCOMPARE(dialogs.questions, QStringList{"|Do you really want to unload the switch?"});
     QVERIFY(f.link->sent.isEmpty());
     dialogs.yesNoAnswers.enqueue(true);
     f.m.ui.trigger(MenuItem::UnloadApp);

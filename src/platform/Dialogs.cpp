@@ -17,8 +17,12 @@ void QtDialogs::message(const QString& text, const QString& title) {
 }
 
 bool QtDialogs::askYesNo(const QString& text, const QString& title) {
-    return QMessageBox::question(m_parent, titleOr(title), text, QMessageBox::Yes | QMessageBox::No) ==
-           QMessageBox::Yes;
+    // The questions asked here unload the switch or erase a file: Enter must not answer Yes. A plain
+    // box with no icon, as the program's other messages.
+    QMessageBox box(QMessageBox::NoIcon, titleOr(title), text, QMessageBox::Yes | QMessageBox::No, m_parent);
+    box.setDefaultButton(QMessageBox::No);
+    box.setEscapeButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
 }
 
 QString QtDialogs::input(const QString& prompt, const QString& title, const QString& initial) {
