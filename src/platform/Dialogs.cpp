@@ -4,6 +4,8 @@
 #include <QInputDialog>
 #include <QMessageBox>
 
+#include <algorithm>
+
 namespace corvane {
 
 namespace {
@@ -26,10 +28,16 @@ bool QtDialogs::askYesNo(const QString& text, const QString& title) {
 }
 
 QString QtDialogs::input(const QString& prompt, const QString& title, const QString& initial) {
-    bool ok = false;
-    const QString text =
-        QInputDialog::getText(m_parent, titleOr(title), prompt, QLineEdit::Normal, initial, &ok);
-    return ok ? text : QString();
+    QInputDialog box(m_parent);
+    box.setWindowTitle(titleOr(title));
+    box.setLabelText(prompt);
+    box.setTextValue(initial);
+    // Wide enough for its whole title: the window manager cuts a title short in a narrow frame. The
+    // allowance covers the frame's icon and buttons.
+    constexpr int kFrameAllowance = 160;
+    box.setMinimumWidth(std::max(box.sizeHint().width(),
+                                 box.fontMetrics().horizontalAdvance(box.windowTitle()) + kFrameAllowance));
+    return box.exec() == QDialog::Accepted ? box.textValue() : QString();
 }
 
 QString QtDialogs::secretInput(const QString& prompt, const QString& title) {
