@@ -454,9 +454,9 @@ private slots:
         x.b().requestDescription();
         QCOMPARE(link->commands(), QStringList{QStringLiteral("SSSSS")});
         QVERIFY(x.b().descriptionWaitRunning());
-        x.t.services.clock.advance(4950);
-        QVERIFY(x.b().descriptionWaitRunning()); // 51 looks, 100 ms apart
-        x.t.services.clock.advance(150);
+        x.t.services.clock.advance(5099);
+        QVERIFY(x.b().descriptionWaitRunning()); // 51 looks, each followed by 100 ms
+        x.t.services.clock.advance(1);
         QVERIFY(!x.b().descriptionWaitRunning());
         // An answer ends the wait at the next look.
         x.b().requestDescription();

@@ -59,6 +59,9 @@ void TestChat::linesArriveNewestFirstAndShowTheWindow() {
     QVERIFY(w->isVisible());
     QCOMPARE(w->windowTitle(), QStringLiteral("Chat Plant"));
     QCOMPARE(w->receivedBox()->toPlainText(), QStringLiteral("b\na\n"));
+    // What the operator types there changes nothing that a later line would throw away.
+    QTest::keyClicks(w->receivedBox(), QStringLiteral("typed"));
+    QCOMPARE(w->receivedBox()->toPlainText(), QStringLiteral("b\na\n"));
     // Latin-1 text arrives unchanged.
     c.message(QString::fromLatin1("@caf\xe9"));
     QVERIFY(w->receivedBox()->toPlainText().startsWith(QString::fromLatin1("caf\xe9\n")));

@@ -91,11 +91,12 @@ void TestCommands::refreshWaitsGiveUpAfterTheirLooks() {
     Fixture f;
     f.commands.refreshInfo();
     auto& clock = f.t.services.clock;
-    clock.advance(SwitchCommands::kAckLookMs * (SwitchCommands::kAckMaxLooks - 1) - 1);
+    // Each of the 51 looks is followed by its pause: about 5.1 s.
+    clock.advance(SwitchCommands::kAckLookMs * SwitchCommands::kAckMaxLooks - 1);
     QCOMPARE(f.link->commands().last(), QStringLiteral("SSSSS"));
     clock.advance(1);
     QCOMPARE(f.link->commands().last(), QStringLiteral("CCCCC"));
-    clock.advance(5000);
+    clock.advance(5100);
     QCOMPARE(f.link->commands().last(), QStringLiteral("UUUUU"));
     QCOMPARE(f.link->commands().size(), 4);
     // An acknowledgement that shows already ends the wait before any pause.
@@ -257,7 +258,8 @@ void TestCommands::unloadAsksFirst() {
     auto& dialogs = f.t.services.dialogs;
     dialogs.yesNoAnswers.enqueue(false);
     f.m.ui.trigger(MenuItem::UnloadApp);
-    QCOMPARE(dialogs.questions, QStringList{"Plant|Do you really want to unload the switch?"});
+    // The program's own title (none given), not the switch's.
+    QCOMPARE(dialogs.questions, QStringList{"|Do you really want to unload the switch?"});
     QVERIFY(f.link->sent.isEmpty());
     dialogs.yesNoAnswers.enqueue(true);
     f.m.ui.trigger(MenuItem::UnloadApp);

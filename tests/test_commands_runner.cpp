@@ -64,9 +64,10 @@ void TestCommandsRunner::waitGivesUpAfterItsLooks() {
             100, 51)
         .then([&] { done = true; });
     runner.run(std::move(steps));
-    clock.advance(4999);
+    // The 51st look at 5000 ms has its pause as well: the wait ends at 5100 ms.
+    clock.advance(5099);
     QVERIFY(!done);
-    QCOMPARE(looks, 50);
+    QCOMPARE(looks, 51);
     clock.advance(1);
     QVERIFY(done);
     QCOMPARE(looks, 51);
@@ -179,7 +180,7 @@ void TestCommandsRunner::suspendedWaitKeepsItsRemainingLooks() {
     ActionRunner::Steps b;
     b.waitUntil([] { return false; }, 100, 51);
     runner.run(std::move(b));
-    clock.advance(5000); // B gives up at 5000 ms after it started
+    clock.advance(5100); // B gives up 5100 ms after it started: its last look has its pause too
     QCOMPARE(looksA, 10);
     QVERIFY(!doneA);
     clock.advance(100000);

@@ -109,13 +109,6 @@ void TestSelection::clickTogglesOnce() {
     QTest::mouseRelease(f.canvas(), Qt::RightButton, {}, px(QPointF(3000, 1500)));
     QVERIFY(!f.b.band().visible);
     QCOMPARE(f.b.gblidx(), 101);
-    // A double click is two presses on the cell (the window system adds the double click after the
-    // second one): marked and unmarked again.
-    QTest::mouseClick(f.canvas(), Qt::LeftButton, {}, f.stateLabel(102));
-    QTest::mousePress(f.canvas(), Qt::LeftButton, {}, f.stateLabel(102));
-    QTest::mouseDClick(f.canvas(), Qt::LeftButton, {}, f.stateLabel(102));
-    QTest::mouseRelease(f.canvas(), Qt::LeftButton, {}, f.stateLabel(102));
-    QCOMPARE(f.b.cell(102)->mark, QString());
 }
 
 void TestSelection::clickOnBackgroundTogglesNothing() {

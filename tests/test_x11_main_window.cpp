@@ -1,7 +1,11 @@
 // The main window on a real X server: widgets at the model's twips positions, resizing both ways,
 // live updates, the menu bar, the operator's gestures and a screenshot to look at.
 
+#include "board/BoardModel.h"
+#include "board/BoardView.h"
 #include "operator/MainWindow.h"
+#include "support/LiveMonitor.h"
+#include "support/XPointer.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -10,6 +14,7 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QStyleHints>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QtTest>
@@ -239,6 +244,59 @@ private slots:
         max->selectAll();
         QTest::keyClicks(max, QStringLiteral("350"));
         QCOMPARE(w.model.element(Element::MaxListCount).caption, QStringLiteral("350"));
+    }
+
+    // Real clicks on the cells of a live monitor, then "E&xclude": the engine is asked to exclude only
+    // the cell clicked once. Two clicks on a cell undo each other however fast they follow each other,
+    // also when the window system makes a double click of them.
+    void clicksOnCellsReachTheEngine_data() {
+        QTest::addColumn<int>("pauseMs"); // between the two clicks on the first cell
+        QTest::newRow("slow pair") << QGuiApplication::styleHints()->mouseDoubleClickInterval() + 200;
+        QTest::newRow("fast pair") << 0;
+    }
+    void clicksOnCellsReachTheEngine() {
+        QFETCH(int, pauseMs);
+        test::XPointer pointer;
+        QVERIFY2(pointer.ok(), "needs an X server with the test extension");
+        test::LiveMonitor rig;
+        QVERIFY(rig.start(true));
+        Monitor& m = *rig.monitor;
+        BoardModel& board = *m.board;
+        MonitorMain window(m.ui);
+        auto* view = new BoardView(board);
+        window.setElementWidget(Element::Picture1, view);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        std::vector<int> ids;
+        QTRY_VERIFY_WITH_TIMEOUT((ids = board.cellIds()).size() >= 3, 20000);
+        const int twice = ids.at(1);
+        const int once = ids.at(2);
+        const auto onScreen = [&](int id) {
+            return view->canvas()->mapToGlobal(BoardCanvas::toPixels(board.cell(id)->stateRect).center());
+        };
+
+        pointer.click(onScreen(twice));
+        if (pauseMs > 0) {
+            QTRY_COMPARE(board.cell(twice)->mark, QStringLiteral("X"));
+            QTest::qWait(pauseMs);
+        }
+        pointer.click(onScreen(twice));
+        // Far from the first cell, so that these clicks make no double click with those.
+        QTest::qWait(QGuiApplication::styleHints()->mouseDoubleClickInterval() + 200);
+        pointer.click(onScreen(once));
+        QTRY_COMPARE(board.cell(once)->mark, QStringLiteral("X"));
+        QCOMPARE(board.cell(twice)->mark, QString());
+
+        const qsizetype mark = rig.sim.lines().size();
+        QWidget* exclude = window.elementWidget(Element::Command2_0);
+        pointer.click(exclude->mapToGlobal(exclude->rect().center()));
+        const QString letter = m.ui.element(Element::Truncate).checked ? QStringLiteral("X") : QStringLiteral("Y");
+        const auto sent = rig.sim.waitForCommand(letter + QStringLiteral("%1").arg(once, 4, 10, QLatin1Char('0')),
+                                                 10000, mark);
+        QVERIFY(sent);
+        // The batch goes in ascending id order: the first cell would have come before.
+        const QList<test::SimCommand> commands = rig.sim.commands(mark);
+        QCOMPARE(commands.size(), 1);
     }
 
     void suppliedViewsTakeTheirElementsPlace() {

@@ -6,10 +6,12 @@
 #include <xcb/xcb.h>
 
 #include <QProcess>
+#include <QScopeGuard>
 #include <QUuid>
 #include <QtTest>
 
 #include <memory>
+#include <unistd.h>
 
 using namespace corvane;
 
@@ -23,9 +25,12 @@ struct RelayWindow {
     std::unique_ptr<QProcess> process = std::make_unique<QProcess>();
     std::uint32_t window = 0;
 
-    bool start(const QString& title, const QStringList& options = {}) {
-        process->setProgram(QStringLiteral(CORVANE_RELAY_WINDOW));
-        process->setArguments(QStringList{title} + options);
+    // `runAs` puts a command such as setpriv in front of the stand-in, which then runs under its pid.
+    bool start(const QString& title, const QStringList& options = {}, const QStringList& runAs = {}) {
+        const QStringList command =
+            runAs + QStringList{QStringLiteral(CORVANE_RELAY_WINDOW), title} + options;
+        process->setProgram(command.first());
+        process->setArguments(command.mid(1));
         process->start();
         if (!process->waitForStarted(10000))
             return false;
@@ -143,10 +148,16 @@ private slots:
         QVERIFY(x11::findTopLevelWindow(title));
     }
 
+    void terminationKillsTheOwnerHard_data() {
+        QTest::addColumn<QStringList>("options");
+        QTest::newRow("declared pid") << QStringList{};
+        QTest::newRow("no declared pid") << QStringList{QStringLiteral("--no-pid")};
+    }
     void terminationKillsTheOwnerHard() {
+        QFETCH(QStringList, options);
         RelayWindow relay;
         const QString title = uniqueTitle(QStringLiteral("UDPRelay"));
-        QVERIFY(relay.start(title, {QStringLiteral("--no-pid")}));
+        QVERIFY(relay.start(title, options));
         x11::X11RelayTerminator terminator;
         QCOMPARE(terminator.terminateWindowOwner(title), RelayTermination::Terminated);
         QVERIFY(relay.process->waitForFinished(10000));
@@ -154,6 +165,59 @@ private slots:
         // Its window went with its connection.
         QTRY_VERIFY_WITH_TIMEOUT(!x11::findTopLevelWindow(title), 10000);
         QCOMPARE(terminator.terminateWindowOwner(title), RelayTermination::NotFound);
+    }
+
+    // Any client can write any number into _NET_WM_PID. A window whose declared pid is not its
+    // connection's peer is not what it claims to be: nothing is killed, neither the process it names
+    // nor the one behind it.
+    void aWindowNamingAnotherProcessKillsNothing_data() {
+        QTest::addColumn<QString>("named");
+        QTest::newRow("a bystander") << QStringLiteral("sleep");
+        QTest::newRow("this program") << QStringLiteral("self");
+        QTest::newRow("init") << QStringLiteral("1");
+        QTest::newRow("nobody") << QStringLiteral("0");
+    }
+    void aWindowNamingAnotherProcessKillsNothing() {
+        QFETCH(QString, named);
+        QProcess bystander;
+        bystander.start(QStringLiteral("sleep"), {QStringLiteral("60")});
+        QVERIFY(bystander.waitForStarted(10000));
+        const QString pid = named == u"sleep"  ? QString::number(bystander.processId())
+                            : named == u"self" ? QString::number(QCoreApplication::applicationPid())
+                                               : named;
+        RelayWindow relay;
+        const QString title = uniqueTitle(QStringLiteral("UDPRelay"));
+        QVERIFY(relay.start(title, {QStringLiteral("--pid"), pid}));
+        const auto found = x11::findTopLevelWindow(title);
+        QVERIFY(found);
+        QCOMPARE(found->window, relay.window);
+        QVERIFY(!found->pid);
+        x11::X11RelayTerminator terminator;
+        QCOMPARE(terminator.terminateWindowOwner(title), RelayTermination::Refused);
+        QVERIFY(!bystander.waitForFinished(300));
+        QCOMPARE(bystander.state(), QProcess::Running);
+        QCOMPARE(relay.process->state(), QProcess::Running);
+        bystander.kill();
+        bystander.waitForFinished(5000);
+    }
+
+    // The owner is found but runs as another user: not ours to end. Needs the right to start a
+    // process as another user.
+    void anotherUsersProcessIsNotKilled() {
+        if (::geteuid() != 0)
+            QSKIP("starting a process as another user needs root");
+        RelayWindow relay;
+        const QString title = uniqueTitle(QStringLiteral("UDPRelay"));
+        QVERIFY(relay.start(title, {},
+                            {QStringLiteral("setpriv"), QStringLiteral("--reuid=65534"),
+                             QStringLiteral("--regid=65534"), QStringLiteral("--clear-groups")}));
+        const auto found = x11::findTopLevelWindow(title);
+        QVERIFY(found);
+        QCOMPARE(found->pid, std::optional<std::int64_t>(relay.pid()));
+        x11::X11RelayTerminator terminator;
+        QCOMPARE(terminator.terminateWindowOwner(title), RelayTermination::Refused);
+        QVERIFY(!relay.process->waitForFinished(300));
+        QCOMPARE(relay.process->state(), QProcess::Running);
     }
 
     // A window of a program on another machine (ssh -X): neither its declared pid nor the local end of
@@ -169,6 +233,48 @@ private slots:
         QCOMPARE(terminator.terminateWindowOwner(title), RelayTermination::Refused);
         QVERIFY(!relay.process->waitForFinished(300));
         QCOMPARE(relay.process->state(), QProcess::Running);
+    }
+
+    // The monitor's display is reached through a forwarder, as over ssh: the server's record of its
+    // clients' pids belongs to the machine the server runs on, and the monitor is not one of them.
+    void aForwardedDisplayKillsNothing() {
+        const QByteArray real = qgetenv("DISPLAY");
+        QVERIFY2(real.startsWith(':'), "needs a local display");
+        const QString socketDir = QStringLiteral("/tmp/.X11-unix/X");
+        int number = 600;
+        while (QFile::exists(socketDir + QString::number(number)))
+            ++number;
+        const QString socketPath = socketDir + QString::number(number);
+        const auto removeSocket = qScopeGuard([&] { QFile::remove(socketPath); });
+        QProcess forwarder;
+        forwarder.start(QStringLiteral(CORVANE_SYSTEM_PYTHON),
+                        {QStringLiteral("-c"), QStringLiteral(R"(
+import os, socket, sys, threading
+listen = socket.socket(socket.AF_UNIX); listen.bind(sys.argv[1]); listen.listen(8)
+print("ready", flush=True)
+def pump(a, b):
+    while data := a.recv(65536): b.sendall(data)
+    b.shutdown(socket.SHUT_WR)
+while True:
+    client, _ = listen.accept(); server = socket.socket(socket.AF_UNIX); server.connect(sys.argv[2])
+    for a, b in ((client, server), (server, client)): threading.Thread(target=pump, args=(a, b), daemon=True).start()
+)"),
+                         socketPath, socketDir + QString::fromLatin1(real.mid(1).split('.').first())});
+        QVERIFY(forwarder.waitForStarted(10000));
+        QVERIFY(forwarder.waitForReadyRead(10000));
+        RelayWindow relay;
+        const QString title = uniqueTitle(QStringLiteral("UDPRelay"));
+        QVERIFY(relay.start(title));
+        const QByteArray forwarded = ':' + QByteArray::number(number);
+        const auto found = x11::findTopLevelWindow(title, forwarded);
+        QVERIFY(found);
+        QVERIFY(!found->pid);
+        x11::X11RelayTerminator terminator(forwarded);
+        QCOMPARE(terminator.terminateWindowOwner(title), RelayTermination::Refused);
+        QVERIFY(!relay.process->waitForFinished(300));
+        QCOMPARE(relay.process->state(), QProcess::Running);
+        forwarder.kill();
+        forwarder.waitForFinished(5000);
     }
 
     void noDisplayFindsNothing() {

@@ -1,5 +1,7 @@
 #include "common/PollingWait.h"
 
+#include <algorithm>
+
 namespace corvane {
 
 PollingWait::PollingWait(Clock& clock) : m_timer(clock.createTimer()) {
@@ -11,7 +13,7 @@ void PollingWait::start(int lookMs, int maxLooks, std::function<bool()> conditio
     m_timer->setEnabled(false);
     m_condition = std::move(condition);
     m_done = std::move(done);
-    m_looksLeft = maxLooks;
+    m_looksLeft = std::max(1, maxLooks);
     m_running = true;
     m_timer->setInterval(lookMs);
     look();
@@ -27,15 +29,23 @@ void PollingWait::cancel() {
 void PollingWait::look() {
     if (!m_running)
         return;
-    const bool held = m_condition();
-    if (held || --m_looksLeft <= 0) {
-        m_timer->setEnabled(false);
-        m_running = false;
-        // Taken out first: the continuation may start this wait again.
-        auto done = std::move(m_done);
-        if (done)
-            done(held);
+    // The last look has had its pause too: the wait has run out.
+    if (m_looksLeft <= 0) {
+        finish(false);
+        return;
     }
+    --m_looksLeft;
+    if (m_condition())
+        finish(true);
+}
+
+void PollingWait::finish(bool held) {
+    m_timer->setEnabled(false);
+    m_running = false;
+    // Taken out first: the continuation may start this wait again.
+    auto done = std::move(m_done);
+    if (done)
+        done(held);
 }
 
 PacedSteps::PacedSteps(Clock& clock) : m_timer(clock.createTimer()) {

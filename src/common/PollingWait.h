@@ -14,14 +14,16 @@ namespace corvane {
 class PollingWait {
 public:
     explicit PollingWait(Clock& clock);
-    // Looks at `condition` right away and then every lookMs, at most maxLooks looks in all. `done` gets
-    // true when the condition held, false when the looks ran out.
+    // Looks at `condition` right away and then every lookMs, at most maxLooks looks in all, each that
+    // finds it false followed by its pause. `done` gets true at the look where the condition held,
+    // false one pause after the last look (maxLooks × lookMs after the start).
     void start(int lookMs, int maxLooks, std::function<bool()> condition, std::function<void(bool)> done);
     void cancel();
     bool isRunning() const { return m_running; }
 
 private:
     void look();
+    void finish(bool held);
     std::unique_ptr<Timer> m_timer;
     std::function<bool()> m_condition;
     std::function<void(bool)> m_done;

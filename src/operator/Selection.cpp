@@ -121,9 +121,10 @@ void Selection::release(const BoardMouseEvent& event) {
 }
 
 void Selection::doubleClick(const BoardMouseEvent& event) {
-    // The window system has already reported the second press of the double click, so a cell is
-    // dragged (and toggled) twice and a band was started as usual; only the span labels have a double
-    // click of their own.
+    // The window system reports the second press of a double click as the double click itself: it is
+    // a press like the first, so a cell clicked twice is toggled twice and a band starts as usual.
+    // The span labels also have a double click of their own.
+    press(event);
     BoardModel* b = board();
     if (b && isSpanLabel(b->hitTest(event.twips).kind) && m_monitor.commands)
         m_monitor.commands->spanLabelDoubleClick();

@@ -187,8 +187,8 @@ void SwitchCommands::killLapLink() {
 }
 
 void SwitchCommands::unloadApp() {
-    if (!m_monitor.platform.dialogs.askYesNo(QStringLiteral("Do you really want to unload the switch?"),
-                                             m_monitor.config.title))
+    // Asked under the program's own title, not the switch's.
+    if (!m_monitor.platform.dialogs.askYesNo(QStringLiteral("Do you really want to unload the switch?")))
         return;
     sendEngineWide(QStringLiteral("QQQQQ"));
 }

@@ -4,6 +4,8 @@
 #include <QInputDialog>
 #include <QMessageBox>
 
+#include <algorithm>
+
 namespace corvane {
 
 namespace {
@@ -17,15 +19,25 @@ void QtDialogs::message(const QString& text, const QString& title) {
 }
 
 bool QtDialogs::askYesNo(const QString& text, const QString& title) {
-    return QMessageBox::question(m_parent, titleOr(title), text, QMessageBox::Yes | QMessageBox::No) ==
-           QMessageBox::Yes;
+    // The questions asked here unload the switch or erase a file: Enter must not answer Yes. A plain
+    // box with no icon, as the program's other messages.
+    QMessageBox box(QMessageBox::NoIcon, titleOr(title), text, QMessageBox::Yes | QMessageBox::No, m_parent);
+    box.setDefaultButton(QMessageBox::No);
+    box.setEscapeButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
 }
 
 QString QtDialogs::input(const QString& prompt, const QString& title, const QString& initial) {
-    bool ok = false;
-    const QString text =
-        QInputDialog::getText(m_parent, titleOr(title), prompt, QLineEdit::Normal, initial, &ok);
-    return ok ? text : QString();
+    QInputDialog box(m_parent);
+    box.setWindowTitle(titleOr(title));
+    box.setLabelText(prompt);
+    box.setTextValue(initial);
+    // Wide enough for its whole title: the window manager cuts a title short in a narrow frame. The
+    // allowance covers the frame's icon and buttons.
+    constexpr int kFrameAllowance = 160;
+    box.setMinimumWidth(std::max(box.sizeHint().width(),
+                                 box.fontMetrics().horizontalAdvance(box.windowTitle()) + kFrameAllowance));
+    return box.exec() == QDialog::Accepted ? box.textValue() : QString();
 }
 
 void QtDialogs::askSecret(const QString& prompt, const QString& title,

@@ -10,6 +10,9 @@
 #include <csignal>
 #include <cstdlib>
 #include <memory>
+#include <string>
+#include <sys/stat.h>
+#include <sys/syscall.h>
 #include <sys/types.h>
 #include <unistd.h>
 #include <vector>
@@ -186,9 +189,25 @@ std::optional<std::int64_t> pidFromResources(xcb_connection_t* c, xcb_window_t w
     return std::nullopt;
 }
 
-// The process that owns a window. A program that names another machine in WM_CLIENT_MACHINE runs
-// there: its _NET_WM_PID means nothing here, and the local peer of its connection is only the
-// forwarder (ssh), which must not be killed in its place.
+// Whether the server's record of a client's pid can be trusted: only a server on this machine knows
+// the pids of this machine. A window of our own is created and the server asked for its owner; a
+// display reached through a forwarder (ssh, a TCP relay) names the forwarder or nothing.
+bool serverRunsHere(Connection& conn) {
+    xcb_connection_t* c = conn.get();
+    const xcb_window_t probe = xcb_generate_id(c);
+    xcb_create_window(c, 0, probe, conn.root(), 0, 0, 1, 1, 0, XCB_WINDOW_CLASS_INPUT_ONLY, XCB_COPY_FROM_PARENT,
+                      0, nullptr);
+    const std::optional<std::int64_t> pid = pidFromResources(c, probe);
+    xcb_destroy_window(c, probe);
+    xcb_flush(c);
+    return pid && *pid == static_cast<std::int64_t>(::getpid());
+}
+
+// The process that owns a window, as the X server knows it: the peer of the client's connection.
+// _NET_WM_PID is only what the client chose to write; where it names another process the window is
+// not what it seems, and nobody is the owner. A program that names another machine in
+// WM_CLIENT_MACHINE runs there, and the local peer of its connection is only the forwarder (ssh),
+// which must not be killed in its place.
 std::optional<std::int64_t> owner(Connection& conn, xcb_window_t w) {
     xcb_connection_t* c = conn.get();
     xcb_ewmh_connection_t* ewmh = conn.ewmh();
@@ -196,14 +215,26 @@ std::optional<std::int64_t> owner(Connection& conn, xcb_window_t w) {
         readText(c, askText(c, w, XCB_ATOM_WM_CLIENT_MACHINE), ewmh ? ewmh->UTF8_STRING : kNoAtom);
     if (machine && !machine->isEmpty() && !isThisMachine(*machine))
         return std::nullopt;
+    if (!serverRunsHere(conn))
+        return std::nullopt;
+    const std::optional<std::int64_t> pid = pidFromResources(c, w);
+    if (!pid)
+        return std::nullopt;
     if (ewmh) {
-        std::uint32_t pid = 0;
-        if (xcb_ewmh_get_wm_pid_reply(ewmh, xcb_ewmh_get_wm_pid(ewmh, w), &pid, nullptr) != 0 && pid > 0 &&
-            pid <= static_cast<std::uint32_t>(INT_MAX))
-            return pid;
+        std::uint32_t declared = 0;
+        if (xcb_ewmh_get_wm_pid_reply(ewmh, xcb_ewmh_get_wm_pid(ewmh, w), &declared, nullptr) != 0 &&
+            static_cast<std::int64_t>(declared) != *pid)
+            return std::nullopt;
     }
-    // Many X programs never set _NET_WM_PID; the server knows the peer of every local connection.
-    return pidFromResources(c, w);
+    return pid;
+}
+
+// Straight system calls: the C library's wrappers are missing from older releases, and some
+// releases declare them without C linkage.
+int openProcess(pid_t pid) { return static_cast<int>(::syscall(SYS_pidfd_open, pid, 0)); }
+
+bool signalProcess(int pidfd, int signal) {
+    return ::syscall(SYS_pidfd_send_signal, pidfd, signal, nullptr, 0) == 0;
 }
 
 } // namespace
@@ -234,7 +265,19 @@ bool killProcess(std::int64_t pid) {
     // 0 and negative ids address process groups; this program must not end itself either.
     if (pid <= 1 || pid > INT_MAX || pid == static_cast<std::int64_t>(::getpid()))
         return false;
-    return ::kill(static_cast<pid_t>(pid), SIGKILL) == 0;
+    // Through a descriptor of the process, so that an id handed to another process after the look-up
+    // is never hit: the signal reaches the process that was opened, or nobody.
+    const int pidfd = openProcess(static_cast<pid_t>(pid));
+    if (pidfd < 0)
+        return false;
+    // /proc/PID belongs to the process's user. It was read while the descriptor held the process, and
+    // a successful signal shows the process was still there then, so the id still named it.
+    struct stat info {};
+    const std::string proc = "/proc/" + std::to_string(pid);
+    const bool sameUser = ::stat(proc.c_str(), &info) == 0 && info.st_uid == ::geteuid();
+    const bool killed = sameUser && signalProcess(pidfd, SIGKILL);
+    ::close(pidfd);
+    return killed;
 }
 
 RelayTermination X11RelayTerminator::terminateWindowOwner(const QString& title) {

@@ -13,7 +13,9 @@ namespace corvane::x11 {
 
 struct FoundWindow {
     std::uint32_t window = 0;
-    std::optional<std::int64_t> pid; // none when the owner cannot be told (remote client, no X-Resource)
+    // The owner as the X server knows it; none when it cannot be told or trusted (a remote client or
+    // server, no X-Resource, a _NET_WM_PID that names another process).
+    std::optional<std::int64_t> pid;
 };
 
 // The first top-level window whose title (_NET_WM_NAME, or WM_NAME where that is not set) is exactly
@@ -22,7 +24,8 @@ struct FoundWindow {
 // window managers) are. `display` is an X display name; empty means $DISPLAY.
 std::optional<FoundWindow> findTopLevelWindow(const QString& title, const QByteArray& display = {});
 
-// Kills the process hard. Refuses ids that would hit more than one process or this program itself.
+// Kills the process hard. Refuses ids that would hit more than one process, this program itself, or a
+// process of another user.
 bool killProcess(std::int64_t pid);
 
 class X11RelayTerminator final : public RelayTerminator {

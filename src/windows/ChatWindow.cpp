@@ -37,6 +37,9 @@ ChatWindow::ChatWindow(ChatModel& model, QWidget* parent)
     m_monConnected->setObjectName(QStringLiteral("MonConnected"));
     m_clear->setObjectName(QStringLiteral("ClearButton"));
     m_received->setLineWrapMode(QPlainTextEdit::NoWrap);
+    // The box shows the model's text and every new line rewrites it, so an edit of the operator's
+    // would be thrown away: it can be read, selected and copied, not changed.
+    m_received->setReadOnly(true);
     m_received->installEventFilter(this);
     m_toSend->installEventFilter(this);
     setFocusPolicy(Qt::StrongFocus);

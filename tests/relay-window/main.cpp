@@ -1,9 +1,10 @@
 // A stand-in for the relay: one top-level window with the title given on the command line, kept open
 // until the process is killed. Written against plain xcb so that it starts in milliseconds.
 //
-//   corvane-relay-window TITLE [--no-pid] [--no-net-name] [--machine NAME]
+//   corvane-relay-window TITLE [--no-pid] [--pid N] [--no-net-name] [--machine NAME]
 //
-// --no-pid leaves _NET_WM_PID unset, as many X programs do; --no-net-name sets only WM_NAME;
+// --no-pid leaves _NET_WM_PID unset, as many X programs do; --pid N writes N there instead of the
+// process's own id, as any client may; --no-net-name sets only WM_NAME;
 // --machine sets WM_CLIENT_MACHINE. --frames N puts the window inside N untitled frame windows, as
 // a reparenting window manager does; --client-list then names it in the root's _NET_CLIENT_LIST, as
 // such a manager would. Prints "ready <window id>" once the window exists.
@@ -26,18 +27,22 @@ static xcb_atom_t atom(xcb_connection_t* c, const char* name) {
 int main(int argc, char** argv) {
     if (argc < 2) {
         fprintf(stderr,
-                "usage: %s TITLE [--no-pid] [--no-net-name] [--machine NAME] [--frames N] [--client-list]\n",
+                "usage: %s TITLE [--no-pid] [--pid N] [--no-net-name] [--machine NAME] [--frames N]"
+                " [--client-list]\n",
                 argv[0]);
         return 2;
     }
     const char* title = argv[1];
     int setPid = 1, setNetName = 1;
+    uint32_t pid = static_cast<uint32_t>(getpid());
     const char* machine = nullptr;
     int frames = 0;
     bool clientList = false;
     for (int i = 2; i < argc; ++i) {
         if (strcmp(argv[i], "--no-pid") == 0)
             setPid = 0;
+        else if (strcmp(argv[i], "--pid") == 0 && i + 1 < argc)
+            pid = static_cast<uint32_t>(strtoul(argv[++i], nullptr, 10));
         else if (strcmp(argv[i], "--no-net-name") == 0)
             setNetName = 0;
         else if (strcmp(argv[i], "--machine") == 0 && i + 1 < argc)
@@ -75,11 +80,9 @@ int main(int argc, char** argv) {
     if (setNetName)
         xcb_change_property(c, XCB_PROP_MODE_REPLACE, w, atom(c, "_NET_WM_NAME"), atom(c, "UTF8_STRING"), 8,
                             static_cast<uint32_t>(strlen(title)), title);
-    if (setPid) {
-        uint32_t pid = static_cast<uint32_t>(getpid());
+    if (setPid)
         xcb_change_property(c, XCB_PROP_MODE_REPLACE, w, atom(c, "_NET_WM_PID"), XCB_ATOM_CARDINAL, 32, 1,
                             &pid);
-    }
     if (machine)
         xcb_change_property(c, XCB_PROP_MODE_REPLACE, w, XCB_ATOM_WM_CLIENT_MACHINE, XCB_ATOM_STRING, 8,
                             static_cast<uint32_t>(strlen(machine)), machine);

@@ -1,0 +1,48 @@
+#include "support/XPointer.h"
+
+#include <xcb/xcb.h>
+#include <xcb/xtest.h>
+
+#include <cstdlib>
+
+namespace corvane::test {
+
+XPointer::XPointer() : m_c(xcb_connect(nullptr, nullptr)) {
+    if (xcb_connection_has_error(m_c))
+        return;
+    m_root = xcb_setup_roots_iterator(xcb_get_setup(m_c)).data->root;
+    const xcb_query_extension_reply_t* ext = xcb_get_extension_data(m_c, &xcb_test_id);
+    m_ok = ext && ext->present;
+}
+
+XPointer::~XPointer() { xcb_disconnect(m_c); }
+
+bool XPointer::ok() const { return m_ok; }
+
+void XPointer::sync() { std::free(xcb_get_input_focus_reply(m_c, xcb_get_input_focus(m_c), nullptr)); }
+
+void XPointer::moveTo(QPoint screen) {
+    xcb_test_fake_input(m_c, XCB_MOTION_NOTIFY, 0, XCB_CURRENT_TIME, m_root, static_cast<std::int16_t>(screen.x()),
+                        static_cast<std::int16_t>(screen.y()), 0);
+    sync();
+}
+
+void XPointer::press(int button) {
+    xcb_test_fake_input(m_c, XCB_BUTTON_PRESS, static_cast<std::uint8_t>(button), XCB_CURRENT_TIME, XCB_NONE, 0, 0,
+                        0);
+    sync();
+}
+
+void XPointer::release(int button) {
+    xcb_test_fake_input(m_c, XCB_BUTTON_RELEASE, static_cast<std::uint8_t>(button), XCB_CURRENT_TIME, XCB_NONE, 0,
+                        0, 0);
+    sync();
+}
+
+void XPointer::click(QPoint screen, int button) {
+    moveTo(screen);
+    press(button);
+    release(button);
+}
+
+} // namespace corvane::test

@@ -1,0 +1,33 @@
+#pragma once
+// Real pointer events on the X server in $DISPLAY, through its test extension: the window system
+// treats them as a user's hand on the mouse, and makes double clicks of them by itself.
+
+#include <QPoint>
+
+struct xcb_connection_t;
+
+namespace corvane::test {
+
+class XPointer {
+public:
+    XPointer();
+    ~XPointer();
+    XPointer(const XPointer&) = delete;
+    XPointer& operator=(const XPointer&) = delete;
+
+    // False when there is no X server or it lacks the test extension.
+    bool ok() const;
+    // Screen positions (QWidget::mapToGlobal). Each call returns once the server has taken the event.
+    void moveTo(QPoint screen);
+    void press(int button = 1);
+    void release(int button = 1);
+    void click(QPoint screen, int button = 1);
+
+private:
+    void sync();
+    xcb_connection_t* m_c;
+    unsigned m_root = 0;
+    bool m_ok = false;
+};
+
+} // namespace corvane::test
