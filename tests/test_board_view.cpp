@@ -145,6 +145,22 @@ private slots:
         QCoreApplication::processEvents();
         QVERIFY(view.verticalScrollBar()->maximum() > before);
         QVERIFY(view.canvas()->height() >= BoardCanvas::toPixels(f.board().cell(3001)->back).bottom());
+        // The keyboard reaches both ends of the board.
+        QScrollBar* bar = view.verticalScrollBar();
+        QTest::keyClick(&view, Qt::Key_End);
+        QCOMPARE(bar->value(), bar->maximum());
+        QTest::keyClick(&view, Qt::Key_Home);
+        QCOMPARE(bar->value(), 0);
+        QTest::keyClick(&view, Qt::Key_PageDown);
+        QVERIFY(bar->value() > 0);
+        QTest::keyClick(&view, Qt::Key_Home);
+        // A band dragged below the visible edge scrolls the board after it.
+        const QPoint below(100, view.viewport()->height() + 40);
+        QMouseEvent drag(QEvent::MouseMove, below, view.canvas()->mapToGlobal(below), Qt::NoButton,
+                         Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(view.canvas(), &drag);
+        QVERIFY(bar->value() > 0);
+        QVERIFY(view.canvas()->visibleRegion().contains(below));
     }
 
     void toolTipOfTheStateLabel() {

@@ -5,6 +5,7 @@
 #include "platform/Clock.h"
 
 #include <QHelpEvent>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
@@ -234,6 +235,13 @@ void BoardCanvas::mousePressEvent(QMouseEvent* event) {
 void BoardCanvas::mouseMoveEvent(QMouseEvent* event) {
     if (BoardMouseHandler* h = m_board.mouseHandler())
         h->move(mouseEvent(event));
+    // A band dragged past the visible edge brings the board along.
+    if (event->buttons() & Qt::LeftButton) {
+        auto* view = qobject_cast<QScrollArea*>(parentWidget() ? parentWidget()->parentWidget() : nullptr);
+        const QPoint at = event->position().toPoint();
+        if (view && !visibleArea().contains(at))
+            view->ensureVisible(at.x(), at.y(), 16, 16);
+    }
 }
 
 void BoardCanvas::mouseReleaseEvent(QMouseEvent* event) {
@@ -278,6 +286,19 @@ BoardView::BoardView(BoardModel& board, QWidget* parent)
     setFrameShape(QFrame::NoFrame);
     setWidget(m_canvas);
     setWidgetResizable(false);
+}
+
+void BoardView::keyPressEvent(QKeyEvent* event) {
+    // Page Up and Page Down come from the scroll area; Home and End go to the board's two ends.
+    QScrollBar* bar = verticalScrollBar();
+    if (event->key() == Qt::Key_Home && event->modifiers() == Qt::NoModifier) {
+        bar->setValue(bar->minimum());
+        horizontalScrollBar()->setValue(horizontalScrollBar()->minimum());
+    } else if (event->key() == Qt::Key_End && event->modifiers() == Qt::NoModifier) {
+        bar->setValue(bar->maximum());
+    } else {
+        QScrollArea::keyPressEvent(event);
+    }
 }
 
 void BoardView::resizeEvent(QResizeEvent* event) {

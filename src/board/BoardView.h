@@ -62,6 +62,7 @@ public:
     BoardCanvas* canvas() const { return m_canvas; }
 
 protected:
+    void keyPressEvent(QKeyEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
 private:
