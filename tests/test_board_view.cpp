@@ -95,7 +95,7 @@ private slots:
         QCOMPARE(pixelAtTwips(image, 1810 + 60, 100 + 60), colour(0x0000FF));
         // The mark "X" on 106 (green label) is drawn in black somewhere inside the label.
         bool dark = false;
-        const QRect label = BoardCanvas::toPixels(f.board().cell(106)->stateRect);
+        const QRect label = view.canvas()->toPixels(f.board().cell(106)->stateRect);
         for (int y = label.top(); y <= label.bottom(); ++y)
             for (int x = label.left(); x <= label.right(); ++x)
                 dark = dark || image.pixelColor(x, y).green() < 0x80;
@@ -119,7 +119,7 @@ private slots:
         view.canvas()->installEventFilter(&rec);
         f.send("t107,2,1,0");
         QTRY_VERIFY(!rec.rects.isEmpty());
-        const QRect cell = BoardCanvas::toPixels(f.board().cell(107)->back);
+        const QRect cell = view.canvas()->toPixels(f.board().cell(107)->back);
         for (const QRect& r : rec.rects) {
             QVERIFY(r.contains(cell));
             QVERIFY(r.width() < 3 * cell.width() && r.height() < 3 * cell.height());
@@ -144,7 +144,7 @@ private slots:
         f.send("t3001,1,2,0");
         QCoreApplication::processEvents();
         QVERIFY(view.verticalScrollBar()->maximum() > before);
-        QVERIFY(view.canvas()->height() >= BoardCanvas::toPixels(f.board().cell(3001)->back).bottom());
+        QVERIFY(view.canvas()->height() >= view.canvas()->toPixels(f.board().cell(3001)->back).bottom());
         // The keyboard reaches both ends of the board.
         QScrollBar* bar = view.verticalScrollBar();
         QTest::keyClick(&view, Qt::Key_End);
@@ -171,7 +171,7 @@ private slots:
         view.resize(900, 300);
         view.show();
         QVERIFY(QTest::qWaitForWindowExposed(&view));
-        const QPoint at = BoardCanvas::toPixels(f.board().cell(107)->stateRect).center();
+        const QPoint at = view.canvas()->toPixels(f.board().cell(107)->stateRect).center();
         QHelpEvent help(QEvent::ToolTip, at, view.canvas()->mapToGlobal(at));
         QCoreApplication::sendEvent(view.canvas(), &help);
         QCOMPARE(QToolTip::text(), QStringLiteral(" 2 - O Trunks 107"));

@@ -12,14 +12,10 @@
 
 namespace corvane {
 
-namespace {
-int px(int twips) {
-    return qRound(twipsToPixels(twips));
+// At the screen's logical dots per inch, as the main window and the board are.
+int StatsWindow::px(int twips) const {
+    return qRound(twipsToPixels(twips, logicalDpiY() > 0 ? logicalDpiY() : 96.0));
 }
-int tw(int pixels) {
-    return qRound(pixelsToTwips(pixels));
-}
-} // namespace
 
 StatsWindow::StatsWindow(Monitor& monitor, QWidget* parent)
     : QWidget(parent, Qt::Window), m_monitor(monitor) {
@@ -84,6 +80,8 @@ StatsWindowHost::StatsWindowHost(Monitor& monitor, QWidget* mainWindow)
         if (!m_mainWindow)
             return QRect(QPoint(0, 0), m_monitor.ui.clientSize());
         const QRect f = m_mainWindow->frameGeometry();
+        const double dpi = m_mainWindow->logicalDpiY() > 0 ? m_mainWindow->logicalDpiY() : 96.0;
+        const auto tw = [dpi](int pixels) { return qRound(pixelsToTwips(pixels, dpi)); };
         return QRect(tw(f.left()), tw(f.top()), tw(f.width()), tw(f.height()));
     });
     connect(&m_monitor.stats->window(), &StatsWindowModel::changed, this, &StatsWindowHost::update);
