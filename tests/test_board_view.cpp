@@ -11,6 +11,7 @@
 
 #include <QHelpEvent>
 #include <QPaintEvent>
+#include <QScreen>
 #include <QScrollBar>
 #include <QToolTip>
 #include <QtTest>
@@ -47,8 +48,17 @@ public:
     QList<QRect> rects;
 };
 
+// The screen's own logical density, which the board must follow (this test also runs at 144).
+double screenDpi() {
+    return QGuiApplication::primaryScreen()->logicalDotsPerInchY();
+}
+int px(double twips) {
+    return static_cast<int>(std::lround(twipsToPixels(twips, screenDpi())));
+}
+
 QColor pixelAtTwips(const QImage& image, int x, int y) {
-    return image.pixelColor(static_cast<int>(twipsToPixels(x)), static_cast<int>(twipsToPixels(y)));
+    return image.pixelColor(static_cast<int>(twipsToPixels(x, screenDpi())),
+                            static_cast<int>(twipsToPixels(y, screenDpi())));
 }
 
 struct Fixture {
@@ -79,6 +89,9 @@ private slots:
         const QImage image = view.canvas()->grab().toImage();
         image.save(QStringLiteral("board_view.png"));
 
+        // A cell keeps its twips size at the screen's density.
+        QCOMPARE(view.canvas()->toPixels(f.board().cell(101)->back),
+                 twipsToPixels(f.board().cell(101)->back, screenDpi()));
         const auto colour = [](LegacyColor c) { return toQColor(c); };
         // State labels (centre of 101's label) and group squares (a corner inside the border).
         QCOMPARE(pixelAtTwips(image, 1607 + 30, 152 + 30), colour(0x0000FF));
@@ -95,7 +108,7 @@ private slots:
         QCOMPARE(pixelAtTwips(image, 1810 + 60, 100 + 60), colour(0x0000FF));
         // The mark "X" on 106 (green label) is drawn in black somewhere inside the label.
         bool dark = false;
-        const QRect label = BoardCanvas::toPixels(f.board().cell(106)->stateRect);
+        const QRect label = view.canvas()->toPixels(f.board().cell(106)->stateRect);
         for (int y = label.top(); y <= label.bottom(); ++y)
             for (int x = label.left(); x <= label.right(); ++x)
                 dark = dark || image.pixelColor(x, y).green() < 0x80;
@@ -119,7 +132,7 @@ private slots:
         view.canvas()->installEventFilter(&rec);
         f.send("t107,2,1,0");
         QTRY_VERIFY(!rec.rects.isEmpty());
-        const QRect cell = BoardCanvas::toPixels(f.board().cell(107)->back);
+        const QRect cell = view.canvas()->toPixels(f.board().cell(107)->back);
         for (const QRect& r : rec.rects) {
             QVERIFY(r.contains(cell));
             QVERIFY(r.width() < 3 * cell.width() && r.height() < 3 * cell.height());
@@ -144,7 +157,23 @@ private slots:
         f.send("t3001,1,2,0");
         QCoreApplication::processEvents();
         QVERIFY(view.verticalScrollBar()->maximum() > before);
-        QVERIFY(view.canvas()->height() >= BoardCanvas::toPixels(f.board().cell(3001)->back).bottom());
+        QVERIFY(view.canvas()->height() >= view.canvas()->toPixels(f.board().cell(3001)->back).bottom());
+        // The keyboard reaches both ends of the board.
+        QScrollBar* bar = view.verticalScrollBar();
+        QTest::keyClick(&view, Qt::Key_End);
+        QCOMPARE(bar->value(), bar->maximum());
+        QTest::keyClick(&view, Qt::Key_Home);
+        QCOMPARE(bar->value(), 0);
+        QTest::keyClick(&view, Qt::Key_PageDown);
+        QVERIFY(bar->value() > 0);
+        QTest::keyClick(&view, Qt::Key_Home);
+        // A band dragged below the visible edge scrolls the board after it.
+        const QPoint below(100, view.viewport()->height() + 40);
+        QMouseEvent drag(QEvent::MouseMove, below, view.canvas()->mapToGlobal(below), Qt::NoButton,
+                         Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(view.canvas(), &drag);
+        QVERIFY(bar->value() > 0);
+        QVERIFY(view.canvas()->visibleRegion().contains(below));
     }
 
     void toolTipOfTheStateLabel() {
@@ -155,7 +184,7 @@ private slots:
         view.resize(900, 300);
         view.show();
         QVERIFY(QTest::qWaitForWindowExposed(&view));
-        const QPoint at = BoardCanvas::toPixels(f.board().cell(107)->stateRect).center();
+        const QPoint at = view.canvas()->toPixels(f.board().cell(107)->stateRect).center();
         QHelpEvent help(QEvent::ToolTip, at, view.canvas()->mapToGlobal(at));
         QCoreApplication::sendEvent(view.canvas(), &help);
         QCOMPARE(QToolTip::text(), QStringLiteral(" 2 - O Trunks 107"));
@@ -172,18 +201,20 @@ private slots:
         view.resize(900, 300);
         view.show();
         QVERIFY(QTest::qWaitForWindowExposed(&view));
-        QTest::mousePress(view.canvas(), Qt::LeftButton, {}, QPoint(112, 15));
-        QTest::mouseRelease(view.canvas(), Qt::LeftButton, {}, QPoint(112, 15));
+        const QPoint onCell(px(1680), px(225));
+        QTest::mousePress(view.canvas(), Qt::LeftButton, {}, onCell);
+        QTest::mouseRelease(view.canvas(), Qt::LeftButton, {}, onCell);
         QCOMPARE(mouse.events, (QStringList{QStringLiteral("press"), QStringLiteral("release")}));
-        QCOMPARE(mouse.points.at(0), QPointF(112 * 15, 15 * 15));
+        QCOMPARE(mouse.points.at(0).toPoint(),
+                 QPointF(pixelsToTwips(onCell.x(), screenDpi()), pixelsToTwips(onCell.y(), screenDpi())).toPoint());
         QCOMPARE(f.board().hitTest(mouse.points.at(0)).id, 101);
-        QTest::mouseMove(view.canvas(), QPoint(200, 100));
+        QTest::mouseMove(view.canvas(), QPoint(px(3000), px(1500)));
         QTRY_VERIFY(!mouse.moves.isEmpty());
-        QCOMPARE(mouse.moves.last(), QPointF(3000, 1500));
+        QCOMPARE(mouse.moves.last().toPoint(), QPoint(3000, 1500));
         // A double click on the bare board asks for the description; on a cell it does not.
-        QTest::mouseDClick(view.canvas(), Qt::LeftButton, {}, QPoint(112, 15));
+        QTest::mouseDClick(view.canvas(), Qt::LeftButton, {}, onCell);
         QVERIFY(link->commands().isEmpty());
-        QTest::mouseDClick(view.canvas(), Qt::LeftButton, {}, QPoint(300, 150));
+        QTest::mouseDClick(view.canvas(), Qt::LeftButton, {}, QPoint(px(4500), px(2250)));
         QCOMPARE(link->commands(), QStringList{QStringLiteral("SSSSS")});
         QVERIFY(mouse.events.contains(QStringLiteral("double")));
         f.board().setMouseHandler(nullptr);

@@ -63,7 +63,7 @@ private slots:
         // Across the cell's left edge, at its middle: board, border, group colour, with no blend between
         // them, and the border as wide as one logical pixel (two device pixels).
         const ChannelCell& cell = *board.cell(101);
-        const QRect back = device(BoardCanvas::toPixels(cell.back));
+        const QRect back = device(view.canvas()->toPixels(cell.back));
         const int y = back.center().y();
         const QRgb boardColour = toQColor(board.boardColour()).rgb();
         const QRgb border = toQColor(cell.borderColor).rgb();
@@ -74,13 +74,13 @@ private slots:
         QCOMPARE(image.pixel(back.left() + 1, y), border);
         QCOMPARE(image.pixel(back.left() + 2, y), group);
         // The state label's colour fills its square exactly.
-        const QRect state = device(BoardCanvas::toPixels(cell.stateRect));
+        const QRect state = device(view.canvas()->toPixels(cell.stateRect));
         QCOMPARE(image.pixel(state.left(), state.top()), toQColor(cell.stateColor).rgb());
         QCOMPARE(image.pixel(state.right(), state.bottom()), toQColor(cell.stateColor).rgb());
         QCOMPARE(image.pixel(state.left() - 1, state.center().y()), group);
 
         // The mark's letter is drawn with the device's pixels.
-        const QRect mark = device(BoardCanvas::toPixels(board.cell(102)->stateRect));
+        const QRect mark = device(view.canvas()->toPixels(board.cell(102)->stateRect));
         QVERIFY(hasDetailFinerThanLogicalPixels(image, mark));
         image.save(QStringLiteral("board_high_dpi.png"));
     }

@@ -39,7 +39,7 @@ void TestMainWindowSelection::highlightFollowsThePointerThroughTheWindow() {
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     QWidget* canvas = view->canvas();
     const auto at = [&](int id) {
-        const QRect r = BoardCanvas::toPixels(b.cell(id)->stateRect);
+        const QRect r = view->canvas()->toPixels(b.cell(id)->stateRect);
         return r.center();
     };
 
@@ -63,8 +63,8 @@ void TestMainWindowSelection::highlightFollowsThePointerThroughTheWindow() {
     QCOMPARE(b.cell(203)->borderStyle, b.normalBorderStyle());
 
     // A band over the first block of span 1, drawn in the window.
-    const QPoint from = BoardCanvas::toPixels(QRect(1530, 45, 1, 1)).topLeft();
-    const QPoint to = BoardCanvas::toPixels(QRect(2400, 450, 1, 1)).topLeft();
+    const QPoint from = view->canvas()->toPixels(QRect(1530, 45, 1, 1)).topLeft();
+    const QPoint to = view->canvas()->toPixels(QRect(2400, 450, 1, 1)).topLeft();
     QTest::mousePress(canvas, Qt::LeftButton, {}, from);
     QTest::mouseMove(canvas, to);
     QTest::mouseRelease(canvas, Qt::LeftButton, {}, to);

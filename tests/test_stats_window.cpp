@@ -8,6 +8,7 @@
 
 #include <QLabel>
 #include <QWidget>
+#include <QScreen>
 #include <QtTest>
 
 using namespace corvane;
@@ -37,6 +38,10 @@ private slots:
         QVERIFY(w->isVisible());
         QVERIFY(t.monitor.stats->window().isLaidOut());
         QCOMPARE(w->windowTitle(), QString("Stats Plant"));
+        // A tool window of the main window, inside the screen's work area.
+        QCOMPARE(w->parentWidget(), &main);
+        QCOMPARE(w->windowType(), Qt::Tool);
+        QVERIFY(w->screen()->availableGeometry().contains(w->frameGeometry()));
         QCOMPARE(w->rowLabel(3)->font().family(), QString("Arial Narrow"));
         // Groups 4 (highest channel 102) and 3 (112) share span 1's row; group 5 is one row lower.
         QCOMPARE(w->rowLabel(4)->y(), 0);

@@ -144,8 +144,8 @@ private slots:
         QRect painted;
         for (const QRect& r : rec.rects)
             painted |= r;
-        QVERIFY(painted.contains(BoardCanvas::toPixels(monitor.board->cell(102)->back)));
-        QVERIFY(painted.contains(BoardCanvas::toPixels(monitor.board->cell(109)->back)));
+        QVERIFY(painted.contains(view.canvas()->toPixels(monitor.board->cell(102)->back)));
+        QVERIFY(painted.contains(view.canvas()->toPixels(monitor.board->cell(109)->back)));
     }
 
     void alarmListFollowsABurst() {

@@ -52,7 +52,7 @@ public:
         const ChannelCell* c = cell();
         if (!c)
             return {};
-        const QRect r = BoardCanvas::toPixels(c->back);
+        const QRect r = m_canvas->toPixels(c->back);
         return QRect(m_canvas->mapToGlobal(r.topLeft()), r.size());
     }
 
@@ -68,7 +68,7 @@ public:
         s.multiSelectable = true;
         s.selected = c->isMarked();
         s.invisible = !c->backVisible || !m_canvas->isVisible();
-        s.offscreen = s.invisible || !m_canvas->visibleRegion().intersects(BoardCanvas::toPixels(c->back));
+        s.offscreen = s.invisible || !m_canvas->visibleRegion().intersects(m_canvas->toPixels(c->back));
         return s;
     }
 
@@ -236,7 +236,7 @@ int BoardAccessible::indexOfChild(const QAccessibleInterface* child) const {
 
 QAccessibleInterface* BoardAccessible::childAt(int x, int y) const {
     const QPoint local = canvas()->mapFromGlobal(QPoint(x, y));
-    const BoardHit hit = m_board.hitTest(BoardCanvas::toTwips(QPointF(local)));
+    const BoardHit hit = m_board.hitTest(canvas()->toTwips(QPointF(local)));
     if (hit.kind == BoardHit::Kind::StateLabel || hit.kind == BoardHit::Kind::GroupSquare)
         return cellInterface(hit.id);
     return nullptr;

@@ -5,12 +5,14 @@
 #include "platform/Clock.h"
 
 #include <QHelpEvent>
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
 #include <QScrollBar>
 #include <QToolTip>
 #include <algorithm>
+#include <cmath>
 #include <map>
 #include <utility>
 
@@ -20,9 +22,9 @@ namespace {
 // A margin around every repainted rectangle for borders and line ends that round outward.
 constexpr int kSlackPx = 2;
 
-BoardMouseEvent mouseEvent(const QMouseEvent* e) {
+BoardMouseEvent mouseEvent(const BoardCanvas& canvas, const QMouseEvent* e) {
     BoardMouseEvent m;
-    m.twips = BoardCanvas::toTwips(e->position());
+    m.twips = canvas.toTwips(e->position());
     m.button = e->button();
     m.buttons = e->buttons();
     m.modifiers = e->modifiers();
@@ -46,12 +48,17 @@ BoardCanvas::BoardCanvas(BoardModel& board, QWidget* parent)
 
 BoardCanvas::~BoardCanvas() = default;
 
-QRect BoardCanvas::toPixels(const QRect& twips) {
-    return twipsToPixels(twips);
+double BoardCanvas::dpi() const {
+    return logicalDpiY() > 0 ? logicalDpiY() : 96.0;
 }
 
-QPointF BoardCanvas::toTwips(const QPointF& pixels) {
-    return QPointF(pixelsToTwips(pixels.x()), pixelsToTwips(pixels.y()));
+QRect BoardCanvas::toPixels(const QRect& twips) const {
+    return twipsToPixels(twips, dpi());
+}
+
+QPointF BoardCanvas::toTwips(const QPointF& pixels) const {
+    const double d = dpi();
+    return QPointF(pixelsToTwips(pixels.x(), d), pixelsToTwips(pixels.y(), d));
 }
 
 void BoardCanvas::fitExtent() {
@@ -112,10 +119,10 @@ void BoardCanvas::paintEvent(QPaintEvent* event) {
 
 void BoardCanvas::paintBoard(QPainter& p, const QRect& exposed) const {
     p.fillRect(exposed, toQColor(m_board.boardColour()));
-    const QRect area = QRect(QPoint(static_cast<int>(pixelsToTwips(exposed.left())) - 30,
-                                    static_cast<int>(pixelsToTwips(exposed.top())) - 30),
-                             QPoint(static_cast<int>(pixelsToTwips(exposed.right() + 1)) + 30,
-                                    static_cast<int>(pixelsToTwips(exposed.bottom() + 1)) + 30));
+    const QPointF topLeft = toTwips(exposed.topLeft());
+    const QPointF bottomRight = toTwips(exposed.bottomRight() + QPoint(1, 1));
+    const QRect area = QRect(QPoint(static_cast<int>(topLeft.x()) - 30, static_cast<int>(topLeft.y()) - 30),
+                             QPoint(static_cast<int>(bottomRight.x()) + 30, static_cast<int>(bottomRight.y()) + 30));
     const auto& cells = m_board.cells();
     // The rows that reach into the exposed area, each cell in the order of its creation.
     std::vector<const ChannelCell*> shown;
@@ -157,24 +164,23 @@ void BoardCanvas::paintBoard(QPainter& p, const QRect& exposed) const {
             p.fillRect(QRect(r.right(), r.top() + 1, 1, r.height() - 2), border);
         }
     }
-    static const QFont markFont = [] {
-        QFont f(QStringLiteral("Arial"));
-        f.setPixelSize(9);
-        f.setBold(true);
-        return f;
-    }();
+    // The mark is 9 pixels at 96 dots per inch and keeps that share of the cell at any density.
+    QFont markFont(QStringLiteral("Arial"));
+    markFont.setPixelSize(std::max(1, static_cast<int>(std::lround(9 * dpi() / 96.0))));
+    markFont.setBold(true);
     p.setFont(markFont);
-    // The few marks there are, laid out once.
-    static std::map<QString, QStaticText> marks;
+    // The few marks there are, laid out once for each size.
+    static std::map<std::pair<int, QString>, QStaticText> marks;
     for (const ChannelCell* c : shown) {
         if (!c->stateVisible)
             continue;
         const QRect r = toPixels(c->stateRect);
         p.fillRect(r, toQColor(c->stateColor));
         if (!c->mark.isEmpty()) {
-            auto it = marks.find(c->mark);
+            const auto key = std::make_pair(markFont.pixelSize(), c->mark);
+            auto it = marks.find(key);
             if (it == marks.end()) {
-                it = marks.emplace(c->mark, QStaticText(c->mark)).first;
+                it = marks.emplace(key, QStaticText(c->mark)).first;
                 it->second.prepare(QTransform(), markFont);
             }
             const QSizeF size = it->second.size();
@@ -228,21 +234,28 @@ void BoardCanvas::paintBoard(QPainter& p, const QRect& exposed) const {
 
 void BoardCanvas::mousePressEvent(QMouseEvent* event) {
     if (BoardMouseHandler* h = m_board.mouseHandler())
-        h->press(mouseEvent(event));
+        h->press(mouseEvent(*this, event));
 }
 
 void BoardCanvas::mouseMoveEvent(QMouseEvent* event) {
     if (BoardMouseHandler* h = m_board.mouseHandler())
-        h->move(mouseEvent(event));
+        h->move(mouseEvent(*this, event));
+    // A band dragged past the visible edge brings the board along.
+    if (event->buttons() & Qt::LeftButton) {
+        auto* view = qobject_cast<QScrollArea*>(parentWidget() ? parentWidget()->parentWidget() : nullptr);
+        const QPoint at = event->position().toPoint();
+        if (view && !visibleArea().contains(at))
+            view->ensureVisible(at.x(), at.y(), 16, 16);
+    }
 }
 
 void BoardCanvas::mouseReleaseEvent(QMouseEvent* event) {
     if (BoardMouseHandler* h = m_board.mouseHandler())
-        h->release(mouseEvent(event));
+        h->release(mouseEvent(*this, event));
 }
 
 void BoardCanvas::mouseDoubleClickEvent(QMouseEvent* event) {
-    const BoardMouseEvent m = mouseEvent(event);
+    const BoardMouseEvent m = mouseEvent(*this, event);
     if (BoardMouseHandler* h = m_board.mouseHandler())
         h->doubleClick(m);
     // A double click on the bare board asks the engine for its description; span labels and cells
@@ -278,6 +291,19 @@ BoardView::BoardView(BoardModel& board, QWidget* parent)
     setFrameShape(QFrame::NoFrame);
     setWidget(m_canvas);
     setWidgetResizable(false);
+}
+
+void BoardView::keyPressEvent(QKeyEvent* event) {
+    // Page Up and Page Down come from the scroll area; Home and End go to the board's two ends.
+    QScrollBar* bar = verticalScrollBar();
+    if (event->key() == Qt::Key_Home && event->modifiers() == Qt::NoModifier) {
+        bar->setValue(bar->minimum());
+        horizontalScrollBar()->setValue(horizontalScrollBar()->minimum());
+    } else if (event->key() == Qt::Key_End && event->modifiers() == Qt::NoModifier) {
+        bar->setValue(bar->maximum());
+    } else {
+        QScrollArea::keyPressEvent(event);
+    }
 }
 
 void BoardView::resizeEvent(QResizeEvent* event) {

@@ -20,9 +20,11 @@ public:
     ~BoardCanvas() override;
     BoardModel& board() const { return m_board; }
 
-    // Pixel and twips conversions of the board (15 twips to a pixel at 96 dots per inch).
-    static QRect toPixels(const QRect& twips);
-    static QPointF toTwips(const QPointF& pixels);
+    // Pixel and twips conversions of the board at the screen's logical dots per inch, the one mapping
+    // that painting, hit-testing, tool tips and accessibility share.
+    QRect toPixels(const QRect& twips) const;
+    QPointF toTwips(const QPointF& pixels) const;
+    double dpi() const;
 
     // Paints the board area `exposed` (pixels) with `painter`; used by paintEvent and by benchmarks.
     void paintBoard(QPainter& painter, const QRect& exposed) const;
@@ -62,6 +64,7 @@ public:
     BoardCanvas* canvas() const { return m_canvas; }
 
 protected:
+    void keyPressEvent(QKeyEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
 
 private:

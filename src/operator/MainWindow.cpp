@@ -13,6 +13,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
+#include <QScreen>
 #include <QTabBar>
 #include <QTabWidget>
 #include <cmath>
@@ -92,7 +93,7 @@ MonitorMain::MonitorMain(MainWindowModel& model, QWidget* parent) : QMainWindow(
     m_client->installEventFilter(this);
     const QSize design = twipsToPixels(QRect(QPoint(0, 0), m_model.clientSize()), m_dpi).size();
     m_client->resize(design);
-    resize(design.width(), design.height() + menuBar()->sizeHint().height());
+    resizeWithinScreen(QSize(design.width(), design.height() + menuBar()->sizeHint().height()));
 }
 
 MonitorMain::~MonitorMain() = default;
@@ -423,7 +424,34 @@ void MonitorMain::applyClientSize(const QSize& twips) {
     const QSize px = twipsToPixels(QRect(QPoint(0, 0), twips), m_dpi).size();
     if (px == m_client->size() || px.width() < 0 || px.height() < 0)
         return;
-    resize(width() + px.width() - m_client->width(), height() + px.height() - m_client->height());
+    resizeWithinScreen(QSize(width() + px.width() - m_client->width(), height() + px.height() - m_client->height()));
+}
+
+void MonitorMain::resizeWithinScreen(const QSize& wanted) {
+    // A large switch asks for a window several screens tall; it is kept to the screen's work area
+    // (decorations included) and the board scrolls inside it instead.
+    const QScreen* s = screen();
+    if (!s) {
+        resize(wanted);
+        return;
+    }
+    const QRect avail = s->availableGeometry();
+    const QSize decoration = isVisible() ? frameGeometry().size() - geometry().size() : QSize(0, 0);
+    const QSize fitted = wanted.boundedTo(avail.size() - decoration);
+    resize(fitted);
+    if (!isVisible())
+        return;
+    // Kept inside the work area too, not only as small as it.
+    QRect frame = frameGeometry();
+    frame.setSize(fitted + decoration);
+    if (frame.right() > avail.right())
+        frame.moveRight(avail.right());
+    if (frame.bottom() > avail.bottom())
+        frame.moveBottom(avail.bottom());
+    frame.moveLeft(std::max(frame.left(), avail.left()));
+    frame.moveTop(std::max(frame.top(), avail.top()));
+    if (frame.topLeft() != frameGeometry().topLeft())
+        move(frame.topLeft());
 }
 
 void MonitorMain::raiseWindow() {

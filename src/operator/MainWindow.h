@@ -55,6 +55,7 @@ private:
     void updateMenu(MenuItem item);
     void clientResized();
     void applyClientSize(const QSize& twips);
+    void resizeWithinScreen(const QSize& wanted);
     void raiseWindow();
 
     MainWindowModel& m_model;

@@ -12,14 +12,13 @@
 
 namespace corvane {
 
-namespace {
-int px(int twips) {
-    return qRound(twipsToPixels(twips));
+// At the screen's logical dots per inch, as the main window and the board are.
+int CallDetailWindow::px(int twips) const {
+    return qRound(twipsToPixels(twips, logicalDpiY() > 0 ? logicalDpiY() : 96.0));
 }
-int tw(int pixels) {
-    return qRound(pixelsToTwips(pixels));
+int CallDetailWindow::tw(int pixels) const {
+    return qRound(pixelsToTwips(pixels, logicalDpiY() > 0 ? logicalDpiY() : 96.0));
 }
-} // namespace
 
 CallDetailWindow::CallDetailWindow(CallDetail& model, QWidget* parent)
     : QWidget(parent, Qt::Window), m_model(model), m_scroll(new QScrollBar(Qt::Vertical, this)),

@@ -34,6 +34,8 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    int px(int twips) const;
+    int tw(int pixels) const;
     bool handleKey(QKeyEvent* event);
     void refresh();
     void placeLines();

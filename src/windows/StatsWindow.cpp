@@ -8,21 +8,18 @@
 #include <QCloseEvent>
 #include <QEvent>
 #include <QLabel>
+#include <QScreen>
 #include <QScopedValueRollback>
 
 namespace corvane {
 
-namespace {
-int px(int twips) {
-    return qRound(twipsToPixels(twips));
+// At the screen's logical dots per inch, as the main window and the board are.
+int StatsWindow::px(int twips) const {
+    return qRound(twipsToPixels(twips, logicalDpiY() > 0 ? logicalDpiY() : 96.0));
 }
-int tw(int pixels) {
-    return qRound(pixelsToTwips(pixels));
-}
-} // namespace
 
 StatsWindow::StatsWindow(Monitor& monitor, QWidget* parent)
-    : QWidget(parent, Qt::Window), m_monitor(monitor) {
+    : QWidget(parent, parent ? Qt::Tool : Qt::Window), m_monitor(monitor) {
     refresh();
 }
 
@@ -35,8 +32,18 @@ void StatsWindow::refresh() {
     const StatsWindowModel& model = m_monitor.stats->window();
     setWindowTitle(model.caption());
     const QRect g = model.geometry();
-    move(px(g.left()), px(g.top()));
-    resize(px(g.width()), px(g.height()));
+    QRect wanted(px(g.left()), px(g.top()), px(g.width()), px(g.height()));
+    // Kept inside the screen's work area, however tall the board it stands beside.
+    if (const QScreen* s = screen()) {
+        const QSize decoration = isVisible() ? frameGeometry().size() - size() : QSize(0, 0);
+        const QRect avail = s->availableGeometry().adjusted(0, 0, -decoration.width(), -decoration.height());
+        wanted.setSize(wanted.size().boundedTo(avail.size()));
+        wanted.moveRight(std::min(wanted.right(), avail.right()));
+        wanted.moveBottom(std::min(wanted.bottom(), avail.bottom()));
+        wanted.moveTopLeft(QPoint(std::max(wanted.left(), avail.left()), std::max(wanted.top(), avail.top())));
+    }
+    move(wanted.topLeft());
+    resize(wanted.size());
     if (m_monitor.board)
         for (const auto& [group, row] : m_monitor.board->statsRows())
             refreshRow(group);
@@ -84,6 +91,8 @@ StatsWindowHost::StatsWindowHost(Monitor& monitor, QWidget* mainWindow)
         if (!m_mainWindow)
             return QRect(QPoint(0, 0), m_monitor.ui.clientSize());
         const QRect f = m_mainWindow->frameGeometry();
+        const double dpi = m_mainWindow->logicalDpiY() > 0 ? m_mainWindow->logicalDpiY() : 96.0;
+        const auto tw = [dpi](int pixels) { return qRound(pixelsToTwips(pixels, dpi)); };
         return QRect(tw(f.left()), tw(f.top()), tw(f.width()), tw(f.height()));
     });
     connect(&m_monitor.stats->window(), &StatsWindowModel::changed, this, &StatsWindowHost::update);
@@ -108,7 +117,8 @@ void StatsWindowHost::update() {
     // Showing the window activates it, which changes the model again.
     const QScopedValueRollback guard(m_updating, true);
     if (!m_window)
-        m_window = new StatsWindow(m_monitor);
+        // A tool window of the main window: it stays above it when the board is clicked.
+        m_window = new StatsWindow(m_monitor, m_mainWindow);
     if (model.isVisible() && !m_window->isVisible())
         m_window->show();
     else if (!model.isVisible() && m_window->isVisible())

@@ -28,6 +28,7 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    int px(int twips) const;
     Monitor& m_monitor;
     std::map<int, QLabel*> m_rows;
 };
