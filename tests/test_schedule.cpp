@@ -138,7 +138,7 @@ private slots:
         ScheduledMonitor m(at(7, 6, 29, 30));
         m.schedule(0, P("##/##/## 06:30:00"), QStringLiteral("H"));
         m.monitor.link = std::make_unique<UdpEngineLink>(
-            m.monitor.queue, LinkSettings{QStringLiteral("127.0.0.1"), sim.udpPort(), 0});
+            m.clock, m.monitor.queue, LinkSettings{QStringLiteral("127.0.0.1"), sim.udpPort(), 0, {}});
         m.monitor.link->connectEngine();
         m.clock.advance(60000);
         const auto cmd = sim.waitForCommand(QStringLiteral("H"));

@@ -289,7 +289,7 @@ private slots:
         const int twice = ids.at(1);
         const int once = ids.at(2);
         const auto onScreen = [&](int id) {
-            return view->canvas()->mapToGlobal(BoardCanvas::toPixels(board.cell(id)->stateRect).center());
+            return view->canvas()->mapToGlobal(view->canvas()->toPixels(board.cell(id)->stateRect).center());
         };
 
         pointer.click(onScreen(twice));
