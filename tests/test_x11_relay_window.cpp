@@ -35,8 +35,11 @@ struct RelayWindow {
         if (!process->waitForStarted(10000))
             return false;
         while (!process->canReadLine())
-            if (!process->waitForReadyRead(10000))
+            if (!process->waitForReadyRead(10000)) {
+                qWarning() << "relay window gave no line:" << process->state() << process->exitCode()
+                           << process->readAllStandardError();
                 return false;
+            }
         const QByteArray line = process->readLine().trimmed();
         if (!line.startsWith("ready ")) {
             qWarning() << "relay window said" << line << process->readAllStandardError();

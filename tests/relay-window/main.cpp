@@ -55,8 +55,8 @@ int main(int argc, char** argv) {
 
     int screenNumber = 0;
     xcb_connection_t* c = xcb_connect(nullptr, &screenNumber);
-    if (xcb_connection_has_error(c)) {
-        fprintf(stderr, "cannot open the display\n");
+    if (const int error = xcb_connection_has_error(c)) {
+        fprintf(stderr, "cannot open the display (error %d)\n", error);
         return 1;
     }
     xcb_screen_iterator_t it = xcb_setup_roots_iterator(xcb_get_setup(c));
