@@ -52,7 +52,8 @@ std::int64_t kernelTableDrops(unsigned long long inode) {
 } // namespace
 
 UdpEngineLink::UdpEngineLink(Clock& clock, MessageQueue& queue, LinkSettings settings)
-    : m_clock(clock), m_queue(queue), m_settings(std::move(settings)), m_lookupLimit(clock.createTimer()),
+    : m_clock(clock), m_queue(queue), m_settings(std::move(settings)),
+      m_engineNamed(!m_settings.engineAddress.trimmed().isEmpty()), m_lookupLimit(clock.createTimer()),
       m_strangerReport(clock.createTimer()) {
     connect(&m_socket, &QUdpSocket::readyRead, this, &UdpEngineLink::readDatagrams);
     m_lookupLimit->setSingleShot(true);
@@ -234,8 +235,7 @@ std::int64_t UdpEngineLink::discardedCount() const {
 }
 
 bool UdpEngineLink::isHeard(const QHostAddress& sender) const {
-    // With no engine named there is nobody to hear.
-    if (m_settings.engineAddress.trimmed().isEmpty())
+    if (!m_engineNamed)
         return false;
     const auto matches = [&](const QHostAddress& a) { return sameHost(a, sender); };
     return std::any_of(m_engineAddresses.cbegin(), m_engineAddresses.cend(), matches) ||

@@ -69,6 +69,8 @@ private:
     Clock& m_clock;
     MessageQueue& m_queue;
     LinkSettings m_settings;
+    // With no engine named there is nobody to hear; asked for every datagram, so decided once.
+    bool m_engineNamed = false;
     QUdpSocket m_socket;
     QByteArray m_buffer;
     int m_grantedBuffer = 0;
