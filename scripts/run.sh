@@ -6,7 +6,8 @@ top=$(cd "$(dirname "$0")/.." && pwd)
 build=${CORVANE_BUILD_DIR:-$top/build}
 
 "$top/scripts/setup.sh"
-"$top/scripts/build.sh"
+# Only the two programs it runs: the tests are built by scripts/test.sh.
+"$top/scripts/build.sh" corvane-monitor corvane-engine-sim
 
 # The monitor reads its configuration from its own folder; give it the sample one, unless the copy
 # there is newer (rewritten with "Make ini file with current settings").

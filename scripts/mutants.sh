@@ -1,0 +1,163 @@
+#!/usr/bin/env bash
+# Plants the faults of tests/mutants.txt in a copy of the tree, one at a time, rebuilds what the fault
+# touches, runs the tests and prints a table: each fault, caught or not, and the first test that
+# failed. It is long (about a minute a fault on a two-core machine), so it is not part of
+# scripts/test.sh.
+#
+#   scripts/mutants.sh                 # every fault
+#   scripts/mutants.sh ID...           # only these
+#   scripts/mutants.sh --check         # only check that every fault still applies to the tree
+#
+# The copy and its build live in build-mutants/ (CORVANE_MUTANTS_DIR). The program's library is built
+# shared there, and programs are not relinked when it changes, so a fault costs one object and one
+# library link. The table is also written to build-mutants/mutants.md. The package test is left out:
+# it builds a .deb, which no fault changes.
+set -euo pipefail
+top=$(cd "$(dirname "$0")/.." && pwd)
+out=${CORVANE_MUTANTS_DIR:-$top/build-mutants}
+faults=$top/tests/mutants.txt
+tree=$out/tree
+build=$out/build
+
+# apply FILE-OF-FAULTS ID TREE: plants one fault; prints nothing and fails when it does not apply.
+# check FILE-OF-FAULTS TREE: lists every fault that does not apply, and fails if there is one.
+# ids FILE-OF-FAULTS: the faults' ids, one a line.
+faults_tool() {
+    python3 - "$@" <<'PY'
+import re, sys
+
+def read(path):
+    faults, cur = [], None
+    for raw in open(path, encoding="utf-8"):
+        line = raw.rstrip("\n")
+        if line.startswith("== "):
+            ident, _, what = line[3:].partition(":")
+            cur = {"id": ident.strip(), "what": what.strip(), "file": None, "old": [], "new": []}
+            faults.append(cur)
+        elif cur is None or line.startswith("#") or not line.strip():
+            continue
+        elif line.startswith("@ "):
+            cur["file"] = line[2:].strip()
+        elif line.startswith("-"):
+            cur["old"].append(line[1:].strip())
+        elif line.startswith("+"):
+            cur["new"].append(line[1:].strip())
+        else:
+            sys.exit(f"{path}: cannot read: {line}")
+    return faults
+
+def planted(fault, tree):
+    path = f"{tree}/{fault['file']}"
+    try:
+        text = open(path, encoding="utf-8").read()
+    except OSError as e:
+        return None, f"cannot read {fault['file']}: {e.strerror}"
+    if not fault["old"]:
+        return None, "no lines to replace"
+    pattern = r"^([ \t]*)" + r"[ \t]*\n[ \t]*".join(re.escape(l) for l in fault["old"]) + r"[ \t]*$"
+    found = list(re.finditer(pattern, text, re.M))
+    if len(found) != 1:
+        return None, f"{len(found)} matches in {fault['file']}"
+    m = found[0]
+    indent = m.group(1)
+    new = ("\n" + indent).join(fault["new"])
+    return (path, text[: m.start()] + (indent + new if fault["new"] else "") + text[m.end() :]), None
+
+cmd, path = sys.argv[1], sys.argv[2]
+faults = read(path)
+if cmd == "ids":
+    for f in faults:
+        print(f["id"])
+elif cmd == "what":
+    for f in faults:
+        if f["id"] == sys.argv[3]:
+            print(f"{f['file']}\t{f['what']}")
+elif cmd == "apply":
+    ident, tree = sys.argv[3], sys.argv[4]
+    fault = next((f for f in faults if f["id"] == ident), None)
+    if fault is None:
+        sys.exit(f"no fault {ident}")
+    result, why = planted(fault, tree)
+    if why:
+        sys.exit(why)
+    open(result[0], "w", encoding="utf-8").write(result[1])
+elif cmd == "check":
+    tree, bad = sys.argv[3], 0
+    seen = set()
+    for f in faults:
+        if f["id"] in seen:
+            print(f"{f['id']}: the id is used twice"); bad += 1
+        seen.add(f["id"])
+        _, why = planted(f, tree)
+        if why:
+            print(f"{f['id']}: {why}"); bad += 1
+    print(f"{len(faults)} faults, {bad} that do not apply")
+    sys.exit(1 if bad else 0)
+PY
+}
+
+if [ "${1:-}" = "--check" ]; then
+    faults_tool check "$faults" "$top"
+    exit
+fi
+
+mkdir -p "$out"
+# The copy holds what the working tree holds now, committed or not.
+rsync -a --delete --exclude '/build*' --exclude '/.git' "$top/" "$tree/"
+faults_tool check "$faults" "$tree" >/dev/null || { faults_tool check "$faults" "$tree"; exit 1; }
+if [ ! -f "$build/CMakeCache.txt" ]; then
+    cmake -S "$tree" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_SHARED_LIBS=ON \
+        -DCMAKE_LINK_DEPENDS_NO_SHARED=ON >/dev/null
+fi
+
+xvfb_pid=""
+cleanup() { [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true; }
+trap cleanup EXIT
+for n in $(seq 140 180); do
+    [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
+    Xvfb ":$n" -screen 0 1920x1200x24 -nolisten tcp >/dev/null 2>&1 &
+    xvfb_pid=$!
+    for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
+    export DISPLAY=":$n"
+    break
+done
+
+run_tests() { # prints the first failing test, or nothing
+    (cd "$build" && ctest -j"$(nproc)" -LE package --timeout 300 --stop-on-failure 2>&1 || true) |
+        sed -n 's/^ *[0-9]*\/[0-9]* Test *#[0-9]*: *\(test_[a-z0-9_]*\) .*\*\*\*.*/\1/p' | head -1
+}
+
+echo "Building the unchanged tree..."
+cmake --build "$build" -j"$(nproc)" >/dev/null
+failing=$(run_tests)
+if [ -n "$failing" ]; then
+    echo "The unchanged tree fails $failing: fix that first." >&2
+    exit 1
+fi
+
+if [ $# -gt 0 ]; then ids=("$@"); else mapfile -t ids < <(faults_tool ids "$faults"); fi
+table=$out/mutants.md
+{
+    echo "| fault | file | caught by |"
+    echo "|---|---|---|"
+} >"$table"
+caught=0
+for id in "${ids[@]}"; do
+    IFS=$'\t' read -r file what < <(faults_tool what "$faults" "$id")
+    cp -p "$tree/$file" "$out/original"
+    faults_tool apply "$faults" "$id" "$tree"
+    if ! cmake --build "$build" -j"$(nproc)" >"$out/build.log" 2>&1; then
+        result="(does not build)"
+    else
+        result=$(run_tests)
+        [ -n "$result" ] && caught=$((caught + 1))
+        result=${result:-**not caught**}
+    fi
+    # Put back with a new time stamp, so that the next build takes the original again.
+    cp "$out/original" "$tree/$file"
+    touch "$tree/$file"
+    printf '| %s: %s | %s | %s |\n' "$id" "$what" "$file" "$result" | tee -a "$table"
+done
+cmake --build "$build" -j"$(nproc)" >/dev/null
+echo
+echo "$caught of ${#ids[@]} faults caught. The table is in $table."
