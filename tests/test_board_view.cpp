@@ -275,7 +275,8 @@ private slots:
             const ChannelCell& c = *f.board().cell(id);
             // Zoom 1 is the twips geometry at the screen's density, exactly.
             QCOMPARE(canvas->toPixels(c.back), twipsToPixels(c.back, screenDpi()));
-            designed << canvas->toPixels(c.back) << canvas->toPixels(c.stateRect) << canvas->toPixels(c.markerRect);
+            designed << canvas->toPixels(c.back) << canvas->toPixels(c.stateRect)
+                     << canvas->toPixels(c.markerRect);
         }
         const QSize designedExtent = canvas->minimumSize();
 
@@ -288,7 +289,8 @@ private slots:
             const ChannelCell& c = *f.board().cell(id);
             for (const QRect& twips : {c.back, c.stateRect, c.markerRect}) {
                 const QRect r = canvas->toPixels(twips);
-                QVERIFY2(scaledBy(r, designed.at(k), zoom), qPrintable(QStringLiteral("%1 #%2").arg(id).arg(k)));
+                QVERIFY2(scaledBy(r, designed.at(k), zoom),
+                         qPrintable(QStringLiteral("%1 #%2").arg(id).arg(k)));
                 ++k;
             }
         }
@@ -361,7 +363,11 @@ private slots:
             const double slack = pixelsToTwips(2, canvas->dpi());
             QVERIFY2(std::abs(now.x() - before.x()) <= slack && std::abs(now.y() - before.y()) <= slack,
                      qPrintable(QStringLiteral("%1: %2,%3 now %4,%5")
-                                    .arg(zoom).arg(before.x()).arg(before.y()).arg(now.x()).arg(now.y())));
+                                    .arg(zoom)
+                                    .arg(before.x())
+                                    .arg(before.y())
+                                    .arg(now.x())
+                                    .arg(now.y())));
         }
         // A smaller zoom gives the canvas back its smaller size.
         canvas->setZoom(0.5);
@@ -399,13 +405,15 @@ private slots:
         QTest::addColumn<QString>("caption");
         QTest::addColumn<bool>("inner");
         QTest::addColumn<QString>("number");
-        const QString names = QStringLiteral("Trunks to the northern exchange-Local lines of the second floor");
+        const QString names =
+            QStringLiteral("Trunks to the northern exchange-Local lines of the second floor");
         QTest::newRow("inner fits") << QStringLiteral("r5- 2") << true << QStringLiteral(" 2");
         QTest::newRow("outer fits") << QStringLiteral(" 2-o4") << false << QStringLiteral(" 2");
         QTest::newRow("inner, long names") << names + QStringLiteral("- 2") << true << QStringLiteral(" 2");
-        QTest::newRow("outer, long names") << QStringLiteral(" 31-") + names << false << QStringLiteral(" 31");
-        QTest::newRow("inner, one long word") << QString(200, u'W') + QStringLiteral("- 327") << true
-                                              << QStringLiteral(" 327");
+        QTest::newRow("outer, long names")
+            << QStringLiteral(" 31-") + names << false << QStringLiteral(" 31");
+        QTest::newRow("inner, one long word")
+            << QString(200, u'W') + QStringLiteral("- 327") << true << QStringLiteral(" 327");
     }
     void spanLabelsKeepTheirNumber() {
         QFETCH(QString, caption);

@@ -338,7 +338,8 @@ QString BoardCanvas::spanLabelToolTip(const BoardHit& hit) const {
         return {};
     const SpanLabel& label = inner ? m_board.innerLabel(hit.span) : m_board.outerLabel(hit.span);
     const int width = toPixels(label.rect).width();
-    const bool cut = spanLabelText(label.caption, inner, QFontMetrics(spanLabelFont(), this), width) != label.caption;
+    const bool cut =
+        spanLabelText(label.caption, inner, QFontMetrics(spanLabelFont(), this), width) != label.caption;
     return cut ? label.caption : QString();
 }
 
