@@ -307,6 +307,15 @@ private slots:
         const QRect back = canvas->toPixels(f.board().cell(107)->back);
         QCOMPARE(image.pixelColor(back.topLeft()), toQColor(groupColor(2, false, 3)));
         QCOMPARE(image.pixelColor(back.topLeft() - QPoint(1, 1)), toQColor(0xC0C0C0));
+        // A route line across the bare board, from 106's centre to 131's.
+        f.send("t106,1,2,131");
+        f.board().dimColor(106, true);
+        const QImage routed = canvas->grab().toImage();
+        const QPoint from = canvas->toPixels(QRect(f.board().cell(106)->routeStart, QSize(1, 1))).topLeft();
+        const QPoint to = canvas->toPixels(QRect(f.board().cell(106)->routeEnd, QSize(1, 1))).topLeft();
+        QCOMPARE(from.y(), to.y());
+        QCOMPARE(routed.pixelColor((from.x() + to.x()) / 2, from.y()), QColor(Qt::black));
+        QCOMPARE(routed.pixelColor((from.x() + to.x()) / 2, from.y() - 2), toQColor(0xC0C0C0));
         // The selection band's dotted outline over the bare board.
         BandRect band;
         band.left = 4000;
