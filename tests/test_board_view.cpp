@@ -1,10 +1,13 @@
 // The board on screen: what the view draws where, what it repaints, its tool tips, scrolling and the
 // mouse it forwards. Saves board_view.png in the working directory for a look at the result.
 
+#include "board/BoardAccessible.h"
 #include "board/BoardModel.h"
 #include "board/BoardView.h"
+#include "board/BoardZoom.h"
 #include "board/Colors.h"
 #include "board/GroupTables.h"
+#include "board/SpanLabelText.h"
 #include "link/EngineLink.h"
 #include "support/RecordingLink.h"
 #include "support/TestMonitor.h"
@@ -54,6 +57,35 @@ double screenDpi() {
 }
 int px(double twips) {
     return static_cast<int>(std::lround(twipsToPixels(twips, screenDpi())));
+}
+
+// A rectangle the zoom made of `designed` (its pixels at zoom 1): each edge within the rounding of
+// both.
+bool scaledBy(const QRect& zoomed, const QRect& designed, double zoom) {
+    const double slack = zoom / 2 + 0.5;
+    const auto near = [slack](double a, double b) { return std::abs(a - b) <= slack; };
+    return near(zoomed.left(), designed.left() * zoom) && near(zoomed.top(), designed.top() * zoom) &&
+           near(zoomed.left() + zoomed.width(), (designed.left() + designed.width()) * zoom) &&
+           near(zoomed.top() + zoomed.height(), (designed.top() + designed.height()) * zoom);
+}
+
+// The span labels' font as the board letters them (at zoom 1).
+QFont labelFont(const BoardModel& board) {
+    QFont font(board.labelFont().family);
+    font.setBold(board.labelFont().bold);
+    font.setPointSizeF(board.labelFont().pointSize);
+    return font;
+}
+
+// The tool tip that the pointer resting at `at` shows, empty for none.
+QString toolTipAt(BoardView& view, QPoint at) {
+    // A hidden tip lingers a moment; the next one must not be mistaken for it.
+    QToolTip::hideText();
+    if (!QTest::qWaitFor([] { return !QToolTip::isVisible(); }))
+        return QStringLiteral("<a tool tip that does not go>");
+    QHelpEvent help(QEvent::ToolTip, at, view.canvas()->mapToGlobal(at));
+    QCoreApplication::sendEvent(view.canvas(), &help);
+    return QToolTip::isVisible() ? QToolTip::text() : QString();
 }
 
 QColor pixelAtTwips(const QImage& image, int x, int y) {
@@ -218,6 +250,213 @@ private slots:
         QCOMPARE(link->commands(), QStringList{QStringLiteral("SSSSS")});
         QVERIFY(mouse.events.contains(QStringLiteral("double")));
         f.board().setMouseHandler(nullptr);
+    }
+
+    void zoomScalesTheWholeBoard_data() {
+        QTest::addColumn<double>("zoom");
+        for (double z : {0.5, 1.0, 1.5, 2.0, 4.0})
+            QTest::addRow("%d %%", static_cast<int>(z * 100)) << z;
+    }
+    void zoomScalesTheWholeBoard() {
+        QFETCH(double, zoom);
+        Fixture f;
+        f.t.monitor.groups->setNameO(2, QStringLiteral("Trunks"));
+        f.send("t107,2,4,0");
+        RecordingMouse mouse;
+        f.board().setMouseHandler(&mouse);
+        BoardView view(f.board());
+        view.resize(900, 300);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        BoardCanvas* canvas = view.canvas();
+        const int ids[] = {101, 107, 131, 301};
+        QList<QRect> designed;
+        for (int id : ids) {
+            const ChannelCell& c = *f.board().cell(id);
+            // Zoom 1 is the twips geometry at the screen's density, exactly.
+            QCOMPARE(canvas->toPixels(c.back), twipsToPixels(c.back, screenDpi()));
+            designed << canvas->toPixels(c.back) << canvas->toPixels(c.stateRect)
+                     << canvas->toPixels(c.markerRect);
+        }
+        const QSize designedExtent = canvas->minimumSize();
+
+        QSignalSpy changed(canvas, &BoardCanvas::zoomChanged);
+        canvas->setZoom(zoom);
+        QCOMPARE(canvas->zoom(), zoom);
+        QCOMPARE(changed.size(), zoom == 1.0 ? 0 : 1);
+        int k = 0;
+        for (int id : ids) {
+            const ChannelCell& c = *f.board().cell(id);
+            for (const QRect& twips : {c.back, c.stateRect, c.markerRect}) {
+                const QRect r = canvas->toPixels(twips);
+                QVERIFY2(scaledBy(r, designed.at(k), zoom),
+                         qPrintable(QStringLiteral("%1 #%2").arg(id).arg(k)));
+                ++k;
+            }
+        }
+        // The scroll area holds the whole board at its new size.
+        QVERIFY(std::abs(canvas->minimumWidth() - designedExtent.width() * zoom) <= zoom + 1);
+        QVERIFY(std::abs(canvas->minimumHeight() - designedExtent.height() * zoom) <= zoom + 1);
+        QCOMPARE(canvas->size(), canvas->minimumSize().expandedTo(view.viewport()->size()));
+
+        // What is painted where: 107's state label and group square at their zoomed places.
+        view.ensureVisible(canvas->toPixels(f.board().cell(107)->back).center().x(), 0);
+        const QImage image = canvas->grab().toImage();
+        const QRect state = canvas->toPixels(f.board().cell(107)->stateRect);
+        QCOMPARE(image.pixelColor(state.center()), toQColor(stateColor(4)));
+        const QRect back = canvas->toPixels(f.board().cell(107)->back);
+        QCOMPARE(image.pixelColor(back.topLeft()), toQColor(groupColor(2, false, 3)));
+        QCOMPARE(image.pixelColor(back.topLeft() - QPoint(1, 1)), toQColor(0xC0C0C0));
+        // A route line across the bare board, from 106's centre to 131's.
+        f.send("t106,1,2,131");
+        f.board().dimColor(106, true);
+        const QImage routed = canvas->grab().toImage();
+        const QPoint from = canvas->toPixels(QRect(f.board().cell(106)->routeStart, QSize(1, 1))).topLeft();
+        const QPoint to = canvas->toPixels(QRect(f.board().cell(106)->routeEnd, QSize(1, 1))).topLeft();
+        QCOMPARE(from.y(), to.y());
+        QCOMPARE(routed.pixelColor((from.x() + to.x()) / 2, from.y()), QColor(Qt::black));
+        QCOMPARE(routed.pixelColor((from.x() + to.x()) / 2, from.y() - 2), toQColor(0xC0C0C0));
+        // The selection band's dotted outline over the bare board.
+        BandRect band;
+        band.left = 4000;
+        band.top = 700;
+        band.width = 2000;
+        band.height = 600;
+        band.visible = true;
+        f.board().setBand(band);
+        const QImage banded = canvas->grab().toImage();
+        const QRect outline = canvas->toPixels(QRect(4000, 700, 2000, 600));
+        int dots = 0;
+        for (int x = outline.left(); x <= outline.right(); ++x)
+            dots += banded.pixelColor(x, outline.top()) != toQColor(0xC0C0C0);
+        QVERIFY2(dots > outline.width() / 4, qPrintable(QString::number(dots)));
+
+        // Hit-testing, tool tips and the reader's rectangles follow the same mapping.
+        QTest::mousePress(canvas, Qt::LeftButton, {}, state.center());
+        QTest::mouseRelease(canvas, Qt::LeftButton, {}, state.center());
+        QCOMPARE(mouse.points.size(), 2);
+        const BoardHit hit = f.board().hitTest(mouse.points.at(0));
+        QCOMPARE(int(hit.kind), int(BoardHit::Kind::StateLabel));
+        QCOMPARE(hit.id, 107);
+        QCOMPARE(toolTipAt(view, state.center()), QStringLiteral(" 2 - O Trunks 107"));
+        auto* reader = dynamic_cast<BoardAccessible*>(QAccessible::queryAccessibleInterface(canvas));
+        QVERIFY(reader);
+        QCOMPARE(reader->cellInterface(107)->rect(), QRect(canvas->mapToGlobal(back.topLeft()), back.size()));
+        f.board().setMouseHandler(nullptr);
+
+        // Back to zoom 1: the designed geometry exactly.
+        canvas->setZoom(1.0);
+        QCOMPARE(canvas->toPixels(f.board().cell(131)->back), designed.at(6));
+        QCOMPARE(canvas->minimumSize(), designedExtent);
+    }
+
+    void zoomKeepsTheCentreInViewAndStaysInRange() {
+        Fixture f;
+        f.send("t3031,1,2,0");
+        BoardView view(f.board());
+        view.resize(400, 200);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        BoardCanvas* canvas = view.canvas();
+        view.horizontalScrollBar()->setValue(view.horizontalScrollBar()->maximum() / 2);
+        view.verticalScrollBar()->setValue(view.verticalScrollBar()->maximum() / 3);
+        const auto centre = [&] {
+            const QPoint inViewport(view.viewport()->width() / 2, view.viewport()->height() / 2);
+            return canvas->toTwips(QPointF(canvas->mapFrom(view.viewport(), inViewport)));
+        };
+        const QPointF before = centre();
+        for (double zoom : {2.0, 4.0, 0.75, 1.0}) {
+            canvas->setZoom(zoom);
+            // Within two pixels of where it was.
+            const QPointF now = centre();
+            const double slack = pixelsToTwips(2, canvas->dpi());
+            QVERIFY2(std::abs(now.x() - before.x()) <= slack && std::abs(now.y() - before.y()) <= slack,
+                     qPrintable(QStringLiteral("%1: %2,%3 now %4,%5")
+                                    .arg(zoom)
+                                    .arg(before.x())
+                                    .arg(before.y())
+                                    .arg(now.x())
+                                    .arg(now.y())));
+        }
+        // A smaller zoom gives the canvas back its smaller size.
+        canvas->setZoom(0.5);
+        QCOMPARE(canvas->size(), canvas->minimumSize().expandedTo(view.viewport()->size()));
+        // Outside the range: the nearest end; not a number: no change.
+        canvas->setZoom(40.0);
+        QCOMPARE(canvas->zoom(), 4.0);
+        canvas->setZoom(0.0);
+        QCOMPARE(canvas->zoom(), 0.5);
+        canvas->setZoom(std::nan(""));
+        QCOMPARE(canvas->zoom(), 0.5);
+    }
+
+    void zoomSteps_data() {
+        QTest::addColumn<double>("from");
+        QTest::addColumn<double>("in");
+        QTest::addColumn<double>("out");
+        QTest::newRow("actual size") << 1.0 << 1.1 << 0.9;
+        QTest::newRow("between steps") << 1.05 << 1.1 << 1.0;
+        QTest::newRow("a step from the file") << 1.5 << 1.75 << 1.25;
+        QTest::newRow("largest") << 4.0 << 4.0 << 3.0;
+        QTest::newRow("smallest") << 0.5 << 0.67 << 0.5;
+    }
+    void zoomSteps() {
+        QFETCH(double, from);
+        QFETCH(double, in);
+        QFETCH(double, out);
+        QCOMPARE(zoomedIn(from), in);
+        QCOMPARE(zoomedOut(from), out);
+    }
+
+    // A label too narrow for its caption keeps its span number in view: the inner label's caption ends
+    // with it, the outer label's begins with it.
+    void spanLabelsKeepTheirNumber_data() {
+        QTest::addColumn<QString>("caption");
+        QTest::addColumn<bool>("inner");
+        QTest::addColumn<QString>("number");
+        const QString names =
+            QStringLiteral("Trunks to the northern exchange-Local lines of the second floor");
+        QTest::newRow("inner fits") << QStringLiteral("r5- 2") << true << QStringLiteral(" 2");
+        QTest::newRow("outer fits") << QStringLiteral(" 2-o4") << false << QStringLiteral(" 2");
+        QTest::newRow("inner, long names") << names + QStringLiteral("- 2") << true << QStringLiteral(" 2");
+        QTest::newRow("outer, long names")
+            << QStringLiteral(" 31-") + names << false << QStringLiteral(" 31");
+        QTest::newRow("inner, one long word")
+            << QString(200, u'W') + QStringLiteral("- 327") << true << QStringLiteral(" 327");
+    }
+    void spanLabelsKeepTheirNumber() {
+        QFETCH(QString, caption);
+        QFETCH(bool, inner);
+        QFETCH(QString, number);
+        TestMonitor t;
+        const QFontMetrics metrics(labelFont(*t.monitor.board));
+        const int width = px(BoardModel::kLabelWidth);
+        const QString shown = spanLabelText(caption, inner, metrics, width);
+        QVERIFY(metrics.horizontalAdvance(shown) <= width);
+        if (metrics.horizontalAdvance(caption) <= width) {
+            QCOMPARE(shown, caption);
+            return;
+        }
+        QVERIFY2(inner ? shown.endsWith(number) : shown.startsWith(number), qPrintable(shown));
+        QVERIFY(shown.size() > number.size());
+    }
+
+    void aLabelCutShortHasItsWholeCaptionAsToolTip() {
+        Fixture f;
+        const QString longName = QStringLiteral("Trunks to the northern exchange of the city");
+        f.t.monitor.groups->setNameR(4, longName);
+        f.t.monitor.groups->setNameR(5, QStringLiteral("r5"));
+        f.t.monitor.groups->setNameO(1, longName);
+        f.board().fillTheLabels();
+        BoardView view(f.board());
+        view.resize(1200, 300);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        const auto centreOf = [&](const SpanLabel& l) { return view.canvas()->toPixels(l.rect).center(); };
+        QCOMPARE(toolTipAt(view, centreOf(f.board().innerLabel(2))), longName + QStringLiteral("- 2"));
+        QCOMPARE(toolTipAt(view, centreOf(f.board().outerLabel(1))), QStringLiteral(" 1-") + longName);
+        // A caption that fits needs none.
+        QCOMPARE(toolTipAt(view, centreOf(f.board().innerLabel(3))), QString());
     }
 };
 

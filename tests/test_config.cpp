@@ -58,7 +58,8 @@ QStringList describe(const MonitorConfig& c) {
       << QStringLiteral("numMask=") + c.alarmNumberMask << QStringLiteral("strMask=") + c.alarmStringMask
       << QStringLiteral("allow=") + c.alarmStringAllow
       << QStringLiteral("groupColor=%1").arg(c.groupColorScheme)
-      << QStringLiteral("wdto=%1").arg(c.watchdogTimeout) << QStringLiteral("maxAlarms=") + c.maxAlarms;
+      << QStringLiteral("wdto=%1").arg(c.watchdogTimeout) << QStringLiteral("maxAlarms=") + c.maxAlarms
+      << QStringLiteral("zoom=%1").arg(c.boardZoomPercent);
     return d;
 }
 
@@ -214,6 +215,33 @@ private slots:
         QCOMPARE(c.fontSize, size);
     }
 
+    void boardZoom_data() {
+        QTest::addColumn<QByteArray>("value");
+        QTest::addColumn<int>("percent");
+        QTest::newRow("a step") << QByteArray("150") << 150;
+        QTest::newRow("smallest") << QByteArray("50") << 50;
+        QTest::newRow("largest") << QByteArray("400") << 400;
+        QTest::newRow("between steps, rounded") << QByteArray("133.6") << 134;
+        QTest::newRow("quoted") << QByteArray("\"200\"") << 200;
+        QTest::newRow("leading number") << QByteArray("175%") << 175;
+        // Anything else leaves the designed size.
+        QTest::newRow("too small") << QByteArray("49") << 100;
+        QTest::newRow("too large") << QByteArray("401") << 100;
+        QTest::newRow("zero") << QByteArray("0") << 100;
+        QTest::newRow("negative") << QByteArray("-150") << 100;
+        QTest::newRow("a factor, not a percentage") << QByteArray("1.5") << 100;
+        QTest::newRow("huge") << QByteArray("1e308") << 100;
+        QTest::newRow("text") << QByteArray("large") << 100;
+        QTest::newRow("empty") << QByteArray("") << 100;
+    }
+    void boardZoom() {
+        QFETCH(QByteArray, value);
+        QFETCH(int, percent);
+        const MonitorConfig c = readText("BOARD_ZOOM, " + value + "\r\nMON_PORT, 6300\r\n");
+        QCOMPARE(c.boardZoomPercent, percent);
+        QCOMPARE(c.monitorPort, 6300);
+    }
+
     void badInputNeverStopsTheReader() {
         // A key without a value, an empty line, blanks only: the next pair is still read.
         MonitorConfig c = readText("ENG_LOC_PORT,\r\n\r\n   \r\nMON_PORT, 6300\r\nGROUP_COLOR,");
@@ -294,6 +322,7 @@ private slots:
         c.alarmStringMask = QStringLiteral("down;lost");
         c.alarmStringAllow = QStringLiteral("T1");
         c.groupColorScheme = 1;
+        c.boardZoomPercent = 175;
         ini::LiveSettings live;
         live.allowSounds = true;
         live.pagerEnabled = true;
@@ -301,7 +330,7 @@ private slots:
         live.maxListCountText = QStringLiteral("350");
         const QByteArray written = ini::content(c, live);
         QVERIFY(written.contains("\r\nSCHED_CMD,\"12/24/?? 18:00:00 - A-B\"\r\n"));
-        QVERIFY(written.contains("\r\nWATCHDOG_TO, 300\r\nMAX_ALARMS,350\r\n"));
+        QVERIFY(written.contains("\r\nBOARD_ZOOM, 175\r\nWATCHDOG_TO, 300\r\nMAX_ALARMS,350\r\n"));
 
         const MonitorConfig back = readText(written);
         MonitorConfig expected = c;

@@ -1,10 +1,14 @@
 // The main window on a real X server: widgets at the model's twips positions, resizing both ways,
 // live updates, the menu bar, the operator's gestures and a screenshot to look at.
 
+#include "app/IniFile.h"
+#include "app/Monitor.h"
+#include "app/Startup.h"
 #include "board/BoardModel.h"
 #include "board/BoardView.h"
 #include "operator/MainWindow.h"
 #include "support/LiveMonitor.h"
+#include "support/TestMonitor.h"
 #include "support/XPointer.h"
 
 #include <QAction>
@@ -18,6 +22,7 @@
 #include <QStyleHints>
 #include <QTabBar>
 #include <QTabWidget>
+#include <QTemporaryDir>
 #include <QtTest>
 
 using namespace corvane;
@@ -314,6 +319,53 @@ private slots:
         // The batch goes in ascending id order: the first cell would have come before.
         const QList<test::SimCommand> commands = rig.sim.commands(mark);
         QCOMPARE(commands.size(), 1);
+    }
+
+    // The program as it starts, with the zoom of its file, and the operator's real keys: Ctrl+0, then
+    // Ctrl and "+" (Shift and "=" on this keyboard), Ctrl and "=" alone, the keypad's "+" and "-", and
+    // Ctrl and "-".
+    void zoomKeysScaleTheBoardAndTheSettingFollows() {
+        test::XPointer keys;
+        QVERIFY2(keys.ok(), "needs an X server with the test extension");
+        QTemporaryDir dir;
+        QFile ini(dir.filePath(QStringLiteral("monitor.ini")));
+        QVERIFY(ini.open(QIODevice::WriteOnly));
+        ini.write("ENG_LOC_IP, \"127.0.0.1\"\r\nENG_LOC_PORT, 9\r\nBOARD_ZOOM, 150\r\n");
+        ini.close();
+        test::TestPlatform services;
+        Startup startup(services.platform, dir.path(), QStringLiteral("desk"));
+        startup.quit = [](int) {};
+        QVERIFY(startup.run(QString()));
+        MonitorMain* window = startup.window();
+        auto* view = qobject_cast<BoardView*>(window->elementWidget(Element::Picture1));
+        QVERIFY(view);
+        BoardCanvas* canvas = view->canvas();
+        QCOMPARE(canvas->zoom(), 1.5);
+        startup.monitor()->dispatcher.dispatch(QStringLiteral("t101,1,1,0"));
+        const QRect designed = twipsToPixels(startup.monitor()->board->cell(101)->back, window->logicalDpi());
+        window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(window));
+
+        constexpr unsigned control = 0xffe3, shift = 0xffe1, equal = 0x3d, minus = 0x2d, zero = 0x30;
+        constexpr unsigned keypadPlus = 0xffab, keypadMinus = 0xffad;
+        struct Step {
+            std::vector<unsigned> chord;
+            double zoom;
+        };
+        const Step steps[] = {{{control, zero}, 1.0},         {{control, shift, equal}, 1.1},
+                              {{control, equal}, 1.25},       {{control, keypadPlus}, 1.5},
+                              {{control, keypadMinus}, 1.25}, {{control, minus}, 1.1}};
+        for (const Step& step : steps) {
+            QVERIFY(keys.chord(step.chord));
+            QTRY_COMPARE(canvas->zoom(), step.zoom);
+            const QRect r = canvas->toPixels(startup.monitor()->board->cell(101)->back);
+            QVERIFY(std::abs(r.width() - designed.width() * step.zoom) <= 1);
+            QVERIFY(std::abs(r.left() - designed.left() * step.zoom) <= 1);
+        }
+        // "Make ini file" keeps the zoom last chosen.
+        QVERIFY(ini::content(startup.config(), {}).contains("\r\nBOARD_ZOOM, 110\r\n"));
+        QCOMPARE(window->menuAction(MenuItem::View)->menu()->actions().last()->text(),
+                 QStringLiteral("&Actual Size"));
     }
 
     void suppliedViewsTakeTheirElementsPlace() {

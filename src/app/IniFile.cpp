@@ -1,5 +1,6 @@
 #include "app/IniFile.h"
 
+#include "board/BoardZoom.h"
 #include "common/LegacyText.h"
 
 #include <QDir>
@@ -252,6 +253,12 @@ const ReadKey kReadKeys[] = {
     // Credentials are taken as written: an unquoted 0042 is a password, not the number 42.
     {"MAIL_USER", [](MonitorConfig& c, const Field& v, ReadState&) { c.mailUser = v.text; }},
     {"MAIL_PASSWORD", [](MonitorConfig& c, const Field& v, ReadState&) { c.mailPassword = v.text; }},
+    {"BOARD_ZOOM",
+     [](MonitorConfig& c, const Field& v, ReadState&) {
+         if (const auto number = numberOf(v))
+             if (const auto percent = boardZoomPercent(*number))
+                 c.boardZoomPercent = *percent;
+     }},
 };
 
 QString quoted(const QString& text) {
@@ -369,6 +376,10 @@ const WriteKey kWriteKeys[] = {
                                          std::pair{"MAIL_PASSWORD, ", &c.mailPassword}})
             if (const auto written = exactly(*value); written && !value->isEmpty())
                 out << QString::fromLatin1(key) + *written;
+    }},
+    {[](Lines& out, const MonitorConfig& c, const LiveSettings&) {
+        if (c.boardZoomPercent != 100)
+            out << QStringLiteral("BOARD_ZOOM,") + numberText(static_cast<long long>(c.boardZoomPercent));
     }},
     {[](Lines& out, const MonitorConfig&, const LiveSettings& live) {
         if (live.heartbeatIntervalMs != 1500)

@@ -45,6 +45,7 @@ struct MonitorConfig {
     // These two hold the file's bytes (one character each), not read as numbers.
     QString mailUser;     // MAIL_USER: logon name, none for an open relay
     QString mailPassword; // MAIL_PASSWORD: asked at logon when a user is set without it
+    int boardZoomPercent = 100; // BOARD_ZOOM: the board's zoom, 50 to 400 percent
 
     // Keys whose mere presence acts at start-up.
     struct Present {

@@ -28,6 +28,7 @@
 #include <QPixmap>
 #include <QSysInfo>
 #include <QTextStream>
+#include <cmath>
 #include <cstdio>
 
 namespace corvane {
@@ -191,13 +192,25 @@ AboutBox* Startup::showAbout() {
 
 void Startup::plugInViews() {
     // The views of the board and of the alarm list take the places of Picture1 and AlarmsList here.
-    m_window->setElementWidget(Element::Picture1, new BoardView(*m_monitor->board));
+    auto* board = new BoardView(*m_monitor->board);
+    m_window->setElementWidget(Element::Picture1, board);
+    plugInBoardZoom(*board->canvas());
     installAlarmViews(*m_monitor, *m_window);
     // The chat window comes and goes with the chat's state; the main window owns its host.
     new ChatWindowHost(*m_monitor->chat, m_window.get());
     // The statistics window is placed beside the main window; call detail windows are top-level.
     new StatsWindowHost(*m_monitor, m_window.get());
     new CallDetailWindowHost(*m_monitor->callDetails, m_window.get());
+}
+
+void Startup::plugInBoardZoom(BoardCanvas& canvas) {
+    // The zoom chosen last comes back at start; each change is kept for "Make ini file".
+    MonitorConfig& config = m_monitor->config;
+    canvas.setZoom(config.boardZoomPercent / 100.0);
+    QObject::connect(&canvas, &BoardCanvas::zoomChanged, &canvas, [&config](double zoom) {
+        config.boardZoomPercent = static_cast<int>(std::lround(zoom * 100.0));
+    });
+    m_window->addBoardZoom(canvas);
 }
 
 void Startup::shutdown() {

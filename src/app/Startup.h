@@ -16,6 +16,7 @@ class Monitor;
 class MonitorMain;
 class SplashWindow;
 class AboutBox;
+class BoardCanvas;
 
 // What the command line asks for: --help, --version, or a run with an optional configuration file.
 struct CommandLine {
@@ -66,6 +67,7 @@ public:
 
 private:
     void plugInViews();
+    void plugInBoardZoom(BoardCanvas& canvas);
     void shutdown();
 
     Platform& m_platform;

@@ -2,6 +2,8 @@
 
 #include "board/BoardAccessible.h"
 #include "board/BoardModel.h"
+#include "board/BoardZoom.h"
+#include "board/SpanLabelText.h"
 #include "platform/Clock.h"
 
 #include <QHelpEvent>
@@ -49,7 +51,7 @@ BoardCanvas::BoardCanvas(BoardModel& board, QWidget* parent)
 BoardCanvas::~BoardCanvas() = default;
 
 double BoardCanvas::dpi() const {
-    return logicalDpiY() > 0 ? logicalDpiY() : 96.0;
+    return (logicalDpiY() > 0 ? logicalDpiY() : 96.0) * m_zoom;
 }
 
 QRect BoardCanvas::toPixels(const QRect& twips) const {
@@ -63,11 +65,46 @@ QPointF BoardCanvas::toTwips(const QPointF& pixels) const {
 
 void BoardCanvas::fitExtent() {
     const QRect e = toPixels(m_board.extent());
-    const QSize wanted(std::max(e.right() + 20, 0), std::max(e.bottom() + 20, 0));
+    const int margin = static_cast<int>(std::lround(20 * m_zoom));
+    const QSize wanted(std::max(e.right() + margin, 0), std::max(e.bottom() + margin, 0));
     if (wanted != minimumSize())
         setMinimumSize(wanted);
-    if (width() < wanted.width() || height() < wanted.height())
-        resize(std::max(width(), wanted.width()), std::max(height(), wanted.height()));
+    // The canvas fills the view and grows beyond it when the board is larger; a smaller zoom shrinks it
+    // back to that.
+    const QWidget* viewport = parentWidget();
+    const QSize fitted = wanted.expandedTo(viewport ? viewport->size() : size());
+    if (fitted != size())
+        resize(fitted);
+}
+
+void BoardCanvas::geometryChanged() {
+    fitExtent();
+    m_held = QRect();
+    m_pendingRects = 0;
+    m_wholePending = false;
+    update();
+}
+
+QScrollArea* BoardCanvas::scrollArea() const {
+    return qobject_cast<QScrollArea*>(parentWidget() ? parentWidget()->parentWidget() : nullptr);
+}
+
+void BoardCanvas::setZoom(double zoom) {
+    const double wanted = std::clamp(zoom, kMinBoardZoomPercent / 100.0, kMaxBoardZoomPercent / 100.0);
+    if (!std::isfinite(zoom) || wanted == m_zoom)
+        return;
+    const QPointF centre = toTwips(QRectF(visibleArea()).center());
+    m_zoom = wanted;
+    geometryChanged();
+    if (QScrollArea* view = scrollArea()) {
+        const QWidget* viewport = view->viewport();
+        const double d = dpi();
+        view->horizontalScrollBar()->setValue(
+            static_cast<int>(std::lround(twipsToPixels(centre.x(), d) - viewport->width() / 2.0)));
+        view->verticalScrollBar()->setValue(
+            static_cast<int>(std::lround(twipsToPixels(centre.y(), d) - viewport->height() / 2.0)));
+    }
+    emit zoomChanged(m_zoom);
 }
 
 QRect BoardCanvas::visibleArea() const {
@@ -195,11 +232,9 @@ void BoardCanvas::paintBoard(QPainter& p, const QRect& exposed) const {
             p.fillRect(toPixels(c->markerRect), toQColor(c->markerColor));
 
     // Span labels.
-    const LabelFont& lf = m_board.labelFont();
-    QFont labelFont(lf.family);
-    labelFont.setBold(lf.bold);
-    labelFont.setPointSizeF(lf.pointSize);
+    const QFont labelFont = spanLabelFont();
     p.setFont(labelFont);
+    const QFontMetrics labelMetrics(labelFont, this);
     const QColor windowBack = palette().color(QPalette::Window);
     const QColor windowText = palette().color(QPalette::WindowText);
     for (int s = 0; s <= BoardModel::kMaxSpan; ++s) {
@@ -209,7 +244,9 @@ void BoardCanvas::paintBoard(QPainter& p, const QRect& exposed) const {
             const QRect r = toPixels(l->rect);
             p.fillRect(r, l->back ? toQColor(*l->back) : windowBack);
             p.setPen(windowText);
-            p.drawText(r, Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, l->caption);
+            const bool inner = l == &m_board.innerLabel(s);
+            p.drawText(r, Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine,
+                       spanLabelText(l->caption, inner, labelMetrics, r.width()));
         }
     }
 
@@ -242,7 +279,7 @@ void BoardCanvas::mouseMoveEvent(QMouseEvent* event) {
         h->move(mouseEvent(*this, event));
     // A band dragged past the visible edge brings the board along.
     if (event->buttons() & Qt::LeftButton) {
-        auto* view = qobject_cast<QScrollArea*>(parentWidget() ? parentWidget()->parentWidget() : nullptr);
+        QScrollArea* view = scrollArea();
         const QPoint at = event->position().toPoint();
         if (view && !visibleArea().contains(at))
             view->ensureVisible(at.x(), at.y(), 16, 16);
@@ -276,14 +313,34 @@ bool BoardCanvas::event(QEvent* event) {
         auto* help = static_cast<QHelpEvent*>(event);
         const BoardHit hit = m_board.hitTest(toTwips(help->pos()));
         const ChannelCell* c = hit.kind == BoardHit::Kind::StateLabel ? m_board.cell(hit.id) : nullptr;
-        const QString tip = c ? c->toolTip() : QString();
+        const QString tip = c ? c->toolTip() : spanLabelToolTip(hit);
         if (tip.isEmpty())
             QToolTip::hideText();
         else
-            QToolTip::showText(help->globalPos(), tip, this, toPixels(c->stateRect));
+            QToolTip::showText(help->globalPos(), tip, this,
+                               toPixels(c ? c->stateRect : hit.labelTwips.toAlignedRect()));
         return true;
     }
     return QWidget::event(event);
+}
+
+QFont BoardCanvas::spanLabelFont() const {
+    const LabelFont& lf = m_board.labelFont();
+    QFont font(lf.family);
+    font.setBold(lf.bold);
+    font.setPointSizeF(lf.pointSize * m_zoom);
+    return font;
+}
+
+QString BoardCanvas::spanLabelToolTip(const BoardHit& hit) const {
+    const bool inner = hit.kind == BoardHit::Kind::InnerLabel;
+    if (!inner && hit.kind != BoardHit::Kind::OuterLabel)
+        return {};
+    const SpanLabel& label = inner ? m_board.innerLabel(hit.span) : m_board.outerLabel(hit.span);
+    const int width = toPixels(label.rect).width();
+    const bool cut =
+        spanLabelText(label.caption, inner, QFontMetrics(spanLabelFont(), this), width) != label.caption;
+    return cut ? label.caption : QString();
 }
 
 BoardView::BoardView(BoardModel& board, QWidget* parent)

@@ -12,6 +12,7 @@ namespace corvane {
 
 class BoardModel;
 class Timer;
+struct BoardHit;
 
 class BoardCanvas final : public QWidget {
     Q_OBJECT
@@ -20,14 +21,24 @@ public:
     ~BoardCanvas() override;
     BoardModel& board() const { return m_board; }
 
-    // Pixel and twips conversions of the board at the screen's logical dots per inch, the one mapping
-    // that painting, hit-testing, tool tips and accessibility share.
+    // Pixel and twips conversions of the board at the screen's logical dots per inch times the zoom,
+    // the one mapping that painting, hit-testing, tool tips and accessibility share.
     QRect toPixels(const QRect& twips) const;
     QPointF toTwips(const QPointF& pixels) const;
+    // The density the board is drawn at: the screen's logical dots per inch times the zoom.
     double dpi() const;
+
+    // The board's zoom (see BoardZoom.h); 1 draws the twips geometry as designed. A new zoom is kept to
+    // the zoom range, refits the board's extent, repaints everything and keeps the board point at the
+    // centre of the view in the centre.
+    double zoom() const { return m_zoom; }
+    void setZoom(double zoom);
 
     // Paints the board area `exposed` (pixels) with `painter`; used by paintEvent and by benchmarks.
     void paintBoard(QPainter& painter, const QRect& exposed) const;
+
+signals:
+    void zoomChanged(double zoom);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -40,12 +51,20 @@ protected:
 
 private:
     void fitExtent();
+    // The geometry changed as a whole (the zoom): the extent is fitted anew and everything repainted.
+    void geometryChanged();
+    // The scroll area that shows the canvas, if any.
+    QScrollArea* scrollArea() const;
+    // The span labels' font at the zoom, and the whole caption of a label that is drawn cut short.
+    QFont spanLabelFont() const;
+    QString spanLabelToolTip(const BoardHit& hit) const;
     void invalidate(const QRect& twips);
     // Asks for a repaint of `px` now, or gathers it for a little later while painting is costly.
     void request(const QRect& px);
     // The part of the canvas the scroll area shows.
     QRect visibleArea() const;
     BoardModel& m_board;
+    double m_zoom = 1.0;
     // Rectangles queued since the last paint; past a few dozen the whole visible area is repainted
     // instead, which is cheaper than a region of hundreds of pieces.
     int m_pendingRects = 0;

@@ -1,5 +1,7 @@
 #include "operator/MainWindow.h"
 
+#include "board/BoardView.h"
+#include "board/BoardZoom.h"
 #include "operator/AccessibleText.h"
 
 #include <QAction>
@@ -452,6 +454,30 @@ void MonitorMain::resizeWithinScreen(const QSize& wanted) {
     frame.moveTop(std::max(frame.top(), avail.top()));
     if (frame.topLeft() != frameGeometry().topLeft())
         move(frame.topLeft());
+}
+
+void MonitorMain::addBoardZoom(BoardCanvas& canvas) {
+    QMenu* view = m_menus[index(MenuItem::View)];
+    if (!view)
+        return;
+    view->addSeparator();
+    QAction* in = view->addAction(QStringLiteral("Zoom &In"));
+    // "+" takes the shift key on many keyboards: the key under it zooms in too.
+    in->setShortcuts({QKeySequence(QKeySequence::ZoomIn), QKeySequence(Qt::CTRL | Qt::Key_Equal)});
+    QAction* out = view->addAction(QStringLiteral("Zoom &Out"));
+    out->setShortcut(QKeySequence(QKeySequence::ZoomOut));
+    QAction* actual = view->addAction(QStringLiteral("&Actual Size"));
+    actual->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_0));
+    BoardCanvas* board = &canvas;
+    connect(in, &QAction::triggered, board, [board] { board->setZoom(zoomedIn(board->zoom())); });
+    connect(out, &QAction::triggered, board, [board] { board->setZoom(zoomedOut(board->zoom())); });
+    connect(actual, &QAction::triggered, board, [board] { board->setZoom(1.0); });
+    const auto ends = [in, out](double zoom) {
+        in->setEnabled(zoomedIn(zoom) != zoom);
+        out->setEnabled(zoomedOut(zoom) != zoom);
+    };
+    connect(&canvas, &BoardCanvas::zoomChanged, this, ends);
+    ends(canvas.zoom());
 }
 
 void MonitorMain::raiseWindow() {

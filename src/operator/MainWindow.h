@@ -15,6 +15,8 @@ class QTabWidget;
 
 namespace corvane {
 
+class BoardCanvas;
+
 class MonitorMain : public QMainWindow {
     Q_OBJECT
 public:
@@ -27,6 +29,8 @@ public:
     QWidget* elementWidget(Element element) const { return m_widgets[index(element)]; }
     // The picture shown by a picture element (Image1, UDP_WD).
     void setPicture(Element element, const QPixmap& picture);
+    // Adds the board's zoom items to the View menu, with their keys, acting on `canvas`.
+    void addBoardZoom(BoardCanvas& canvas);
 
     QTabWidget* tabControl() const { return m_tabs; }
     QAction* menuAction(MenuItem item) const { return m_actions[index(item)]; }
