@@ -141,6 +141,7 @@ private slots:
     void heartbeatsPingsAndClockFollowControlLines();
     void controlLinesCloseListenSendAndGarbage();
     void trafficAndAlarmsAreWellFormed();
+    void flipTrafficMovesOnlyIdleChannels();
     void tcpBlastArrivesCompleteAndInOrder();
     void udpBlastAtASteadyRate();
     void commandLineAndEndings();
@@ -512,6 +513,38 @@ void TestEngineSim::trafficAndAlarmsAreWellFormed() {
         if (r.peer != 0)
             QCOMPARE(board.at(r.peer).peer, id);
     }
+}
+
+void TestEngineSim::flipTrafficMovesOnlyIdleChannels() {
+    EngineSimProcess sim;
+    QVERIFY(sim.start(quiet + QStringList{"--spans", "3", "--traffic-kind", "flip"}));
+    TcpClient mon(sim.tcpPort());
+    mon.send("UUUUU");
+    const qsizetype boardEnd = mon.ask("SSSSS", "^S");
+    QVERIFY(boardEnd > 0);
+    auto board = reports(mon.messages, 0, boardEnd);
+    QCOMPARE(int(board.size()), 3 * 24);
+    QVERIFY(sim.control("traffic 3000"));
+    QVERIFY(QTest::qWaitFor([&] { return mon.messages.size() > boardEnd + 600; }, 20000));
+    QVERIFY(sim.control("traffic 0"));
+    const qsizetype end = mon.ask("SSSSS", "^S");
+    QVERIFY(end > 0);
+
+    // Every message is one report that turns a channel idle at the start to connected or back.
+    QSet<int> moved;
+    for (qsizetype i = boardEnd + 1; i < end; ++i) {
+        const auto one = reports(mon.messages, i, i + 1);
+        QVERIFY2(one.size() == 1, qPrintable(mon.messages.at(i)));
+        const auto& [id, now] = *one.begin();
+        const Report& before = board.at(id);
+        QVERIFY2((before.state & 7) == 2 || moved.contains(id), qPrintable(mon.messages.at(i)));
+        QCOMPARE(now.peer, 0);
+        QCOMPARE(now.state & 8, before.state & 8);
+        QCOMPARE(now.state & 7, (before.state & 7) == 2 ? 1 : 2);
+        board[id] = now;
+        moved.insert(id);
+    }
+    QVERIFY(moved.size() > 20);
 }
 
 void TestEngineSim::tcpBlastArrivesCompleteAndInOrder() {
