@@ -28,7 +28,9 @@ double nowMs() {
 XDisplay::XDisplay() : m_c(xcb_connect(nullptr, nullptr)) {
     if (!ok())
         return;
-    m_root = xcb_setup_roots_iterator(xcb_get_setup(m_c)).data->root;
+    const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(m_c)).data;
+    m_root = screen->root;
+    m_screen = {0, 0, screen->width_in_pixels, screen->height_in_pixels};
     const std::uint32_t mask = XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY;
     xcb_change_window_attributes(m_c, m_root, XCB_CW_EVENT_MASK, &mask);
     m_netName = atom("_NET_WM_NAME");

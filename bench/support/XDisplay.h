@@ -63,6 +63,8 @@ public:
     QByteArray titleOf(xcb_window_t window);
 
     std::optional<Geometry> geometry(xcb_window_t window);
+    // The whole screen.
+    Geometry screen() const { return m_screen; }
     // A part of the window (window coordinates); empty when it cannot be read.
     Image pixels(xcb_window_t window, int x, int y, int width, int height);
     void focus(xcb_window_t window);
@@ -81,6 +83,7 @@ private:
 
     xcb_connection_t* m_c;
     xcb_window_t m_root = XCB_WINDOW_NONE;
+    Geometry m_screen;
     xcb_atom_t m_netName = XCB_ATOM_NONE;
     bool m_test = false;
 };
