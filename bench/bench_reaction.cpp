@@ -50,6 +50,9 @@ namespace {
 
 const char* const kTitle = "CorvaneReactionBench";
 constexpr double kCpuWindowSeconds = 10;
+// A sample waits up to 3 s; after this many time-outs the window is taken to be stuck and the samples
+// of that kind stop, so that a broken build ends the run in seconds.
+constexpr int kMaxTimeouts = 5;
 constexpr xcb_keysym_t kAltL = 0xffe9;
 constexpr xcb_keysym_t kEscape = 0xff1b;
 constexpr xcb_keysym_t kLetterV = 0x76;
@@ -476,7 +479,8 @@ Stats keyToMenu(XDisplay& x, int samples, std::mt19937& random) {
         x.key(v, false);
         x.key(alt, false);
         if (!shown) {
-            ++s.timeouts;
+            if (++s.timeouts == kMaxTimeouts)
+                break;
             x.key(escape, true);
             x.key(escape, false);
             sleepMs(200);
@@ -552,8 +556,12 @@ Stats clickToPaint(XDisplay& x, Screen& screen, std::array<Target, 2>& targets, 
         if (const auto painted = screen.waitLabel(t.cell, after, true, 3000)) {
             s.ms.push_back(*painted - pressed);
             t.marked = !t.marked;
-        } else {
-            ++s.timeouts;
+        } else if (screen.label(t.cell) == after) {
+            ++s.timeouts; // painted, but only after the time-out
+            t.marked = !t.marked;
+        } else if (++s.timeouts == kMaxTimeouts) {
+            fail("the clicked cells stopped changing; click samples stopped");
+            break;
         }
         sleepMs(std::uniform_real_distribution<double>(2, 20)(random));
     }
@@ -638,6 +646,8 @@ public:
     Phase run(int rate) {
         Phase p;
         p.rate = rate;
+        if (!m_monitor.running())
+            return p;
         const auto first = m_engine.sent();
         if (!first || !m_engine.control("traffic " + std::to_string(rate)))
             return p;
@@ -724,7 +734,7 @@ void report(const std::vector<Phase>& phases, int samples) {
     std::printf("\n  %-14s %-26s %-26s %-18s %s\n", "engine traffic", "key to menu p50/p99/max",
                 "click to paint p50/p99/max", "monitor CPU", "sent (measured rate)");
     for (const Phase& p : phases) {
-        const QString cpu = p.cpuPercent ? QStringLiteral("%1 % of a core").arg(*p.cpuPercent, 0, 'f', 0)
+        const QString cpu = p.cpuPercent ? QStringLiteral("%1 % of a core").arg(*p.cpuPercent, 0, 'f', 1)
                                          : QStringLiteral("-");
         const QString sent = p.sentRate ? QStringLiteral("%1 (%2 msg/s)").arg(grouped(static_cast<double>(p.sent)),
                                                                               grouped(*p.sentRate))
@@ -766,7 +776,7 @@ void report(const std::vector<Phase>& phases, int samples) {
                        .arg(kCpuWindowSeconds)
                        .arg(rateName(p.rate))
                        .arg(p.sentRate ? grouped(*p.sentRate) : QStringLiteral("?")),
-                   p.cpuPercent ? QStringLiteral("%1 % of a core").arg(*p.cpuPercent, 0, 'f', 0) : QStringLiteral("not read"),
+                   p.cpuPercent ? QStringLiteral("%1 % of a core").arg(*p.cpuPercent, 0, 'f', 1) : QStringLiteral("not read"),
                    QStringLiteral("<= %1 % of a core").arg(cpuLimit),
                    p.cpuPercent ? std::optional<bool>(*p.cpuPercent <= cpuLimit) : std::nullopt);
             const bool lost = !p.oneConnection || !p.boardRead || p.cellsWrong > 0;
@@ -854,14 +864,17 @@ int run(int samples, const std::filesystem::path& folder) {
     for (int rate : {0, 20000, 100000}) {
         const double began = nowMs();
         phases.push_back(bench.run(rate));
+        if (!monitor.running())
+            break;
         note(QStringLiteral("reaction: %1 took %2 s").arg(rateName(rate)).arg((nowMs() - began) / 1000, 0, 'f', 1));
     }
     report(phases, samples);
-    if (!monitor.running())
+    const bool lived = monitor.running();
+    if (!lived)
         fail("the monitor ended during the run");
     engine.stop();
     monitor.stop();
-    return 0;
+    return lived ? 0 : 1;
 }
 
 } // namespace
@@ -869,6 +882,8 @@ int run(int samples, const std::filesystem::path& folder) {
 int main(int argc, char* argv[]) {
     const int samples = argc > 1 ? std::max(1, std::atoi(argv[1])) : 200;
     std::signal(SIGPIPE, SIG_IGN);
+    // Whatever hangs, the run ends (and its children with it) instead of holding the machine.
+    alarm(600);
     Child xvfb;
     if (!std::getenv("DISPLAY") && !startXvfb(xvfb)) {
         fail("no DISPLAY and no Xvfb could be started");
