@@ -5,9 +5,9 @@
 //  - the monitor's processor share over ten seconds (/proc/PID/stat) and the rate the engine really sent;
 //  - key to menu: XTest Alt+V, timed from the key press until the server maps the menu's popup window
 //    (a MapNotify on the root, read as an event);
-//  - click to paint: an XTest click on an excluded cell (the traffic never touches those), timed from
-//    the press until the cell's state label shows other pixels in the server's framebuffer (polled
-//    with GetImage every half millisecond); a second click unmarks it before the next sample;
+//  - click to paint: XTest clicks on two excluded cells in turn (the traffic never touches those), each
+//    timed from the press until the cell's state label shows its marked (or again unmarked) look in the
+//    server's framebuffer, polled with GetImage every half millisecond;
 //  - nothing lost: the engine's count of messages written on the monitor's one connection, and once
 //    the traffic stops, every cell on screen compared with the engine's own board.
 // The cells are found on the screen by their colours, so the bench follows the board's scale and zoom.
@@ -22,11 +22,9 @@
 #include <algorithm>
 #include <arpa/inet.h>
 #include <array>
-#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
@@ -447,12 +445,11 @@ public:
         return g ? m_x.pixels(m_window, 0, 0, g->width, g->height) : Image{};
     }
     Image label(const Cell& c) { return m_x.pixels(m_window, c.x, c.y, c.width, c.height); }
-    // Waits until the label shows `look` (equal) or something else (not equal); the time it was seen.
-    std::optional<double> waitLabel(const Cell& c, const Image& look, bool equal, double timeoutMs) {
+    // Waits until the label shows `look`; the time it was seen.
+    std::optional<double> waitLabel(const Cell& c, const Image& look, double timeoutMs) {
         const double until = nowMs() + timeoutMs;
         do {
-            const Image now = label(c);
-            if (!now.rgb.empty() && (now == look) == equal)
+            if (label(c) == look)
                 return nowMs();
             sleepMs(0.5);
         } while (nowMs() < until);
@@ -532,7 +529,7 @@ bool learnLooks(XDisplay& x, Screen& screen, std::array<Target, 2>& targets) {
         pointAt(x, screen, t.cell);
         sleepMs(100);
         click(x);
-        if (t.look[0].rgb.empty() || t.look[0] == t.look[1] || !screen.waitLabel(t.cell, t.look[0], true, 3000))
+        if (t.look[0].rgb.empty() || t.look[0] == t.look[1] || !screen.waitLabel(t.cell, t.look[0], 3000))
             return false;
     }
     return true;
@@ -547,13 +544,13 @@ Stats clickToPaint(XDisplay& x, Screen& screen, std::array<Target, 2>& targets, 
         pointAt(x, screen, t.cell);
         const Image& before = t.look[t.marked ? 1 : 0];
         const Image& after = t.look[t.marked ? 0 : 1];
-        if (!screen.waitLabel(t.cell, before, true, 3000)) {
+        if (!screen.waitLabel(t.cell, before, 3000)) {
             fail("a clicked cell did not show its expected look; click samples stopped");
             break;
         }
         const double pressed = nowMs();
         click(x);
-        if (const auto painted = screen.waitLabel(t.cell, after, true, 3000)) {
+        if (const auto painted = screen.waitLabel(t.cell, after, 3000)) {
             s.ms.push_back(*painted - pressed);
             t.marked = !t.marked;
         } else if (screen.label(t.cell) == after) {
@@ -570,7 +567,7 @@ Stats clickToPaint(XDisplay& x, Screen& screen, std::array<Target, 2>& targets, 
         if (t.marked) {
             pointAt(x, screen, t.cell);
             click(x);
-            t.marked = !screen.waitLabel(t.cell, t.look[0], true, 3000);
+            t.marked = !screen.waitLabel(t.cell, t.look[0], 3000);
             sleepMs(50);
         }
     }
