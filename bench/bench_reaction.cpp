@@ -56,7 +56,8 @@ constexpr xcb_keysym_t kEscape = 0xff1b;
 constexpr xcb_keysym_t kLetterV = 0x76;
 // The state label colours of the board (0xRRGGBB) by state code; black and white are left out, as
 // the window has other black and white parts and the engine's board has no stopped channels.
-constexpr std::array<std::uint32_t, 8> kStateRgb{0, 0xFF0000, 0x00FF00, 0xFFFF00, 0x0000FF, 0xCCCCCC, 0x00FFFF, 0};
+constexpr std::array<std::uint32_t, 8> kStateRgb{0,        0xFF0000, 0x00FF00, 0xFFFF00,
+                                                 0x0000FF, 0xCCCCCC, 0x00FFFF, 0};
 constexpr std::uint32_t kExcluded = 0x0000FF;
 
 void sleepMs(double ms) {
@@ -82,7 +83,8 @@ public:
         int out[2] = {-1, -1};
         if (pipe2(in, O_CLOEXEC) != 0)
             return false;
-        const int log = logFile.empty() ? -1 : open(logFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+        const int log =
+            logFile.empty() ? -1 : open(logFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
         if (logFile.empty() ? pipe2(out, O_CLOEXEC) != 0 : log < 0)
             return false;
         const pid_t parent = getpid();
@@ -168,7 +170,8 @@ private:
 class Engine {
 public:
     bool start(const std::vector<std::string>& args) {
-        std::vector<std::string> argv{CORVANE_ENGINE_SIM, "--udp-port", "0", "--tcp-port", "0", "--exit-on-stdin-eof"};
+        std::vector<std::string> argv{CORVANE_ENGINE_SIM, "--udp-port", "0",
+                                      "--tcp-port",       "0",          "--exit-on-stdin-eof"};
         argv.insert(argv.end(), args.begin(), args.end());
         if (!m_child.start(argv))
             return false;
@@ -189,8 +192,8 @@ public:
     std::uint16_t tcpPort() const { return m_tcpPort; }
 
     // The first line from index `from` on that matches, waiting up to timeoutMs.
-    std::optional<std::string> waitLine(const std::function<bool(const std::string&)>& wanted, double timeoutMs,
-                                        std::size_t from = 0) {
+    std::optional<std::string> waitLine(const std::function<bool(const std::string&)>& wanted,
+                                        double timeoutMs, std::size_t from = 0) {
         const double until = nowMs() + timeoutMs;
         for (std::size_t i = from;;) {
             read();
@@ -210,9 +213,8 @@ public:
         m_child.write(line + "\n");
         const auto answer = waitLine(
             [&](const std::string& l) {
-                return l == "# done " + line ||
-                       (l.rfind("# error", 0) == 0 && l.size() > line.size() &&
-                        l.compare(l.size() - line.size(), line.size(), line) == 0);
+                return l == "# done " + line || (l.rfind("# error", 0) == 0 && l.size() > line.size() &&
+                                                 l.compare(l.size() - line.size(), line.size(), line) == 0);
             },
             10000, from);
         return answer && answer->rfind("# done ", 0) == 0;
@@ -276,7 +278,8 @@ std::optional<std::map<int, int>> engineBoard(std::uint16_t port) {
                     break;
                 pending.append(buffer, static_cast<std::size_t>(n));
                 std::size_t start = 0;
-                for (std::size_t end; (end = pending.find('|', start)) != std::string::npos; start = end + 1) {
+                for (std::size_t end; (end = pending.find('|', start)) != std::string::npos;
+                     start = end + 1) {
                     const std::string message = pending.substr(start, end - start);
                     int id = 0;
                     int group = 0;
@@ -363,8 +366,9 @@ std::vector<Cell> findCells(const Image& image) {
                     const int ny = py + dy;
                     if (nx < 0 || ny < 0 || nx >= image.width || ny >= image.height)
                         continue;
-                    const std::size_t n = static_cast<std::size_t>(ny) * static_cast<std::size_t>(image.width) +
-                                          static_cast<std::size_t>(nx);
+                    const std::size_t n =
+                        static_cast<std::size_t>(ny) * static_cast<std::size_t>(image.width) +
+                        static_cast<std::size_t>(nx);
                     if (!seen[n] && image.rgb[n] == b.rgb) {
                         seen[n] = 1;
                         stack.emplace_back(nx, ny);
@@ -382,8 +386,9 @@ std::vector<Cell> findCells(const Image& image) {
         ++sizes[{b.x1 - b.x0 + 1, b.y1 - b.y0 + 1}];
     if (sizes.empty())
         return {};
-    const auto common = std::max_element(sizes.begin(), sizes.end(),
-                                         [](const auto& a, const auto& b) { return a.second < b.second; })->first;
+    const auto common = std::max_element(sizes.begin(), sizes.end(), [](const auto& a, const auto& b) {
+                            return a.second < b.second;
+                        })->first;
     std::vector<Blob> labels;
     for (const Blob& b : blobs) {
         if (b.x1 - b.x0 + 1 == common.first && b.y1 - b.y0 + 1 == common.second)
@@ -472,7 +477,8 @@ Stats keyToMenu(XDisplay& x, int samples, std::mt19937& random) {
         x.key(alt, true);
         const double pressed = nowMs();
         x.key(v, true);
-        const auto shown = x.waitFor([](const WindowChange& c) { return c.mapped && c.overrideRedirect; }, 3000);
+        const auto shown =
+            x.waitFor([](const WindowChange& c) { return c.mapped && c.overrideRedirect; }, 3000);
         x.key(v, false);
         x.key(alt, false);
         if (!shown) {
@@ -537,7 +543,8 @@ bool learnLooks(XDisplay& x, Screen& screen, std::array<Target, 2>& targets) {
 
 // Clicks the two cells in turn, each click timed from the press to the cell's new look (marked, then
 // unmarked again).
-Stats clickToPaint(XDisplay& x, Screen& screen, std::array<Target, 2>& targets, int samples, std::mt19937& random) {
+Stats clickToPaint(XDisplay& x, Screen& screen, std::array<Target, 2>& targets, int samples,
+                   std::mt19937& random) {
     Stats s;
     for (int i = 0; i < samples; ++i) {
         Target& t = targets[static_cast<std::size_t>(i % 2)];
@@ -575,7 +582,8 @@ Stats clickToPaint(XDisplay& x, Screen& screen, std::array<Target, 2>& targets, 
 }
 
 bool sameCells(const std::vector<Cell>& a, const std::vector<Cell>& b) {
-    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](const Cell& p, const Cell& q) {
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(), [](const Cell& p, const Cell& q) {
                return p.id == q.id && p.rgb == q.rgb && p.x == q.x && p.y == q.y;
            });
 }
@@ -733,8 +741,8 @@ void report(const std::vector<Phase>& phases, int samples) {
     for (const Phase& p : phases) {
         const QString cpu = p.cpuPercent ? QStringLiteral("%1 % of a core").arg(*p.cpuPercent, 0, 'f', 1)
                                          : QStringLiteral("-");
-        const QString sent = p.sentRate ? QStringLiteral("%1 (%2 msg/s)").arg(grouped(static_cast<double>(p.sent)),
-                                                                              grouped(*p.sentRate))
+        const QString sent = p.sentRate ? QStringLiteral("%1 (%2 msg/s)")
+                                              .arg(grouped(static_cast<double>(p.sent)), grouped(*p.sentRate))
                                         : grouped(static_cast<double>(p.sent));
         std::printf("  %-14s %-26s %-26s %-18s %s\n", qPrintable(rateName(p.rate)), qPrintable(p.key.text()),
                     qPrintable(p.click.text()), qPrintable(cpu), qPrintable(sent));
@@ -744,23 +752,28 @@ void report(const std::vector<Phase>& phases, int samples) {
     for (const Phase& p : phases) {
         if (p.rate == 0)
             continue;
-        note(QStringLiteral("reaction: at %1, %2 of the %3 cells on the screen changed within 0.25 s while the "
-                            "stream ran; the screen's last change came %4 ms after it stopped")
+        note(QStringLiteral(
+                 "reaction: at %1, %2 of the %3 cells on the screen changed within 0.25 s while the "
+                 "stream ran; the screen's last change came %4 ms after it stopped")
                  .arg(rateName(p.rate))
                  .arg(p.cellsChangingNow)
                  .arg(p.cellsOnScreen)
                  .arg(p.drainMs ? QString::number(*p.drainMs, 'f', 0) : QStringLiteral("?")));
     }
     for (const Phase& p : phases) {
-        const QString board =
-            QStringLiteral("10,013-channel board, %1 (p50 / p99 / max of %2)").arg(rateName(p.rate)).arg(samples);
+        const QString board = QStringLiteral("10,013-channel board, %1 (p50 / p99 / max of %2)")
+                                  .arg(rateName(p.rate))
+                                  .arg(samples);
         const bool big = p.rate == 20000;
         const bool paint = p.rate == 100000;
-        figure(QStringLiteral("Key to menu: Alt+V to the popup mapped, %1").arg(board),
-               p.key.text(), big ? QStringLiteral("p99 < 50 ms") : QString(),
-               big ? std::optional<bool>(p.key.timeouts == 0 && !p.key.ms.empty() && p.key.percentile(99) < 50)
-                   : std::nullopt);
-        const QString clickTarget = paint ? QStringLiteral("p99 <= 16.7 ms") : big ? QStringLiteral("p99 < 50 ms") : QString();
+        figure(
+            QStringLiteral("Key to menu: Alt+V to the popup mapped, %1").arg(board), p.key.text(),
+            big ? QStringLiteral("p99 < 50 ms") : QString(),
+            big ? std::optional<bool>(p.key.timeouts == 0 && !p.key.ms.empty() && p.key.percentile(99) < 50)
+                : std::nullopt);
+        const QString clickTarget = paint ? QStringLiteral("p99 <= 16.7 ms")
+                                    : big ? QStringLiteral("p99 < 50 ms")
+                                          : QString();
         const double limit = paint ? 16.7 : 50;
         figure(QStringLiteral("Click to paint: a cell clicked to its new pixels, %1").arg(board),
                p.click.text(), clickTarget,
@@ -773,7 +786,8 @@ void report(const std::vector<Phase>& phases, int samples) {
                        .arg(kCpuWindowSeconds)
                        .arg(rateName(p.rate))
                        .arg(p.sentRate ? grouped(*p.sentRate) : QStringLiteral("?")),
-                   p.cpuPercent ? QStringLiteral("%1 % of a core").arg(*p.cpuPercent, 0, 'f', 1) : QStringLiteral("not read"),
+                   p.cpuPercent ? QStringLiteral("%1 % of a core").arg(*p.cpuPercent, 0, 'f', 1)
+                                : QStringLiteral("not read"),
                    QStringLiteral("<= %1 % of a core").arg(cpuLimit),
                    p.cpuPercent ? std::optional<bool>(*p.cpuPercent <= cpuLimit) : std::nullopt);
             const bool lost = !p.oneConnection || !p.boardRead || p.cellsWrong > 0;
@@ -827,8 +841,9 @@ int run(int samples, const std::filesystem::path& folder) {
     Screen screen(x, shown->window);
     // The monitor completes its board once a relay timer tick has passed without a new cell (5 to
     // 10 s), and then sends its first ping; the window takes its final size after that.
-    if (!engine.waitLine([](const std::string& l) { return l.size() > 2 && l.compare(l.size() - 2, 2, " W") == 0; },
-                         30000)) {
+    if (!engine.waitLine(
+            [](const std::string& l) { return l.size() > 2 && l.compare(l.size() - 2, 2, " W") == 0; },
+            30000)) {
         fail("the monitor did not complete its board within 30 s");
         return 1;
     }
@@ -842,14 +857,16 @@ int run(int samples, const std::filesystem::path& folder) {
     }
     const auto connections = engine.sent();
     if (found < 2 || !connections || connections->size() != 1) {
-        fail("the board did not show two excluded cells in two rows to click, or the monitor had no connection");
+        fail("the board did not show two excluded cells in two rows to click, or the monitor had no "
+             "connection");
         return 1;
     }
     if (!learnLooks(x, screen, targets)) {
         fail("a click did not mark or unmark a cell with the engine quiet");
         return 1;
     }
-    note(QStringLiteral("reaction: %1 cells found on the screen (%2x%3 px state labels); clicking channels %4 and %5")
+    note(QStringLiteral(
+             "reaction: %1 cells found on the screen (%2x%3 px state labels); clicking channels %4 and %5")
              .arg(cells.size())
              .arg(targets[0].cell.width)
              .arg(targets[0].cell.height)
@@ -863,7 +880,9 @@ int run(int samples, const std::filesystem::path& folder) {
         phases.push_back(bench.run(rate));
         if (!monitor.running())
             break;
-        note(QStringLiteral("reaction: %1 took %2 s").arg(rateName(rate)).arg((nowMs() - began) / 1000, 0, 'f', 1));
+        note(QStringLiteral("reaction: %1 took %2 s")
+                 .arg(rateName(rate))
+                 .arg((nowMs() - began) / 1000, 0, 'f', 1));
     }
     report(phases, samples);
     const bool lived = monitor.running();

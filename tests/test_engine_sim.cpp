@@ -606,9 +606,9 @@ void TestEngineSim::commandLineAndEndings() {
     QVERIFY(help.waitForFinished(10000));
     QCOMPARE(help.exitCode(), 0);
     const QString text = QString::fromLatin1(help.readAllStandardOutput());
-    for (const char* word :
-         {"--udp-port", "--tcp-port", "--bind", "--spans", "--channels-per-span", "--groups",
-          "--traffic-rate", "--alarm-rate", "--heartbeat-ms", "--clock-ms", "--seed", "blast N"})
+    for (const char* word : {"--udp-port", "--tcp-port", "--bind", "--spans", "--channels-per-span",
+                             "--groups", "--traffic-rate", "--traffic-kind", "--alarm-rate", "--heartbeat-ms",
+                             "--clock-ms", "--seed", "blast N"})
         QVERIFY2(text.contains(QLatin1String(word)), word);
 
     // A harness notices at once when the engine could not start.
@@ -624,6 +624,10 @@ void TestEngineSim::commandLineAndEndings() {
     QVERIFY(bad.waitForFinished(10000));
     QCOMPARE(bad.exitCode(), 2);
     QVERIFY(bad.readAllStandardError().contains("--spans"));
+    bad.start(CORVANE_ENGINE_SIM, {"--traffic-kind", "storm"});
+    QVERIFY(bad.waitForFinished(10000));
+    QCOMPARE(bad.exitCode(), 2);
+    QVERIFY(bad.readAllStandardError().contains("--traffic-kind"));
 
     // A port that is taken is reported, not ignored.
     EngineSimProcess first;

@@ -14,8 +14,7 @@ namespace {
 struct FreeDeleter {
     void operator()(void* p) const { std::free(p); }
 };
-template <typename T>
-using Reply = std::unique_ptr<T, FreeDeleter>;
+template <typename T> using Reply = std::unique_ptr<T, FreeDeleter>;
 
 } // namespace
 
@@ -123,7 +122,8 @@ Image XDisplay::pixels(xcb_window_t window, int x, int y, int width, int height)
         nullptr));
     const auto count = static_cast<std::size_t>(width) * static_cast<std::size_t>(height);
     // Depth 24 in 32-bit little-endian pixels, as Xvfb and common servers keep true colour.
-    if (!reply || reply->depth != 24 || static_cast<std::size_t>(xcb_get_image_data_length(reply.get())) < count * 4)
+    if (!reply || reply->depth != 24 ||
+        static_cast<std::size_t>(xcb_get_image_data_length(reply.get())) < count * 4)
         return image;
     const std::uint8_t* data = xcb_get_image_data(reply.get());
     image.width = width;
@@ -177,7 +177,8 @@ void XDisplay::button(int number, bool press) {
 }
 
 void XDisplay::sync() {
-    Reply<xcb_get_input_focus_reply_t> reply(xcb_get_input_focus_reply(m_c, xcb_get_input_focus(m_c), nullptr));
+    Reply<xcb_get_input_focus_reply_t> reply(
+        xcb_get_input_focus_reply(m_c, xcb_get_input_focus(m_c), nullptr));
 }
 
 } // namespace corvane::bench

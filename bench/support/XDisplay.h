@@ -38,7 +38,8 @@ struct Image {
     int height = 0;
     std::vector<std::uint32_t> rgb;
     std::uint32_t at(int x, int y) const {
-        return rgb[static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x)];
+        return rgb[static_cast<std::size_t>(y) * static_cast<std::size_t>(width) +
+                   static_cast<std::size_t>(x)];
     }
     bool operator==(const Image&) const = default;
 };

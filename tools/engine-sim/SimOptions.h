@@ -18,9 +18,6 @@ struct SimOptions {
     int channelsPerSpan = 24;
     int groups = 4;
     double trafficRate = 5.0; // channel messages per second, 0 = quiet
-    // What the traffic is: calls that start, are answered and end, or idle channels flipped between
-    // idle and connected, one report each (the steady state changes a painting benchmark needs).
-    bool flipTraffic = false;
     double alarmRate = 0.05;  // alarms and events per second
     int heartbeatMs = 1000;   // 0 = no heartbeats
     int clockMs = 1000;       // 0 = no clock messages
@@ -33,6 +30,9 @@ struct SimOptions {
     double faultEverySeconds = 0.0;
     QStringList faultKinds = allFaultKinds();
     bool markConnections = false;
+    // What the traffic is: calls that start, are answered and end, or idle channels flipped between
+    // idle and connected, one report each (the steady state changes a painting benchmark needs).
+    bool flipTraffic = false;
 };
 
 // Reads the options from a full argument list (program name first). On failure or --help returns
