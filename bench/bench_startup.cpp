@@ -7,22 +7,16 @@
 
 #include "support/BenchSupport.h"
 #include "support/EngineSimProcess.h"
+#include "support/XDisplay.h"
 
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <algorithm>
-#include <cerrno>
 #include <csignal>
-#include <cstdlib>
-#include <cstring>
-#include <ctime>
-#include <memory>
-#include <poll.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <vector>
-#include <xcb/xcb.h>
 
 extern char** environ;
 
@@ -33,83 +27,6 @@ namespace {
 
 constexpr double kTargetMs = 300;
 const char* const kTitle = "CorvaneStartupBench";
-
-double nowMs() {
-    timespec t{};
-    clock_gettime(CLOCK_MONOTONIC, &t);
-    return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_nsec) / 1e6;
-}
-
-struct FreeDeleter {
-    void operator()(void* p) const { std::free(p); }
-};
-
-class Display {
-public:
-    Display() : m_c(xcb_connect(nullptr, nullptr)) {
-        if (!ok())
-            return;
-        m_root = xcb_setup_roots_iterator(xcb_get_setup(m_c)).data->root;
-        const std::uint32_t mask = XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY;
-        xcb_change_window_attributes(m_c, m_root, XCB_CW_EVENT_MASK, &mask);
-        m_netName = atom("_NET_WM_NAME");
-        xcb_flush(m_c);
-    }
-    ~Display() {
-        if (m_c)
-            xcb_disconnect(m_c);
-    }
-    Display(const Display&) = delete;
-    Display& operator=(const Display&) = delete;
-
-    bool ok() const { return m_c && xcb_connection_has_error(m_c) == 0; }
-
-    // Waits until a top-level window titled `title` is mapped; the time it was seen, or a negative
-    // number after timeoutMs.
-    double waitForMappedTitle(const QByteArray& title, double timeoutMs) {
-        const double until = nowMs() + timeoutMs;
-        pollfd fd{xcb_get_file_descriptor(m_c), POLLIN, 0};
-        while (nowMs() < until) {
-            while (std::unique_ptr<xcb_generic_event_t, FreeDeleter> e{xcb_poll_for_event(m_c)}) {
-                if ((e->response_type & 0x7F) != XCB_MAP_NOTIFY)
-                    continue;
-                const double seen = nowMs();
-                const auto* map = reinterpret_cast<const xcb_map_notify_event_t*>(e.get());
-                if (titleOf(map->window) == title)
-                    return seen;
-            }
-            if (xcb_connection_has_error(m_c))
-                return -1;
-            poll(&fd, 1, 50);
-        }
-        return -1;
-    }
-
-private:
-    xcb_atom_t atom(const char* name) {
-        std::unique_ptr<xcb_intern_atom_reply_t, FreeDeleter> reply(xcb_intern_atom_reply(
-            m_c, xcb_intern_atom(m_c, 0, static_cast<std::uint16_t>(std::strlen(name)), name), nullptr));
-        return reply ? reply->atom : static_cast<xcb_atom_t>(XCB_ATOM_NONE);
-    }
-
-    QByteArray property(xcb_window_t w, xcb_atom_t name) {
-        std::unique_ptr<xcb_get_property_reply_t, FreeDeleter> reply(xcb_get_property_reply(
-            m_c, xcb_get_property(m_c, 0, w, name, XCB_GET_PROPERTY_TYPE_ANY, 0, 256), nullptr));
-        if (!reply || reply->format != 8)
-            return {};
-        return QByteArray(static_cast<const char*>(xcb_get_property_value(reply.get())),
-                          xcb_get_property_value_length(reply.get()));
-    }
-
-    QByteArray titleOf(xcb_window_t w) {
-        const QByteArray net = m_netName != XCB_ATOM_NONE ? property(w, m_netName) : QByteArray();
-        return net.isEmpty() ? property(w, XCB_ATOM_WM_NAME) : net;
-    }
-
-    xcb_connection_t* m_c;
-    xcb_window_t m_root = XCB_WINDOW_NONE;
-    xcb_atom_t m_netName = XCB_ATOM_NONE;
-};
 
 double median(std::vector<double> v) {
     std::sort(v.begin(), v.end());
@@ -169,7 +86,7 @@ int main(int argc, char* argv[]) {
                                .arg(sim.tcpPort())
                                .arg(QLatin1String(kTitle))
                                .toLatin1());
-    Display display;
+    XDisplay display;
     if (!ini.ok() || !display.ok()) {
         note(QStringLiteral("start-up: cannot write monitor.ini beside the program or reach the X display"));
         return 1;
@@ -185,17 +102,18 @@ int main(int argc, char* argv[]) {
             note(QStringLiteral("start-up: cannot start %1").arg(program));
             return 1;
         }
-        const double shown = display.waitForMappedTitle(kTitle, 10000);
+        const auto shown = display.waitFor(
+            [&](const WindowChange& c) { return c.mapped && display.titleOf(c.window) == kTitle; }, 10000);
         kill(pid, SIGKILL);
         int status = 0;
         waitpid(pid, &status, 0);
-        if (shown < 0) {
+        if (!shown) {
             note(QStringLiteral("start-up: run %1 showed no window titled %2 within 10 s")
                      .arg(i + 1)
                      .arg(QLatin1String(kTitle)));
             continue;
         }
-        times.push_back(shown - start);
+        times.push_back(shown->atMs - start);
     }
     if (times.empty())
         return 1;

@@ -141,6 +141,7 @@ private slots:
     void heartbeatsPingsAndClockFollowControlLines();
     void controlLinesCloseListenSendAndGarbage();
     void trafficAndAlarmsAreWellFormed();
+    void flipTrafficMovesOnlyIdleChannels();
     void tcpBlastArrivesCompleteAndInOrder();
     void udpBlastAtASteadyRate();
     void commandLineAndEndings();
@@ -514,6 +515,38 @@ void TestEngineSim::trafficAndAlarmsAreWellFormed() {
     }
 }
 
+void TestEngineSim::flipTrafficMovesOnlyIdleChannels() {
+    EngineSimProcess sim;
+    QVERIFY(sim.start(quiet + QStringList{"--spans", "3", "--traffic-kind", "flip"}));
+    TcpClient mon(sim.tcpPort());
+    mon.send("UUUUU");
+    const qsizetype boardEnd = mon.ask("SSSSS", "^S");
+    QVERIFY(boardEnd > 0);
+    auto board = reports(mon.messages, 0, boardEnd);
+    QCOMPARE(int(board.size()), 3 * 24);
+    QVERIFY(sim.control("traffic 3000"));
+    QVERIFY(QTest::qWaitFor([&] { return mon.messages.size() > boardEnd + 600; }, 20000));
+    QVERIFY(sim.control("traffic 0"));
+    const qsizetype end = mon.ask("SSSSS", "^S");
+    QVERIFY(end > 0);
+
+    // Every message is one report that turns a channel idle at the start to connected or back.
+    QSet<int> moved;
+    for (qsizetype i = boardEnd + 1; i < end; ++i) {
+        const auto one = reports(mon.messages, i, i + 1);
+        QVERIFY2(one.size() == 1, qPrintable(mon.messages.at(i)));
+        const auto& [id, now] = *one.begin();
+        const Report& before = board.at(id);
+        QVERIFY2((before.state & 7) == 2 || moved.contains(id), qPrintable(mon.messages.at(i)));
+        QCOMPARE(now.peer, 0);
+        QCOMPARE(now.state & 8, before.state & 8);
+        QCOMPARE(now.state & 7, (before.state & 7) == 2 ? 1 : 2);
+        board[id] = now;
+        moved.insert(id);
+    }
+    QVERIFY(moved.size() > 20);
+}
+
 void TestEngineSim::tcpBlastArrivesCompleteAndInOrder() {
     EngineSimProcess sim;
     QVERIFY(sim.start({"--heartbeat-ms", "20", "--clock-ms", "0"}));
@@ -573,9 +606,9 @@ void TestEngineSim::commandLineAndEndings() {
     QVERIFY(help.waitForFinished(10000));
     QCOMPARE(help.exitCode(), 0);
     const QString text = QString::fromLatin1(help.readAllStandardOutput());
-    for (const char* word :
-         {"--udp-port", "--tcp-port", "--bind", "--spans", "--channels-per-span", "--groups",
-          "--traffic-rate", "--alarm-rate", "--heartbeat-ms", "--clock-ms", "--seed", "blast N"})
+    for (const char* word : {"--udp-port", "--tcp-port", "--bind", "--spans", "--channels-per-span",
+                             "--groups", "--traffic-rate", "--traffic-kind", "--alarm-rate", "--heartbeat-ms",
+                             "--clock-ms", "--seed", "blast N"})
         QVERIFY2(text.contains(QLatin1String(word)), word);
 
     // A harness notices at once when the engine could not start.
@@ -591,6 +624,10 @@ void TestEngineSim::commandLineAndEndings() {
     QVERIFY(bad.waitForFinished(10000));
     QCOMPARE(bad.exitCode(), 2);
     QVERIFY(bad.readAllStandardError().contains("--spans"));
+    bad.start(CORVANE_ENGINE_SIM, {"--traffic-kind", "storm"});
+    QVERIFY(bad.waitForFinished(10000));
+    QCOMPARE(bad.exitCode(), 2);
+    QVERIFY(bad.readAllStandardError().contains("--traffic-kind"));
 
     // A port that is taken is reported, not ignored.
     EngineSimProcess first;

@@ -203,6 +203,22 @@ QStringList SimBoard::nextTrafficStep() {
     return out;
 }
 
+QString SimBoard::nextFlip() {
+    if (m_flipping.empty()) {
+        for (std::size_t i = 0; i < m_channels.size(); ++i) {
+            if (m_channels[i].state == Idle && m_channels[i].peer == 0)
+                m_flipping.push_back(i);
+        }
+        if (m_flipping.empty())
+            return m_channels.empty() ? QStringLiteral("T00:00:00 AM") : report(m_channels.front());
+    }
+    Channel& c = m_channels[m_flipping[static_cast<std::size_t>(pick(static_cast<int>(m_flipping.size())))]];
+    // A channel an operator's command has taken out of the idle/connected pair keeps its new state.
+    if (c.peer == 0 && (c.state == Idle || c.state == Connected))
+        c.state = c.state == Idle ? Connected : Idle;
+    return report(c);
+}
+
 QString SimBoard::nextAlarmText() {
     const int id = m_channels.empty()
                        ? 101

@@ -51,6 +51,10 @@ public:
 
     // The next few messages of random call traffic (never empty).
     QStringList nextTrafficStep();
+    // One report of a channel moved between idle and connected (no peer). The channels that take
+    // part are those idle and free when it is first called; calls, excluded and blocked channels
+    // keep their state, so they stay still on the monitor's board.
+    QString nextFlip();
     // One random alarm or event text, without its "A".
     QString nextAlarmText();
 
@@ -73,6 +77,7 @@ private:
     std::vector<Channel> m_channels; // ascending ids
     std::mt19937 m_random;
     std::deque<std::pair<int, int>> m_calls; // (R channel, O channel) of calls in progress
+    std::vector<std::size_t> m_flipping;     // indices in m_channels, chosen on the first flip
 };
 
 } // namespace corvane::sim

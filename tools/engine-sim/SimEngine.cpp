@@ -444,7 +444,9 @@ void SimEngine::trafficTick() {
         m_alarmsSent = 0;
     } else {
         for (qint64 n = due(m_trafficSince, m_options.trafficRate, m_trafficSent); n > 0;) {
-            for (const QString& message : m_board.nextTrafficStep()) {
+            const QStringList step =
+                m_options.flipTraffic ? QStringList{m_board.nextFlip()} : m_board.nextTrafficStep();
+            for (const QString& message : step) {
                 sendAll(message);
                 ++m_trafficSent;
                 --n;

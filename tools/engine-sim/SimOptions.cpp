@@ -87,6 +87,10 @@ bool parseOptions(const QStringList& arguments, SimOptions& out, QString& messag
     opt("channels-per-span", "Channels in each span, 1 to 31 (default 24).", "n");
     opt("groups", "Number of channel groups, 1 to 999 (default 4).", "n");
     opt("traffic-rate", "Call traffic in messages per second, 0 = quiet (default 5).", "rate");
+    opt("traffic-kind",
+        "calls (default): calls start, are answered and end; flip: channels idle at the start move "
+        "between idle and connected, one report per message.",
+        "kind");
     opt("alarm-rate", "Alarms and events per second, 0 = none (default 0.05).", "rate");
     opt("heartbeat-ms", "Interval of the \"W\" heartbeats, 0 = none (default 1000).", "ms");
     opt("clock-ms", "Interval of the \"T\" clock texts, 0 = none (default 1000).", "ms");
@@ -149,6 +153,14 @@ bool parseOptions(const QStringList& arguments, SimOptions& out, QString& messag
             message = QStringLiteral("--faults needs at least one fault kind");
             return false;
         }
+    }
+    if (p.isSet(QStringLiteral("traffic-kind"))) {
+        const QString kind = p.value(QStringLiteral("traffic-kind"));
+        if (kind != QLatin1String("calls") && kind != QLatin1String("flip")) {
+            message = QStringLiteral("--traffic-kind must be calls or flip, not ") + kind;
+            return false;
+        }
+        o.flipTraffic = kind == QLatin1String("flip");
     }
     o.markConnections = p.isSet(QStringLiteral("mark-connections"));
     if (p.isSet(QStringLiteral("seed"))) {

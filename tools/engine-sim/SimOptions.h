@@ -30,6 +30,9 @@ struct SimOptions {
     double faultEverySeconds = 0.0;
     QStringList faultKinds = allFaultKinds();
     bool markConnections = false;
+    // What the traffic is: calls that start, are answered and end, or idle channels flipped between
+    // idle and connected, one report each (the steady state changes a painting benchmark needs).
+    bool flipTraffic = false;
 };
 
 // Reads the options from a full argument list (program name first). On failure or --help returns
