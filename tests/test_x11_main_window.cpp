@@ -359,12 +359,15 @@ private slots:
             QVERIFY(keys.ok());
         };
 
+        // Tab goes through the buttons and then to the board.
+        QWidget* before = nullptr;
         for (int tabs = 0; tabs < 15 && QApplication::focusWidget() != canvas; ++tabs) {
-            QWidget* before = QApplication::focusWidget();
+            before = QApplication::focusWidget();
             press(XK_Tab);
             QTRY_VERIFY(QApplication::focusWidget() != before);
         }
         QCOMPARE(QApplication::focusWidget(), canvas);
+        QCOMPARE(before, window.elementWidget(Element::StatsButton));
         // The cursor starts on the first cell of the top row, framed, and shows its call information.
         QTRY_VERIFY(framed(101));
         QCOMPARE(board.gblidx(), 101);
