@@ -5,6 +5,7 @@
 #include "board/BoardModel.h"
 #include "board/BoardView.h"
 #include "operator/MainWindow.h"
+#include "stats/Statistics.h"
 #include "support/LiveMonitor.h"
 #include "support/XKeyboard.h"
 #include "support/XPointer.h"
@@ -16,6 +17,7 @@
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QScopeGuard>
@@ -426,6 +428,12 @@ private slots:
         QTRY_COMPARE(count->text(), QStringLiteral("0 marked"));
         QCOMPARE(board.markedCount(), 0);
         QCOMPARE(QApplication::focusWidget(), canvas);
+        // "Stats &Window" through the menu bar's access keys.
+        QVERIFY(!m.stats->window().isVisible());
+        press(XK_v, {XK_Alt_L});
+        QTRY_VERIFY(window.menuAction(MenuItem::View)->menu()->isVisible());
+        press(XK_w);
+        QTRY_VERIFY(m.stats->window().isVisible());
     }
 
     void suppliedViewsTakeTheirElementsPlace() {
