@@ -191,7 +191,10 @@ AboutBox* Startup::showAbout() {
 
 void Startup::plugInViews() {
     // The views of the board and of the alarm list take the places of Picture1 and AlarmsList here.
-    m_window->setElementWidget(Element::Picture1, new BoardView(*m_monitor->board));
+    auto* board = new BoardView(*m_monitor->board);
+    m_window->setElementWidget(Element::Picture1, board);
+    // The operator works the board: from the start the arrows move its cursor, not the tabs.
+    board->canvas()->setFocus();
     installAlarmViews(*m_monitor, *m_window);
     // The chat window comes and goes with the chat's state; the main window owns its host.
     new ChatWindowHost(*m_monitor->chat, m_window.get());
