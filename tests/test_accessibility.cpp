@@ -138,10 +138,6 @@ private slots:
         view.resize(900, 300);
         view.show();
         QVERIFY(QTest::qWaitForWindowExposed(&view));
-        // The board took the window's focus: the reader hears of its cursor cell, the first one.
-        QTRY_COMPARE(reader.count(QAccessible::Focus), 1);
-        QVERIFY(reader.heard.last().second.startsWith(QStringLiteral("Channel 101, span 1 position 1")));
-        reader.heard.clear();
         QAccessibleInterface* board = QAccessible::queryAccessibleInterface(view.canvas());
         QAccessibleInterface* item = itemOf(board, 301);
         QVERIFY(item);
@@ -169,7 +165,7 @@ private slots:
 
         // Cells no reader has asked about are not told, and nothing is told with no reader.
         reader.heard.clear();
-        f.send("t106,1,4,0");
+        f.send("t101,1,4,0");
         QCOMPARE(reader.heard.size(), 0);
         reader.listening = false;
         f.send("t301,5,9,0");

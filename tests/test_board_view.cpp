@@ -171,7 +171,10 @@ private slots:
         QTest::keyClick(view.canvas(), Qt::Key_PageDown);
         QVERIFY(bar->value() > 0);
         QTest::keyClick(view.canvas(), Qt::Key_Home);
-        // The cursor brings the board along to the row it reaches.
+        // The first arrow shows the cursor on the first cell; the next ones bring the board along to
+        // the row they reach.
+        QTest::keyClick(view.canvas(), Qt::Key_Down);
+        QCOMPARE(view.canvas()->cursor().current(), 101);
         for (int row = 0; row < 3; ++row)
             QTest::keyClick(view.canvas(), Qt::Key_Down);
         QCOMPARE(view.canvas()->cursor().current(), 3001);

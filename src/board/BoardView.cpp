@@ -352,16 +352,19 @@ void BoardCanvas::keyPressEvent(QKeyEvent* event) {
 
 void BoardCanvas::focusInEvent(QFocusEvent* event) {
     // Not QWidget's own, which repaints the whole board: only the cursor cell's frame appears.
-    m_cursor.ensureCurrent();
+    // Reached with the keyboard, the cursor cell is framed and shows what a pointer on it would. A
+    // press on the board puts the cursor where it points instead, and the window coming to the front
+    // leaves the cursor as it was; without one, the first arrow shows where it starts.
+    const Qt::FocusReason reason = event->reason();
+    const bool byKeyboard =
+        reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason || reason == Qt::ShortcutFocusReason;
+    if (byKeyboard)
+        m_cursor.ensureCurrent();
     const ChannelCell* c = m_board.cell(m_cursor.current());
     if (!c)
         return;
     tellCursorFocus(*this);
-    // Reached with the keyboard, the cursor cell is framed and shows what a pointer on it would. A
-    // press on the board moves the cursor where it points instead, and the frame waits for a key; the
-    // window coming back to the front leaves both as they were.
-    const Qt::FocusReason reason = event->reason();
-    if (reason != Qt::TabFocusReason && reason != Qt::BacktabFocusReason && reason != Qt::ShortcutFocusReason) {
+    if (!byKeyboard) {
         if (m_frameShown)
             invalidate(c->back);
         return;
