@@ -388,8 +388,9 @@ BoardView::BoardView(BoardModel& board, QWidget* parent)
     setWidgetResizable(false);
     // The canvas takes the focus in the view's place: the cursor is its business, paging the view's.
     setFocusPolicy(Qt::NoFocus);
+    // The cursor cell comes into view with a cell's width of its neighbours around it.
     connect(m_canvas, &BoardCanvas::cursorMoved, this, [this](const QRect& px) {
-        ensureVisible(px.center().x(), px.center().y(), px.width() / 2 + px.width(), px.height() / 2 + px.height());
+        ensureVisible(px.center().x(), px.center().y(), px.width() * 3 / 2, px.height() * 3 / 2);
     });
 }
 
