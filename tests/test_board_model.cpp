@@ -1,6 +1,7 @@
 // The board's layout, painting, span labels, colour modes and appearance options, driven through the
 // monitor's own menu actions and the board model.
 
+#include "board/BoardCursor.h"
 #include "board/BoardModel.h"
 #include "board/Colors.h"
 #include "board/GroupTables.h"
@@ -488,6 +489,92 @@ private slots:
         QCOMPARE(h.kind, BoardHit::Kind::InnerLabel);
         h = x.b().hitTest(QPointF(c.back.left() + 5, c.back.bottom() + 100));
         QCOMPARE(h.kind, BoardHit::Kind::Background);
+    }
+
+    // The keyboard cursor over a board with gaps: span 1 runs 101 to 108 and 110, span 2 only 201 to
+    // 203 (205 exists only as 110's peer, not yet shown), span 3 is empty and span 4 runs 401 to 410.
+    // Moves are "L", "R", "U", "D", with an "S" before them when Shift is held.
+    void cursorMovesOverTheShownCells_data() {
+        QTest::addColumn<int>("start"); // 0: no cursor cell yet
+        QTest::addColumn<QString>("keys");
+        QTest::addColumn<int>("cursor");
+        QTest::addColumn<QList<int>>("band");
+        using L = QList<int>;
+        QTest::newRow("right along the row") << 101 << "R" << 102 << L{};
+        QTest::newRow("right over the gap after six") << 106 << "R" << 107 << L{};
+        QTest::newRow("right over an unreported position") << 108 << "R" << 110 << L{};
+        QTest::newRow("right at the row end stays") << 110 << "R" << 110 << L{};
+        QTest::newRow("left at the row start stays") << 101 << "L" << 101 << L{};
+        QTest::newRow("right stops before a peer not yet shown") << 203 << "R" << 203 << L{};
+        QTest::newRow("down to the same position") << 102 << "D" << 202 << L{};
+        QTest::newRow("down to the nearest cell of a shorter row") << 108 << "D" << 203 << L{};
+        QTest::newRow("down past an empty span") << 202 << "D" << 402 << L{};
+        QTest::newRow("up past an empty span") << 405 << "U" << 203 << L{};
+        QTest::newRow("down at the last row stays") << 402 << "D" << 402 << L{};
+        QTest::newRow("up at the first row stays") << 105 << "U" << 105 << L{};
+        QTest::newRow("the column holds over a short row") << 108 << "D D" << 408 << L{};
+        QTest::newRow("a sideways move takes a new column") << 108 << "D L D" << 402 << L{};
+        QTest::newRow("the first arrow finds the first cell") << 0 << "D" << 101 << L{};
+        QTest::newRow("band along a row") << 101 << "SR SR" << 103 << L{101, 102, 103};
+        QTest::newRow("band over the gap") << 105 << "SR SR" << 107 << L{105, 106, 107};
+        QTest::newRow("band over two rows") << 101 << "SR SR SD" << 203 << L{101, 102, 103, 201, 202, 203};
+        QTest::newRow("band drawn back past its anchor") << 102 << "SR SL SL" << 101 << L{101, 102};
+        QTest::newRow("band over an empty span") << 202 << "SD SR" << 403 << L{202, 203, 402, 403};
+        QTest::newRow("a plain move ends the band") << 101 << "SR R" << 103 << L{};
+        QTest::newRow("shift at the row end starts no band") << 110 << "SR" << 110 << L{};
+    }
+    void cursorMovesOverTheShownCells() {
+        QFETCH(int, start);
+        QFETCH(QString, keys);
+        QFETCH(int, cursor);
+        QFETCH(QList<int>, band);
+        Board x;
+        for (int id : {101, 102, 103, 104, 105, 106, 107, 108, 110, 201, 202, 203})
+            x.b().paintChannel(id, 1, 1, 0);
+        for (int p = 1; p <= 10; ++p)
+            x.b().paintChannel(400 + p, 1, 1, 0);
+        x.b().paintChannel(110, 1, 1, 205);
+        QVERIFY(x.b().hasCell(205) && !x.c(205).stateVisible);
+
+        BoardCursor c(x.b());
+        if (start != 0)
+            QVERIFY(c.setCurrent(start));
+        for (const QString& k : keys.split(u' ')) {
+            const bool shift = k.startsWith(u'S');
+            static const QHash<QChar, int> arrows{
+                {u'L', Qt::Key_Left}, {u'R', Qt::Key_Right}, {u'U', Qt::Key_Up}, {u'D', Qt::Key_Down}};
+            QVERIFY(c.key(arrows.value(k.back()), shift ? Qt::ShiftModifier : Qt::NoModifier));
+        }
+        QCOMPARE(c.current(), cursor);
+        const std::vector<int> cells = c.bandCells();
+        QCOMPARE(QList<int>(cells.begin(), cells.end()), band);
+        if (!band.isEmpty())
+            QCOMPARE(c.bandTwips(), x.c(c.anchor()).back | x.c(cursor).back);
+        // Keys the cursor does not know go on to the view; the template cell is never the cursor's.
+        QVERIFY(!c.key(Qt::Key_PageDown, Qt::NoModifier));
+        QVERIFY(!c.key(Qt::Key_Right, Qt::ControlModifier));
+        QVERIFY(!c.setCurrent(1));
+    }
+
+    // Whether a cell counts as marked changes only through setMark, and when a cell copies a marked
+    // template: the count beside the buttons follows both.
+    void markedCountFollowsEveryChange() {
+        Board x;
+        QSignalSpy told(&x.b(), &BoardModel::markedCountChanged);
+        x.b().paintChannel(101, 1, 1, 0);
+        x.b().setMark(101, QStringLiteral("X"));
+        x.b().setMark(101, QStringLiteral("x"));  // still marked: nothing to tell
+        x.b().paintChannel(101, 14, 1, 0);      // painting changes only the sign
+        QCOMPARE(x.b().markedCount(), 1);
+        x.b().setMark(1, QStringLiteral("X"));  // a band over 101 takes the template in
+        x.b().paintChannel(102, 1, 1, 0);       // and the next cell copies its mark
+        QVERIFY(x.c(102).isMarked());
+        QCOMPARE(x.b().markedCount(), 3);
+        x.b().setMark(101, QStringLiteral("?"));
+        x.b().setMark(999, QStringLiteral("X")); // no such cell
+        QCOMPARE(x.b().markedCount(), 2);
+        QCOMPARE(told.size(), 4);
+        QCOMPARE(told.last().at(0).toInt(), 2);
     }
 };
 

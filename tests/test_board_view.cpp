@@ -44,11 +44,14 @@ public:
 class PaintRecorder final : public QObject {
 public:
     bool eventFilter(QObject*, QEvent* e) override {
-        if (e->type() == QEvent::Paint)
+        if (e->type() == QEvent::Paint) {
             rects << static_cast<QPaintEvent*>(e)->rect();
+            region |= static_cast<QPaintEvent*>(e)->region();
+        }
         return false;
     }
     QList<QRect> rects;
+    QRegion region;
 };
 
 // The screen's own logical density, which the board must follow (this test also runs at 144).
@@ -191,14 +194,26 @@ private slots:
         QVERIFY(view.verticalScrollBar()->maximum() > before);
         QVERIFY(view.canvas()->height() >= view.canvas()->toPixels(f.board().cell(3001)->back).bottom());
         // The keyboard reaches both ends of the board.
+        // The keyboard reaches both ends of the board from the canvas, which has the focus.
         QScrollBar* bar = view.verticalScrollBar();
-        QTest::keyClick(&view, Qt::Key_End);
+        QTest::keyClick(view.canvas(), Qt::Key_End);
         QCOMPARE(bar->value(), bar->maximum());
-        QTest::keyClick(&view, Qt::Key_Home);
+        QTest::keyClick(view.canvas(), Qt::Key_Home);
         QCOMPARE(bar->value(), 0);
-        QTest::keyClick(&view, Qt::Key_PageDown);
+        QTest::keyClick(view.canvas(), Qt::Key_PageDown);
         QVERIFY(bar->value() > 0);
-        QTest::keyClick(&view, Qt::Key_Home);
+        QTest::keyClick(view.canvas(), Qt::Key_Home);
+        // The first arrow shows the cursor on the first cell; the next ones bring the board along to
+        // the row they reach.
+        QTest::keyClick(view.canvas(), Qt::Key_Down);
+        QCOMPARE(view.canvas()->cursor().current(), 101);
+        for (int row = 0; row < 3; ++row)
+            QTest::keyClick(view.canvas(), Qt::Key_Down);
+        QCOMPARE(view.canvas()->cursor().current(), 3001);
+        QVERIFY(bar->value() > 0);
+        QVERIFY(view.canvas()->visibleRegion().contains(
+            view.canvas()->toPixels(f.board().cell(3001)->back)));
+        QTest::keyClick(view.canvas(), Qt::Key_Home);
         // A band dragged below the visible edge scrolls the board after it.
         const QPoint below(100, view.viewport()->height() + 40);
         QMouseEvent drag(QEvent::MouseMove, below, view.canvas()->mapToGlobal(below), Qt::NoButton,
@@ -206,6 +221,44 @@ private slots:
         QCoreApplication::sendEvent(view.canvas(), &drag);
         QVERIFY(bar->value() > 0);
         QVERIFY(view.canvas()->visibleRegion().contains(below));
+    }
+
+    // The cursor's frame: drawn once the keyboard is in use, not after a click, and repainted only in
+    // the cells the cursor left and reached.
+    void theCursorFrameRepaintsOnlyItsCells() {
+        Fixture f;
+        BoardView view(f.board());
+        view.resize(900, 300);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowActive(&view));
+        BoardCanvas* canvas = view.canvas();
+        const auto cell = [&](int id) { return canvas->toPixels(f.board().cell(id)->back); };
+        const auto framed = [&](int id) {
+            const QImage shot = canvas->grab().toImage();
+            const QRect r = cell(id);
+            const auto at = [&](int d) { return shot.pixelColor(QPoint(r.left() + d, r.top() + d)); };
+            return at(0) == QColor(Qt::black) &&
+                   (at(1) == QColor(Qt::white) || at(2) == QColor(Qt::white) || at(3) == QColor(Qt::white));
+        };
+        // A click gives the canvas the focus and the cursor the cell, but shows no frame yet.
+        QTest::mouseClick(canvas, Qt::LeftButton, {}, cell(101).center());
+        QTRY_VERIFY(canvas->hasFocus());
+        QCOMPARE(canvas->cursor().current(), 101);
+        QVERIFY(!framed(101));
+        QCoreApplication::processEvents();
+
+        PaintRecorder rec;
+        canvas->installEventFilter(&rec);
+        QTest::keyClick(canvas, Qt::Key_Right);
+        QTRY_VERIFY(!rec.rects.isEmpty());
+        canvas->removeEventFilter(&rec);
+        const QRegion allowed = QRegion(cell(101).adjusted(-3, -3, 3, 3)) | cell(106).adjusted(-3, -3, 3, 3);
+        QVERIFY(rec.region.subtracted(allowed).isEmpty());
+        QVERIFY(framed(106));
+        QVERIFY(!framed(101));
+        // Without the focus there is no frame.
+        canvas->clearFocus();
+        QTRY_VERIFY(!framed(106));
     }
 
     void toolTipOfTheStateLabel() {

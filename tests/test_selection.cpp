@@ -83,6 +83,8 @@ private slots:
     void hoverFromConnectedCellToItsPeer();
     void routeLineFollowsHover();
     void leavingCellsOnBackgroundAndTab();
+    void keysMarkAsTheMouseDoes_data();
+    void keysMarkAsTheMouseDoes();
 };
 
 void TestSelection::clickTogglesOnce() {
@@ -356,6 +358,71 @@ void TestSelection::leavingCellsOnBackgroundAndTab() {
     f.m.ui.gesture(Element::SSTab1, MainWindowModel::Gesture::MouseMove);
     QCOMPARE(f.b.gblidx(), 0);
     QCOMPARE(f.b.cell(203)->borderStyle, f.b.normalBorderStyle());
+}
+
+// The keyboard on the board, from the first cell where Tab put the cursor: "L", "R", "U", "D" are the
+// arrows ("S" before them: with Shift), "space" is Space, "clickN" a click on cell N. Marks are
+// "id=mark" pairs.
+void TestSelection::keysMarkAsTheMouseDoes_data() {
+    QTest::addColumn<QString>("before");
+    QTest::addColumn<QString>("keys");
+    QTest::addColumn<QString>("after");
+    QTest::addColumn<int>("hovered");
+    QTest::addColumn<bool>("bandShown");
+    QTest::newRow("space marks the cursor cell") << "" << "space" << "101=X" << 101 << false;
+    QTest::newRow("space toggles as a click does") << "101=?;102=!;103=x" << "space R space R space"
+                                                   << "101=X;102=X;103=" << 103 << false;
+    QTest::newRow("arrows give the hover of the cell reached") << "" << "R R D" << "102=;103=;203=" << 203
+                                                               << false;
+    QTest::newRow("a band toggles what it covers")
+        << "102=X" << "SR SR SD" << "101=X;102=;103=X;201=X;202=X;203=X;104=;204=" << 203 << true;
+    QTest::newRow("a band drawn back gives back the marks before it")
+        << "102=?;103=X" << "SR SR SL SL" << "101=X;102=?;103=X" << 101 << true;
+    QTest::newRow("a plain arrow ends the band and keeps its marks")
+        << "" << "SR R SL" << "101=X;102=;103=X" << 102 << true;
+    QTest::newRow("space ends the band and toggles the cursor cell") << "" << "SR space" << "101=X;102="
+                                                                     << 102 << false;
+    QTest::newRow("a click ends the band and takes the cursor")
+        << "" << "SR click105 R space" << "101=X;102=X;105=X;106=X" << 106 << false;
+}
+
+void TestSelection::keysMarkAsTheMouseDoes() {
+    QFETCH(QString, before);
+    QFETCH(QString, keys);
+    QFETCH(QString, after);
+    QFETCH(int, hovered);
+    QFETCH(bool, bandShown);
+    Board f;
+    QVERIFY(QTest::qWaitForWindowActive(&f.view));
+    for (const QString& pair : before.split(u';', Qt::SkipEmptyParts))
+        f.b.setMark(pair.section(u'=', 0, 0).toInt(), pair.section(u'=', 1));
+    // The window gave the board its focus; Tab brings it back after it went elsewhere.
+    f.canvas()->clearFocus();
+    f.canvas()->setFocus(Qt::TabFocusReason);
+    QTRY_VERIFY(f.canvas()->hasFocus());
+    QCOMPARE(f.b.gblidx(), 101);
+    static const QHash<QChar, Qt::Key> arrows{
+        {u'L', Qt::Key_Left}, {u'R', Qt::Key_Right}, {u'U', Qt::Key_Up}, {u'D', Qt::Key_Down}};
+    for (const QString& k : keys.split(u' ')) {
+        if (k == QLatin1String("space"))
+            QTest::keyClick(f.canvas(), Qt::Key_Space);
+        else if (k.startsWith(QLatin1String("click")))
+            QTest::mouseClick(f.canvas(), Qt::LeftButton, {}, f.stateLabel(k.mid(5).toInt()));
+        else
+            QTest::keyClick(f.canvas(), arrows.value(k.back()),
+                            k.startsWith(u'S') ? Qt::ShiftModifier : Qt::NoModifier);
+    }
+    for (const QString& pair : after.split(u';', Qt::SkipEmptyParts))
+        QCOMPARE(f.b.cell(pair.section(u'=', 0, 0).toInt())->mark, pair.section(u'=', 1));
+    // The cursor cell shows what a pointer on it would.
+    QCOMPARE(f.b.gblidx(), hovered);
+    QCOMPARE(f.b.cell(hovered)->borderStyle, 1);
+    QCOMPARE(f.m.ui.element(Element::CallText).caption, f.b.cell(hovered)->callInfo);
+    QCOMPARE(f.b.band().visible, bandShown);
+    QCOMPARE(f.m.ui.element(Element::MarkedCount).caption, QStringLiteral("%1 marked").arg(f.marked().size()));
+    // Unmark All clears the count with the marks.
+    f.m.commands->unmarkAll();
+    QCOMPARE(f.m.ui.element(Element::MarkedCount).caption, QStringLiteral("0 marked"));
 }
 
 QTEST_MAIN(TestSelection)

@@ -6,6 +6,7 @@
 #include "app/IniFile.h"
 #include "app/Monitor.h"
 #include "app/Startup.h"
+#include "board/BoardView.h"
 #include "common/Version.h"
 #include "operator/MainWindow.h"
 #include "platform/Dialogs.h"
@@ -180,6 +181,16 @@ private slots:
         auto* image = qobject_cast<QLabel*>(run.startup.window()->elementWidget(Element::Image1));
         QVERIFY(image->pixmap().isNull());
         QCOMPARE(run.startup.config().logoPath, QStringLiteral("/nonexistent/x.png"));
+    }
+
+    void theBoardHasTheFocusFromTheStart() {
+        QTemporaryDir dir;
+        putFile(dir.filePath(QStringLiteral("monitor.ini")), kQuietLink);
+        Run run(dir.path());
+        QVERIFY(run.startup.run(QString()));
+        auto* view = qobject_cast<BoardView*>(run.startup.window()->elementWidget(Element::Picture1));
+        QVERIFY(view);
+        QCOMPARE(run.startup.window()->focusWidget(), view->canvas());
     }
 
     void anEmptyTitleKeepsTheDesignCaption() {

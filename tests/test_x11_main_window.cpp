@@ -4,20 +4,27 @@
 #include "app/IniFile.h"
 #include "app/Monitor.h"
 #include "app/Startup.h"
+#include "board/BoardAccessible.h"
 #include "board/BoardModel.h"
 #include "board/BoardView.h"
 #include "operator/MainWindow.h"
+#include "stats/Statistics.h"
 #include "support/LiveMonitor.h"
 #include "support/TestMonitor.h"
+#include "support/XKeyboard.h"
 #include "support/XPointer.h"
+
+#include <X11/keysym.h>
 
 #include <QAction>
 #include <QCheckBox>
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QStyleHints>
 #include <QTabBar>
@@ -325,7 +332,7 @@ private slots:
     // Ctrl and "+" (Shift and "=" on this keyboard), Ctrl and "=" alone, the keypad's "+" and "-", and
     // Ctrl and "-".
     void zoomKeysScaleTheBoardAndTheSettingFollows() {
-        test::XPointer keys;
+        test::XKeyboard keys;
         QVERIFY2(keys.ok(), "needs an X server with the test extension");
         QTemporaryDir dir;
         QFile ini(dir.filePath(QStringLiteral("monitor.ini")));
@@ -349,14 +356,18 @@ private slots:
         constexpr unsigned control = 0xffe3, shift = 0xffe1, equal = 0x3d, minus = 0x2d, zero = 0x30;
         constexpr unsigned keypadPlus = 0xffab, keypadMinus = 0xffad;
         struct Step {
-            std::vector<unsigned> chord;
+            unsigned key;
+            bool shifted;
             double zoom;
         };
-        const Step steps[] = {{{control, zero}, 1.0},         {{control, shift, equal}, 1.1},
-                              {{control, equal}, 1.25},       {{control, keypadPlus}, 1.5},
-                              {{control, keypadMinus}, 1.25}, {{control, minus}, 1.1}};
+        const Step steps[] = {{zero, false, 1.0},         {equal, true, 1.1},
+                              {equal, false, 1.25},       {keypadPlus, false, 1.5},
+                              {keypadMinus, false, 1.25}, {minus, false, 1.1}};
         for (const Step& step : steps) {
-            QVERIFY(keys.chord(step.chord));
+            if (step.shifted)
+                keys.type(step.key, {control, shift});
+            else
+                keys.type(step.key, {control});
             QTRY_COMPARE(canvas->zoom(), step.zoom);
             const QRect r = canvas->toPixels(startup.monitor()->board->cell(101)->back);
             QVERIFY(std::abs(r.width() - designed.width() * step.zoom) <= 1);
@@ -366,6 +377,119 @@ private slots:
         QVERIFY(ini::content(startup.config(), {}).contains("\r\nBOARD_ZOOM, 110\r\n"));
         QCOMPARE(window->menuAction(MenuItem::View)->menu()->actions().last()->text(),
                  QStringLiteral("&Actual Size"));
+    }
+
+    // The keyboard alone on a live monitor: Tab reaches the board, the arrows move its framed cursor,
+    // Space marks the cursor cell as a click does, Shift with the arrows spans a band (and gives back
+    // what it leaves), and the access key of "E&xclude" sends the command for exactly those channels.
+    // A reader hears each cell the cursor reaches.
+    void keyboardAloneMarksAndExcludes() {
+        test::XKeyboard keys;
+        QVERIFY2(keys.ok(), "needs an X server with the test extension");
+        QStringList heard;
+        setReaderChannel({[] { return true; }, [&heard](QAccessibleEvent* e) {
+                              if (e->type() == QAccessible::Focus && e->accessibleInterface())
+                                  heard << e->accessibleInterface()->text(QAccessible::Name);
+                          }});
+        const auto quiet = qScopeGuard([] { setReaderChannel({}); });
+        test::LiveMonitor rig;
+        QVERIFY(rig.start(true));
+        Monitor& m = *rig.monitor;
+        BoardModel& board = *m.board;
+        MonitorMain window(m.ui);
+        auto* view = new BoardView(board);
+        window.setElementWidget(Element::Picture1, view);
+        window.show();
+        window.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        const auto shown = [&](int id) { return board.cell(id) && board.cell(id)->stateVisible; };
+        QTRY_VERIFY_WITH_TIMEOUT(shown(101) && shown(102) && shown(202) && shown(203) && shown(204), 20000);
+        BoardCanvas* canvas = view->canvas();
+        const auto framed = [&](int id) {
+            const QImage shot = canvas->grab().toImage();
+            const QRect r = canvas->toPixels(board.cell(id)->back);
+            const qreal ratio = shot.devicePixelRatio();
+            return shot.pixelColor(QPoint(r.left(), r.top()) * ratio) == QColor(Qt::black) &&
+                   shot.pixelColor(QPoint(r.left() + 1, r.top() + 1) * ratio) == QColor(Qt::white);
+        };
+        const auto press = [&](std::uint32_t key, std::initializer_list<std::uint32_t> modifiers = {}) {
+            keys.type(key, modifiers);
+            QVERIFY(keys.ok());
+        };
+
+        // Tab goes through the buttons and then to the board.
+        QWidget* before = nullptr;
+        for (int tabs = 0; tabs < 15 && QApplication::focusWidget() != canvas; ++tabs) {
+            before = QApplication::focusWidget();
+            press(XK_Tab);
+            QTRY_VERIFY(QApplication::focusWidget() != before);
+        }
+        QCOMPARE(QApplication::focusWidget(), canvas);
+        QCOMPARE(before, window.elementWidget(Element::StatsButton));
+        // The cursor starts on the first cell of the top row, framed, and shows its call information.
+        QTRY_VERIFY(framed(101));
+        QCOMPARE(board.gblidx(), 101);
+        QTRY_VERIFY(!heard.isEmpty());
+        QVERIFY2(heard.last().startsWith(QStringLiteral("Channel 101, span 1 position 1")), qPrintable(heard.last()));
+
+        press(XK_Right);
+        QTRY_COMPARE(board.gblidx(), 102);
+        QCOMPARE(m.ui.element(Element::CallText).caption, board.cell(102)->callInfo);
+        QTRY_VERIFY(framed(102));
+        QVERIFY(!framed(101));
+        press(XK_space);
+        QTRY_VERIFY(board.cell(102)->isMarked());
+        press(XK_Down);
+        QTRY_COMPARE(board.gblidx(), 202);
+        QVERIFY(!board.cell(202)->isMarked());
+        press(XK_Right, {XK_Shift_L});
+        press(XK_Right, {XK_Shift_L});
+        QTRY_COMPARE(board.gblidx(), 204);
+        for (int id : {102, 202, 203, 204})
+            QVERIFY2(board.cell(id)->isMarked(), qPrintable(QString::number(id)));
+        QVERIFY(board.band().visible);
+        press(XK_Left, {XK_Shift_L});
+        QTRY_COMPARE(board.gblidx(), 203);
+        QVERIFY(!board.cell(204)->isMarked());
+        auto* count = qobject_cast<QLabel*>(window.elementWidget(Element::MarkedCount));
+        QVERIFY(count);
+        QTRY_COMPARE(count->text(), QStringLiteral("3 marked"));
+
+        // A reader finds the cursor cell as the board's focused child, and was told of it.
+        QAccessibleInterface* boardFace = QAccessible::queryAccessibleInterface(canvas);
+        QVERIFY(boardFace && boardFace->focusChild());
+        const QString name = boardFace->focusChild()->text(QAccessible::Name);
+        QVERIFY2(name.startsWith(QStringLiteral("Channel 203, span 2 position 3")), qPrintable(name));
+        QVERIFY2(name.endsWith(QStringLiteral(", marked")), qPrintable(name));
+        QVERIFY(boardFace->focusChild()->state().focused);
+        QCOMPARE(heard.last(), name);
+
+        const qsizetype mark = rig.sim.lines().size();
+        const QString letter = m.ui.element(Element::Truncate).checked ? QStringLiteral("X") : QStringLiteral("Y");
+        press(XK_x, {XK_Alt_L});
+        QVERIFY(rig.sim.waitForCommand(letter + QStringLiteral("0203"), 10000, mark));
+        QStringList sent;
+        for (const test::SimCommand& c : rig.sim.commands(mark))
+            sent << c.text;
+        QCOMPARE(sent, (QStringList{letter + QStringLiteral("0102"), letter + QStringLiteral("0202"),
+                                    letter + QStringLiteral("0203")}));
+
+        // A plain arrow ends the band and keeps its marks; "&Unmark All" by its access key.
+        QVERIFY(board.band().visible);
+        press(XK_Left);
+        QTRY_COMPARE(board.gblidx(), 202);
+        QVERIFY(!board.band().visible);
+        QCOMPARE(board.markedCount(), 3);
+        press(XK_u, {XK_Alt_L});
+        QTRY_COMPARE(count->text(), QStringLiteral("0 marked"));
+        QCOMPARE(board.markedCount(), 0);
+        QCOMPARE(QApplication::focusWidget(), canvas);
+        // "Stats &Window" through the menu bar's access keys.
+        QVERIFY(!m.stats->window().isVisible());
+        press(XK_v, {XK_Alt_L});
+        QTRY_VERIFY(window.menuAction(MenuItem::View)->menu()->isVisible());
+        press(XK_w);
+        QTRY_VERIFY(m.stats->window().isVisible());
     }
 
     void suppliedViewsTakeTheirElementsPlace() {

@@ -195,6 +195,8 @@ void Startup::plugInViews() {
     auto* board = new BoardView(*m_monitor->board);
     m_window->setElementWidget(Element::Picture1, board);
     plugInBoardZoom(*board->canvas());
+    // The operator works the board: from the start the arrows move its cursor, not the tabs.
+    board->canvas()->setFocus();
     installAlarmViews(*m_monitor, *m_window);
     // The chat window comes and goes with the chat's state; the main window owns its host.
     new ChatWindowHost(*m_monitor->chat, m_window.get());

@@ -67,6 +67,8 @@ public:
         s.selectable = true;
         s.multiSelectable = true;
         s.selected = c->isMarked();
+        s.focusable = true;
+        s.focused = m_canvas->hasFocus() && m_canvas->cursor().current() == m_id;
         s.invisible = !c->backVisible || !m_canvas->isVisible();
         s.offscreen = s.invisible || !m_canvas->visibleRegion().intersects(m_canvas->toPixels(c->back));
         return s;
@@ -178,6 +180,17 @@ void setReaderChannel(ReaderChannel channel) {
     readerChannel() = std::move(channel);
 }
 
+void tellCursorFocus(BoardCanvas& canvas) {
+    if (!readerActive())
+        return;
+    auto* board = dynamic_cast<BoardAccessible*>(QAccessible::queryAccessibleInterface(&canvas));
+    QAccessibleInterface* item = board ? board->cellInterface(canvas.cursor().current()) : nullptr;
+    if (!item)
+        return;
+    QAccessibleEvent event(item, QAccessible::Focus);
+    deliver(&event);
+}
+
 void installBoardAccessibility() {
     static const bool installed = [] {
         QAccessible::installFactory(boardFactory);
@@ -240,6 +253,13 @@ QAccessibleInterface* BoardAccessible::childAt(int x, int y) const {
     if (hit.kind == BoardHit::Kind::StateLabel || hit.kind == BoardHit::Kind::GroupSquare)
         return cellInterface(hit.id);
     return nullptr;
+}
+
+QAccessibleInterface* BoardAccessible::focusChild() const {
+    if (canvas()->hasFocus())
+        if (QAccessibleInterface* item = cellInterface(canvas()->cursor().current()))
+            return item;
+    return QAccessibleWidget::focusChild();
 }
 
 QString BoardAccessible::text(QAccessible::Text t) const {

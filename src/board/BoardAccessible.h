@@ -38,6 +38,9 @@ struct ReaderChannel {
 // An empty member puts Qt's own back.
 void setReaderChannel(ReaderChannel channel);
 
+// Tells a reader that the canvas's cursor cell has the focus (the canvas has it and the cursor moved).
+void tellCursorFocus(BoardCanvas& canvas);
+
 // Makes Qt's accessibility use BoardAccessible for every BoardCanvas; once per program, further calls
 // do nothing.
 void installBoardAccessibility();
@@ -51,6 +54,8 @@ public:
     QAccessibleInterface* child(int index) const override;
     int indexOfChild(const QAccessibleInterface* child) const override;
     QAccessibleInterface* childAt(int x, int y) const override;
+    // The cursor cell while the board has the focus.
+    QAccessibleInterface* focusChild() const override;
     QString text(QAccessible::Text t) const override;
 
     // The item of a channel, made on first use; nullptr when the board has no such cell.

@@ -270,6 +270,10 @@ void BoardModel::placeCell(int id, std::int16_t state, std::int16_t group) {
     m_cells.push_back(std::move(c));
     m_rows[static_cast<std::size_t>(s)].push_back(index);
     const ChannelCell& placed = m_cells.back();
+    if (placed.isMarked()) {
+        ++m_markedCount;
+        emit markedCountChanged(m_markedCount);
+    }
     grow(placed.bounds() | m_inner[static_cast<std::size_t>(s)].rect |
          m_outer[static_cast<std::size_t>(s)].rect | m_outer[1].rect);
     emit areaChanged(labelsBefore | m_inner[static_cast<std::size_t>(s)].rect |
@@ -377,8 +381,15 @@ void BoardModel::setMark(int id, const QString& mark) {
     ChannelCell* c = cell(id);
     if (!c || c->mark == mark)
         return;
+    const bool was = c->isMarked();
     c->mark = mark;
     changedCell(*c);
+    // Painting only changes a mark's case or an unmarked sign, so whether a cell counts as marked
+    // changes here and when a cell copies a marked template.
+    if (c->isMarked() != was) {
+        m_markedCount += was ? -1 : 1;
+        emit markedCountChanged(m_markedCount);
+    }
 }
 
 void BoardModel::setBorder(int id, LegacyColor colour, int style) {

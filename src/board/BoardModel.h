@@ -20,6 +20,7 @@
 
 namespace corvane {
 
+class BoardKeyHandler;
 class Clock;
 class Monitor;
 class PollingWait;
@@ -204,6 +205,12 @@ public:
     void setBand(const BandRect& band);
     void setMouseHandler(BoardMouseHandler* handler) { m_mouse = handler; }
     BoardMouseHandler* mouseHandler() const { return m_mouse; }
+    // The keyboard cursor's counterpart of the mouse handler.
+    void setKeyHandler(BoardKeyHandler* handler) { m_keys = handler; }
+    BoardKeyHandler* keyHandler() const { return m_keys; }
+    // The cells marked now (the template among them when a band took it in): what a per-channel
+    // command would go out for.
+    int markedCount() const { return m_markedCount; }
     // The topmost element at a board point: span labels, then state labels, then group squares.
     BoardHit hitTest(QPointF twips) const;
 
@@ -230,6 +237,7 @@ signals:
     void statsRowChanged(int group);
     void labelsChanged();
     void bandChanged();
+    void markedCountChanged(int count);
 
 private:
     static constexpr int kSlots = 32768;
@@ -254,6 +262,8 @@ private:
     std::map<int, StatsRow> m_statsRows;
     BandRect m_band;
     BoardMouseHandler* m_mouse = nullptr;
+    BoardKeyHandler* m_keys = nullptr;
+    int m_markedCount = 0;
     std::unique_ptr<PollingWait> m_descriptionWait;
     QRect m_extent;
 

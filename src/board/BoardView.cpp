@@ -35,11 +35,12 @@ BoardMouseEvent mouseEvent(const BoardCanvas& canvas, const QMouseEvent* e) {
 } // namespace
 
 BoardCanvas::BoardCanvas(BoardModel& board, QWidget* parent)
-    : QWidget(parent), m_board(board), m_heldTimer(board.clock().createTimer()) {
+    : QWidget(parent), m_board(board), m_heldTimer(board.clock().createTimer()), m_cursor(board) {
     m_heldTimer->setSingleShot(true);
     m_heldTimer->setCallback([this] { update(std::exchange(m_held, QRect())); });
     installBoardAccessibility();
     setMouseTracking(true);
+    setFocusPolicy(Qt::StrongFocus);
     setAttribute(Qt::WA_OpaquePaintEvent);
     connect(&m_board, &BoardModel::areaChanged, this, &BoardCanvas::invalidate);
     connect(&m_board, &BoardModel::boardChanged, this, [this] { request(rect()); });
@@ -149,6 +150,7 @@ void BoardCanvas::paintEvent(QPaintEvent* event) {
     const qint64 start = m_board.clock().tickMs();
     QPainter painter(this);
     paintBoard(painter, event->rect());
+    paintCursor(painter, event->rect());
     painter.end();
     m_lastPaintEnd = m_board.clock().tickMs();
     m_lastPaintCost = m_lastPaintEnd - start;
@@ -270,6 +272,7 @@ void BoardCanvas::paintBoard(QPainter& p, const QRect& exposed) const {
 }
 
 void BoardCanvas::mousePressEvent(QMouseEvent* event) {
+    cursorFollowsPress(toTwips(event->position()));
     if (BoardMouseHandler* h = m_board.mouseHandler())
         h->press(mouseEvent(*this, event));
 }
@@ -343,11 +346,109 @@ QString BoardCanvas::spanLabelToolTip(const BoardHit& hit) const {
     return cut ? label.caption : QString();
 }
 
+void BoardCanvas::paintCursor(QPainter& p, const QRect& exposed) const {
+    const ChannelCell* c = hasFocus() && m_frameShown ? m_board.cell(m_cursor.current()) : nullptr;
+    const QRect r = c ? toPixels(c->back) : QRect();
+    if (!r.intersects(exposed))
+        return;
+    // Two rings inside the square's edge, dark around light, so the frame shows on every colour and
+    // needs no repaint beyond the cell's own.
+    const int w = std::max(1, static_cast<int>(std::lround(dpi() / 96.0)));
+    const auto ring = [&p, w](const QRect& at, const QColor& colour) {
+        p.fillRect(QRect(at.left(), at.top(), at.width(), w), colour);
+        p.fillRect(QRect(at.left(), at.bottom() - w + 1, at.width(), w), colour);
+        p.fillRect(QRect(at.left(), at.top() + w, w, at.height() - 2 * w), colour);
+        p.fillRect(QRect(at.right() - w + 1, at.top() + w, w, at.height() - 2 * w), colour);
+    };
+    ring(r, Qt::black);
+    ring(r.adjusted(w, w, -w, -w), Qt::white);
+}
+
+void BoardCanvas::invalidateCell(int id) {
+    if (const ChannelCell* c = m_board.cell(id))
+        invalidate(c->back);
+}
+
+void BoardCanvas::cursorChanged(int before, bool scroll) {
+    const int now = m_cursor.current();
+    if (now == before)
+        return;
+    invalidateCell(before);
+    invalidateCell(now);
+    if (!hasFocus())
+        return;
+    tellCursorFocus(*this);
+    if (const ChannelCell* c = m_board.cell(now); c && scroll)
+        emit cursorMoved(toPixels(c->back));
+}
+
+void BoardCanvas::cursorFollowsPress(QPointF twips) {
+    // A press on a cell puts the cursor there and ends a keyboard band; nothing scrolls under the
+    // pointer, so the release still finds the pressed cell.
+    const int before = m_cursor.current();
+    m_cursor.endBand();
+    if (std::exchange(m_frameShown, false))
+        invalidateCell(before);
+    const BoardHit hit = m_board.hitTest(twips);
+    if (hit.kind == BoardHit::Kind::StateLabel)
+        m_cursor.setCurrent(hit.id);
+    cursorChanged(before, false);
+}
+
+void BoardCanvas::keyPressEvent(QKeyEvent* event) {
+    const int before = m_cursor.current();
+    if (!m_cursor.key(event->key(), event->modifiers())) {
+        // Paging, Home and End belong to the view around the canvas.
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    if (!std::exchange(m_frameShown, true))
+        invalidateCell(m_cursor.current());
+    cursorChanged(before, true);
+}
+
+void BoardCanvas::focusInEvent(QFocusEvent* event) {
+    // Not QWidget's own, which repaints the whole board: only the cursor cell's frame appears.
+    // Reached with the keyboard, the cursor cell is framed and shows what a pointer on it would. A
+    // press on the board puts the cursor where it points instead, and the window coming to the front
+    // leaves the cursor as it was; without one, the first arrow shows where it starts.
+    const Qt::FocusReason reason = event->reason();
+    const bool byKeyboard =
+        reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason || reason == Qt::ShortcutFocusReason;
+    if (byKeyboard)
+        m_cursor.ensureCurrent();
+    const ChannelCell* c = m_board.cell(m_cursor.current());
+    if (!c)
+        return;
+    tellCursorFocus(*this);
+    if (!byKeyboard) {
+        if (m_frameShown)
+            invalidate(c->back);
+        return;
+    }
+    m_frameShown = true;
+    invalidate(c->back);
+    if (BoardKeyHandler* h = m_board.keyHandler())
+        h->cursorEntered(c->id);
+    emit cursorMoved(toPixels(c->back));
+}
+
+void BoardCanvas::focusOutEvent(QFocusEvent*) {
+    m_cursor.endBand();
+    invalidateCell(m_cursor.current());
+}
+
 BoardView::BoardView(BoardModel& board, QWidget* parent)
     : QScrollArea(parent), m_canvas(new BoardCanvas(board)) {
     setFrameShape(QFrame::NoFrame);
     setWidget(m_canvas);
     setWidgetResizable(false);
+    // The canvas takes the focus in the view's place: the cursor is its business, paging the view's.
+    setFocusPolicy(Qt::NoFocus);
+    // The cursor cell comes into view with a cell's width of its neighbours around it.
+    connect(m_canvas, &BoardCanvas::cursorMoved, this, [this](const QRect& px) {
+        ensureVisible(px.center().x(), px.center().y(), px.width() * 3 / 2, px.height() * 3 / 2);
+    });
 }
 
 void BoardView::keyPressEvent(QKeyEvent* event) {

@@ -2,7 +2,10 @@
 // The board on screen: one custom-painted widget inside a scroll area. It draws the cells, markers,
 // span labels, route lines and the selection band from BoardModel, repaints only the rectangles the
 // model reports as changed, shows each state label's tool tip and forwards the mouse, in board twips, to
-// the board's mouse handler.
+// the board's mouse handler. The canvas takes the keyboard focus and shows its cursor cell framed while
+// it has it; the cursor's keys go to the board's key handler.
+
+#include "board/BoardCursor.h"
 
 #include <QScrollArea>
 #include <QStaticText>
@@ -36,6 +39,11 @@ public:
 
     // Paints the board area `exposed` (pixels) with `painter`; used by paintEvent and by benchmarks.
     void paintBoard(QPainter& painter, const QRect& exposed) const;
+    const BoardCursor& cursor() const { return m_cursor; }
+
+signals:
+    // The keyboard moved the cursor to the cell at `px`, which should come into view.
+    void cursorMoved(const QRect& px);
 
 signals:
     void zoomChanged(double zoom);
@@ -48,8 +56,17 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void leaveEvent(QEvent* event) override;
     bool event(QEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
 
 private:
+    // The frame around the cursor cell while the canvas has the focus.
+    void paintCursor(QPainter& painter, const QRect& exposed) const;
+    // Repaints the frames the cursor left and reached, tells a reader and, for the keyboard, scrolls.
+    void cursorChanged(int before, bool scroll);
+    void invalidateCell(int id);
+    void cursorFollowsPress(QPointF twips);
     void fitExtent();
     // The geometry changed as a whole (the zoom): the extent is fitted anew and everything repainted.
     void geometryChanged();
@@ -74,6 +91,9 @@ private:
     qint64 m_lastPaintEnd = 0;
     QRect m_held;
     std::unique_ptr<Timer> m_heldTimer;
+    BoardCursor m_cursor;
+    // The frame shows once the keyboard is in use on the board, not after a mere click on it.
+    bool m_frameShown = false;
 };
 
 class BoardView final : public QScrollArea {

@@ -31,6 +31,8 @@ QString elementAccessibleName(Element e) {
         return QStringLiteral("Relay watched");
     case Element::BoxClock:
         return QStringLiteral("Switch clock");
+    case Element::MarkedCount:
+        return QStringLiteral("Marked channels");
     case Element::Picture1:
         return QStringLiteral("Channel board");
     case Element::CallText:
@@ -57,6 +59,7 @@ QString elementAccessibleDescription(Element e, const MainWindowModel& model) {
     case Element::lblVersion:
     case Element::FreeVox:
     case Element::BoxClock:
+    case Element::MarkedCount:
     case Element::CallText:
     case Element::LastAlarm:
         if (const QString caption = s.caption.trimmed(); !caption.isEmpty())

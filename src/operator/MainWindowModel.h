@@ -45,6 +45,7 @@ enum class Element {
     Command2_5,
     Command2_6,
     Label4,
+    MarkedCount,
     Picture1,
     CallText,
     LastAlarm,

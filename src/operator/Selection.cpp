@@ -24,15 +24,28 @@ bool isSpanLabel(BoardHit::Kind kind) {
 } // namespace
 
 Selection::Selection(Monitor& monitor) : m_monitor(monitor) {
-    if (BoardModel* b = board())
+    if (BoardModel* b = board()) {
         b->setMouseHandler(this);
+        b->setKeyHandler(this);
+        m_markedCount = QObject::connect(b, &BoardModel::markedCountChanged, &m_monitor, [this](int count) {
+            m_monitor.ui.setCaption(Element::MarkedCount, markedCaption(count));
+        });
+        m_monitor.ui.setCaption(Element::MarkedCount, markedCaption(b->markedCount()));
+    }
     m_monitor.ui.setElementAction(Element::SSTab1, MainWindowModel::Gesture::MouseMove,
                                   [this] { tabMouseMove(); });
 }
 
 Selection::~Selection() {
+    QObject::disconnect(m_markedCount);
     if (BoardModel* b = board(); b && b->mouseHandler() == this)
         b->setMouseHandler(nullptr);
+    if (BoardModel* b = board(); b && b->keyHandler() == this)
+        b->setKeyHandler(nullptr);
+}
+
+QString Selection::markedCaption(int count) {
+    return QStringLiteral("%1 marked").arg(count);
 }
 
 BoardModel* Selection::board() const {
@@ -140,6 +153,59 @@ void Selection::leave() {
             b->setBand(band);
         }
     }
+}
+
+void Selection::cursorEntered(int id) {
+    if (board())
+        enterCell(id);
+}
+
+void Selection::cursorToggled(int id) {
+    toggleMark(id);
+}
+
+void Selection::cursorBand(const std::vector<int>& ids, const QRect& twips) {
+    BoardModel* b = board();
+    if (!b)
+        return;
+    if (ids.empty()) {
+        // The band is over: its toggles stay, as those of a mouse band do.
+        m_keyBand.clear();
+        if (m_keyBandShown) {
+            BandRect band = b->band();
+            band.visible = false;
+            b->setBand(band);
+            m_keyBandShown = false;
+        }
+        return;
+    }
+    // A cell the band no longer covers gets its mark back, unless something else changed it since.
+    for (auto it = m_keyBand.begin(); it != m_keyBand.end();) {
+        if (std::binary_search(ids.begin(), ids.end(), it->first)) {
+            ++it;
+            continue;
+        }
+        const ChannelCell* c = b->cell(it->first);
+        const bool before = it->second.toUpper() == QLatin1String("X");
+        if (c && c->isMarked() != before)
+            b->setMark(it->first, it->second);
+        it = m_keyBand.erase(it);
+    }
+    for (int id : ids) {
+        const ChannelCell* c = b->cell(id);
+        if (!c || m_keyBand.count(id))
+            continue;
+        m_keyBand.emplace(id, c->mark);
+        toggleMark(id);
+    }
+    BandRect band = b->band();
+    band.left = twips.left();
+    band.top = twips.top();
+    band.width = twips.width();
+    band.height = twips.height();
+    band.visible = true;
+    b->setBand(band);
+    m_keyBandShown = true;
 }
 
 void Selection::tabMouseMove() {

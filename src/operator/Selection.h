@@ -3,19 +3,26 @@
 // toggles its mark; a band dragged over the background or from a span label toggles the cells whose
 // state label corner lies strictly inside it; the band follows a dragged cell; the cell under the
 // pointer and its route peer get a contrasting border, the route line shows and CallText shows the
-// cell's call information.
+// cell's call information. The keyboard cursor gives the same: Space is a click on its cell, the cursor
+// entering a cell is the pointer entering it, and a band spanned with Shift and the arrows toggles the
+// cells it covers, as a mouse band does, and gives a cell it leaves again its mark from before. The
+// number of marked cells is shown beside the buttons.
 
+#include "board/BoardCursor.h"
 #include "board/BoardMouse.h"
 
+#include <QMetaObject>
 #include <QPointF>
+#include <QString>
 #include <cstdint>
+#include <map>
 
 namespace corvane {
 
 class BoardModel;
 class Monitor;
 
-class Selection final : public BoardMouseHandler {
+class Selection final : public BoardMouseHandler, public BoardKeyHandler {
 public:
     // Installs itself as the board's mouse handler when the board exists, and the tab control's mouse
     // move.
@@ -27,6 +34,13 @@ public:
     void release(const BoardMouseEvent& event) override;
     void doubleClick(const BoardMouseEvent& event) override;
     void leave() override;
+
+    void cursorEntered(int id) override;
+    void cursorToggled(int id) override;
+    void cursorBand(const std::vector<int>& ids, const QRect& twips) override;
+
+    // The caption beside the buttons for `count` marked cells.
+    static QString markedCaption(int count);
 
     // The mouse moved over the tab control around the board.
     void tabMouseMove();
@@ -60,6 +74,10 @@ private:
     int m_pressedCell = 0; // the cell that received a press of another button
     std::int16_t m_anchorX = 0;
     std::int16_t m_anchorY = 0;
+    // The cells the keyboard band covers, with the mark each had before the band reached it.
+    std::map<int, QString> m_keyBand;
+    bool m_keyBandShown = false;
+    QMetaObject::Connection m_markedCount;
 };
 
 } // namespace corvane

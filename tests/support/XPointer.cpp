@@ -45,35 +45,4 @@ void XPointer::click(QPoint screen, int button) {
     release(button);
 }
 
-bool XPointer::chord(const std::vector<unsigned>& keysyms) {
-    const xcb_setup_t* setup = xcb_get_setup(m_c);
-    const int count = setup->max_keycode - setup->min_keycode + 1;
-    xcb_get_keyboard_mapping_reply_t* map = xcb_get_keyboard_mapping_reply(
-        m_c, xcb_get_keyboard_mapping(m_c, setup->min_keycode, static_cast<std::uint8_t>(count)), nullptr);
-    if (!map)
-        return false;
-    const xcb_keysym_t* syms = xcb_get_keyboard_mapping_keysyms(map);
-    const int perCode = map->keysyms_per_keycode;
-    std::vector<std::uint8_t> codes;
-    for (unsigned keysym : keysyms) {
-        // The key that carries the symbol unshifted: what a hand presses, with Shift held where needed.
-        std::uint8_t code = 0;
-        for (int k = 0; k < count && !code; ++k)
-            if (perCode > 0 && syms[k * perCode] == keysym)
-                code = static_cast<std::uint8_t>(setup->min_keycode + k);
-        if (!code)
-            break;
-        codes.push_back(code);
-    }
-    std::free(map);
-    if (codes.size() != keysyms.size())
-        return false;
-    for (std::uint8_t code : codes)
-        xcb_test_fake_input(m_c, XCB_KEY_PRESS, code, XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);
-    for (auto it = codes.rbegin(); it != codes.rend(); ++it)
-        xcb_test_fake_input(m_c, XCB_KEY_RELEASE, *it, XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);
-    sync();
-    return true;
-}
-
 } // namespace corvane::test

@@ -1,10 +1,8 @@
 #pragma once
 // Real pointer events on the X server in $DISPLAY, through its test extension: the window system
-// treats them as a user's hand on the mouse, and makes double clicks of them by itself. Key chords go
-// the same way, to the window that has the keyboard focus.
+// treats them as a user's hand on the mouse, and makes double clicks of them by itself.
 
 #include <QPoint>
-#include <vector>
 
 struct xcb_connection_t;
 
@@ -24,9 +22,6 @@ public:
     void press(int button = 1);
     void release(int button = 1);
     void click(QPoint screen, int button = 1);
-    // Presses the keys (X keysyms, such as 0xffe3 for the left Control key) in order and releases them
-    // in reverse, as a hand plays Ctrl+Shift+=; false when the keyboard has no key for one of them.
-    bool chord(const std::vector<unsigned>& keysyms);
 
 private:
     void sync();
