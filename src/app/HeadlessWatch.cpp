@@ -36,12 +36,6 @@ void tell(const QString& text) {
     writeLine(stderr, text);
 }
 
-// Nobody sits beside a headless watch to hear a chime or a siren.
-class NoTones final : public ToneOutput {
-public:
-    void play(int, int) override {}
-};
-
 // The write end of the stop signals' socket pair, for the handler; -1 while none is installed.
 volatile std::sig_atomic_t g_stopSignalFd = -1;
 
@@ -209,7 +203,8 @@ int runHeadless(int argc, char* argv[], const CommandLine& line) {
     SystemClock clock;
     HeadlessDialogs dialogs;
     DesktopLauncher launcher;
-    NoTones tones;
+    // Nobody sits beside a headless watch to hear a chime or a siren.
+    SilentTones tones;
     Platform platform{clock, dialogs, launcher, tones};
     HeadlessWatch watch(platform, QCoreApplication::applicationDirPath(), QSysInfo::machineHostName());
     // Installed first, so that a stop asked for during start-up is kept until the loop runs.
