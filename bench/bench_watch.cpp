@@ -136,14 +136,15 @@ std::optional<Run> measure(bool headless, int measureMs) {
 int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
     const int measureMs = (argc > 1 ? std::max(5, std::atoi(argv[1])) : 30) * 1000;
-    note(QStringLiteral("%1-channel board (%2 spans of %3), call traffic at %4 msg/s over TCP; %5 s settling, "
-                        "%6 s measured")
-             .arg(grouped(kSpans * kPerSpan))
-             .arg(kSpans)
-             .arg(kPerSpan)
-             .arg(grouped(kRate))
-             .arg(kSettleMs / 1000)
-             .arg(measureMs / 1000));
+    note(
+        QStringLiteral("%1-channel board (%2 spans of %3), call traffic at %4 msg/s over TCP; %5 s settling, "
+                       "%6 s measured")
+            .arg(grouped(kSpans * kPerSpan))
+            .arg(kSpans)
+            .arg(kPerSpan)
+            .arg(grouped(kRate))
+            .arg(kSettleMs / 1000)
+            .arg(measureMs / 1000));
     bool ok = true;
     for (const bool headless : {true, false}) {
         if (!headless && qEnvironmentVariableIsEmpty("DISPLAY")) {

@@ -137,7 +137,8 @@ private slots:
         QTest::newRow("no such file beside the program")
             << QStringList{QStringLiteral("--headless"), QStringLiteral("no-such-site.ini")} << QByteArray()
             << QStringLiteral("INI file not found at ") +
-                   QFileInfo(QStringLiteral(CORVANE_MONITOR)).absolutePath() + QStringLiteral("/no-such-site.ini")
+                   QFileInfo(QStringLiteral(CORVANE_MONITOR)).absolutePath() +
+                   QStringLiteral("/no-such-site.ini")
             << 1;
         QTest::newRow("record without headless")
             << QStringList{QStringLiteral("--record"), QStringLiteral("FILE")} << QByteArray("TCP, 1\r\n")
@@ -183,8 +184,8 @@ private slots:
     void watchesPagesAndSchedules() {
         EngineSimProcess sim;
         // No clock texts: they too keep a long silence of heartbeats from being taken as an outage.
-        QVERIFY(sim.start({QStringLiteral("--heartbeat-ms"), QStringLiteral("200"), QStringLiteral("--clock-ms"),
-                           QStringLiteral("0")}));
+        QVERIFY(sim.start({QStringLiteral("--heartbeat-ms"), QStringLiteral("200"),
+                           QStringLiteral("--clock-ms"), QStringLiteral("0")}));
         SmtpServer smtp;
         QVERIFY(smtp.waitReady());
         QTemporaryDir dir;
@@ -218,7 +219,8 @@ private slots:
         // pages at once; then the heartbeats are back.
         const qsizetype before = program.lines().size();
         QVERIFY(sim.control(QStringLiteral("heartbeat off")));
-        const auto down = program.waitForLine(alarmLine(QStringLiteral("CorvaneBox not responding")), 20000, before);
+        const auto down =
+            program.waitForLine(alarmLine(QStringLiteral("CorvaneBox not responding")), 20000, before);
         QVERIFY2(down, qPrintable(program.errors()));
         QVERIFY2(QTest::qWaitFor(
                      [&] {

@@ -68,12 +68,14 @@ private slots:
         QCOMPARE(CommandLine::parse({QStringLiteral("site"), QStringLiteral("2.ini ")}).iniArgument,
                  QStringLiteral("site 2.ini"));
         // The watch without a window: its options come first, the file after them as ever.
-        const CommandLine watch = CommandLine::parse(
-            {QStringLiteral("--record"), QStringLiteral("--headless"), QStringLiteral("site"), QStringLiteral("2.ini")});
+        const CommandLine watch =
+            CommandLine::parse({QStringLiteral("--record"), QStringLiteral("--headless"),
+                                QStringLiteral("site"), QStringLiteral("2.ini")});
         QCOMPARE(watch.action, CommandLine::Action::Run);
         QVERIFY(watch.headless && watch.record);
         QCOMPARE(watch.iniArgument, QStringLiteral("site 2.ini"));
-        const CommandLine named = CommandLine::parse({QStringLiteral("site.ini"), QStringLiteral("--headless")});
+        const CommandLine named =
+            CommandLine::parse({QStringLiteral("site.ini"), QStringLiteral("--headless")});
         QVERIFY(!named.headless);
         QCOMPARE(named.iniArgument, QStringLiteral("site.ini --headless"));
         QVERIFY(!CommandLine::parse({QStringLiteral("--headless")}).record);

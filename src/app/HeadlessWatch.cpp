@@ -26,14 +26,10 @@ namespace corvane {
 
 namespace {
 
-void writeLine(std::FILE* stream, const QString& text) {
+void printLine(const QString& text) {
     const QByteArray bytes = text.toUtf8() + '\n';
-    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stream);
-    std::fflush(stream);
-}
-
-void tell(const QString& text) {
-    writeLine(stderr, text);
+    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stdout);
+    std::fflush(stdout);
 }
 
 // The write end of the stop signals' socket pair, for the handler; -1 while none is installed.
@@ -85,6 +81,11 @@ bool HeadlessWatch::run(const QString& iniArgument, bool record) {
     return true;
 }
 
+void HeadlessWatch::tell(const QString& text) const {
+    // The headless platform's messages go to standard error.
+    m_platform.dialogs.message(text);
+}
+
 void HeadlessWatch::tellStartupFacts(bool record) const {
     const MonitorConfig& c = m_config;
     tell(QStringLiteral("%1 %2.%3.%4 watching without a window; settings from %5")
@@ -94,7 +95,8 @@ void HeadlessWatch::tellStartupFacts(bool record) const {
              .arg(version::revision)
              .arg(m_iniPath));
     if (c.demo)
-        tell(QStringLiteral("Demonstration mode: playing %1 instead of contacting the engine").arg(c.logFile));
+        tell(
+            QStringLiteral("Demonstration mode: playing %1 instead of contacting the engine").arg(c.logFile));
     else if (c.useUdp)
         tell(QStringLiteral("Engine %1 port %2 over UDP, from local port %3")
                  .arg(c.engineAddress)
@@ -104,12 +106,14 @@ void HeadlessWatch::tellStartupFacts(bool record) const {
         tell(QStringLiteral("Engine %1 port %2 over TCP").arg(c.engineAddress).arg(c.enginePort));
     if (c.present.pagerRecipients) {
         tell(QStringLiteral("Pager on: %1 through %2")
-                 .arg(c.pagerRecipients, c.mailServer.isEmpty() ? QStringLiteral("(no MAIL_SERVER)") : c.mailServer));
+                 .arg(c.pagerRecipients,
+                      c.mailServer.isEmpty() ? QStringLiteral("(no MAIL_SERVER)") : c.mailServer));
         // The window would ask for it at the first page; here nobody can type it.
         if (!c.mailUser.isEmpty() && c.mailPassword.isEmpty())
-            tell(QStringLiteral("MAIL_USER %1 has no MAIL_PASSWORD: the password must be in %2, as no one can "
-                                "type it here; pages cannot log on without it")
-                     .arg(c.mailUser, m_iniPath));
+            tell(
+                QStringLiteral("MAIL_USER %1 has no MAIL_PASSWORD: the password must be in %2, as no one can "
+                               "type it here; pages cannot log on without it")
+                    .arg(c.mailUser, m_iniPath));
     } else {
         tell(QStringLiteral("Pager off (no MAIL_PAGEES)"));
     }
@@ -137,7 +141,7 @@ QString HeadlessWatch::outputLine(const QString& alarmLine) {
 void HeadlessWatch::printAlarmLines(int first, int last) const {
     const AlarmList& list = *m_monitor->alarms;
     for (int row = first; row <= last && row < list.count(); ++row)
-        writeLine(stdout, outputLine(list.line(row)));
+        printLine(outputLine(list.line(row)));
 }
 
 void HeadlessWatch::stop() {
@@ -210,7 +214,8 @@ int runHeadless(int argc, char* argv[], const CommandLine& line) {
     // Installed first, so that a stop asked for during start-up is kept until the loop runs.
     const StopSignals stopSignals([&watch] { watch.stop(); });
     if (!stopSignals.isInstalled())
-        tell(QStringLiteral("SIGTERM and SIGINT could not be caught: they end the watch without a clean stop"));
+        dialogs.message(QStringLiteral(
+            "SIGTERM and SIGINT could not be caught: they end the watch without a clean stop"));
     if (!watch.run(line.iniArgument, line.record))
         return watch.exitCode();
     return QCoreApplication::exec();

@@ -46,6 +46,7 @@ public:
     static QString outputLine(const QString& alarmLine);
 
 private:
+    void tell(const QString& text) const;
     void tellStartupFacts(bool record) const;
     void printAlarmLines(int first, int last) const;
 

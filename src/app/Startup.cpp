@@ -1,8 +1,8 @@
 #include "app/Startup.h"
 
 #include "alarms/AlarmListView.h"
-#include "app/IniFile.h"
 #include "app/HeadlessWatch.h"
+#include "app/IniFile.h"
 #include "app/Monitor.h"
 #include "board/BoardView.h"
 #include "common/Version.h"

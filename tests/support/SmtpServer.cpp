@@ -76,7 +76,8 @@ QList<Received> SmtpServer::messages() const {
         for (const auto& v : o.value(QStringLiteral("rcpt_tos")).toArray())
             r.rcptTos << v.toString();
         r.subject = o.value(QStringLiteral("subject")).toString();
-        r.body = o.value(QStringLiteral("body")).toString().replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+        r.body =
+            o.value(QStringLiteral("body")).toString().replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
         r.raw = o.value(QStringLiteral("raw")).toString();
         r.tls = o.value(QStringLiteral("tls")).toBool();
         out << r;
