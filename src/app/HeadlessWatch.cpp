@@ -211,6 +211,9 @@ int runHeadless(int argc, char* argv[], const CommandLine& line) {
     SilentTones tones;
     Platform platform{clock, dialogs, launcher, tones};
     HeadlessWatch watch(platform, QCoreApplication::applicationDirPath(), QSysInfo::machineHostName());
+    // A reader of standard output that goes away (a closed pipe) must not end the watch: the lines
+    // are then lost, the watchdogs and the pager go on.
+    std::signal(SIGPIPE, SIG_IGN);
     // Installed first, so that a stop asked for during start-up is kept until the loop runs.
     const StopSignals stopSignals([&watch] { watch.stop(); });
     if (!stopSignals.isInstalled())
