@@ -30,7 +30,7 @@ endif()
 
 # The headless watch as a system service, one instance per settings file in /etc/corvane-monitor/.
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/corvane-monitor-watch@.service
-        DESTINATION ${CMAKE_INSTALL_PREFIX}/lib/systemd/system)
+        DESTINATION lib/systemd/system)
 
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/corvane-monitor.desktop
         DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/applications)
