@@ -3,6 +3,7 @@
 
 #include "logplay/LogRecord.h"
 #include "support/EngineSimProcess.h"
+#include "support/HeadlessProgram.h"
 #include "support/SmtpServer.h"
 
 #include <QFile>
@@ -15,92 +16,10 @@
 
 using namespace corvane;
 using corvane::test::EngineSimProcess;
+using corvane::test::HeadlessProgram;
 using corvane::test::SmtpServer;
 
 namespace {
-
-// corvane-monitor --headless as a child process with no DISPLAY, no WAYLAND_DISPLAY and no Qt platform
-// named, collecting what it prints.
-class HeadlessProgram {
-public:
-    HeadlessProgram() {
-        QObject::connect(&m_process, &QProcess::readyReadStandardOutput, [this] { readOutput(); });
-        QObject::connect(&m_process, &QProcess::readyReadStandardError,
-                         [this] { m_errors += QString::fromUtf8(m_process.readAllStandardError()); });
-    }
-    ~HeadlessProgram() {
-        if (m_process.state() != QProcess::NotRunning) {
-            m_process.kill();
-            m_process.waitForFinished(5000);
-        }
-    }
-
-    void start(const QStringList& args) {
-        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-        for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
-            env.remove(QString::fromLatin1(name));
-        m_process.setProcessEnvironment(env);
-        m_process.start(QStringLiteral(CORVANE_MONITOR), args);
-    }
-    bool isRunning() const { return m_process.state() != QProcess::NotRunning; }
-    // SIGTERM.
-    void terminate() { m_process.terminate(); }
-    bool waitForExit(int timeoutMs = 20000) {
-        const bool ended = QTest::qWaitFor([this] { return !isRunning(); }, timeoutMs);
-        readOutput();
-        m_errors += QString::fromUtf8(m_process.readAllStandardError());
-        return ended;
-    }
-    int exitCode() const { return m_process.exitCode(); }
-    QProcess::ExitStatus exitStatus() const { return m_process.exitStatus(); }
-
-    const QStringList& lines() const { return m_lines; }
-    const QString& errors() const { return m_errors; }
-
-    // The index of the first output line at `from` or later that matches, waiting for it.
-    std::optional<qsizetype> waitForLine(const QRegularExpression& pattern, int timeoutMs = 20000,
-                                         qsizetype from = 0) {
-        std::optional<qsizetype> found;
-        qsizetype next = from;
-        const auto look = [&] {
-            readOutput();
-            for (; next < m_lines.size(); ++next)
-                if (pattern.match(m_lines.at(next)).hasMatch()) {
-                    found = next;
-                    return true;
-                }
-            return !isRunning();
-        };
-        if (!look())
-            static_cast<void>(QTest::qWaitFor(look, timeoutMs));
-        return found;
-    }
-    bool waitForError(const QString& text, int timeoutMs = 20000) {
-        return QTest::qWaitFor([&] { return m_errors.contains(text) || !isRunning(); }, timeoutMs) &&
-               m_errors.contains(text);
-    }
-
-private:
-    void readOutput() {
-        m_partial += m_process.readAllStandardOutput();
-        qsizetype end;
-        while ((end = m_partial.indexOf('\n')) >= 0) {
-            m_lines << QString::fromUtf8(m_partial.left(end));
-            m_partial.remove(0, end + 1);
-        }
-    }
-
-    QProcess m_process;
-    QByteArray m_partial;
-    QStringList m_lines;
-    QString m_errors;
-};
-
-// An alarm line as the alarm list shows it: "mm/dd/yy hh:mm AMPM ---" and the text.
-QRegularExpression alarmLine(const QString& text) {
-    return QRegularExpression(QStringLiteral("^\\d\\d/\\d\\d/\\d\\d \\d\\d:\\d\\d [AP]M ---") +
-                              QRegularExpression::escape(text) + u'$');
-}
 
 // The text of the engine's n-th burst alarm.
 QString blast(int n) {
@@ -205,7 +124,7 @@ private slots:
         // Alarm lines, one per line and in order, as they are processed.
         constexpr int kAlarms = 200;
         QVERIFY(sim.control(QStringLiteral("blast %1").arg(kAlarms)));
-        const auto last = program.waitForLine(alarmLine(u' ' + blast(kAlarms)));
+        const auto last = program.waitForLine(HeadlessProgram::alarmLine(u' ' + blast(kAlarms)));
         QVERIFY2(last, qPrintable(program.errors()));
         QStringList blasts;
         for (const QString& line : program.lines())
@@ -219,8 +138,8 @@ private slots:
         // pages at once; then the heartbeats are back.
         const qsizetype before = program.lines().size();
         QVERIFY(sim.control(QStringLiteral("heartbeat off")));
-        const auto down =
-            program.waitForLine(alarmLine(QStringLiteral("CorvaneBox not responding")), 20000, before);
+        const auto down = program.waitForLine(
+            HeadlessProgram::alarmLine(QStringLiteral("CorvaneBox not responding")), 20000, before);
         QVERIFY2(down, qPrintable(program.errors()));
         QVERIFY2(QTest::qWaitFor(
                      [&] {
@@ -234,7 +153,8 @@ private slots:
         QCOMPARE(page.rcptTos, QStringList{QStringLiteral("night@corvane.test")});
         QCOMPARE(page.mailFrom, QStringLiteral("watch@corvane.test"));
         QVERIFY(sim.control(QStringLiteral("heartbeat on")));
-        QVERIFY(program.waitForLine(alarmLine(QStringLiteral("CorvaneBox is Back")), 20000, *down + 1));
+        QVERIFY(program.waitForLine(HeadlessProgram::alarmLine(QStringLiteral("CorvaneBox is Back")), 20000,
+                                    *down + 1));
 
         // The minute tick sends the scheduled command and lists it.
         const auto scheduled = sim.waitForCommand(QStringLiteral("ppppp"), 75000);
