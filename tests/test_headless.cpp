@@ -133,6 +133,9 @@ private slots:
         QCOMPARE(blasts.size(), kAlarms);
         for (int i = 0; i < kAlarms; ++i)
             QCOMPARE(blasts.at(i), QStringLiteral("--- ") + blast(i + 1));
+        // A line end inside an alarm's text does not split its line.
+        QVERIFY(sim.control(QStringLiteral("send-escaped AShelf 3\\r\\nfan failed")));
+        QVERIFY(program.waitForLine(HeadlessProgram::alarmLine(QStringLiteral("Shelf 3  fan failed"))));
 
         // The engine's heartbeats stop (it still answers the relay's pings): the watchdog says so and
         // pages at once; then the heartbeats are back.

@@ -126,7 +126,9 @@ void HeadlessWatch::tellStartupFacts(bool record) const {
             tell(QStringLiteral("Relay window \"%1\" watched on display %2")
                      .arg(c.relayWindowTitle, qEnvironmentVariable("DISPLAY")));
     }
-    if (record)
+    if (record && c.demo)
+        tell(QStringLiteral("Not recording: demonstration mode plays %1").arg(c.logFile));
+    else if (record)
         tell(QStringLiteral("Recording to %1 (emptied first)").arg(c.logFile));
 }
 
