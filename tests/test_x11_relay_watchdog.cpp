@@ -69,6 +69,13 @@ QString uniqueTitle() {
     return QStringLiteral("UDPRelay ") + QUuid::createUuid().toString(QUuid::WithoutBraces).left(8);
 }
 
+// The stand-in relay: its window titled `title` is up once it says "ready".
+bool startRelayWindow(QProcess& relay, const QString& title) {
+    relay.start(QStringLiteral(CORVANE_RELAY_WINDOW), {title, QStringLiteral("--no-pid")});
+    return relay.waitForStarted(10000) && relay.waitForReadyRead(10000) &&
+           relay.readLine().startsWith("ready ");
+}
+
 } // namespace
 
 class X11RelayWatchdogTest : public QObject {
@@ -79,10 +86,7 @@ private slots:
     void aSilentRelayIsKilled() {
         const QString title = uniqueTitle();
         QProcess relay;
-        relay.start(QStringLiteral(CORVANE_RELAY_WINDOW), {title, QStringLiteral("--no-pid")});
-        QVERIFY(relay.waitForStarted(10000));
-        QVERIFY(relay.waitForReadyRead(10000));
-        QVERIFY(relay.readLine().startsWith("ready "));
+        QVERIFY(startRelayWindow(relay, title));
 
         Rig rig;
         QVERIFY(rig.start(title));
@@ -133,10 +137,7 @@ private slots:
         QFETCH(QString, outcome);
         const QString title = uniqueTitle();
         QProcess relay;
-        relay.start(QStringLiteral(CORVANE_RELAY_WINDOW), {title, QStringLiteral("--no-pid")});
-        QVERIFY(relay.waitForStarted(10000));
-        QVERIFY(relay.waitForReadyRead(10000));
-        QVERIFY(relay.readLine().startsWith("ready "));
+        QVERIFY(startRelayWindow(relay, title));
         EngineSimProcess sim;
         QVERIFY(sim.start({QStringLiteral("--spans"), QStringLiteral("1"), QStringLiteral("--no-pings")}));
         QTemporaryDir dir;
