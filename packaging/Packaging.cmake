@@ -28,6 +28,10 @@ if(corvane_man_pages)
     install(FILES ${corvane_man_pages} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 endif()
 
+# The headless watch as a system service, one instance per settings file in /etc/corvane-monitor/.
+install(FILES ${PROJECT_SOURCE_DIR}/packaging/corvane-monitor-watch@.service
+        DESTINATION lib/systemd/system)
+
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/corvane-monitor.desktop
         DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/applications)
 install(FILES ${PROJECT_SOURCE_DIR}/packaging/corvane-monitor.svg

@@ -3,7 +3,8 @@
 #   smoke-installed.sh PREFIX [--sample-ports]
 # Checks --version and --help, then starts the monitor offscreen against the installed simulated
 # engine with a configuration named by its absolute path, and waits for the engine to print the
-# monitor's hello ("$" and the machine's name) and its description request. With --sample-ports the
+# monitor's hello ("$" and the machine's name) and its description request, then does the same with the
+# headless watch and no display, stopped by SIGTERM. With --sample-ports the
 # caller has given this script a private loopback, so the sample's fixed ports are free: the engine
 # then runs on them and the monitor is started through corvane-monitor-start on its first start,
 # which must create the user's configuration from the sample.
@@ -80,6 +81,19 @@ pids+=("$monitor")
 expect_hello engine "$monitor" 0
 kill "$monitor"
 echo "ok: the monitor started with $work/site.ini and greeted the engine on port $port"
+
+# The headless watch of the same file, with no display at all, ends with status 0 on SIGTERM.
+before=$(lines "$work/engine.out")
+env -u DISPLAY -u WAYLAND_DISPLAY -u QT_QPA_PLATFORM "$bin/corvane-monitor" --headless "$work/site.ini" \
+    >"$work/watch.out" 2>&1 &
+watch=$!
+pids+=("$watch")
+expect_hello engine "$watch" "$before"
+kill -TERM "$watch"
+status=0
+wait "$watch" || status=$?
+[ "$status" = 0 ] || fail "the headless watch ended with status $status on SIGTERM"
+echo "ok: the headless watch greeted the engine without a display and stopped cleanly"
 
 if [ "$sample_ports" != --sample-ports ]; then
     echo "skipped: the start through corvane-monitor-start needs a private loopback"

@@ -69,7 +69,8 @@ for program in corvane-monitor corvane-engine-sim corvane-monitor-start; do
 done
 for file in share/corvane-monitor/monitor.ini share/corvane-monitor/demo.log \
     share/doc/corvane-monitor/README.md share/doc/corvane-monitor/README.engine-sim.md \
-    share/applications/corvane-monitor.desktop share/icons/hicolor/scalable/apps/corvane-monitor.svg; do
+    share/applications/corvane-monitor.desktop share/icons/hicolor/scalable/apps/corvane-monitor.svg \
+    lib/systemd/system/corvane-monitor-watch@.service; do
     [ -f "$usr/$file" ] || fail "no file usr/$file"
 done
 cmp -s "$source/data/monitor.ini" "$usr/share/corvane-monitor/monitor.ini" || fail "the sample differs"

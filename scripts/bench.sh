@@ -6,8 +6,8 @@
 #   scripts/bench.sh                      # every bench/bench_*.cpp
 #   scripts/bench.sh bench_board ...      # only these
 #
-# bench_startup and bench_reaction need an X server: a private Xvfb is started for them (and stopped at
-# the end).
+# bench_startup, bench_reaction and bench_watch need an X server: a private Xvfb is started for them (and
+# stopped at the end).
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 build=${CORVANE_BENCH_DIR:-$top/build-bench}
@@ -53,7 +53,7 @@ load_start=$(cut -d' ' -f1-3 /proc/loadavg)
 status=0
 for bench in "${benches[@]}"; do
     echo "== $bench"
-    if [ "$bench" = bench_startup ] || [ "$bench" = bench_reaction ]; then
+    if [ "$bench" = bench_startup ] || [ "$bench" = bench_reaction ] || [ "$bench" = bench_watch ]; then
         if [ -z "$xvfb_pid" ] && ! start_xvfb; then
             echo "  no Xvfb: $bench not measured"
             status=1

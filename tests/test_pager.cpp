@@ -7,6 +7,7 @@
 #include "messages/MessageIntake.h"
 #include "watchdogs/HeartbeatWatchdog.h"
 #include "platform/SmtpMail.h"
+#include "support/SmtpServer.h"
 #include "support/TestMonitor.h"
 
 #include <QDir>
@@ -21,100 +22,10 @@
 #include <QTest>
 
 using namespace corvane;
+using corvane::test::Received;
+using corvane::test::SmtpServer;
 
 namespace {
-
-struct Received {
-    QString mailFrom;
-    QStringList rcptTos;
-    QString subject;
-    QString body; // line ends as LF
-    QString raw;
-    bool tls = false;
-};
-
-// One aiosmtpd process storing what it receives (mails and logons) in a temporary folder.
-class SmtpServer {
-public:
-    struct Options {
-        QString refused;                 // an address whose RCPT TO gets 550
-        QString starttls;                // certificate and key (one PEM file) for STARTTLS
-        QString smtps;                   // certificate and key for TLS from the start
-    };
-    explicit SmtpServer(const Options& options = {}) : m_smtps(!options.smtps.isEmpty()) {
-        QTcpServer probe;
-        probe.listen(QHostAddress::LocalHost, 0);
-        m_port = probe.serverPort();
-        probe.close();
-        QStringList args{QStringLiteral(CORVANE_SOURCE_DIR "/tests/smtp/store_handler.py"), m_folder.path(),
-                         QStringLiteral("127.0.0.1:%1").arg(m_port)};
-        if (!options.refused.isEmpty())
-            args << QStringLiteral("--refuse") << options.refused;
-        if (!options.starttls.isEmpty())
-            args << QStringLiteral("--starttls") << options.starttls << options.starttls;
-        if (m_smtps)
-            args << QStringLiteral("--smtps") << options.smtps << options.smtps;
-        m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-        m_process.start(QStringLiteral(CORVANE_SYSTEM_PYTHON), args);
-    }
-    ~SmtpServer() { stop(); }
-    void stop() {
-        m_process.kill();
-        m_process.waitForFinished(5000);
-    }
-    bool waitReady() {
-        if (!m_process.waitForStarted(10000))
-            return false;
-        QElapsedTimer t;
-        t.start();
-        while (t.elapsed() < 15000) {
-            QTcpSocket s;
-            s.connectToHost(QHostAddress::LocalHost, m_port);
-            if (s.waitForConnected(200))
-                return true;
-            if (m_process.state() != QProcess::Running)
-                return false;
-            QTest::qWait(100);
-        }
-        return false;
-    }
-    QString url() const { return QStringLiteral("%1://127.0.0.1:%2").arg(m_smtps ? "smtps" : "smtp").arg(m_port); }
-    QList<QJsonObject> records(const QString& pattern) const {
-        QList<QJsonObject> out;
-        const QDir dir(m_folder.path());
-        for (const QString& name : dir.entryList({pattern}, QDir::Files, QDir::Name)) {
-            QFile f(dir.filePath(name));
-            if (f.open(QIODevice::ReadOnly))
-                out << QJsonDocument::fromJson(f.readAll()).object();
-        }
-        return out;
-    }
-    // Each logon: the login and password bytes, and whether TLS was up.
-    QList<QJsonObject> logons() const { return records(QStringLiteral("auth-*.json")); }
-    QList<Received> messages() const {
-        QList<Received> out;
-        for (const QJsonObject& o : records(QStringLiteral("[0-9]*.json"))) {
-            Received r;
-            r.mailFrom = o.value(QStringLiteral("mail_from")).toString();
-            for (const auto& v : o.value(QStringLiteral("rcpt_tos")).toArray())
-                r.rcptTos << v.toString();
-            r.subject = o.value(QStringLiteral("subject")).toString();
-            r.body = o.value(QStringLiteral("body"))
-                         .toString()
-                         .replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-            r.raw = o.value(QStringLiteral("raw")).toString();
-            r.tls = o.value(QStringLiteral("tls")).toBool();
-            out << r;
-        }
-        return out;
-    }
-
-private:
-    QTemporaryDir m_folder;
-    QProcess m_process;
-    quint16 m_port = 0;
-    bool m_smtps = false;
-};
 
 QStringList recipientsOf(const QList<Received>& mails) {
     QStringList r;

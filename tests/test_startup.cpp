@@ -68,6 +68,20 @@ private slots:
                  QStringLiteral("site 2.ini"));
         QCOMPARE(CommandLine::parse({QStringLiteral("site"), QStringLiteral("2.ini ")}).iniArgument,
                  QStringLiteral("site 2.ini"));
+        // The watch without a window: its options come first, the file after them as ever.
+        const CommandLine watch =
+            CommandLine::parse({QStringLiteral("--record"), QStringLiteral("--headless"),
+                                QStringLiteral("site"), QStringLiteral("2.ini")});
+        QCOMPARE(watch.action, CommandLine::Action::Run);
+        QVERIFY(watch.headless && watch.record);
+        QCOMPARE(watch.iniArgument, QStringLiteral("site 2.ini"));
+        const CommandLine named =
+            CommandLine::parse({QStringLiteral("site.ini"), QStringLiteral("--headless")});
+        QVERIFY(!named.headless);
+        QCOMPARE(named.iniArgument, QStringLiteral("site.ini --headless"));
+        QVERIFY(!CommandLine::parse({QStringLiteral("--headless")}).record);
+        QCOMPARE(CommandLine::parse({QStringLiteral("--record"), QStringLiteral("site.ini")}).action,
+                 CommandLine::Action::Misuse);
     }
 
     void iniPathAndComputerName() {

@@ -4,10 +4,12 @@
 
 #include "alarms/AlarmList.h"
 #include "support/EngineSimProcess.h"
+#include "support/HeadlessProgram.h"
 #include "support/TestMonitor.h"
 #include "watchdogs/RelayWatchdog.h"
 
 #include <QProcess>
+#include <QTemporaryDir>
 #include <QUuid>
 #include <QtTest>
 
@@ -67,6 +69,13 @@ QString uniqueTitle() {
     return QStringLiteral("UDPRelay ") + QUuid::createUuid().toString(QUuid::WithoutBraces).left(8);
 }
 
+// The stand-in relay: its window titled `title` is up once it says "ready".
+bool startRelayWindow(QProcess& relay, const QString& title) {
+    relay.start(QStringLiteral(CORVANE_RELAY_WINDOW), {title, QStringLiteral("--no-pid")});
+    return relay.waitForStarted(10000) && relay.waitForReadyRead(10000) &&
+           relay.readLine().startsWith("ready ");
+}
+
 } // namespace
 
 class X11RelayWatchdogTest : public QObject {
@@ -77,10 +86,7 @@ private slots:
     void aSilentRelayIsKilled() {
         const QString title = uniqueTitle();
         QProcess relay;
-        relay.start(QStringLiteral(CORVANE_RELAY_WINDOW), {title, QStringLiteral("--no-pid")});
-        QVERIFY(relay.waitForStarted(10000));
-        QVERIFY(relay.waitForReadyRead(10000));
-        QVERIFY(relay.readLine().startsWith("ready "));
+        QVERIFY(startRelayWindow(relay, title));
 
         Rig rig;
         QVERIFY(rig.start(title));
@@ -116,6 +122,49 @@ private slots:
         QCOMPARE(rig.relayLines().size(), 1);
         QVERIFY(rig.relayLines().first().endsWith(QStringLiteral("---Could not Find UDPRelay to terminate")));
         QVERIFY(!rig.t->services.tones.tones.contains(qMakePair(620, 250)));
+    }
+
+    // The real program watching without a window: it kills the silent relay where it can reach the X
+    // display, and says it found nothing where it has none.
+    void headlessWatch_data() {
+        QTest::addColumn<bool>("display");
+        QTest::addColumn<QString>("outcome");
+        QTest::newRow("display reachable") << true << QStringLiteral("UDPRelay terminated");
+        QTest::newRow("no display") << false << QStringLiteral("Could not Find UDPRelay to terminate");
+    }
+    void headlessWatch() {
+        QFETCH(bool, display);
+        QFETCH(QString, outcome);
+        const QString title = uniqueTitle();
+        QProcess relay;
+        QVERIFY(startRelayWindow(relay, title));
+        EngineSimProcess sim;
+        QVERIFY(sim.start({QStringLiteral("--spans"), QStringLiteral("1"), QStringLiteral("--no-pings")}));
+        QTemporaryDir dir;
+        QFile ini(dir.filePath(QStringLiteral("watch.ini")));
+        QVERIFY(ini.open(QIODevice::WriteOnly));
+        // WATCHDOG_TO 3: once the board is complete the relay is pinged every 0.3 s, 1 s allowed.
+        ini.write("TCP, 1\r\nENG_LOC_IP, \"127.0.0.1\"\r\nENG_LOC_PORT, " +
+                  QByteArray::number(sim.tcpPort()) + "\r\nWATCHDOG_TO, 3\r\nCHK_UDP, \"" + title.toLatin1() +
+                  "\"\r\n");
+        ini.close();
+
+        HeadlessProgram program;
+        program.start({QStringLiteral("--headless"), ini.fileName()}, display);
+        QVERIFY2(program.waitForLine(HeadlessProgram::alarmLine(outcome), 60000),
+                 qPrintable(program.errors()));
+        if (display) {
+            // The wait for the line may have seen it end already.
+            QTRY_VERIFY_WITH_TIMEOUT(relay.state() == QProcess::NotRunning, 10000);
+            QCOMPARE(relay.exitStatus(), QProcess::CrashExit);
+        } else {
+            QCOMPARE(relay.state(), QProcess::Running);
+            relay.kill();
+            relay.waitForFinished(5000);
+        }
+        program.terminate();
+        QVERIFY(program.waitForExit());
+        QCOMPARE(program.exitCode(), 0);
     }
 };
 

@@ -35,12 +35,6 @@ double cpuSeconds();
 // "1,234,567".
 QString grouped(double value);
 
-// The tones of a benchmark are never heard.
-class SilentTones final : public ToneOutput {
-public:
-    void play(int, int) override {}
-};
-
 struct Services {
     SystemClock clock;
     test::ScriptedDialogs dialogs;

@@ -1,6 +1,7 @@
 #include "app/Startup.h"
 
 #include "alarms/AlarmListView.h"
+#include "app/HeadlessWatch.h"
 #include "app/IniFile.h"
 #include "app/Monitor.h"
 #include "board/BoardView.h"
@@ -33,8 +34,23 @@
 
 namespace corvane {
 
-CommandLine CommandLine::parse(const QStringList& arguments) {
+CommandLine CommandLine::parse(const QStringList& given) {
     CommandLine line;
+    QStringList arguments = given;
+    // The options of the watch without a window come first; whatever follows them is the file.
+    for (; !arguments.isEmpty(); arguments.removeFirst()) {
+        if (arguments.front() == QLatin1String("--headless"))
+            line.headless = true;
+        else if (arguments.front() == QLatin1String("--record"))
+            line.record = true;
+        else
+            break;
+    }
+    if (line.record && !line.headless) {
+        line.action = Action::Misuse;
+        line.misuse = QStringLiteral("--record goes with --headless; the window records from its menu");
+        return line;
+    }
     if (arguments.size() == 1) {
         const QString& only = arguments.front();
         if (only == QLatin1String("--help") || only == QLatin1String("-h")) {
@@ -53,11 +69,15 @@ CommandLine CommandLine::parse(const QStringList& arguments) {
 
 QString CommandLine::usage(const QString& programName) {
     return QStringLiteral("Usage: %1 [FILE]\n"
+                          "       %1 --headless [--record] [FILE]\n"
                           "The operator's console of the CorvaneBox telephony switch.\n\n"
                           "Reads its settings from monitor.ini in the program's folder, or from FILE\n"
                           "(a name in the program's folder, or an absolute path).\n\n"
-                          "  --help     show this text and exit\n"
-                          "  --version  show the version and exit\n")
+                          "  --headless  watch the switch without a window: alarm lines on standard\n"
+                          "              output, watchdogs, pager and scheduled commands as usual\n"
+                          "  --record    with --headless: record to LOG_FILE from the start (emptying it)\n"
+                          "  --help      show this text and exit\n"
+                          "  --version   show the version and exit\n")
         .arg(programName);
 }
 
@@ -82,6 +102,16 @@ QString iniPathFor(const QString& programDir, const QString& iniArgument) {
     return programDir + u'/' + name;
 }
 
+bool readSettings(const QString& programDir, const QString& iniPath, MonitorConfig& config) {
+    config = MonitorConfig{};
+    config.logFile = programDir + QStringLiteral("/Monitor.Log");
+    return ini::readFile(iniPath, config);
+}
+
+QString iniNotFoundText(const QString& iniPath) {
+    return QStringLiteral("INI file not found at ") + iniPath;
+}
+
 Startup::Startup(Platform& platform, QString programDir, QString hostName)
     : quit([](int status) { QCoreApplication::exit(status); }), m_platform(platform),
       m_programDir(std::move(programDir)), m_hostName(std::move(hostName)) {}
@@ -100,12 +130,10 @@ bool Startup::run(const QString& iniArgument) {
     if (showWindows)
         m_splash->show();
 
-    m_config = MonitorConfig{};
     m_computerName = computerNameFrom(m_hostName);
-    m_config.logFile = m_programDir + QStringLiteral("/Monitor.Log");
     m_iniPath = iniPathFor(m_programDir, iniArgument);
-    if (!ini::readFile(m_iniPath, m_config)) {
-        const QString text = QStringLiteral("INI file not found at ") + m_iniPath;
+    if (!readSettings(m_programDir, m_iniPath, m_config)) {
+        const QString text = iniNotFoundText(m_iniPath);
         std::fprintf(stderr, "%s\n", qPrintable(text));
         std::fflush(stderr);
         m_splash->hide();
@@ -228,6 +256,11 @@ int runProgram(int argc, char* argv[]) {
         arguments << QString::fromLocal8Bit(argv[i]);
     // Help and version need no display.
     const CommandLine early = CommandLine::parse(arguments);
+    if (early.action == CommandLine::Action::Misuse) {
+        QTextStream(stderr) << early.misuse << '\n'
+                            << CommandLine::usage(QFileInfo(QString::fromLocal8Bit(argv[0])).fileName());
+        return 2;
+    }
     if (early.action != CommandLine::Action::Run) {
         QTextStream out(stdout);
         if (early.action == CommandLine::Action::Help)
@@ -236,6 +269,9 @@ int runProgram(int argc, char* argv[]) {
             out << CommandLine::versionText();
         return 0;
     }
+    // The watch without a window needs no display either.
+    if (early.headless)
+        return runHeadless(argc, argv, early);
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QString::fromLatin1(version::title));

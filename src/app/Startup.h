@@ -18,11 +18,15 @@ class SplashWindow;
 class AboutBox;
 class BoardCanvas;
 
-// What the command line asks for: --help, --version, or a run with an optional configuration file.
+// What the command line asks for: --help, --version, or a run with an optional configuration file,
+// windowed or (--headless, perhaps with --record) without a window.
 struct CommandLine {
-    enum class Action { Run, Help, Version };
+    enum class Action { Run, Help, Version, Misuse };
     Action action = Action::Run;
     QString iniArgument; // blanks removed at both ends; empty for monitor.ini
+    bool headless = false;
+    bool record = false;  // start recording to LOG_FILE at once; only with headless
+    QString misuse;       // what is wrong with the line, for Action::Misuse
 
     // The arguments after the program's name.
     static CommandLine parse(const QStringList& arguments);
@@ -35,6 +39,10 @@ QString computerNameFrom(const QString& hostName);
 // IniPath: a name on the command line names a file in the program's folder (an absolute path is taken
 // as it is); without one, monitor.ini in the program's folder.
 QString iniPathFor(const QString& programDir, const QString& iniArgument);
+// The built-in defaults, then the settings file at iniPath read over them; false when it cannot be read.
+bool readSettings(const QString& programDir, const QString& iniPath, MonitorConfig& config);
+// What the program says, on standard error and to the operator, before it ends for want of its file.
+QString iniNotFoundText(const QString& iniPath);
 
 class Startup {
 public:

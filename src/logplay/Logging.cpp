@@ -54,6 +54,12 @@ void Logging::startRecording() {
     if (!m_monitor.platform.dialogs.askYesNo(QStringLiteral("This will erase ") + logPath() +
                                              QStringLiteral(" Proceed?")))
         return;
+    beginRecording();
+}
+
+void Logging::beginRecording() {
+    if (isRecording() || isPlaying())
+        return;
     MainWindowModel& ui = m_monitor.ui;
     m_recordFile.close();
     m_recordFile.setFileName(logPath());

@@ -25,6 +25,9 @@ public:
     void toggleRecording();
     // The "&Play Log File" menu: starts playback; again: stops it and reconnects.
     void togglePlayback();
+    // Records from now on, emptying the log file, without asking: for a start-up that was told to
+    // record. Nothing happens while recording or playing already.
+    void beginRecording();
     // The recording hook of message processing: one record per message while recording.
     void record(const QString& message);
 

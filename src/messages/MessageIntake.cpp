@@ -38,6 +38,10 @@ void MessageIntake::tick() {
     m_inTick = false;
 }
 
+void MessageIntake::stop() {
+    m_timer->setEnabled(false);
+}
+
 void MessageIntake::processOne(const QString& message) {
     ++m_processed;
     if (m_monitor.logging)

@@ -24,6 +24,10 @@ public:
     // One tick of DataRec; the timer calls it, tests may call it directly.
     void tick();
 
+    // Ends message processing for good, between two messages (the program's clean stop): what is
+    // still in the ring is neither handled nor recorded.
+    void stop();
+
     // Messages taken from the ring since the start.
     std::int64_t processedCount() const { return m_processed; }
 

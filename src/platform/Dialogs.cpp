@@ -5,6 +5,7 @@
 #include <QMessageBox>
 
 #include <algorithm>
+#include <cstdio>
 
 namespace corvane {
 
@@ -55,6 +56,40 @@ void QtDialogs::askSecret(const QString& prompt, const QString& title,
     });
     // Window-modal, and open() returns at once: the monitor goes on working behind the prompt.
     dialog->open();
+}
+
+namespace {
+void tellStandardError(const QString& text) {
+    const QByteArray bytes = text.toUtf8() + '\n';
+    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stderr);
+    std::fflush(stderr);
+}
+} // namespace
+
+void HeadlessDialogs::message(const QString& text, const QString& title) {
+    tellStandardError(title.isEmpty() ? text : title + QStringLiteral(": ") + text);
+}
+
+bool HeadlessDialogs::askYesNo(const QString& text, const QString& title) {
+    static_cast<void>(title);
+    tellStandardError(text + QStringLiteral(" (no one to answer: No)"));
+    return false;
+}
+
+QString HeadlessDialogs::input(const QString& prompt, const QString& title, const QString& initial) {
+    static_cast<void>(title);
+    tellStandardError(prompt + QStringLiteral(" (no one to answer: left as it was)"));
+    return initial;
+}
+
+void HeadlessDialogs::askSecret(const QString& prompt, const QString& title,
+                                std::function<void(const QString&)> answered) {
+    static_cast<void>(title);
+    tellStandardError(prompt + QStringLiteral(" (no one to answer: refused)"));
+    // Answered as a cancelled prompt, after the asker has returned, as a dialog would.
+    QMetaObject::invokeMethod(
+        QCoreApplication::instance(), [answered = std::move(answered)] { answered(QString()); },
+        Qt::QueuedConnection);
 }
 
 } // namespace corvane

@@ -37,4 +37,16 @@ private:
     QWidget* m_parent = nullptr;
 };
 
+// For a program with nobody at a desk: nothing waits for an answer. Messages go to standard error; a
+// question gets the answer that changes nothing (No), an input keeps its initial text, and a password
+// prompt is refused at once. Each refusal is told on standard error.
+class HeadlessDialogs final : public Dialogs {
+public:
+    void message(const QString& text, const QString& title = {}) override;
+    bool askYesNo(const QString& text, const QString& title = {}) override;
+    QString input(const QString& prompt, const QString& title, const QString& initial = {}) override;
+    void askSecret(const QString& prompt, const QString& title,
+                   std::function<void(const QString&)> answered) override;
+};
+
 } // namespace corvane

@@ -10,4 +10,10 @@ public:
     virtual void play(int frequencyHz, int durationMs) = 0;
 };
 
+// Tones nobody hears: for a program with nobody beside it, and for benchmarks.
+class SilentTones final : public ToneOutput {
+public:
+    void play(int, int) override {}
+};
+
 } // namespace corvane
