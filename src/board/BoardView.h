@@ -11,6 +11,7 @@
 namespace corvane {
 
 class BoardModel;
+class EdgeScroll;
 class Timer;
 
 class BoardCanvas final : public QWidget {
@@ -55,6 +56,7 @@ private:
     qint64 m_lastPaintEnd = 0;
     QRect m_held;
     std::unique_ptr<Timer> m_heldTimer;
+    std::unique_ptr<EdgeScroll> m_edgeScroll;
 };
 
 class BoardView final : public QScrollArea {
