@@ -191,12 +191,13 @@ AboutBox* Startup::showAbout() {
 
 void Startup::plugInViews() {
     // The views of the board and of the alarm list take the places of Picture1 and AlarmsList here.
-    m_window->setElementWidget(Element::Picture1, new BoardView(*m_monitor->board));
+    auto* board = new BoardView(*m_monitor->board);
+    m_window->setElementWidget(Element::Picture1, board);
     installAlarmViews(*m_monitor, *m_window);
     // The chat window comes and goes with the chat's state; the main window owns its host.
     new ChatWindowHost(*m_monitor->chat, m_window.get());
     // The statistics window is placed beside the main window; call detail windows are top-level.
-    new StatsWindowHost(*m_monitor, m_window.get());
+    (new StatsWindowHost(*m_monitor, m_window.get()))->followBoard(*board);
     new CallDetailWindowHost(*m_monitor->callDetails, m_window.get());
 }
 
