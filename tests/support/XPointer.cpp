@@ -45,4 +45,27 @@ void XPointer::click(QPoint screen, int button) {
     release(button);
 }
 
+bool XPointer::key(unsigned keysym) {
+    const xcb_setup_t* setup = xcb_get_setup(m_c);
+    const int first = setup->min_keycode;
+    const int count = setup->max_keycode - first + 1;
+    xcb_get_keyboard_mapping_reply_t* map = xcb_get_keyboard_mapping_reply(
+        m_c, xcb_get_keyboard_mapping(m_c, setup->min_keycode, static_cast<std::uint8_t>(count)), nullptr);
+    if (!map)
+        return false;
+    const xcb_keysym_t* syms = xcb_get_keyboard_mapping_keysyms(map);
+    const int perKey = map->keysyms_per_keycode;
+    int code = 0;
+    for (int i = 0; i < count * perKey && code == 0; ++i)
+        if (syms[i] == keysym)
+            code = first + i / perKey;
+    std::free(map);
+    if (code == 0)
+        return false;
+    for (int type : {XCB_KEY_PRESS, XCB_KEY_RELEASE})
+        xcb_test_fake_input(m_c, static_cast<std::uint8_t>(type), static_cast<std::uint8_t>(code), XCB_CURRENT_TIME, XCB_NONE, 0, 0, 0);
+    sync();
+    return true;
+}
+
 } // namespace corvane::test

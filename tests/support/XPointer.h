@@ -1,6 +1,7 @@
 #pragma once
-// Real pointer events on the X server in $DISPLAY, through its test extension: the window system
-// treats them as a user's hand on the mouse, and makes double clicks of them by itself.
+// Real pointer and key events on the X server in $DISPLAY, through its test extension: the window
+// system treats them as a user's hand on the mouse and the keyboard, and makes double clicks of them
+// by itself.
 
 #include <QPoint>
 
@@ -22,6 +23,9 @@ public:
     void press(int button = 1);
     void release(int button = 1);
     void click(QPoint screen, int button = 1);
+    // Presses and releases the key that the server's keyboard map gives `keysym` (X11/keysymdef.h);
+    // false when no key has it.
+    bool key(unsigned keysym);
 
 private:
     void sync();
