@@ -4,6 +4,7 @@
 
 #include "board/BoardModel.h"
 #include "board/BoardView.h"
+#include "board/EdgeScroll.h"
 #include "operator/MainWindow.h"
 #include "stats/Statistics.h"
 #include "support/LiveMonitor.h"
@@ -16,6 +17,7 @@
 
 #include <QAction>
 #include <QCheckBox>
+#include <QCursor>
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
@@ -406,6 +408,27 @@ private slots:
         QTRY_VERIFY(shown(101) && seen(101));
         QVERIFY(input.key(0xff57)); // End
         QTRY_VERIFY(shown(spans * 100 + 1) && seen(spans * 100 + 1));
+
+        // A band dragged below the board's visible edge and held there still keeps scrolling as time
+        // passes, and stops once the pointer is back over the board.
+        QScrollBar* bar = view->verticalScrollBar();
+        QVERIFY(input.key(0xff50)); // Home
+        QTRY_COMPARE(bar->value(), 0);
+        const QRect port(view->viewport()->mapToGlobal(QPoint(0, 0)), view->viewport()->size());
+        input.moveTo(port.center());
+        input.press();
+        input.moveTo(QPoint(port.center().x(), port.bottom() + 20));
+        QTRY_VERIFY(bar->value() > 0);
+        const int crossed = bar->value();
+        t.services.clock.advance(20 * EdgeScroll::kTickMs);
+        QVERIFY(bar->value() > crossed);
+        input.moveTo(port.center());
+        QTRY_VERIFY(canvas->rect().contains(canvas->mapFromGlobal(QCursor::pos())));
+        QTest::qWait(100);
+        const int back = bar->value();
+        t.services.clock.advance(20 * EdgeScroll::kTickMs);
+        QCOMPARE(bar->value(), back);
+        input.release();
 
         // The statistics window, taller than the work area by design, scrolls with the board; the call
         // detail window keeps inside too.
