@@ -85,6 +85,10 @@ private slots:
         QVERIFY(w->isVisible());
         const QRect avail = w->screen()->availableGeometry();
         QVERIFY(avail.contains(w->frameGeometry()));
+        // Cut where the work area ends rather than moved up: the rows stay level with the board's.
+        const double dpi = w->logicalDpiY();
+        QCOMPARE(w->frameGeometry().top(), qRound(twipsToPixels(t.monitor.stats->window().geometry().top(), dpi)));
+        QCOMPARE(w->frameGeometry().bottom(), avail.bottom());
         QScrollArea* rows = w->rowsArea();
         QTRY_VERIFY(rows->verticalScrollBar()->isVisible());
         QVERIFY(!rows->horizontalScrollBar()->isVisible());

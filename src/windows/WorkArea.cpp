@@ -16,6 +16,14 @@ QSize decorationOf(const QWidget& window) {
 
 QRect fitted(const QRect& avail, const QSize& decoration, QPoint frameTopLeft, QSize inside) {
     QRect frame(frameTopLeft, (inside + decoration).boundedTo(avail.size()));
+    // A window running off the work area keeps its place and is cut where it ends, as long as half the
+    // work area remains to it (the statistics window's place lines its rows up with the board's);
+    // otherwise it is moved.
+    const QPoint room = avail.bottomRight() - frame.topLeft() + QPoint(1, 1);
+    if (frame.right() > avail.right() && frame.left() >= avail.left() && room.x() >= avail.width() / 2)
+        frame.setWidth(room.x());
+    if (frame.bottom() > avail.bottom() && frame.top() >= avail.top() && room.y() >= avail.height() / 2)
+        frame.setHeight(room.y());
     if (frame.right() > avail.right())
         frame.moveRight(avail.right());
     if (frame.bottom() > avail.bottom())
