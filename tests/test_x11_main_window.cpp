@@ -403,8 +403,10 @@ private slots:
         window.activateWindow();
         view->setFocus();
         QTRY_VERIFY(window.isActiveWindow());
-        for (int i = 0; i < 100 && !shown(101); ++i)
+        for (int i = 0; i < 100 && !shown(101); ++i) {
             QVERIFY(input.key(0xff55)); // Page Up
+            QTest::qWait(10);
+        }
         QTRY_VERIFY(shown(101) && seen(101));
         QVERIFY(input.key(0xff57)); // End
         QTRY_VERIFY(shown(spans * 100 + 1) && seen(spans * 100 + 1));
@@ -429,6 +431,15 @@ private slots:
         t.services.clock.advance(20 * EdgeScroll::kTickMs);
         QCOMPARE(bar->value(), back);
         input.release();
+        // Clicks on the scroll bar's track below its thumb page down to the lowest span.
+        const QPoint track = bar->mapToGlobal(QPoint(bar->width() / 2, bar->height() - bar->width() - 4));
+        for (int i = 0; i < 100 && bar->value() < bar->maximum(); ++i) {
+            input.click(track);
+            QTest::qWait(QGuiApplication::styleHints()->mouseDoubleClickInterval() / 4);
+        }
+        QCOMPARE(bar->value(), bar->maximum());
+        input.moveTo(QPoint(avail.right() - 5, avail.top() + 5));
+        QTRY_VERIFY(shown(spans * 100 + 1) && seen(spans * 100 + 1));
 
         // The statistics window, taller than the work area by design, scrolls with the board; the call
         // detail window keeps inside too.
