@@ -174,6 +174,7 @@ private slots:
                          Qt::LeftButton, Qt::NoModifier);
         RecordingMouse mouse;
         f.board().setMouseHandler(&mouse);
+        const auto unhook = qScopeGuard([&] { f.board().setMouseHandler(nullptr); });
         QCoreApplication::sendEvent(view.canvas(), &drag);
         QVERIFY(bar->value() > 0);
         QVERIFY(view.canvas()->visibleRegion().contains(below));
@@ -207,7 +208,6 @@ private slots:
         drags(view.canvas()->mapFrom(view.viewport(), QPoint(100, -30)), Qt::LeftButton);
         f.t.services.clock.advance(1000 * EdgeScroll::kTickMs);
         QCOMPARE(bar->value(), 0);
-        f.board().setMouseHandler(nullptr);
     }
 
     void toolTipOfTheStateLabel() {
