@@ -8,6 +8,7 @@ packages=(
     qt6-base-dev qt6-base-dev-tools qt6-multimedia-dev qt6-qpa-plugins libgl-dev
     libcurl4-openssl-dev libxcb1-dev libxcb-ewmh-dev libxcb-res0-dev
     xvfb xauth x11-utils fonts-liberation python3-aiosmtpd openssl
+    openbox
     clang-14 libclang-rt-14-dev
     qt6-svg-dev desktop-file-utils
     libxcb-xtest0-dev

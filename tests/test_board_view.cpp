@@ -6,6 +6,7 @@
 #include "board/BoardView.h"
 #include "board/BoardZoom.h"
 #include "board/Colors.h"
+#include "board/EdgeScroll.h"
 #include "board/GroupTables.h"
 #include "board/SpanLabelText.h"
 #include "link/EngineLink.h"
@@ -218,9 +219,42 @@ private slots:
         const QPoint below(100, view.viewport()->height() + 40);
         QMouseEvent drag(QEvent::MouseMove, below, view.canvas()->mapToGlobal(below), Qt::NoButton,
                          Qt::LeftButton, Qt::NoModifier);
+        RecordingMouse mouse;
+        f.board().setMouseHandler(&mouse);
+        const auto unhook = qScopeGuard([&] { f.board().setMouseHandler(nullptr); });
         QCoreApplication::sendEvent(view.canvas(), &drag);
         QVERIFY(bar->value() > 0);
         QVERIFY(view.canvas()->visibleRegion().contains(below));
+        // Held still there, it keeps scrolling, and the band follows the board under the pointer.
+        const auto drags = [&](QPoint at, Qt::MouseButtons buttons, QEvent::Type type = QEvent::MouseMove) {
+            QMouseEvent e(type, at, view.canvas()->mapToGlobal(at), Qt::NoButton, buttons, Qt::NoModifier);
+            QCoreApplication::sendEvent(view.canvas(), &e);
+        };
+        const auto scrollsOn = [&] {
+            const int was = bar->value();
+            const qsizetype moves = mouse.moves.size();
+            f.t.services.clock.advance(3 * EdgeScroll::kTickMs);
+            return bar->value() > was && mouse.moves.size() == moves + 3 &&
+                   mouse.moves.last().y() > mouse.moves.at(moves).y();
+        };
+        QVERIFY(scrollsOn());
+        QVERIFY(scrollsOn());
+        // Back inside, it stops; past the edge again, it goes on until the button is let go.
+        drags(view.canvas()->mapFrom(view.viewport(), QPoint(100, 10)), Qt::LeftButton);
+        const int inside = bar->value();
+        f.t.services.clock.advance(10 * EdgeScroll::kTickMs);
+        QCOMPARE(bar->value(), inside);
+        drags(view.canvas()->mapFrom(view.viewport(), QPoint(100, view.viewport()->height() + 5)), Qt::LeftButton);
+        QVERIFY(scrollsOn());
+        drags(view.canvas()->mapFrom(view.viewport(), QPoint(100, view.viewport()->height() + 5)), Qt::NoButton,
+              QEvent::MouseButtonRelease);
+        const int released = bar->value();
+        f.t.services.clock.advance(10 * EdgeScroll::kTickMs);
+        QCOMPARE(bar->value(), released);
+        // It stops at the board's end and the other way it goes up, as far as the top.
+        drags(view.canvas()->mapFrom(view.viewport(), QPoint(100, -30)), Qt::LeftButton);
+        f.t.services.clock.advance(1000 * EdgeScroll::kTickMs);
+        QCOMPARE(bar->value(), 0);
     }
 
     // The cursor's frame: drawn once the keyboard is in use, not after a click, and repainted only in

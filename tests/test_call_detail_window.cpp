@@ -6,7 +6,9 @@
 #include "windows/CallDetailWindow.h"
 
 #include <QLineEdit>
+#include <QScrollArea>
 #include <QScrollBar>
+#include <QStyle>
 #include <QtTest>
 
 using namespace corvane;
@@ -94,15 +96,30 @@ private slots:
         QVERIFY(w->lineBox(30)->isVisible());
     }
 
+    void linesFollowTheWindowsWidth_data() {
+        QTest::addColumn<int>("lower"); // pixels off the design height
+        QTest::newRow("as high as designed") << 0;
+        // The page scrolls; its scroll bar is room the lines no longer have.
+        QTest::newRow("lower than designed") << 50;
+    }
     void linesFollowTheWindowsWidth() {
+        QFETCH(int, lower);
         Fixture f;
         f.t.monitor.ui.trigger(MenuItem::CallDet);
         CallDetailWindow* w = f.host.window(0);
         const int before = w->lineBox(1)->width();
-        w->resize(w->width() + 100, w->height() - 50);
-        QCOMPARE(w->lineBox(1)->width(), before + 100);
+        w->resize(w->width() + 100, w->height() - lower);
+        QScrollArea* page = w->linesArea();
+        const int pageBar = lower ? w->style()->pixelMetric(QStyle::PM_ScrollBarExtent) : 0;
+        QCOMPARE(w->lineBox(1)->width(), before + 100 - pageBar);
+        QTRY_COMPARE(page->verticalScrollBar()->isVisible(), lower > 0);
+        QVERIFY(!page->horizontalScrollBar()->isVisible());
         QCOMPARE(w->scrollBar()->height(), w->height());
         QCOMPARE(w->scrollBar()->geometry().right(), w->width() - 1);
+        // The page's bar reaches the lowest line.
+        page->verticalScrollBar()->setValue(page->verticalScrollBar()->maximum());
+        QVERIFY(page->viewport()->rect().contains(
+            w->lineBox(30)->geometry().translated(w->lineBox(30)->parentWidget()->pos())));
     }
 };
 

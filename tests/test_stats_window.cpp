@@ -2,11 +2,14 @@
 // its rows drawn from the board's row labels where the layout puts them.
 
 #include "board/BoardModel.h"
+#include "board/BoardView.h"
 #include "stats/Statistics.h"
 #include "support/TestMonitor.h"
 #include "windows/StatsWindow.h"
 
 #include <QLabel>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QWidget>
 #include <QScreen>
 #include <QtTest>
@@ -60,6 +63,50 @@ private slots:
         QVERIFY(!w->isVisible());
         QVERIFY(!t.monitor.ui.isChecked(MenuItem::StatsWin));
         QCOMPARE(host.window(), w);
+    }
+
+    // On a board taller than the screen the window keeps to the work area, its rows scroll, and they
+    // follow the board's scrolling so that each stays level with its group.
+    void rowsOfATallBoardScrollWithTheBoard() {
+        TestMonitor t;
+        BoardModel& board = *t.monitor.board;
+        board.placeCell(1, 8, 1);
+        for (int g = 1; g <= 20; ++g)
+            t.monitor.dispatcher.dispatch(QStringLiteral("t%1,%2,2,0").arg(g * 300 + 1).arg(g));
+        QWidget main;
+        main.setGeometry(0, 0, 685, 591);
+        StatsWindowHost host(t.monitor, &main);
+        BoardView view(board);
+        view.resize(600, 400);
+        view.show();
+        host.followBoard(view);
+        t.monitor.ui.trigger(MenuItem::StatsWin);
+        StatsWindow* w = host.window();
+        QVERIFY(w->isVisible());
+        const QRect avail = w->screen()->availableGeometry();
+        QVERIFY(avail.contains(w->frameGeometry()));
+        // Cut where the work area ends rather than moved up: the rows stay level with the board's.
+        const double dpi = w->logicalDpiY();
+        QCOMPARE(w->frameGeometry().top(), qRound(twipsToPixels(t.monitor.stats->window().geometry().top(), dpi)));
+        QCOMPARE(w->frameGeometry().bottom(), avail.bottom());
+        QScrollArea* rows = w->rowsArea();
+        QTRY_VERIFY(rows->verticalScrollBar()->isVisible());
+        QVERIFY(!rows->horizontalScrollBar()->isVisible());
+        QVERIFY(rows->verticalScrollBar()->maximum() > 0);
+
+        const auto rowTop = [&](int g) { return rows->widget()->mapTo(rows->viewport(), w->rowLabel(g)->pos()).y(); };
+        const auto cellTop = [&](int g) {
+            const QRect r = view.canvas()->toPixels(board.cell(g * 300 + 1)->back);
+            return view.canvas()->mapTo(view.viewport(), r.topLeft()).y();
+        };
+        const int level5 = rowTop(5) - cellTop(5);
+        const int level12 = rowTop(12) - cellTop(12);
+        for (int value : {200, 900, 0}) {
+            view.verticalScrollBar()->setValue(value);
+            QCOMPARE(view.verticalScrollBar()->value(), value);
+            QCOMPARE(rowTop(5) - cellTop(5), level5);
+            QCOMPARE(rowTop(12) - cellTop(12), level12);
+        }
     }
 };
 

@@ -1,5 +1,6 @@
 // The main window on a real X server: widgets at the model's twips positions, resizing both ways,
-// live updates, the menu bar, the operator's gestures and a screenshot to look at.
+// live updates, the menu bar, the operator's gestures and a screenshot to look at; a switch as large as
+// operators run, on the bare server and under a window manager.
 
 #include "app/IniFile.h"
 #include "app/Monitor.h"
@@ -7,17 +8,23 @@
 #include "board/BoardAccessible.h"
 #include "board/BoardModel.h"
 #include "board/BoardView.h"
+#include "board/EdgeScroll.h"
 #include "operator/MainWindow.h"
 #include "stats/Statistics.h"
 #include "support/LiveMonitor.h"
 #include "support/TestMonitor.h"
 #include "support/XKeyboard.h"
+#include "support/XDesktop.h"
 #include "support/XPointer.h"
+#include "windows/CallDetail.h"
+#include "windows/CallDetailWindow.h"
+#include "windows/StatsWindow.h"
 
 #include <X11/keysym.h>
 
 #include <QAction>
 #include <QCheckBox>
+#include <QCursor>
 #include <QDir>
 #include <QLabel>
 #include <QLineEdit>
@@ -26,6 +33,8 @@
 #include <QPushButton>
 #include <QScopeGuard>
 #include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QStyleHints>
 #include <QTabBar>
 #include <QTabWidget>
@@ -490,6 +499,143 @@ private slots:
         QTRY_VERIFY(window.menuAction(MenuItem::View)->menu()->isVisible());
         press(XK_w);
         QTRY_VERIFY(m.stats->window().isVisible());
+    }
+
+    // A board of 60 spans of 31 channels, several screens tall, on the bare X server and under openbox
+    // with a dock that keeps the lower half of the screen out of the work area: the main window, the
+    // statistics and the call detail windows end inside the work area, and the wheel and the keys bring
+    // the lowest span and the highest into view, as the screen shows them.
+    void aLargeSwitchFitsTheWorkArea_data() {
+        QTest::addColumn<bool>("windowManager");
+        QTest::newRow("wm: none") << false;
+        QTest::newRow("wm: openbox") << true;
+    }
+    void aLargeSwitchFitsTheWorkArea() {
+        QFETCH(bool, windowManager);
+        constexpr int spans = 60;
+        constexpr int dockHeight = 600; // leaves less than the call detail window's design height
+        test::XPointer input;
+        test::XKeyboard keys;
+        QVERIFY2(input.ok() && keys.ok(), "needs an X server with the test extension");
+        test::XDesktop desktop;
+        QScreen* screen = QGuiApplication::primaryScreen();
+        if (windowManager) {
+            QVERIFY2(desktop.startWindowManager(dockHeight), qPrintable(desktop.error()));
+            QTRY_COMPARE_WITH_TIMEOUT(screen->availableGeometry(),
+                                      screen->geometry().adjusted(0, 0, 0, -dockHeight), 10000);
+        }
+        const QRect avail = screen->availableGeometry();
+
+        test::TestMonitor t;
+        BoardModel& board = *t.monitor.board;
+        MonitorMain window(t.monitor.ui);
+        auto* view = new BoardView(board);
+        window.setElementWidget(Element::Picture1, view);
+        StatsWindowHost stats(t.monitor, &window);
+        stats.followBoard(*view);
+        CallDetailWindowHost details(*t.monitor.callDetails);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        board.placeCell(1, 8, 1);
+        // The lowest span in red (state 9), the others green (state 2).
+        for (int s = 1; s <= spans; ++s)
+            for (int c = 1; c <= 31; ++c)
+                t.monitor.dispatcher.dispatch(
+                    QStringLiteral("t%1,%2,%3,0").arg(s * 100 + c).arg(s).arg(s == spans ? 9 : 2));
+        // The board completion: a whole tick of Timer2 without a new cell sets the window's height.
+        t.services.clock.advance(2 * 5000);
+        QVERIFY(t.monitor.watchdog.boardReady);
+        QTRY_VERIFY(avail.contains(window.frameGeometry()));
+        if (windowManager)
+            QTRY_VERIFY(window.frameGeometry().height() > window.height()); // framed by openbox
+        QTRY_VERIFY(view->verticalScrollBar()->maximum() > 0);
+
+        BoardCanvas* canvas = view->canvas();
+        const auto onScreen = [&](int id) {
+            return canvas->mapToGlobal(canvas->toPixels(board.cell(id)->stateRect).center());
+        };
+        const auto shown = [&](int id) {
+            return QRect(view->viewport()->mapToGlobal(QPoint(0, 0)), view->viewport()->size()).contains(onScreen(id));
+        };
+        const auto seen = [&](int id) {
+            return desktop.screenPixel(onScreen(id)) == toQColor(board.cell(id)->stateColor);
+        };
+        QVERIFY(shown(101));
+        QVERIFY(!shown(spans * 100 + 1));
+        // The wheel over the board, as far as the lowest span.
+        const QPoint overBoard = view->viewport()->mapToGlobal(view->viewport()->rect().center());
+        for (int i = 0; i < 200 && !shown(spans * 100 + 16); ++i) {
+            input.click(overBoard, 5);
+            QTest::qWait(10);
+        }
+        // Out of the way of the cells and their tool tips.
+        input.moveTo(QPoint(avail.right() - 5, avail.top() + 5));
+        for (int id : {spans * 100 + 1, spans * 100 + 10, spans * 100 + 16})
+            QTRY_VERIFY2(shown(id) && seen(id), qPrintable(QString::number(id)));
+        QCOMPARE(toQColor(board.cell(spans * 100 + 1)->stateColor), QColor(255, 0, 0));
+
+        // Page Up from the keyboard goes back to the first span, End to the last.
+        window.activateWindow();
+        view->setFocus();
+        QTRY_VERIFY(window.isActiveWindow());
+        for (int i = 0; i < 100 && !shown(101); ++i) {
+            keys.type(XK_Prior);
+            QTest::qWait(10);
+        }
+        QTRY_VERIFY(shown(101) && seen(101));
+        keys.type(XK_End);
+        QTRY_VERIFY(shown(spans * 100 + 1) && seen(spans * 100 + 1));
+
+        // A band dragged below the board's visible edge and held there still keeps scrolling as time
+        // passes, and stops once the pointer is back over the board.
+        QScrollBar* bar = view->verticalScrollBar();
+        keys.type(XK_Home);
+        QTRY_COMPARE(bar->value(), 0);
+        const QRect port(view->viewport()->mapToGlobal(QPoint(0, 0)), view->viewport()->size());
+        input.moveTo(port.center());
+        input.press();
+        input.moveTo(QPoint(port.center().x(), port.bottom() + 20));
+        QTRY_VERIFY(bar->value() > 0);
+        const int crossed = bar->value();
+        t.services.clock.advance(20 * EdgeScroll::kTickMs);
+        QVERIFY(bar->value() > crossed);
+        input.moveTo(port.center());
+        QTRY_VERIFY(canvas->rect().contains(canvas->mapFromGlobal(QCursor::pos())));
+        QTest::qWait(100);
+        const int back = bar->value();
+        t.services.clock.advance(20 * EdgeScroll::kTickMs);
+        QCOMPARE(bar->value(), back);
+        input.release();
+        // Clicks on the scroll bar's track below its thumb page down to the lowest span.
+        const QPoint track = bar->mapToGlobal(QPoint(bar->width() / 2, bar->height() - bar->width() - 4));
+        for (int i = 0; i < 100 && bar->value() < bar->maximum(); ++i) {
+            input.click(track);
+            QTest::qWait(QGuiApplication::styleHints()->mouseDoubleClickInterval() / 4);
+        }
+        QCOMPARE(bar->value(), bar->maximum());
+        input.moveTo(QPoint(avail.right() - 5, avail.top() + 5));
+        QTRY_VERIFY(shown(spans * 100 + 1) && seen(spans * 100 + 1));
+
+        // The statistics window, taller than the work area by design, scrolls with the board; the call
+        // detail window keeps inside too.
+        t.services.clock.advance(Statistics::kIntervalMs);
+        t.monitor.ui.trigger(MenuItem::StatsWin);
+        t.monitor.ui.trigger(MenuItem::CallDet);
+        StatsWindow* statsWindow = stats.window();
+        CallDetailWindow* detail = details.window(0);
+        QVERIFY(QTest::qWaitForWindowExposed(statsWindow));
+        QVERIFY(QTest::qWaitForWindowExposed(detail));
+        for (QWidget* w : {static_cast<QWidget*>(statsWindow), static_cast<QWidget*>(detail)}) {
+            QTRY_VERIFY2(avail.contains(w->frameGeometry()), qPrintable(w->windowTitle()));
+            if (windowManager)
+                QTRY_VERIFY(w->frameGeometry().height() > w->height());
+        }
+        QTRY_VERIFY(statsWindow->rowsArea()->verticalScrollBar()->isVisible());
+        QVERIFY(statsWindow->rowsArea()->verticalScrollBar()->value() > 0); // the board is at its end
+        const int detailDesign = static_cast<int>(std::lround(twipsToPixels(CallDetail::kDesignHeight, detail->logicalDpiY())));
+        QCOMPARE(detail->height() < detailDesign, windowManager);
+        QTRY_COMPARE(detail->linesArea()->verticalScrollBar()->isVisible(), windowManager);
+        QVERIFY(!detail->linesArea()->horizontalScrollBar()->isVisible());
     }
 
     void suppliedViewsTakeTheirElementsPlace() {

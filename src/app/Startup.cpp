@@ -229,7 +229,7 @@ void Startup::plugInViews() {
     // The chat window comes and goes with the chat's state; the main window owns its host.
     new ChatWindowHost(*m_monitor->chat, m_window.get());
     // The statistics window is placed beside the main window; call detail windows are top-level.
-    new StatsWindowHost(*m_monitor, m_window.get());
+    (new StatsWindowHost(*m_monitor, m_window.get()))->followBoard(*board);
     new CallDetailWindowHost(*m_monitor->callDetails, m_window.get());
 }
 

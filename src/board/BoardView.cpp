@@ -4,8 +4,10 @@
 #include "board/BoardModel.h"
 #include "board/BoardZoom.h"
 #include "board/SpanLabelText.h"
+#include "board/EdgeScroll.h"
 #include "platform/Clock.h"
 
+#include <QGuiApplication>
 #include <QHelpEvent>
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -38,6 +40,15 @@ BoardCanvas::BoardCanvas(BoardModel& board, QWidget* parent)
     : QWidget(parent), m_board(board), m_heldTimer(board.clock().createTimer()), m_cursor(board) {
     m_heldTimer->setSingleShot(true);
     m_heldTimer->setCallback([this] { update(std::exchange(m_held, QRect())); });
+    m_edgeScroll = std::make_unique<EdgeScroll>(board.clock(), [this](QPoint global) {
+        if (BoardMouseHandler* h = m_board.mouseHandler()) {
+            BoardMouseEvent m;
+            m.twips = toTwips(mapFromGlobal(QPointF(global)));
+            m.buttons = Qt::LeftButton;
+            m.modifiers = QGuiApplication::keyboardModifiers();
+            h->move(m);
+        }
+    });
     installBoardAccessibility();
     setMouseTracking(true);
     setFocusPolicy(Qt::StrongFocus);
@@ -280,16 +291,15 @@ void BoardCanvas::mousePressEvent(QMouseEvent* event) {
 void BoardCanvas::mouseMoveEvent(QMouseEvent* event) {
     if (BoardMouseHandler* h = m_board.mouseHandler())
         h->move(mouseEvent(*this, event));
-    // A band dragged past the visible edge brings the board along.
-    if (event->buttons() & Qt::LeftButton) {
-        QScrollArea* view = scrollArea();
-        const QPoint at = event->position().toPoint();
-        if (view && !visibleArea().contains(at))
-            view->ensureVisible(at.x(), at.y(), 16, 16);
-    }
+    // A band dragged past the visible edge brings the board along, also while the pointer rests there.
+    if (event->buttons() & Qt::LeftButton)
+        m_edgeScroll->dragAt(scrollArea(), event->globalPosition().toPoint());
+    else
+        m_edgeScroll->stop();
 }
 
 void BoardCanvas::mouseReleaseEvent(QMouseEvent* event) {
+    m_edgeScroll->stop();
     if (BoardMouseHandler* h = m_board.mouseHandler())
         h->release(mouseEvent(*this, event));
 }

@@ -14,6 +14,7 @@
 namespace corvane {
 
 class BoardModel;
+class EdgeScroll;
 class Timer;
 struct BoardHit;
 
@@ -94,6 +95,7 @@ private:
     BoardCursor m_cursor;
     // The frame shows once the keyboard is in use on the board, not after a mere click on it.
     bool m_frameShown = false;
+    std::unique_ptr<EdgeScroll> m_edgeScroll;
 };
 
 class BoardView final : public QScrollArea {

@@ -427,7 +427,12 @@ void MonitorMain::applyClientSize(const QSize& twips) {
     const QSize px = twipsToPixels(QRect(QPoint(0, 0), twips), m_dpi).size();
     if (px == m_client->size() || px.width() < 0 || px.height() < 0)
         return;
+    const QSize before = size();
     resizeWithinScreen(QSize(width() + px.width() - m_client->width(), height() + px.height() - m_client->height()));
+    // Already as large as the work area allows, the window does not change and reports no resize: the
+    // model is given back the size the window keeps, or it would lay out a board taller than the window.
+    if (size() == before)
+        clientResized();
 }
 
 void MonitorMain::resizeWithinScreen(const QSize& wanted) {

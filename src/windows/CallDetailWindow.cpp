@@ -2,13 +2,16 @@
 
 #include "common/Units.h"
 #include "windows/CallDetail.h"
+#include "windows/WorkArea.h"
 
 #include <QCloseEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QResizeEvent>
 #include <QScopedValueRollback>
+#include <QScrollArea>
 #include <QScrollBar>
+#include <QStyle>
 
 namespace corvane {
 
@@ -21,10 +24,14 @@ int CallDetailWindow::tw(int pixels) const {
 }
 
 CallDetailWindow::CallDetailWindow(CallDetail& model, QWidget* parent)
-    : QWidget(parent, Qt::Window), m_model(model), m_scroll(new QScrollBar(Qt::Vertical, this)),
-      m_scrollVal(new QLineEdit(this)) {
+    : QWidget(parent, Qt::Window), m_model(model), m_area(new QScrollArea(this)), m_page(new QWidget),
+      m_scroll(new QScrollBar(Qt::Vertical, this)), m_scrollVal(new QLineEdit(this)) {
+    m_area->setFrameShape(QFrame::NoFrame);
+    m_area->setWidget(m_page);
+    // The page scrolls by the wheel and its own bar; the keys keep their meanings for the spans.
+    m_area->setFocusPolicy(Qt::NoFocus);
     for (int i = 1; i <= CallDetail::kLines; ++i) {
-        auto* box = new QLineEdit(this);
+        auto* box = new QLineEdit(m_page);
         box->setReadOnly(true);
         box->setFrame(true);
         box->installEventFilter(this);
@@ -48,7 +55,22 @@ CallDetailWindow::CallDetailWindow(CallDetail& model, QWidget* parent)
     });
     connect(&m_model, &CallDetail::changed, this, &CallDetailWindow::refresh);
     resize(px(CallDetail::kDesignWidth), px(CallDetail::kDesignHeight));
+    new WorkAreaKeeper(*this, [this] { fitToWorkArea(); });
     refresh();
+}
+
+int CallDetailWindow::linesWidth() const {
+    const int bar = height() < px(CallDetail::kDesignHeight)
+                        ? style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this)
+                        : 0;
+    return width() - px(CallDetail::kScrollBarWidth) - bar;
+}
+
+void CallDetailWindow::fitToWorkArea() {
+    const QSize inside(linesWidth() + px(CallDetail::kScrollBarWidth), height());
+    const QRect r = fittedToWorkArea(*this, frameGeometry().topLeft(), inside, px(CallDetail::kDesignHeight));
+    move(r.topLeft());
+    resize(r.size());
 }
 
 void CallDetailWindow::refresh() {
@@ -83,6 +105,9 @@ void CallDetailWindow::refresh() {
 }
 
 void CallDetailWindow::placeLines() {
+    constexpr int rightMargin =
+        CallDetail::kDesignWidth - CallDetail::kScrollBarWidth - CallDetail::kLineLeft - CallDetail::kLineWidth;
+    m_page->resize(px(CallDetail::kLineLeft + m_model.lineWidth() + rightMargin), px(CallDetail::kDesignHeight));
     for (int i = 1; i <= CallDetail::kLines; ++i)
         lineBox(i)->setGeometry(px(CallDetail::kLineLeft),
                                 px(CallDetail::kFirstLineTop + CallDetail::kLinePitch * (i - 1)),
@@ -122,8 +147,10 @@ void CallDetailWindow::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     const int barWidth = px(CallDetail::kScrollBarWidth);
     m_scroll->setGeometry(width() - barWidth, 0, barWidth, height());
+    m_area->setGeometry(0, 0, width() - barWidth, height());
     m_scrollVal->move(width() - barWidth - m_scrollVal->width(), 0);
-    m_model.resized(tw(width()));
+    // The lines follow the room they have, which the page's own scroll bar takes from when it shows.
+    m_model.resized(tw(linesWidth() + barWidth));
     placeLines();
 }
 

@@ -1,6 +1,8 @@
 #pragma once
 // A call detail window on the screen: 30 one-line boxes, the scroll bar and the box that shows the
 // span while the thumb is dragged, drawn from a CallDetail; the keys and the scroll bar go to it.
+// The boxes keep their design places on a page that scrolls when the screen's work area is lower than
+// the window's design; the span scroll bar stays at the window's edge, as tall as the window.
 // CallDetailWindowHost creates a window for every entry of the list of call detail windows.
 
 #include <QObject>
@@ -10,6 +12,7 @@
 #include <vector>
 
 class QLineEdit;
+class QScrollArea;
 class QScrollBar;
 
 namespace corvane {
@@ -26,6 +29,7 @@ public:
     QLineEdit* lineBox(int i) const { return m_boxes.at(static_cast<std::size_t>(i - 1)); }
     QScrollBar* scrollBar() const { return m_scroll; }
     QLineEdit* scrollValBox() const { return m_scrollVal; }
+    QScrollArea* linesArea() const { return m_area; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -39,7 +43,13 @@ private:
     bool handleKey(QKeyEvent* event);
     void refresh();
     void placeLines();
+    // Kept inside the screen's work area, the boxes' page scrolling in what remains of it.
+    void fitToWorkArea();
+    // The width the boxes' page has beside the span scroll bar, less the page's own scroll bar.
+    int linesWidth() const;
     CallDetail& m_model;
+    QScrollArea* m_area;
+    QWidget* m_page;
     std::array<QLineEdit*, 30> m_boxes{};
     QScrollBar* m_scroll;
     QLineEdit* m_scrollVal;

@@ -2,14 +2,18 @@
 
 #include "app/Monitor.h"
 #include "board/BoardModel.h"
+#include "board/BoardView.h"
 #include "common/Units.h"
 #include "stats/Statistics.h"
+#include "windows/WorkArea.h"
 
 #include <QCloseEvent>
 #include <QEvent>
 #include <QLabel>
-#include <QScreen>
 #include <QScopedValueRollback>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QVBoxLayout>
 
 namespace corvane {
 
@@ -19,7 +23,14 @@ int StatsWindow::px(int twips) const {
 }
 
 StatsWindow::StatsWindow(Monitor& monitor, QWidget* parent)
-    : QWidget(parent, parent ? Qt::Tool : Qt::Window), m_monitor(monitor) {
+    : QWidget(parent, parent ? Qt::Tool : Qt::Window), m_monitor(monitor), m_area(new QScrollArea(this)),
+      m_page(new QWidget) {
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(m_area);
+    m_area->setFrameShape(QFrame::NoFrame);
+    m_area->setWidget(m_page);
+    new WorkAreaKeeper(*this, [this] { place(); });
     refresh();
 }
 
@@ -29,24 +40,25 @@ QLabel* StatsWindow::rowLabel(int group) const {
 }
 
 void StatsWindow::refresh() {
-    const StatsWindowModel& model = m_monitor.stats->window();
-    setWindowTitle(model.caption());
-    const QRect g = model.geometry();
-    QRect wanted(px(g.left()), px(g.top()), px(g.width()), px(g.height()));
-    // Kept inside the screen's work area, however tall the board it stands beside.
-    if (const QScreen* s = screen()) {
-        const QSize decoration = isVisible() ? frameGeometry().size() - size() : QSize(0, 0);
-        const QRect avail = s->availableGeometry().adjusted(0, 0, -decoration.width(), -decoration.height());
-        wanted.setSize(wanted.size().boundedTo(avail.size()));
-        wanted.moveRight(std::min(wanted.right(), avail.right()));
-        wanted.moveBottom(std::min(wanted.bottom(), avail.bottom()));
-        wanted.moveTopLeft(QPoint(std::max(wanted.left(), avail.left()), std::max(wanted.top(), avail.top())));
-    }
-    move(wanted.topLeft());
-    resize(wanted.size());
+    setWindowTitle(m_monitor.stats->window().caption());
+    place();
     if (m_monitor.board)
         for (const auto& [group, row] : m_monitor.board->statsRows())
             refreshRow(group);
+}
+
+void StatsWindow::place() {
+    const QRect g = m_monitor.stats->window().geometry();
+    const QSize design(px(g.width()), px(g.height()));
+    m_page->resize(design);
+    // Kept inside the screen's work area, however tall the board it stands beside.
+    const QRect r = fittedToWorkArea(*this, QPoint(px(g.left()), px(g.top())), design, design.height());
+    move(r.topLeft());
+    resize(r.size());
+}
+
+void StatsWindow::scrollRowsTo(int twips) {
+    m_area->verticalScrollBar()->setValue(px(twips));
 }
 
 void StatsWindow::refreshRow(int group) {
@@ -58,7 +70,7 @@ void StatsWindow::refreshRow(int group) {
         return;
     QLabel*& label = m_rows[group];
     if (!label) {
-        label = new QLabel(this);
+        label = new QLabel(m_page);
         QFont font(QStringLiteral("Arial Narrow"));
         font.setPointSizeF(9);
         label->setFont(font);
@@ -124,6 +136,20 @@ void StatsWindowHost::update() {
     else if (!model.isVisible() && m_window->isVisible())
         m_window->hide();
     m_window->refresh();
+    followBoardScrolling();
+}
+
+void StatsWindowHost::followBoard(BoardView& board) {
+    m_board = &board;
+    connect(board.verticalScrollBar(), &QScrollBar::valueChanged, this, &StatsWindowHost::followBoardScrolling);
+    connect(board.verticalScrollBar(), &QScrollBar::rangeChanged, this, &StatsWindowHost::followBoardScrolling);
+    followBoardScrolling();
+}
+
+void StatsWindowHost::followBoardScrolling() {
+    if (m_window && m_board)
+        m_window->scrollRowsTo(
+            qRound(m_board->canvas()->toTwips(QPointF(0, m_board->verticalScrollBar()->value())).y()));
 }
 
 } // namespace corvane

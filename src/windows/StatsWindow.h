@@ -1,6 +1,8 @@
 #pragma once
 // The statistics window: one label per group, placed as StatsWindowModel says, captions from the
 // board's row labels. StatsWindowHost creates the window when the minute timer or the menu loads it.
+// The rows keep their places on a page of the window's design size, which scrolls when the screen's
+// work area is smaller, and follows the board's scrolling so that the rows stay level with the board's.
 
 #include <QObject>
 #include <QPointer>
@@ -8,9 +10,11 @@
 #include <map>
 
 class QLabel;
+class QScrollArea;
 
 namespace corvane {
 
+class BoardView;
 class Monitor;
 
 class StatsWindow : public QWidget {
@@ -22,6 +26,9 @@ public:
     // Draws the model: the window's caption, place and size, and every row.
     void refresh();
     void refreshRow(int group);
+    // Scrolls the rows to show the board's rows from `twips` down first, as far as they reach.
+    void scrollRowsTo(int twips);
+    QScrollArea* rowsArea() const { return m_area; }
 
 protected:
     bool event(QEvent* event) override;
@@ -29,7 +36,11 @@ protected:
 
 private:
     int px(int twips) const;
+    // Sizes and places the window by the model, inside the screen's work area.
+    void place();
     Monitor& m_monitor;
+    QScrollArea* m_area;
+    QWidget* m_page;
     std::map<int, QLabel*> m_rows;
 };
 
@@ -40,12 +51,16 @@ public:
     StatsWindowHost(Monitor& monitor, QWidget* mainWindow);
     ~StatsWindowHost() override;
     StatsWindow* window() const { return m_window; }
+    // The rows follow the vertical scrolling of this board.
+    void followBoard(BoardView& board);
 
 private:
     void update();
+    void followBoardScrolling();
     Monitor& m_monitor;
     QPointer<QWidget> m_mainWindow;
     QPointer<StatsWindow> m_window;
+    QPointer<BoardView> m_board;
     bool m_updating = false;
 };
 

@@ -1,0 +1,47 @@
+#pragma once
+// A real window manager from Debian (openbox) on the X server in $DISPLAY, with a dock along the
+// screen's bottom edge whose strut the window manager leaves out of its work area, so that the work
+// area is smaller than the screen as under a desktop panel. For tests of window placement; what the
+// window manager left on the root window is taken away again when it stops, so that the tests after
+// it find the bare X server they expect.
+
+#include <QColor>
+#include <QPoint>
+#include <QProcess>
+#include <QString>
+#include <vector>
+
+struct xcb_connection_t;
+
+namespace corvane::test {
+
+class XDesktop {
+public:
+    XDesktop();
+    ~XDesktop();
+    XDesktop(const XDesktop&) = delete;
+    XDesktop& operator=(const XDesktop&) = delete;
+
+    // Starts openbox, waits until it manages the screen and maps a dock `dockHeight` pixels high along
+    // the bottom edge. False, with error() saying why, when any step fails.
+    bool startWindowManager(int dockHeight);
+    QString error() const { return m_error; }
+    // The colour the X server shows at a point of the screen, read from the root window's image.
+    QColor screenPixel(QPoint at) const;
+
+private:
+    void stop();
+    unsigned atom(const char* name) const;
+    bool rootHas(const char* property) const;
+    // The height of the first desktop's work area, -1 when the window manager gives none.
+    int workAreaHeight() const;
+    xcb_connection_t* m_c;
+    unsigned m_root = 0;
+    unsigned m_dock = 0;
+    std::vector<unsigned> m_rootProperties; // as they were before the window manager came
+    bool m_started = false;
+    QProcess m_wm;
+    QString m_error;
+};
+
+} // namespace corvane::test
