@@ -3,6 +3,7 @@
 #include "alarms/AlarmListView.h"
 #include "app/IniFile.h"
 #include "app/Monitor.h"
+#include "board/BoardStaleOverlay.h"
 #include "board/BoardView.h"
 #include "common/Version.h"
 #include "link/EngineLink.h"
@@ -191,7 +192,9 @@ AboutBox* Startup::showAbout() {
 
 void Startup::plugInViews() {
     // The views of the board and of the alarm list take the places of Picture1 and AlarmsList here.
-    m_window->setElementWidget(Element::Picture1, new BoardView(*m_monitor->board));
+    auto* board = new BoardView(*m_monitor->board);
+    m_window->setElementWidget(Element::Picture1, board);
+    new BoardStaleOverlay(*m_monitor->linkHealth, *board);
     installAlarmViews(*m_monitor, *m_window);
     // The chat window comes and goes with the chat's state; the main window owns its host.
     new ChatWindowHost(*m_monitor->chat, m_window.get());
