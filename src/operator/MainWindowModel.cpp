@@ -45,6 +45,8 @@ constexpr ElementDesign kElements[] = {
     {Element::Command2_5, "Command2(5)", ElementKind::Button, 0, 7440, 480, 525, 255, "Start", false},
     {Element::Command2_6, "Command2(6)", ElementKind::Button, 0, 7965, 480, 525, 255, "Stop", false},
     {Element::Label4, "Label4", ElementKind::Label, 0, 8550, 495, 600, 240, "->Blast", false},
+    {Element::ControlWithdrawn, "ControlWithdrawn", ElementKind::Label, 0, 120, 450, 2775, 285,
+     "Control withdrawn by the engine", false},
     {Element::Picture1, "Picture1", ElementKind::Board, 0, 240, 960, 8265, 4095, "", true},
     {Element::CallText, "CallText", ElementKind::Label, 0, 360, 5280, 7080, 255, "Call Information", true},
     {Element::LastAlarm, "LastAlarm", ElementKind::Label, 0, 360, 5640, 7080, 250, "Last Alarm", true},

@@ -45,6 +45,7 @@ enum class Element {
     Command2_5,
     Command2_6,
     Label4,
+    ControlWithdrawn, // shown where Exclude and Include were once the engine has withdrawn them
     Picture1,
     CallText,
     LastAlarm,
