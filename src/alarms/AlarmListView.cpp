@@ -7,6 +7,7 @@
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QPushButton>
 #include <QScrollBar>
 
 namespace corvane {
@@ -31,7 +32,8 @@ private:
 
 } // namespace
 
-AlarmListView::AlarmListView(AlarmList& alarms, QWidget* parent) : QListView(parent), m_alarms(alarms) {
+AlarmListView::AlarmListView(AlarmList& alarms, QWidget* parent)
+    : QListView(parent), m_alarms(alarms), m_newLines(new QPushButton(this)) {
     setModel(&alarms);
     // The list's selection lives with the alarm list, so "Clear" and the copy see what the operator sees.
     QItemSelectionModel* own = selectionModel();
@@ -42,26 +44,88 @@ AlarmListView::AlarmListView(AlarmList& alarms, QWidget* parent) : QListView(par
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setUniformItemSizes(true);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-    // New lines arrive at the bottom: follow them while the operator is looking at the bottom.
-    // While a scroll is pending the view is following already; its scroll bar has not caught up yet.
-    connect(&alarms, &QAbstractItemModel::rowsAboutToBeInserted, this, [this] {
-        if (!m_scrollPending)
-            m_follow = verticalScrollBar()->value() == verticalScrollBar()->maximum();
+    // Whether to follow is the operator's choice, made by scrolling: only the operator's scrolls (and
+    // the list shrinking under a view at its bottom) change it, never the lines arriving.
+    connect(verticalScrollBar(), &QScrollBar::valueChanged, this, [this] { scrolled(); });
+    connect(&alarms, &QAbstractItemModel::rowsAboutToBeInserted, this, [this] { holdPlace(); });
+    connect(&alarms, &QAbstractItemModel::rowsAboutToBeRemoved, this, [this] { holdPlace(); });
+    connect(&alarms, &QAbstractItemModel::rowsInserted, this,
+            [this](const QModelIndex&, int first, int last) {
+                if (!m_follow) {
+                    m_unseen += last - first + 1;
+                    showUnseen();
+                }
+            });
+    m_newLines->setObjectName(QStringLiteral("newAlarmsBelow"));
+    m_newLines->setFocusPolicy(Qt::NoFocus);
+    m_newLines->setCursor(Qt::PointingHandCursor);
+    m_newLines->hide();
+    connect(m_newLines, &QPushButton::clicked, this, [this] {
+        m_follow = true;
+        scrollToBottom();
+        scrolled();
     });
-    // One scroll for a burst of lines: scrolling lays the whole list out, too much to do for every line
-    // of an alarm storm.
-    connect(&alarms, &QAbstractItemModel::rowsInserted, this, [this] {
-        if (!m_follow || m_scrollPending)
-            return;
-        m_scrollPending = true;
-        QMetaObject::invokeMethod(
-            this,
-            [this] {
-                m_scrollPending = false;
-                scrollToBottom();
-            },
-            Qt::QueuedConnection);
-    });
+}
+
+void AlarmListView::holdPlace() {
+    // One look and one scroll for a burst of lines: scrolling lays the whole list out, too much to do
+    // for every line of an alarm storm. The anchor is taken before the first change; as a persistent
+    // index it moves with its line while lines are trimmed above it.
+    if (m_restorePending)
+        return;
+    m_restorePending = true;
+    m_anchor = m_follow ? QPersistentModelIndex() : QPersistentModelIndex(indexAt(QPoint(1, 1)));
+    QMetaObject::invokeMethod(
+        this, [this] { restorePlace(); }, Qt::QueuedConnection);
+}
+
+void AlarmListView::restorePlace() {
+    m_restorePending = false;
+    m_restoring = true;
+    if (m_follow)
+        scrollToBottom();
+    else if (m_anchor.isValid())
+        scrollTo(m_anchor, QAbstractItemView::PositionAtTop);
+    else
+        // The line the operator read was trimmed: the oldest line left is where the reading goes on.
+        scrollToTop();
+    m_restoring = false;
+    m_anchor = QPersistentModelIndex();
+}
+
+void AlarmListView::scrolled() {
+    if (m_restoring)
+        return;
+    const QScrollBar* bar = verticalScrollBar();
+    // A scroll while a burst waits for its restore is the operator's: the burst keeps the new place.
+    if (m_restorePending && bar->value() < bar->maximum())
+        m_anchor = QPersistentModelIndex(indexAt(QPoint(1, 1)));
+    m_follow = bar->value() >= bar->maximum();
+    if (m_follow) {
+        m_unseen = 0;
+        m_newLines->hide();
+    }
+}
+
+void AlarmListView::showUnseen() {
+    m_newLines->setText(m_unseen == 1 ? QStringLiteral("1 new alarm below")
+                                      : QStringLiteral("%1 new alarms below").arg(m_unseen));
+    m_newLines->adjustSize();
+    placeNewLinesButton();
+    m_newLines->show();
+    m_newLines->raise();
+}
+
+void AlarmListView::placeNewLinesButton() {
+    const QRect area = viewport()->geometry();
+    const QSize size = m_newLines->sizeHint();
+    m_newLines->setGeometry(
+        QRect(QPoint(area.right() - size.width() - 4, area.bottom() - size.height() - 4), size));
+}
+
+void AlarmListView::resizeEvent(QResizeEvent* event) {
+    QListView::resizeEvent(event);
+    placeNewLinesButton();
 }
 
 void AlarmListView::keyPressEvent(QKeyEvent* event) {
