@@ -54,13 +54,14 @@ std::unique_ptr<EngineLink> createEngineLink(Monitor& monitor) {
 void reconnect(Monitor& monitor, std::function<void()> then) {
     if (!monitor.link)
         return;
+    const bool wasLost = monitor.linkHealth && monitor.linkHealth->isLost();
     monitor.link->close();
-    monitor.link->connectEngine([&monitor, then = std::move(then)] {
+    monitor.link->connectEngine([&monitor, wasLost, then = std::move(then)] {
         if (monitor.link)
             monitor.link->sendCommand(QStringLiteral("$") + monitor.computerName);
         // Back after a loss: the engine may have restarted, and every channel may have changed while
         // the link was down. A ReConnect of a link that was not lost sends the hello alone.
-        if (monitor.link && monitor.linkHealth && monitor.linkHealth->boardRequestDue()) {
+        if (wasLost && monitor.link && monitor.linkHealth && !monitor.linkHealth->isLost()) {
             monitor.linkHealth->boardRequested();
             monitor.link->sendCommand(QStringLiteral("UUUUU"));
         }

@@ -29,10 +29,9 @@ public:
     void linkLost();
     // A connect attempt reached the engine.
     void linkConnected();
-    // The engine is being asked for the whole board ("UUUUU"); after a loss the alarm list says so.
+    // The engine is being asked for the whole board ("UUUUU"); the first time after the link came back
+    // from a loss, the alarm list says so.
     void boardRequested();
-    // Whether the link came back after a loss and the board has not been asked for since.
-    bool boardRequestDue() const { return m_requestDue; }
 
     bool isLost() const { return m_lost; }
     bool isStale() const { return m_stale; }
