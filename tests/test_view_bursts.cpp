@@ -207,8 +207,8 @@ private slots:
             QApplication::sendEvent(view.viewport(), &wheel);
         }
         QCOMPARE(view.follows(), notchesUp == 0);
-        const QString read = list.line(view.indexAt(QPoint(1, 1)).row());
-        QCOMPARE(read.startsWith(QStringLiteral("early ")), true);
+        const QString read = view.indexAt(QPoint(1, 1)).data().toString();
+        QVERIFY(read.startsWith(QStringLiteral("early ")));
 
         QVERIFY(live.sim.control(QStringLiteral("blast 1000")));
         QTRY_VERIFY_WITH_TIMEOUT(list.lines().last().endsWith(QStringLiteral("blast 001000")), 20000);
@@ -220,9 +220,8 @@ private slots:
             return;
         }
         QVERIFY(!view.follows());
-        const QString top = list.line(view.indexAt(QPoint(1, 1)).row());
         if (placeKept)
-            QCOMPARE(top, read);
+            QTRY_COMPARE(view.indexAt(QPoint(1, 1)).data().toString(), read);
         else
             QCOMPARE(bar->value(), bar->minimum()); // reading goes on at the oldest line left
         QVERIFY(!showsRow(view, list.count() - 1));

@@ -43,6 +43,7 @@ AlarmListView::AlarmListView(AlarmList& alarms, QWidget* parent)
     setSelectionMode(QAbstractItemView::ExtendedSelection);
     setEditTriggers(QAbstractItemView::NoEditTriggers);
     setUniformItemSizes(true);
+    setVerticalScrollMode(QAbstractItemView::ScrollPerItem);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
     // Whether to follow is the operator's choice, made by scrolling: only the operator's scrolls (and
     // the list shrinking under a view at its bottom) change it, never the lines arriving.
@@ -68,15 +69,19 @@ AlarmListView::AlarmListView(AlarmList& alarms, QWidget* parent)
 }
 
 void AlarmListView::holdPlace() {
-    // One look and one scroll for a burst of lines: scrolling lays the whole list out, too much to do
-    // for every line of an alarm storm. The anchor is taken before the first change; as a persistent
-    // index it moves with its line while lines are trimmed above it.
+    // One scroll for a burst of lines: scrolling lays the whole list out, too much to do for every line
+    // of an alarm storm.
     if (m_restorePending)
         return;
     m_restorePending = true;
-    m_anchor = m_follow ? QPersistentModelIndex() : QPersistentModelIndex(indexAt(QPoint(1, 1)));
     QMetaObject::invokeMethod(
         this, [this] { restorePlace(); }, Qt::QueuedConnection);
+}
+
+QModelIndex AlarmListView::topIndex() const {
+    // Scrolling by whole lines, the scroll bar's value is the top line; it stays right while the
+    // layout waits to be redone, when the view cannot yet say what lies at its top.
+    return m_alarms.index(verticalScrollBar()->value());
 }
 
 void AlarmListView::restorePlace() {
@@ -86,21 +91,22 @@ void AlarmListView::restorePlace() {
         scrollToBottom();
     else if (m_anchor.isValid())
         scrollTo(m_anchor, QAbstractItemView::PositionAtTop);
-    else
+    else {
         // The line the operator read was trimmed: the oldest line left is where the reading goes on.
         scrollToTop();
+        m_anchor = QPersistentModelIndex(m_alarms.index(0));
+    }
     m_restoring = false;
-    m_anchor = QPersistentModelIndex();
 }
 
 void AlarmListView::scrolled() {
     if (m_restoring)
         return;
     const QScrollBar* bar = verticalScrollBar();
-    // A scroll while a burst waits for its restore is the operator's: the burst keeps the new place.
-    if (m_restorePending && bar->value() < bar->maximum())
-        m_anchor = QPersistentModelIndex(indexAt(QPoint(1, 1)));
+    // The line at the top is the operator's place; as a persistent index it moves with its line while
+    // lines arrive below and the oldest are trimmed above.
     m_follow = bar->value() >= bar->maximum();
+    m_anchor = m_follow ? QPersistentModelIndex() : QPersistentModelIndex(topIndex());
     if (m_follow) {
         m_unseen = 0;
         m_newLines->hide();

@@ -40,6 +40,7 @@ private:
     // Before the list changes: remember the place once for the whole burst and restore it after.
     void holdPlace();
     void restorePlace();
+    QModelIndex topIndex() const;
     void scrolled();
     void showUnseen();
     void placeNewLinesButton();
