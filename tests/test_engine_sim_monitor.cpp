@@ -163,13 +163,17 @@ void TestEngineSimMonitor::boardFollowsTheEngine() {
 
 void TestEngineSimMonitor::aLostLinkIsShownUntilTheBoardIsDescribedAgain_data() {
     QTest::addColumn<bool>("engineStops");
-    QTest::newRow("engine's listener stopped and started") << true;
+    QTest::addColumn<bool>("refreshInfo"); // back by "Refresh Info" rather than "ReConnect"
+    QTest::newRow("listener stopped and started, ReConnect") << true << false;
+    // The refresh sequence asks for the board itself, after its other requests: not twice.
+    QTest::newRow("listener stopped and started, Refresh Info") << true << true;
     // The operator's own ReConnect of a live link keeps its hello alone, and tells nothing.
-    QTest::newRow("operator reconnects a live link") << false;
+    QTest::newRow("operator reconnects a live link") << false << false;
 }
 
 void TestEngineSimMonitor::aLostLinkIsShownUntilTheBoardIsDescribedAgain() {
     QFETCH(bool, engineStops);
+    QFETCH(bool, refreshInfo);
     test::LiveMonitor live;
     QVERIFY2(live.start(false), qPrintable(live.sim.errors()));
     Monitor& monitor = *live.monitor;
@@ -216,7 +220,7 @@ void TestEngineSimMonitor::aLostLinkIsShownUntilTheBoardIsDescribedAgain() {
         QVERIFY(sim.control(QStringLiteral("listen on")));
     }
     const qsizetype mark = sim.lines().size();
-    monitor.ui.trigger(MenuItem::Refresh);
+    monitor.ui.trigger(refreshInfo ? MenuItem::RefreshInfo : MenuItem::Refresh);
     const auto hello = sim.waitForCommand(QStringLiteral("$LIVEBOX"), 10000, mark);
     QVERIFY(hello);
     if (!engineStops) {
@@ -228,7 +232,14 @@ void TestEngineSimMonitor::aLostLinkIsShownUntilTheBoardIsDescribedAgain() {
     }
     // The board is asked for right after the hello, and the alarm list says so.
     QVERIFY(sim.waitForCommand(QStringLiteral("UUUUU"), 10000, hello->line));
-    QCOMPARE(sim.commands(hello->line).value(1).text, QStringLiteral("UUUUU"));
+    QTest::qWait(500);
+    QStringList sent;
+    for (const auto& c : sim.commands(hello->line))
+        sent << c.text;
+    if (refreshInfo)
+        QCOMPARE(sent, (QStringList{"$LIVEBOX", "SSSSS", "CCCCC", "UUUUU"}));
+    else
+        QCOMPARE(sent, (QStringList{"$LIVEBOX", "UUUUU"}));
     QTRY_COMPARE_WITH_TIMEOUT(addedTexts(),
                               (QStringList{QStringLiteral("Link to the engine lost (%1)").arg(address),
                                            QStringLiteral("Link to the engine restored (%1)").arg(address),
