@@ -1,12 +1,15 @@
 // The operator's commands against the simulated engine over real UDP and TCP sockets: the refresh
 // sequence in order with its waits ended by the engine's answers (or by their bound), per-channel
-// commands in id order, Exclude following the Truncate box, and two monitors chatting through one
-// engine.
+// commands in id order, Exclude following the Truncate box, refusals recorded in the alarm list (a
+// refused batch as one counted line, withdrawn controls explained), and two monitors chatting through
+// one engine.
 
+#include "alarms/AlarmList.h"
 #include "board/BoardModel.h"
 #include "board/GroupTables.h"
 #include "link/EngineLink.h"
 #include "link/LinkActions.h"
+#include "messages/RefusedCommands.h"
 #include "operator/SwitchCommands.h"
 #include "support/EngineSimProcess.h"
 #include "support/TestMonitor.h"
@@ -71,6 +74,9 @@ private slots:
     void refreshSequence();
     void waitGivesUpWithoutTheAnswer();
     void channelCommandsReachTheEngineInIdOrder();
+    void refusalsAreRecorded_data();
+    void refusalsAreRecorded();
+    void withdrawnControlsAreExplained();
     void twoMonitorsChat();
 };
 
@@ -160,6 +166,83 @@ void TestCommandsEngine::channelCommandsReachTheEngineInIdOrder() {
     rig.m().ui.gesture(Element::Command2_0, MainWindowModel::Gesture::Click);
     QVERIFY(pump({&rig}, [&] { return commandsFrom(sim, 0, from).size() >= 4; }));
     QCOMPARE(commandsFrom(sim, 0, from), (QStringList{"T0105", "T2301", "X0105", "Y0105"}));
+}
+
+void TestCommandsEngine::refusalsAreRecorded_data() {
+    QTest::addColumn<QString>("refuse");
+    QTest::addColumn<int>("marked");
+    QTest::addColumn<QStringList>("lines");
+    QTest::newRow("one refused channel") << "x" << 1 << QStringList{"Engine refused x"};
+    QTest::newRow("refused batch") << "x" << 300 << QStringList{"Engine refused x (300 channels)"};
+    QTest::newRow("another letter refused") << "X" << 20 << QStringList{};
+    QTest::newRow("accepted batch") << "" << 20 << QStringList{};
+}
+
+void TestCommandsEngine::refusalsAreRecorded() {
+    QFETCH(QString, refuse);
+    QFETCH(int, marked);
+    QFETCH(QStringList, lines);
+    EngineSimProcess sim;
+    QVERIFY(sim.start({"--heartbeat-ms", "0", "--clock-ms", "0", "--spans", "13"}));
+    if (!refuse.isEmpty())
+        QVERIFY(sim.control(QStringLiteral("refuse ") + refuse));
+    Rig rig(sim, true);
+    rig.m().commands->refreshInfo();
+    BoardModel& b = *rig.m().board;
+    QVERIFY(pump({&rig}, [&] { return b.hasCell(1324); }));
+    const std::vector<int> ids = b.cellIds();
+    int n = 0;
+    for (int id : ids)
+        if (id != 1 && n < marked) {
+            b.setMark(id, QStringLiteral("X"));
+            ++n;
+        }
+    QCOMPARE(n, marked);
+    const qsizetype from = sim.lines().size();
+    const int before = rig.m().alarms->count();
+    rig.m().ui.gesture(Element::Command2_1, MainWindowModel::Gesture::Click); // "&Include"
+    QVERIFY(pump({&rig}, [&] { return commandsFrom(sim, 0, from).size() >= marked; }));
+    // The last answers, then more than the quiet second: a batch that paused would show here as a
+    // second line.
+    const qint64 sent = rig.now();
+    QVERIFY(pump({&rig}, [&] { return rig.now() - sent > 3 * RefusedCommands::kQuietMs; }));
+    QStringList added = rig.m().alarms->lines().mid(before);
+    for (QString& line : added)
+        line = line.section(QStringLiteral("---"), 1);
+    QCOMPARE(added, lines);
+    QCOMPARE(rig.m().ui.element(Element::AckLbl).caption, QStringLiteral("x"));
+}
+
+void TestCommandsEngine::withdrawnControlsAreExplained() {
+    EngineSimProcess sim;
+    QVERIFY(sim.start({"--heartbeat-ms", "0", "--clock-ms", "0", "--spans", "1"}));
+    Rig rig(sim, false);
+    rig.m().commands->refreshInfo();
+    QVERIFY(pump({&rig}, [&] { return !commandsFrom(sim, 0).filter(QStringLiteral("UUUUU")).isEmpty(); }));
+    const MainWindowModel& ui = rig.m().ui;
+    QVERIFY(!ui.element(Element::ControlWithdrawn).visible);
+    const int before = rig.m().alarms->count();
+    // Repeated by the engine: told once.
+    for (int i = 0; i < 2; ++i) {
+        QVERIFY(sim.control(QStringLiteral("send -S")));
+        QVERIFY(pump({&rig}, [&] { return !ui.element(Element::Command2_0).visible; }));
+    }
+    QVERIFY(sim.control(QStringLiteral("send ASpan 1 red alarm")));
+    QVERIFY(pump({&rig}, [&] { return rig.m().alarms->count() == before + 2; }));
+    const QStringList added = rig.m().alarms->lines().mid(before);
+    QVERIFY2(added[0].endsWith(QStringLiteral(
+                 "---Engine withdrew control from this monitor: Exclude, Include and Actions are off")),
+             qPrintable(added[0]));
+    QVERIFY(added[1].endsWith(QStringLiteral("---Span 1 red alarm")));
+    QVERIFY(!ui.element(Element::Command2_1).visible);
+    QVERIFY(!ui.element(Element::Truncate).visible);
+    QVERIFY(!ui.menu(MenuItem::Actions).enabled);
+    // In the buttons' place, saying why they went and since when.
+    const ElementState& note = ui.element(Element::ControlWithdrawn);
+    QVERIFY(note.visible);
+    QCOMPARE(note.caption, QStringLiteral("Control withdrawn by the engine"));
+    QVERIFY(note.toolTip.contains(QStringLiteral("withdrew control from this monitor at ")));
+    QVERIFY(note.twips.intersects(ui.element(Element::Command2_0).twips));
 }
 
 void TestCommandsEngine::twoMonitorsChat() {

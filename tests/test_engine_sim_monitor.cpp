@@ -1,11 +1,15 @@
 // The monitor's logic against the simulated engine, end to end: real TCP and UDP links, the message
-// ring, the processing tick, the handlers and the board, on the system clock.
+// ring, the processing tick, the handlers and the board, on the system clock; and a lost TCP link,
+// told in the alarm list and shown on a stale board until the board is described again.
 
 #include "alarms/AlarmList.h"
 #include "app/Monitor.h"
 #include "board/BoardModel.h"
+#include "board/BoardStaleOverlay.h"
+#include "board/BoardView.h"
 #include "board/Colors.h"
 #include "link/EngineLink.h"
+#include "link/LinkHealth.h"
 #include "link/MessageQueue.h"
 #include "platform/Clock.h"
 #include "support/EngineSimProcess.h"
@@ -84,6 +88,8 @@ class TestEngineSimMonitor : public QObject {
 private slots:
     void boardFollowsTheEngine_data();
     void boardFollowsTheEngine();
+    void aLostLinkIsShownUntilTheBoardIsDescribedAgain_data();
+    void aLostLinkIsShownUntilTheBoardIsDescribedAgain();
 };
 
 void TestEngineSimMonitor::boardFollowsTheEngine_data() {
@@ -153,6 +159,96 @@ void TestEngineSimMonitor::boardFollowsTheEngine() {
     const auto ping = sim.waitForCommand(QStringLiteral("W"), 20000, c->line);
     QVERIFY(ping);
     QVERIFY(sim.waitForCommand(QStringLiteral("SSSSS"), 10000, ping->line));
+}
+
+void TestEngineSimMonitor::aLostLinkIsShownUntilTheBoardIsDescribedAgain_data() {
+    QTest::addColumn<bool>("engineStops");
+    QTest::addColumn<bool>("refreshInfo"); // back by "Refresh Info" rather than "ReConnect"
+    QTest::newRow("listener stopped and started, ReConnect") << true << false;
+    // The refresh sequence asks for the board itself, after its other requests: not twice.
+    QTest::newRow("listener stopped and started, Refresh Info") << true << true;
+    // The operator's own ReConnect of a live link keeps its hello alone, and tells nothing.
+    QTest::newRow("operator reconnects a live link") << false << false;
+}
+
+void TestEngineSimMonitor::aLostLinkIsShownUntilTheBoardIsDescribedAgain() {
+    QFETCH(bool, engineStops);
+    QFETCH(bool, refreshInfo);
+    test::LiveMonitor live;
+    QVERIFY2(live.start(false), qPrintable(live.sim.errors()));
+    Monitor& monitor = *live.monitor;
+    EngineSimProcess& sim = live.sim;
+    QTRY_VERIFY_WITH_TIMEOUT(monitor.board->hasCell(424), 20000);
+    const int cells = static_cast<int>(monitor.board->cells().size()) - 1; // the template cell aside
+    QCOMPARE(cells, 4 * 24);
+    BoardView view(*monitor.board);
+    BoardStaleOverlay overlay(*monitor.linkHealth, view);
+    view.resize(500, 300);
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    // A cell's middle, below the overlay's line.
+    const QPoint probe = view.canvas()->toPixels(monitor.board->cell(305)->stateRect).center();
+    QVERIFY(probe.y() > overlay.lineHeight() && view.viewport()->rect().contains(probe));
+    const QColor fresh = view.grab().toImage().pixelColor(view.viewport()->mapTo(&view, probe));
+    const QString address = QStringLiteral("127.0.0.1:%1").arg(sim.tcpPort());
+    const int before = monitor.alarms->count();
+    auto addedTexts = [&] {
+        QStringList out;
+        for (const QString& line : monitor.alarms->lines().mid(before))
+            out << line.section(QStringLiteral("---"), 1);
+        return out;
+    };
+
+    if (engineStops) {
+        QVERIFY(sim.control(QStringLiteral("listen off")));
+        QTRY_COMPARE_WITH_TIMEOUT(
+            addedTexts(), QStringList{QStringLiteral("Link to the engine lost (%1)").arg(address)}, 10000);
+        QVERIFY(monitor.linkHealth->isStale());
+        QCOMPARE(monitor.linkHealth->channelsAwaited(), cells);
+        QVERIFY(overlay.isVisible());
+        QVERIFY(overlay.accessibleName().startsWith(QStringLiteral("Board not current since ")));
+        QVERIFY(overlay.accessibleName().endsWith(QStringLiteral("link to the engine lost")));
+        // Dimmed: the same cell, darker.
+        const QColor stale = view.grab().toImage().pixelColor(view.viewport()->mapTo(&view, probe));
+        QVERIFY2(stale.lightness() < fresh.lightness(),
+                 qPrintable(QStringLiteral("%1 -> %2").arg(fresh.name(), stale.name())));
+        // A ReConnect while nothing listens fails, and tells nothing more.
+        monitor.ui.trigger(MenuItem::Refresh);
+        QTest::qWait(1000);
+        QCOMPARE(addedTexts().size(), 1);
+        QVERIFY(monitor.linkHealth->isStale());
+        QVERIFY(sim.control(QStringLiteral("listen on")));
+    }
+    const qsizetype mark = sim.lines().size();
+    monitor.ui.trigger(refreshInfo ? MenuItem::RefreshInfo : MenuItem::Refresh);
+    const auto hello = sim.waitForCommand(QStringLiteral("$LIVEBOX"), 10000, mark);
+    QVERIFY(hello);
+    if (!engineStops) {
+        QTest::qWait(1000);
+        QCOMPARE(sim.commands(hello->line).size(), 1);
+        QCOMPARE(addedTexts(), QStringList());
+        QVERIFY(!overlay.isVisible());
+        return;
+    }
+    // The board is asked for right after the hello, and the alarm list says so.
+    QVERIFY(sim.waitForCommand(QStringLiteral("UUUUU"), 10000, hello->line));
+    QTest::qWait(500);
+    QStringList sent;
+    for (const auto& c : sim.commands(hello->line))
+        sent << c.text;
+    if (refreshInfo)
+        QCOMPARE(sent, (QStringList{"$LIVEBOX", "SSSSS", "CCCCC", "UUUUU"}));
+    else
+        QCOMPARE(sent, (QStringList{"$LIVEBOX", "UUUUU"}));
+    QTRY_COMPARE_WITH_TIMEOUT(addedTexts(),
+                              (QStringList{QStringLiteral("Link to the engine lost (%1)").arg(address),
+                                           QStringLiteral("Link to the engine restored (%1)").arg(address),
+                                           QStringLiteral("Asking the engine for the whole board again")}),
+                              10000);
+    // Stale until every channel has been reported again.
+    QTRY_VERIFY_WITH_TIMEOUT(!monitor.linkHealth->isStale(), 20000);
+    QVERIFY(!overlay.isVisible());
+    QCOMPARE(view.grab().toImage().pixelColor(view.viewport()->mapTo(&view, probe)), fresh);
 }
 
 QTEST_MAIN(TestEngineSimMonitor)

@@ -1,7 +1,9 @@
 // The engine's status messages through the dispatcher: acknowledgements, the switch description and
 // its group tables, group names on the span labels, heartbeat and clock against the watchdog counter,
-// and the connected monitors and broadcast lines reaching the chat.
+// the connected monitors and broadcast lines reaching the chat, and refused channel commands gathered
+// into alarm lines.
 
+#include "alarms/AlarmList.h"
 #include "board/BoardModel.h"
 #include "board/GroupTables.h"
 #include "support/RecordingLink.h"
@@ -33,6 +35,8 @@ private slots:
     void replicationAndHungTrunk();
     void relayAnswerClearsRelayDown();
     void refusalOfControlWithdrawsControls();
+    void refusalsGatheredByLetter_data();
+    void refusalsGatheredByLetter();
     void descriptionGrowsTablesAndSetsCaption();
     void descriptionWithoutCommaKeepsCaption();
     void groupNameKeepsCommasAndRelabelsSpans();
@@ -125,6 +129,47 @@ void TestStatus::refusalOfControlWithdrawsControls() {
     QVERIFY(m.ui.element(Element::Command2_2).visible);
     QCOMPARE(ack(m), QStringLiteral("D"));
     QVERIFY(m.timer1->isEnabled());
+}
+
+void TestStatus::refusalsGatheredByLetter_data() {
+    // Steps: a message to dispatch, or "+N" to let N ms pass.
+    QTest::addColumn<QStringList>("steps");
+    QTest::addColumn<QStringList>("lines");
+    const auto repeat = [](int times, const QStringList& steps) {
+        QStringList out;
+        for (int i = 0; i < times; ++i)
+            out << steps;
+        return out;
+    };
+    QTest::newRow("one refusal") << QStringList{"-x", "+1000"} << QStringList{"Engine refused x"};
+    QTest::newRow("the quiet second not over") << QStringList{"-x", "+999"} << QStringList{};
+    QTest::newRow("a batch 10 ms apart") << repeat(300, {"-x", "+10"}) + QStringList{"+1000"}
+                                         << QStringList{"Engine refused x (300 channels)"};
+    QTest::newRow("letters apart") << QStringList{"-x", "+100", "-T", "+50", "-x", "+1000"}
+                                   << QStringList{"Engine refused T", "Engine refused x (2 channels)"};
+    QTest::newRow("pauses split a batch")
+        << QStringList{"-m", "+1000", "-m", "+1000"} << QStringList{"Engine refused m", "Engine refused m"};
+    QTest::newRow("no channel command")
+        << QStringList{"-D", "-C", "-W", "-A", "-N", "-", "+2000"} << QStringList{};
+    QTest::newRow("refusals that never pause")
+        << repeat(1200, {"-Y", "+10"}) + QStringList{"+1000"}
+        << QStringList{"Engine refused Y (1000 channels)", "Engine refused Y (200 channels)"};
+}
+
+void TestStatus::refusalsGatheredByLetter() {
+    QFETCH(QStringList, steps);
+    QFETCH(QStringList, lines);
+    TestMonitor t;
+    for (const QString& step : steps) {
+        if (step.startsWith(u'+') && step.size() > 1)
+            t.services.clock.advance(step.mid(1).toInt());
+        else
+            t.monitor.dispatcher.dispatch(step);
+    }
+    QStringList texts;
+    for (const QString& line : t.monitor.alarms->lines())
+        texts << line.section(QStringLiteral("---"), 1);
+    QCOMPARE(texts, lines);
 }
 
 void TestStatus::descriptionGrowsTablesAndSetsCaption() {

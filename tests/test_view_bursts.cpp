@@ -1,7 +1,8 @@
 // Views under a burst of messages: the window hears once per tick of message processing about each
 // element the tick changed, yet shows every final value; the alarm list still follows its newest line
-// (or stays where the operator scrolled to) when hundreds of lines arrive between two turns of the event
-// loop; the board gathers the changes that come while a costly paint would otherwise be repeated at
+// when hundreds of lines arrive between two turns of the event loop, and keeps the operator's place,
+// with the count of lines below, when the operator has scrolled up during a burst from the engine; the
+// board gathers the changes that come while a costly paint would otherwise be repeated at
 // once; and the system clock's local time, which every alarm line is stamped with, stays the local time.
 
 #include "alarms/AlarmList.h"
@@ -12,13 +13,17 @@
 #include "messages/MessageIntake.h"
 #include "operator/MainWindow.h"
 #include "platform/Clock.h"
+#include "support/LiveMonitor.h"
 #include "support/TestMonitor.h"
 
+#include <QApplication>
 #include <QLabel>
 #include <QPaintEvent>
+#include <QPushButton>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
+#include <QWheelEvent>
 #include <algorithm>
 #include <ctime>
 
@@ -169,25 +174,66 @@ private slots:
         QCOMPARE(list.line(list.count() - 1), QStringLiteral("b"));
     }
 
-    void alarmListStaysWhereTheOperatorLooks() {
-        test::TestMonitor t;
-        AlarmList& list = *t.monitor.alarms;
+    void alarmListKeepsTheOperatorsPlace_data() {
+        QTest::addColumn<int>("maxCount");
+        QTest::addColumn<int>("notchesUp");  // wheel notches scrolled up before the burst
+        QTest::addColumn<bool>("placeKept"); // false: the line read was trimmed before the burst ended
+        QTest::newRow("at the bottom: follows") << 5000 << 0 << false;
+        QTest::newRow("scrolled up, room for the burst") << 5000 << 50 << true;
+        QTest::newRow("scrolled up, older lines trimmed above") << 1200 << 30 << true;
+        QTest::newRow("scrolled up, the line read trimmed") << 200 << 30 << false;
+    }
+
+    void alarmListKeepsTheOperatorsPlace() {
+        QFETCH(int, maxCount);
+        QFETCH(int, notchesUp);
+        QFETCH(bool, placeKept);
+        test::LiveMonitor live;
+        QVERIFY(live.start(false));
+        AlarmList& list = *live.monitor->alarms;
+        live.monitor->ui.setCaption(Element::MaxListCount, QString::number(maxCount));
         AlarmListView view(list);
         view.resize(300, 120);
         view.show();
         QVERIFY(QTest::qWaitForWindowExposed(&view));
-        for (int i = 0; i < 100; ++i)
+        for (int i = 0; i < 300; ++i)
             list.addAlarmLine(QStringLiteral("early %1").arg(i));
-        QTRY_VERIFY(showsRow(view, 99));
-        view.scrollToTop();
-        QTRY_COMPARE(view.verticalScrollBar()->value(), 0);
-        for (int i = 0; i < 50; ++i)
-            list.addAlarmLine(QStringLiteral("late %1").arg(i));
-        // Give a pending scroll every chance to happen: none may.
-        QTest::qWait(50);
-        QCOMPARE(view.verticalScrollBar()->value(), 0);
-        QVERIFY(showsRow(view, 0));
+        QTRY_VERIFY(showsRow(view, list.count() - 1));
+        QScrollBar* bar = view.verticalScrollBar();
+        for (int i = 0; i < notchesUp; ++i) {
+            const QPointF at(20, 20);
+            QWheelEvent wheel(at, view.viewport()->mapToGlobal(at), QPoint(), QPoint(0, 120), Qt::NoButton,
+                              Qt::NoModifier, Qt::NoScrollPhase, false);
+            QApplication::sendEvent(view.viewport(), &wheel);
+        }
+        QCOMPARE(view.follows(), notchesUp == 0);
+        const QString read = view.indexAt(QPoint(1, 1)).data().toString();
+        QVERIFY(read.startsWith(QStringLiteral("early ")));
+
+        QVERIFY(live.sim.control(QStringLiteral("blast 1000")));
+        QTRY_VERIFY_WITH_TIMEOUT(list.lines().last().endsWith(QStringLiteral("blast 001000")), 20000);
+        QTest::qWait(50); // a place still to be restored gets its turn
+        if (notchesUp == 0) {
+            QCOMPARE(bar->value(), bar->maximum());
+            QVERIFY(showsRow(view, list.count() - 1));
+            QVERIFY(view.newLinesButton()->isHidden());
+            return;
+        }
+        QVERIFY(!view.follows());
+        if (placeKept)
+            QTRY_COMPARE(view.indexAt(QPoint(1, 1)).data().toString(), read);
+        else
+            QCOMPARE(bar->value(), bar->minimum()); // reading goes on at the oldest line left
         QVERIFY(!showsRow(view, list.count() - 1));
+        QVERIFY(view.newLinesButton()->isVisible());
+        QCOMPARE(view.newLinesButton()->text(), QStringLiteral("1000 new alarms below"));
+        QVERIFY(view.viewport()->geometry().contains(view.newLinesButton()->geometry()));
+        QTest::mouseClick(view.newLinesButton(), Qt::LeftButton);
+        QTRY_VERIFY(showsRow(view, list.count() - 1));
+        QVERIFY(view.follows());
+        QVERIFY(view.newLinesButton()->isHidden());
+        list.addAlarmLine(QStringLiteral("after"));
+        QTRY_VERIFY(showsRow(view, list.count() - 1));
     }
 
     void systemClockKeepsLocalTime() {

@@ -1,14 +1,19 @@
 // The main window on a real X server: widgets at the model's twips positions, resizing both ways,
-// live updates, the menu bar, the operator's gestures and a screenshot to look at; a switch as large as
-// operators run, on the bare server and under a window manager.
+// live updates, the menu bar, the operator's gestures, what went wrong shown on a live monitor's window
+// (a lost link, withdrawn controls, alarms arriving below the operator's place), a switch as large as
+// operators run, on the bare server and under a window manager, and a screenshot to look at.
 
+#include "alarms/AlarmList.h"
+#include "alarms/AlarmListView.h"
 #include "app/IniFile.h"
 #include "app/Monitor.h"
 #include "app/Startup.h"
 #include "board/BoardAccessible.h"
 #include "board/BoardModel.h"
+#include "board/BoardStaleOverlay.h"
 #include "board/BoardView.h"
 #include "board/EdgeScroll.h"
+#include "link/LinkHealth.h"
 #include "operator/MainWindow.h"
 #include "stats/Statistics.h"
 #include "support/LiveMonitor.h"
@@ -636,6 +641,83 @@ private slots:
         QCOMPARE(detail->height() < detailDesign, windowManager);
         QTRY_COMPARE(detail->linesArea()->verticalScrollBar()->isVisible(), windowManager);
         QVERIFY(!detail->linesArea()->horizontalScrollBar()->isVisible());
+    }
+
+    // A live monitor's window as the operator sees it when things go wrong, with the real pointer.
+    void whatWentWrongIsPlainOnTheWindow() {
+        test::XPointer pointer;
+        QVERIFY2(pointer.ok(), "needs an X server with the test extension");
+        test::LiveMonitor rig;
+        QVERIFY(rig.start(false));
+        Monitor& m = *rig.monitor;
+        MonitorMain window(m.ui);
+        auto* view = new BoardView(*m.board);
+        window.setElementWidget(Element::Picture1, view);
+        auto* overlay = new BoardStaleOverlay(*m.linkHealth, *view);
+        installAlarmViews(m, window);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        QTRY_VERIFY_WITH_TIMEOUT(m.board->hasCell(424), 20000);
+
+        // The engine withdraws the controls: a note stands where the buttons were.
+        const QRect buttons = window.elementWidget(Element::Command2_1)
+                                  ->geometry()
+                                  .united(window.elementWidget(Element::Command2_0)->geometry());
+        QVERIFY(rig.sim.control(QStringLiteral("send -S")));
+        QWidget* note = window.elementWidget(Element::ControlWithdrawn);
+        QTRY_VERIFY_WITH_TIMEOUT(note->isVisible(), 10000);
+        QVERIFY(!window.elementWidget(Element::Command2_0)->isVisible());
+        QVERIFY(note->geometry().intersects(buttons));
+        QCOMPARE(qobject_cast<QLabel*>(note)->text(), QStringLiteral("Control withdrawn by the engine"));
+
+        // The link lost: the board on the screen dims until the board has been described again.
+        const QPoint cell =
+            view->canvas()->mapToGlobal(view->canvas()->toPixels(m.board->cell(305)->stateRect).center());
+        const auto onScreen = [&] {
+            return window.screen()->grabWindow(0, cell.x(), cell.y(), 1, 1).toImage().pixelColor(0, 0);
+        };
+        const QColor fresh = onScreen();
+        QVERIFY(rig.sim.control(QStringLiteral("listen off")));
+        QTRY_VERIFY_WITH_TIMEOUT(overlay->isVisible(), 10000);
+        QTRY_VERIFY(onScreen().lightness() < fresh.lightness());
+        QVERIFY(rig.sim.control(QStringLiteral("listen on")));
+        const qsizetype mark = rig.sim.lines().size();
+        window.menuAction(MenuItem::Refresh)->trigger();
+        const auto hello = rig.sim.waitForCommand(QStringLiteral("$LIVEBOX"), 10000, mark);
+        QVERIFY(hello);
+        QVERIFY(rig.sim.waitForCommand(QStringLiteral("UUUUU"), 10000, hello->line));
+        QTRY_VERIFY_WITH_TIMEOUT(!overlay->isVisible(), 20000);
+        QTRY_COMPARE(onScreen(), fresh);
+
+        // Scrolled up with the wheel, the alarm list keeps its place through a burst; the button in its
+        // corner brings it to the new lines.
+        window.tabControl()->setCurrentIndex(1);
+        auto* alarms = qobject_cast<AlarmListView*>(window.elementWidget(Element::AlarmsList));
+        QVERIFY(alarms);
+        QTRY_VERIFY(alarms->isVisible());
+        AlarmList& list = *m.alarms;
+        m.ui.setCaption(Element::MaxListCount, QStringLiteral("5000"));
+        for (int i = 0; i < 300; ++i)
+            list.addAlarmLine(QStringLiteral("early %1").arg(i));
+        QScrollBar* bar = alarms->verticalScrollBar();
+        QTRY_VERIFY(bar->maximum() > 0 && bar->value() == bar->maximum());
+        const QPoint middle = alarms->viewport()->mapToGlobal(alarms->viewport()->rect().center());
+        for (int i = 0; i < 10; ++i)
+            pointer.click(middle, 4);
+        QTRY_VERIFY(!alarms->follows());
+        const QString read = alarms->indexAt(QPoint(1, 1)).data().toString();
+        QVERIFY(read.startsWith(QStringLiteral("early ")));
+        QVERIFY(rig.sim.control(QStringLiteral("blast 1000")));
+        QTRY_VERIFY_WITH_TIMEOUT(list.lines().last().endsWith(QStringLiteral("blast 001000")), 20000);
+        QPushButton* below = alarms->newLinesButton();
+        QTRY_COMPARE(below->text(), QStringLiteral("1000 new alarms below"));
+        QVERIFY(below->isVisible());
+        // Once the list has been laid out again.
+        QTRY_COMPARE(alarms->indexAt(QPoint(1, 1)).data().toString(), read);
+        pointer.click(below->mapToGlobal(below->rect().center()));
+        QTRY_VERIFY(alarms->follows());
+        QTRY_COMPARE(bar->value(), bar->maximum());
+        QVERIFY(below->isHidden());
     }
 
     void suppliedViewsTakeTheirElementsPlace() {

@@ -9,6 +9,7 @@
 #include "common/Version.h"
 #include "link/EngineLink.h"
 #include "link/LinkActions.h"
+#include "link/LinkHealth.h"
 #include "logplay/Logging.h"
 #include "messages/AlarmHandler.h"
 #include "messages/MessageIntake.h"
@@ -51,6 +52,7 @@ Monitor::Monitor(MonitorConfig& config_, Platform& platform_, QString computerNa
     chat = std::make_unique<ChatModel>(*this);
     status = std::make_unique<StatusHandlers>(*this);
     settingsFile = std::make_unique<SettingsFile>(*this);
+    linkHealth = std::make_unique<LinkHealth>(*this);
     // A failed TCP arrival asks the engine for everything again.
     connect(this, &Monitor::linkArrivalFailed, this, [this] { commands->refreshInfo(); });
 }

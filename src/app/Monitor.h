@@ -19,6 +19,7 @@ namespace corvane {
 class BoardModel;
 class GroupTables;
 class EngineLink;
+class LinkHealth;
 class MessageIntake;
 class Logging;
 class AlarmList;
@@ -81,6 +82,7 @@ public:
     std::unique_ptr<ChatModel> chat;          // the message broadcast window's state
     std::unique_ptr<StatusHandlers> status;   // "+", "-", "S", "D", "W", "T", "!", "@"
     std::unique_ptr<SettingsFile> settingsFile; // "Make &ini file with current settings"
+    std::unique_ptr<LinkHealth> linkHealth;     // a lost link and the stale board it leaves
 };
 
 } // namespace corvane

@@ -4,6 +4,7 @@
 #include "app/HeadlessWatch.h"
 #include "app/IniFile.h"
 #include "app/Monitor.h"
+#include "board/BoardStaleOverlay.h"
 #include "board/BoardView.h"
 #include "common/Version.h"
 #include "link/EngineLink.h"
@@ -225,6 +226,7 @@ void Startup::plugInViews() {
     plugInBoardZoom(*board->canvas());
     // The operator works the board: from the start the arrows move its cursor, not the tabs.
     board->canvas()->setFocus();
+    new BoardStaleOverlay(*m_monitor->linkHealth, *board);
     installAlarmViews(*m_monitor, *m_window);
     // The chat window comes and goes with the chat's state; the main window owns its host.
     new ChatWindowHost(*m_monitor->chat, m_window.get());

@@ -3,6 +3,7 @@
 #include "alarms/AlarmList.h"
 #include "app/Monitor.h"
 #include "common/LegacyText.h"
+#include "link/LinkHealth.h"
 #include "link/MessageQueue.h"
 #include "link/TcpEngineLink.h"
 #include "link/UdpEngineLink.h"
@@ -33,9 +34,14 @@ std::unique_ptr<EngineLink> createEngineLink(Monitor& monitor) {
             monitor.ui.setFore(Element::TCP, kGreen);
             monitor.ui.setToolTip(Element::TCP,
                                   QStringLiteral("Port =") + numberText(static_cast<long long>(localPort)));
+            if (monitor.linkHealth)
+                monitor.linkHealth->linkConnected();
         });
-        QObject::connect(link.get(), &EngineLink::closedByPeer, &monitor,
-                         [&monitor] { monitor.ui.setFore(Element::TCP, kRed); });
+        QObject::connect(link.get(), &EngineLink::closedByPeer, &monitor, [&monitor] {
+            monitor.ui.setFore(Element::TCP, kRed);
+            if (monitor.linkHealth)
+                monitor.linkHealth->linkLost();
+        });
     }
     QObject::connect(link.get(), &EngineLink::arrivalFailed, &monitor, &Monitor::linkArrivalFailed);
     QObject::connect(link.get(), &EngineLink::problem, &monitor, [&monitor](const QString& text) {
@@ -48,10 +54,17 @@ std::unique_ptr<EngineLink> createEngineLink(Monitor& monitor) {
 void reconnect(Monitor& monitor, std::function<void()> then) {
     if (!monitor.link)
         return;
+    const bool wasLost = monitor.linkHealth && monitor.linkHealth->isLost();
     monitor.link->close();
-    monitor.link->connectEngine([&monitor, then = std::move(then)] {
+    monitor.link->connectEngine([&monitor, wasLost, then = std::move(then)] {
         if (monitor.link)
             monitor.link->sendCommand(QStringLiteral("$") + monitor.computerName);
+        // Back after a loss: the engine may have restarted, and every channel may have changed while
+        // the link was down. A ReConnect of a link that was not lost sends the hello alone.
+        if (wasLost && monitor.link && monitor.linkHealth && !monitor.linkHealth->isLost()) {
+            monitor.linkHealth->boardRequested();
+            monitor.link->sendCommand(QStringLiteral("UUUUU"));
+        }
         if (then)
             then();
     });

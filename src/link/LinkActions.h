@@ -16,8 +16,8 @@ void installLinkActions(Monitor& monitor);
 // The link chosen by the configuration (UDP unless the TCP key is present), wired to the label and
 // to the monitor's arrival-failure signal. Called once by the load step.
 std::unique_ptr<EngineLink> createEngineLink(Monitor& monitor);
-// ReConnect: close, connect, then the hello "$" + ComputerName, then `then` (once the connect attempt
-// has ended, whichever way).
+// ReConnect: close, connect, then the hello "$" + ComputerName (followed by "UUUUU" when the link
+// came back after a loss), then `then` (once the connect attempt has ended, whichever way).
 void reconnect(Monitor& monitor, std::function<void()> then = {});
 
 } // namespace corvane

@@ -1,9 +1,11 @@
 #include "messages/StatusHandlers.h"
 
+#include "alarms/AlarmList.h"
 #include "app/Monitor.h"
 #include "board/BoardModel.h"
 #include "board/GroupTables.h"
 #include "common/LegacyText.h"
+#include "messages/RefusedCommands.h"
 #include "windows/ChatModel.h"
 
 namespace corvane {
@@ -13,7 +15,8 @@ namespace {
 constexpr int kDefaultRelayPeriodMs = 15000;
 } // namespace
 
-StatusHandlers::StatusHandlers(Monitor& monitor) : m_monitor(monitor) {
+StatusHandlers::StatusHandlers(Monitor& monitor)
+    : m_monitor(monitor), m_refusals(std::make_unique<RefusedCommands>(monitor)) {
     auto& d = m_monitor.dispatcher;
     d.setHandler('+', [this](QStringView body) { acknowledged(body); });
     d.setHandler('-', [this](QStringView body) { refused(body); });
@@ -24,6 +27,8 @@ StatusHandlers::StatusHandlers(Monitor& monitor) : m_monitor(monitor) {
     d.setHandler('!', [this](QStringView body) { connectedMonitors(body); });
     d.setHandler('@', [this](QStringView body) { broadcast(body); });
 }
+
+StatusHandlers::~StatusHandlers() = default;
 
 void StatusHandlers::setAck(QChar letter, bool positive) {
     m_monitor.ui.setCaption(Element::AckLbl, QString(letter));
@@ -130,18 +135,38 @@ void StatusHandlers::refused(QStringView body) {
             ui.setCaption(Element::Repl, QStringLiteral("Repl") + rest.toString());
             break;
         case u'S':
-            // This monitor may watch the switch but no longer control it.
-            ui.setMenuEnabled(MenuItem::Actions, false);
-            ui.setVisible(Element::Command2_0, false);
-            ui.setVisible(Element::Command2_1, false);
-            ui.setVisible(Element::Truncate, false);
+            withdrawControl();
             break;
         default:
             setAck(letter, false);
+            m_refusals->refused(letter);
             break;
         }
     }
     indicatorResetOn();
+}
+
+void StatusHandlers::withdrawControl() {
+    auto& ui = m_monitor.ui;
+    // Told once: the engine may repeat "-S", the controls are gone already.
+    const bool news = ui.element(Element::Command2_0).visible || ui.element(Element::Command2_1).visible ||
+                      ui.element(Element::Truncate).visible || ui.menu(MenuItem::Actions).enabled;
+    // This monitor may watch the switch but no longer control it.
+    ui.setMenuEnabled(MenuItem::Actions, false);
+    ui.setVisible(Element::Command2_0, false);
+    ui.setVisible(Element::Command2_1, false);
+    ui.setVisible(Element::Truncate, false);
+    if (!news)
+        return;
+    const QDateTime now = m_monitor.platform.clock.now();
+    ui.setToolTip(Element::ControlWithdrawn,
+                  QStringLiteral("The engine withdrew control from this monitor at %1: Exclude, Include "
+                                 "and the Actions menu are off; the board is still watched.")
+                      .arg(now.toString(QStringLiteral("MM/dd/yy hh:mm:ss"))));
+    ui.setVisible(Element::ControlWithdrawn, true);
+    if (m_monitor.alarms)
+        m_monitor.alarms->appendAlarmLine(m_monitor.alarms->alarmLine(QStringLiteral(
+            "Engine withdrew control from this monitor: Exclude, Include and Actions are off")));
 }
 
 void StatusHandlers::switchDescription(QStringView body) {

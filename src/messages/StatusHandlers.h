@@ -4,15 +4,18 @@
 // broadcast lines ("@"). They light the indicators, fill the group name tables and feed the chat.
 
 #include <QStringView>
+#include <memory>
 
 namespace corvane {
 
 class Monitor;
+class RefusedCommands;
 
 class StatusHandlers {
 public:
     // Registers the handlers with the monitor's dispatcher.
     explicit StatusHandlers(Monitor& monitor);
+    ~StatusHandlers();
 
     void acknowledged(QStringView body);      // "+"
     void refused(QStringView body);           // "-"
@@ -29,8 +32,11 @@ private:
     void indicatorResetOn();
     // "+C": the span whose replication is confirmed shows red, every other span label of that kind white.
     void markReplicatedSpan(QStringView rest);
+    // "-S": the controls go, and the operator is told why.
+    void withdrawControl();
 
     Monitor& m_monitor;
+    std::unique_ptr<RefusedCommands> m_refusals;
 };
 
 } // namespace corvane

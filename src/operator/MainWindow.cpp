@@ -35,6 +35,7 @@ constexpr Element kAllElements[] = {
     Element::Command2_2,    Element::StatsButton,  Element::BoxClock,   Element::Command2_3,
     Element::Command2_4,    Element::Command2_5,   Element::Command2_6, Element::Label4,
     Element::MarkedCount,
+    Element::ControlWithdrawn,
     Element::Picture1,      Element::CallText,     Element::LastAlarm,  Element::Command1,
     Element::MaxCountLable, Element::MaxListCount, Element::AlarmsList,
 };

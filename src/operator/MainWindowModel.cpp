@@ -47,6 +47,8 @@ constexpr ElementDesign kElements[] = {
     {Element::Label4, "Label4", ElementKind::Label, 0, 8550, 495, 600, 240, "->Blast", false},
     // How many cells the per-channel buttons would act on, at the end of their row.
     {Element::MarkedCount, "MarkedCount", ElementKind::Label, 0, 9210, 495, 1000, 240, "0 marked", true},
+    {Element::ControlWithdrawn, "ControlWithdrawn", ElementKind::Label, 0, 120, 450, 2775, 285,
+     "Control withdrawn by the engine", false},
     {Element::Picture1, "Picture1", ElementKind::Board, 0, 240, 960, 8265, 4095, "", true},
     {Element::CallText, "CallText", ElementKind::Label, 0, 360, 5280, 7080, 255, "Call Information", true},
     {Element::LastAlarm, "LastAlarm", ElementKind::Label, 0, 360, 5640, 7080, 250, "Last Alarm", true},

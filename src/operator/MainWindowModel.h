@@ -46,6 +46,7 @@ enum class Element {
     Command2_6,
     Label4,
     MarkedCount,
+    ControlWithdrawn, // shown where Exclude and Include were once the engine has withdrawn them
     Picture1,
     CallText,
     LastAlarm,

@@ -4,6 +4,7 @@
 #include "board/BoardModel.h"
 #include "common/LegacyText.h"
 #include "link/EngineLink.h"
+#include "link/LinkHealth.h"
 #include "platform/Dialogs.h"
 #include "platform/Tones.h"
 
@@ -119,7 +120,11 @@ void SwitchCommands::refreshInfo() {
     steps.then([this] { send(QStringLiteral("$") + m_monitor.computerName); });
     addSendAndWait(steps, QStringLiteral("SSSSS"), QStringLiteral("S"));
     addSendAndWait(steps, QStringLiteral("CCCCC"), QStringLiteral("C"));
-    steps.then([this] { send(QStringLiteral("UUUUU")); });
+    steps.then([this] {
+        if (m_monitor.linkHealth)
+            m_monitor.linkHealth->boardRequested();
+        send(QStringLiteral("UUUUU"));
+    });
     m_runner.run(std::move(steps));
 }
 
