@@ -1,11 +1,16 @@
 // The main window on a real X server: widgets at the model's twips positions, resizing both ways,
-// live updates, the menu bar, the operator's gestures and a screenshot to look at.
+// live updates, the menu bar, the operator's gestures and a screenshot to look at; the splash of the
+// real program, as the X server shows it, and its CANCEL.
 
 #include "board/BoardModel.h"
 #include "board/BoardView.h"
 #include "operator/MainWindow.h"
+#include "platform/X11Windows.h"
 #include "support/LiveMonitor.h"
+#include "support/ManualClock.h"
 #include "support/XPointer.h"
+#include "windows/AboutBox.h"
+#include "windows/SplashWindow.h"
 
 #include <QAction>
 #include <QCheckBox>
@@ -13,12 +18,23 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QNetworkDatagram>
+#include <QElapsedTimer>
+#include <QProcess>
 #include <QPushButton>
+#include <QRandomGenerator>
 #include <QScreen>
 #include <QStyleHints>
 #include <QTabBar>
 #include <QTabWidget>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTemporaryDir>
+#include <QUdpSocket>
 #include <QtTest>
+#include <cstdlib>
+#include <memory>
+#include <xcb/xcb.h>
 
 using namespace corvane;
 using Gesture = MainWindowModel::Gesture;
@@ -49,6 +65,74 @@ struct Window {
     MainWindowModel model;
     MonitorMain window;
 };
+
+// An engine that hears the monitor's commands and never answers them, so the load step waits out its
+// acknowledgement waits. Its port fits the setting's 16 bits.
+struct SilentEngine {
+    explicit SilentEngine(bool tcp) {
+        for (int tries = 0; tries < 200 && port == 0; ++tries) {
+            const auto p = static_cast<quint16>(21000 + QRandomGenerator::global()->bounded(11000));
+            if (tcp ? server.listen(QHostAddress::LocalHost, p) : udp.bind(QHostAddress::LocalHost, p))
+                port = p;
+        }
+        QObject::connect(&udp, &QUdpSocket::readyRead, [this] {
+            while (udp.hasPendingDatagrams())
+                heard += udp.receiveDatagram().data() + '|';
+        });
+        QObject::connect(&server, &QTcpServer::newConnection, [this] {
+            while (QTcpSocket* s = server.nextPendingConnection())
+                QObject::connect(s, &QTcpSocket::readyRead, s, [this, s] { heard += s->readAll(); });
+        });
+    }
+    QUdpSocket udp;
+    QTcpServer server;
+    quint16 port = 0;
+    QByteArray heard; // every command, each ended by "|"
+};
+
+// The window's pixels as the X server holds them, 24-bit colour.
+QImage serverImage(std::uint32_t window) {
+    xcb_connection_t* c = xcb_connect(nullptr, nullptr);
+    QImage image;
+    if (!xcb_connection_has_error(c)) {
+        std::unique_ptr<xcb_get_geometry_reply_t, decltype(&std::free)> g(
+            xcb_get_geometry_reply(c, xcb_get_geometry(c, window), nullptr), &std::free);
+        std::unique_ptr<xcb_get_image_reply_t, decltype(&std::free)> r(
+            g ? xcb_get_image_reply(c,
+                                    xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, window, 0, 0, g->width,
+                                                  g->height, ~0u),
+                                    nullptr)
+              : nullptr,
+            &std::free);
+        if (r && r->depth == 24 && xcb_get_image_data_length(r.get()) == g->width * g->height * 4)
+            image = QImage(xcb_get_image_data(r.get()), g->width, g->height, g->width * 4,
+                           QImage::Format_RGB32)
+                        .copy();
+    }
+    xcb_disconnect(c);
+    return image;
+}
+
+// Where the window's corner is on the screen.
+QPoint serverPosition(std::uint32_t window) {
+    xcb_connection_t* c = xcb_connect(nullptr, nullptr);
+    QPoint at(-1, -1);
+    if (!xcb_connection_has_error(c)) {
+        const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
+        std::unique_ptr<xcb_translate_coordinates_reply_t, decltype(&std::free)> t(
+            xcb_translate_coordinates_reply(c, xcb_translate_coordinates(c, window, root, 0, 0), nullptr),
+            &std::free);
+        if (t)
+            at = QPoint(t->dst_x, t->dst_y);
+    }
+    xcb_disconnect(c);
+    return at;
+}
+
+bool near(QRgb a, QRgb b) {
+    return std::abs(qRed(a) - qRed(b)) <= 24 && std::abs(qGreen(a) - qGreen(b)) <= 24 &&
+           std::abs(qBlue(a) - qBlue(b)) <= 24;
+}
 
 } // namespace
 
@@ -314,6 +398,72 @@ private slots:
         // The batch goes in ascending id order: the first cell would have come before.
         const QList<test::SimCommand> commands = rig.sim.commands(mark);
         QCOMPARE(commands.size(), 1);
+    }
+
+    // The real program against an engine that never answers, so that its start-up is held in the load
+    // step's acknowledgement waits. When the engine hears the first command, the load step has begun
+    // its work, and the X server already shows the splash with its title. A real click on CANCEL then
+    // ends the program at once, not when the waits are over.
+    void splashIsPaintedAndCancelEndsTheStartUp_data() {
+        QTest::addColumn<bool>("tcp");
+        QTest::newRow("UDP") << false;
+        QTest::newRow("TCP") << true;
+    }
+    void splashIsPaintedAndCancelEndsTheStartUp() {
+        QFETCH(bool, tcp);
+        test::XPointer pointer;
+        QVERIFY2(pointer.ok(), "needs an X server with the test extension");
+        SilentEngine engine(tcp);
+        QVERIFY(engine.port != 0);
+        QTemporaryDir dir;
+        QFile ini(dir.filePath(QStringLiteral("monitor.ini")));
+        QVERIFY(ini.open(QIODevice::WriteOnly));
+        ini.write("ENG_LOC_IP, \"127.0.0.1\"\r\nMON_PORT, 0\r\nENG_LOC_PORT, " + QByteArray::number(engine.port) +
+                  "\r\n" + (tcp ? "TCP, 1\r\n" : ""));
+        ini.close();
+        QProcess program;
+        program.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        program.start(QStringLiteral(CORVANE_MONITOR), {ini.fileName()});
+        QVERIFY(program.waitForStarted());
+        QTRY_VERIFY_WITH_TIMEOUT(engine.heard.startsWith('$'), 20000);
+
+        const auto found = x11::findTopLevelWindow(AboutBox::titleText());
+        QVERIFY(found);
+        QCOMPARE(found->pid, std::optional<std::int64_t>(program.processId()));
+        const QImage shown = serverImage(found->window);
+        QVERIFY(!shown.isNull());
+        // What the splash draws at that size, painted here.
+        test::ManualClock clock;
+        SplashWindow expected(clock);
+        expected.resize(shown.size());
+        const QImage drawn = expected.grab().toImage().convertToFormat(QImage::Format_RGB32);
+        QCOMPARE(drawn.size(), shown.size());
+        const QRect title(expected.lblProductName->mapTo(&expected, QPoint(0, 0)),
+                          expected.lblProductName->size());
+        const QRgb back = drawn.pixel(title.topLeft());
+        int ink = 0;
+        int same = 0;
+        for (int y = title.top(); y <= title.bottom(); ++y) {
+            for (int x = title.left(); x <= title.right(); ++x) {
+                ink += near(drawn.pixel(x, y), back) ? 0 : 1;
+                same += near(drawn.pixel(x, y), shown.pixel(x, y)) ? 1 : 0;
+            }
+        }
+        QVERIFY2(ink > 50, "the title is drawn in the label");
+        QVERIFY2(same >= title.width() * title.height() * 95 / 100,
+                 qPrintable(QStringLiteral("%1 of %2 pixels").arg(same).arg(title.width() * title.height())));
+
+        const QRect cancel(expected.Command1->mapTo(&expected, QPoint(0, 0)), expected.Command1->size());
+        QElapsedTimer clicked;
+        clicked.start();
+        pointer.click(serverPosition(found->window) + cancel.center());
+        QVERIFY(program.waitForFinished(3000));
+        const qint64 took = clicked.elapsed();
+        QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(program.exitCode(), 0);
+        // Both waits would have held the start-up for seconds more before the last request.
+        QVERIFY2(!engine.heard.contains("UUUUU"), engine.heard.constData());
+        qInfo("CANCEL ended the program after %lld ms", took);
     }
 
     void suppliedViewsTakeTheirElementsPlace() {

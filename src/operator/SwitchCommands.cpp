@@ -92,7 +92,7 @@ void SwitchCommands::addSendAndWait(ActionRunner::Steps& steps, const QString& t
                     kAckLookMs, kAckMaxLooks);
 }
 
-void SwitchCommands::refreshInfo() {
+void SwitchCommands::refreshInfo(std::function<void()> finished) {
     ActionRunner::Steps steps;
     steps.then([this] {
         if (m_monitor.link)
@@ -120,6 +120,8 @@ void SwitchCommands::refreshInfo() {
     addSendAndWait(steps, QStringLiteral("SSSSS"), QStringLiteral("S"));
     addSendAndWait(steps, QStringLiteral("CCCCC"), QStringLiteral("C"));
     steps.then([this] { send(QStringLiteral("UUUUU")); });
+    if (finished)
+        steps.then(std::move(finished));
     m_runner.run(std::move(steps));
 }
 

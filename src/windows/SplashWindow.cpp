@@ -63,6 +63,7 @@ SplashWindow::SplashWindow(Clock& clock, QWidget* parent)
     setMinimumSize(460, 200);
 
     connect(Command1, &QPushButton::clicked, this, &SplashWindow::cancelled);
+    lblProductName->installEventFilter(this);
     m_timer->setInterval(500);
     m_timer->setCallback([this] {
         if (isVisible())
@@ -76,6 +77,12 @@ SplashWindow::~SplashWindow() = default;
 void SplashWindow::keyPressEvent(QKeyEvent* event) {
     // Keys do nothing here, Escape included.
     event->accept();
+}
+
+bool SplashWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == lblProductName && event->type() == QEvent::Paint)
+        emit painted();
+    return QWidget::eventFilter(watched, event);
 }
 
 } // namespace corvane

@@ -28,9 +28,13 @@ public:
 signals:
     // CANCEL: the program ends at once.
     void cancelled();
+    // The title is being painted. The rest of the window is painted in the same pass, and the pass
+    // hands the pixels to the window system before the event loop runs again.
+    void painted();
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     // Timer1: keeps the splash in front of the windows that open while it shows.
