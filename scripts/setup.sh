@@ -11,6 +11,7 @@ packages=(
     clang-14 libclang-rt-14-dev
     qt6-svg-dev desktop-file-utils
     libxcb-xtest0-dev
+    libxcb-xfixes0-dev
 )
 # scripts/screenshots.sh and scripts/soak.sh drive the real windows (and the first saves them); the
 # tests need neither tool.

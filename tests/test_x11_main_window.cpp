@@ -15,11 +15,11 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QNetworkDatagram>
-#include <QElapsedTimer>
 #include <QProcess>
 #include <QPushButton>
 #include <QRandomGenerator>
@@ -64,6 +64,43 @@ struct Window {
     }
     MainWindowModel model;
     MonitorMain window;
+};
+
+// A live monitor's board in a real main window, with the simulated engine behind it and a real pointer.
+struct LiveBoard {
+    bool start() {
+        if (!pointer.ok() || !rig.start(true))
+            return false;
+        window = std::make_unique<MonitorMain>(rig.monitor->ui);
+        view = new BoardView(board());
+        window->setElementWidget(Element::Picture1, view);
+        window->show();
+        return QTest::qWaitForWindowExposed(window.get()) &&
+               QTest::qWaitFor([this] { return board().cellIds().size() >= 3; }, 20000);
+    }
+    BoardModel& board() const { return *rig.monitor->board; }
+    QPoint onScreen(const QRect& twips) const {
+        return view->canvas()->mapToGlobal(view->canvas()->toPixels(twips).center());
+    }
+    QPointF twipsAt(QPoint screen) const {
+        return view->canvas()->toTwips(QPointF(view->canvas()->mapFromGlobal(screen)));
+    }
+    // "E&xclude" clicked: the commands the engine then receives for the marked cells.
+    QList<test::SimCommand> exclude(int expectedId) {
+        const qsizetype mark = rig.sim.lines().size();
+        QWidget* button = window->elementWidget(Element::Command2_0);
+        pointer.click(button->mapToGlobal(button->rect().center()));
+        const QString letter =
+            rig.monitor->ui.element(Element::Truncate).checked ? QStringLiteral("X") : QStringLiteral("Y");
+        if (!rig.sim.waitForCommand(letter + QStringLiteral("%1").arg(expectedId, 4, 10, QLatin1Char('0')), 10000,
+                                    mark))
+            return {};
+        return rig.sim.commands(mark);
+    }
+    test::XPointer pointer;
+    test::LiveMonitor rig;
+    std::unique_ptr<MonitorMain> window;
+    BoardView* view = nullptr;
 };
 
 // An engine that hears the monitor's commands and never answers them, so the load step waits out its
@@ -357,47 +394,105 @@ private slots:
     }
     void clicksOnCellsReachTheEngine() {
         QFETCH(int, pauseMs);
-        test::XPointer pointer;
-        QVERIFY2(pointer.ok(), "needs an X server with the test extension");
-        test::LiveMonitor rig;
-        QVERIFY(rig.start(true));
-        Monitor& m = *rig.monitor;
-        BoardModel& board = *m.board;
-        MonitorMain window(m.ui);
-        auto* view = new BoardView(board);
-        window.setElementWidget(Element::Picture1, view);
-        window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
-        std::vector<int> ids;
-        QTRY_VERIFY_WITH_TIMEOUT((ids = board.cellIds()).size() >= 3, 20000);
+        LiveBoard live;
+        QVERIFY2(live.start(), "needs an X server with the test extension and the simulated engine");
+        test::XPointer& pointer = live.pointer;
+        BoardModel& board = live.board();
+        const std::vector<int> ids = board.cellIds();
         const int twice = ids.at(1);
         const int once = ids.at(2);
-        const auto onScreen = [&](int id) {
-            return view->canvas()->mapToGlobal(view->canvas()->toPixels(board.cell(id)->stateRect).center());
-        };
 
-        pointer.click(onScreen(twice));
+        pointer.click(live.onScreen(board.cell(twice)->stateRect));
         if (pauseMs > 0) {
             QTRY_COMPARE(board.cell(twice)->mark, QStringLiteral("X"));
             QTest::qWait(pauseMs);
         }
-        pointer.click(onScreen(twice));
+        pointer.click(live.onScreen(board.cell(twice)->stateRect));
         // Far from the first cell, so that these clicks make no double click with those.
         QTest::qWait(QGuiApplication::styleHints()->mouseDoubleClickInterval() + 200);
-        pointer.click(onScreen(once));
+        pointer.click(live.onScreen(board.cell(once)->stateRect));
         QTRY_COMPARE(board.cell(once)->mark, QStringLiteral("X"));
         QCOMPARE(board.cell(twice)->mark, QString());
 
-        const qsizetype mark = rig.sim.lines().size();
-        QWidget* exclude = window.elementWidget(Element::Command2_0);
-        pointer.click(exclude->mapToGlobal(exclude->rect().center()));
-        const QString letter = m.ui.element(Element::Truncate).checked ? QStringLiteral("X") : QStringLiteral("Y");
-        const auto sent = rig.sim.waitForCommand(letter + QStringLiteral("%1").arg(once, 4, 10, QLatin1Char('0')),
-                                                 10000, mark);
-        QVERIFY(sent);
         // The batch goes in ascending id order: the first cell would have come before.
-        const QList<test::SimCommand> commands = rig.sim.commands(mark);
-        QCOMPARE(commands.size(), 1);
+        QCOMPARE(live.exclude(once).size(), 1);
+    }
+
+    // A real drag of a cell: the pointer carries the cell's 32 x 32 picture, the band's corner follows
+    // the pointer over the board and over a span label, and only a drop on the cell itself toggles it.
+    void aDraggedCellCarriesItsPictureAndTheBand_data() {
+        QTest::addColumn<QString>("dropOn");
+        QTest::newRow("the cell itself") << QStringLiteral("cell");
+        QTest::newRow("another cell") << QStringLiteral("other");
+        QTest::newRow("a span label") << QStringLiteral("label");
+    }
+    void aDraggedCellCarriesItsPictureAndTheBand() {
+        QFETCH(QString, dropOn);
+        LiveBoard live;
+        QVERIFY2(live.start(), "needs an X server with the test extension and the simulated engine");
+        test::XPointer& pointer = live.pointer;
+        BoardModel& board = live.board();
+        const std::vector<int> ids = board.cellIds();
+        const int dragged = ids.at(1);
+        const int other = ids.at(2);
+        QRect label;
+        for (int s = 0; s <= BoardModel::kMaxSpan && label.isNull(); ++s) {
+            for (const SpanLabel* l : {&board.innerLabel(s), &board.outerLabel(s)}) {
+                const BoardHit::Kind kind = board.hitTest(QPointF(l->rect.center())).kind;
+                if (l->exists && l->visible &&
+                    (kind == BoardHit::Kind::InnerLabel || kind == BoardHit::Kind::OuterLabel)) {
+                    label = l->rect;
+                    break;
+                }
+            }
+        }
+        QVERIFY(!label.isNull());
+        const QRect below(board.extent().left() + 300, board.extent().bottom() + 150, 1, 1);
+        QCOMPARE(board.hitTest(QPointF(below.topLeft())).kind, BoardHit::Kind::Background);
+        const QColor state = toQColor(board.cell(dragged)->stateColor);
+        const auto carriesPicture = [&] {
+            const QImage now = pointer.cursorImage();
+            return now.size() == QSize(32, 32) && QColor(now.pixel(16, 16)) == state;
+        };
+        QVERIFY(!pointer.cursorImage().isNull());
+
+        pointer.moveTo(live.onScreen(board.cell(dragged)->stateRect));
+        QTRY_COMPARE(board.gblidx(), dragged);
+        QVERIFY(!carriesPicture());
+        pointer.press();
+        // A failure mid-drag must not leave the button held for the tests after this one.
+        auto letGo = qScopeGuard([&pointer] { pointer.release(); });
+        QTRY_VERIFY(carriesPicture());
+        // Twips of one pixel and a little: where the band's corner may be from the pointer.
+        const double slack = 2 * 1440.0 / live.view->canvas()->dpi();
+        for (const QRect& over : {below, label}) {
+            const QPoint at = live.onScreen(over);
+            pointer.moveTo(at - QPoint(4, 0));
+            pointer.moveTo(at);
+            const QPointF expected = live.twipsAt(at);
+            QTRY_VERIFY2(board.band().visible && std::abs(board.band().left - expected.x()) <= slack &&
+                             std::abs(board.band().top - expected.y()) <= slack,
+                         qPrintable(QStringLiteral("band at %1,%2, pointer at %3,%4")
+                                        .arg(board.band().left)
+                                        .arg(board.band().top)
+                                        .arg(expected.x())
+                                        .arg(expected.y())));
+            QVERIFY(carriesPicture());
+        }
+
+        const QRect target = dropOn == QLatin1String("cell")    ? board.cell(dragged)->stateRect
+                             : dropOn == QLatin1String("other") ? board.cell(other)->stateRect
+                                                                : label;
+        pointer.moveTo(live.onScreen(target));
+        letGo.dismiss();
+        pointer.release();
+        QTRY_VERIFY(!carriesPicture());
+        QTRY_VERIFY(!board.band().visible);
+        const bool toggled = dropOn == QLatin1String("cell");
+        QTRY_COMPARE(board.cell(dragged)->mark, toggled ? QStringLiteral("X") : QString());
+        QCOMPARE(board.cell(other)->mark, QString());
+        if (toggled)
+            QCOMPARE(live.exclude(dragged).size(), 1);
     }
 
     // The real program against an engine that never answers, so that its start-up is held in the load

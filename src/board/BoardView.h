@@ -40,6 +40,8 @@ protected:
 
 private:
     void fitExtent();
+    // Shows the dragged cell's picture at the pointer while the mouse handler drags a cell.
+    void followDrag();
     void invalidate(const QRect& twips);
     // Asks for a repaint of `px` now, or gathers it for a little later while painting is costly.
     void request(const QRect& px);
@@ -55,6 +57,7 @@ private:
     qint64 m_lastPaintEnd = 0;
     QRect m_held;
     std::unique_ptr<Timer> m_heldTimer;
+    int m_dragShown = 0; // the cell whose drag picture the pointer carries, 0 for none
 };
 
 class BoardView final : public QScrollArea {
