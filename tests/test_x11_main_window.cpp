@@ -5,7 +5,6 @@
 #include "board/BoardModel.h"
 #include "board/BoardView.h"
 #include "operator/MainWindow.h"
-#include "platform/X11Windows.h"
 #include "support/LiveMonitor.h"
 #include "support/ManualClock.h"
 #include "support/XPointer.h"
@@ -32,7 +31,9 @@
 #include <QTemporaryDir>
 #include <QUdpSocket>
 #include <QtTest>
+#include <csignal>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <xcb/xcb.h>
 
@@ -114,17 +115,24 @@ struct SilentEngine {
         }
         QObject::connect(&udp, &QUdpSocket::readyRead, [this] {
             while (udp.hasPendingDatagrams())
-                heard += udp.receiveDatagram().data() + '|';
+                hear(udp.receiveDatagram().data() + '|');
         });
         QObject::connect(&server, &QTcpServer::newConnection, [this] {
             while (QTcpSocket* s = server.nextPendingConnection())
-                QObject::connect(s, &QTcpSocket::readyRead, s, [this, s] { heard += s->readAll(); });
+                QObject::connect(s, &QTcpSocket::readyRead, s, [this, s] { hear(s->readAll()); });
         });
+    }
+    void hear(const QByteArray& bytes) {
+        // The program is held where it was when it sent its first command, until it is let go on.
+        if (heard.isEmpty() && freeze > 0)
+            ::kill(static_cast<pid_t>(freeze), SIGSTOP);
+        heard += bytes;
     }
     QUdpSocket udp;
     QTcpServer server;
     quint16 port = 0;
-    QByteArray heard; // every command, each ended by "|"
+    qint64 freeze = 0; // the process stopped at the first command
+    QByteArray heard;  // every command, each ended by "|"
 };
 
 // The window's pixels as the X server holds them, 24-bit colour.
@@ -148,6 +156,46 @@ QImage serverImage(std::uint32_t window) {
     }
     xcb_disconnect(c);
     return image;
+}
+
+// The top-level window that the process `pid` shows on the screen with the title `title`; 0 for none.
+std::uint32_t viewableWindow(qint64 pid, const QByteArray& title) {
+    xcb_connection_t* c = xcb_connect(nullptr, nullptr);
+    std::uint32_t found = 0;
+    const auto atom = [c](const char* name) {
+        std::unique_ptr<xcb_intern_atom_reply_t, decltype(&std::free)> r(
+            xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, std::strlen(name), name), nullptr), &std::free);
+        return r ? r->atom : xcb_atom_t(XCB_ATOM_NONE);
+    };
+    const auto property = [c](xcb_window_t w, xcb_atom_t name) {
+        std::unique_ptr<xcb_get_property_reply_t, decltype(&std::free)> r(
+            xcb_get_property_reply(c, xcb_get_property(c, 0, w, name, XCB_GET_PROPERTY_TYPE_ANY, 0, 1024), nullptr),
+            &std::free);
+        return r ? QByteArray(static_cast<const char*>(xcb_get_property_value(r.get())),
+                              xcb_get_property_value_length(r.get()))
+                 : QByteArray();
+    };
+    if (!xcb_connection_has_error(c)) {
+        const xcb_atom_t netName = atom("_NET_WM_NAME");
+        const xcb_atom_t netPid = atom("_NET_WM_PID");
+        const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
+        std::unique_ptr<xcb_query_tree_reply_t, decltype(&std::free)> tree(
+            xcb_query_tree_reply(c, xcb_query_tree(c, root), nullptr), &std::free);
+        const xcb_window_t* children = tree ? xcb_query_tree_children(tree.get()) : nullptr;
+        for (int i = 0; tree && i < xcb_query_tree_children_length(tree.get()) && found == 0; ++i) {
+            const xcb_window_t w = children[i];
+            std::unique_ptr<xcb_get_window_attributes_reply_t, decltype(&std::free)> a(
+                xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, w), nullptr), &std::free);
+            const QByteArray pidBytes = property(w, netPid);
+            std::uint32_t owner = 0;
+            if (pidBytes.size() == 4)
+                std::memcpy(&owner, pidBytes.constData(), 4);
+            if (a && a->map_state == XCB_MAP_STATE_VIEWABLE && owner == pid && property(w, netName) == title)
+                found = w;
+        }
+    }
+    xcb_disconnect(c);
+    return found;
 }
 
 // Where the window's corner is on the screen.
@@ -497,7 +545,7 @@ private slots:
 
     // The real program against an engine that never answers, so that its start-up is held in the load
     // step's acknowledgement waits. When the engine hears the first command, the load step has begun
-    // its work, and the X server already shows the splash with its title. A real click on CANCEL then
+    // its work: the program is stopped there, and the X server already shows the splash with its title. A real click on CANCEL then
     // ends the program at once, not when the waits are over.
     void splashIsPaintedAndCancelEndsTheStartUp_data() {
         QTest::addColumn<bool>("tcp");
@@ -520,12 +568,13 @@ private slots:
         program.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         program.start(QStringLiteral(CORVANE_MONITOR), {ini.fileName()});
         QVERIFY(program.waitForStarted());
+        engine.freeze = program.processId();
+        auto letGo = qScopeGuard([&program] { ::kill(static_cast<pid_t>(program.processId()), SIGCONT); });
         QTRY_VERIFY_WITH_TIMEOUT(engine.heard.startsWith('$'), 20000);
 
-        const auto found = x11::findTopLevelWindow(AboutBox::titleText());
-        QVERIFY(found);
-        QCOMPARE(found->pid, std::optional<std::int64_t>(program.processId()));
-        const QImage shown = serverImage(found->window);
+        const std::uint32_t splash = viewableWindow(program.processId(), AboutBox::titleText().toUtf8());
+        QVERIFY2(splash != 0, "the splash is on the screen");
+        const QImage shown = serverImage(splash);
         QVERIFY(!shown.isNull());
         // What the splash draws at that size, painted here.
         test::ManualClock clock;
@@ -548,10 +597,12 @@ private slots:
         QVERIFY2(same >= title.width() * title.height() * 95 / 100,
                  qPrintable(QStringLiteral("%1 of %2 pixels").arg(same).arg(title.width() * title.height())));
 
+        letGo.dismiss();
+        QCOMPARE(::kill(static_cast<pid_t>(program.processId()), SIGCONT), 0);
         const QRect cancel(expected.Command1->mapTo(&expected, QPoint(0, 0)), expected.Command1->size());
         QElapsedTimer clicked;
         clicked.start();
-        pointer.click(serverPosition(found->window) + cancel.center());
+        pointer.click(serverPosition(splash) + cancel.center());
         QVERIFY(program.waitForFinished(3000));
         const qint64 took = clicked.elapsed();
         QCOMPARE(program.exitStatus(), QProcess::NormalExit);

@@ -111,8 +111,9 @@ void Startup::start(const QString& iniArgument, std::function<void(bool running)
                     m_next.start(1, load);
             },
             Qt::SingleShotConnection);
-        m_splash->show();
+        // The bound first: the window may be painted while it is being shown.
         m_next.start(kSplashPaintBoundMs, load);
+        m_splash->show();
     } else {
         m_next.start(1, load);
     }

@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <QWindow>
 
 namespace corvane {
 
@@ -63,7 +64,6 @@ SplashWindow::SplashWindow(Clock& clock, QWidget* parent)
     setMinimumSize(460, 200);
 
     connect(Command1, &QPushButton::clicked, this, &SplashWindow::cancelled);
-    lblProductName->installEventFilter(this);
     m_timer->setInterval(500);
     m_timer->setCallback([this] {
         if (isVisible())
@@ -79,8 +79,15 @@ void SplashWindow::keyPressEvent(QKeyEvent* event) {
     event->accept();
 }
 
+void SplashWindow::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    // The window system's expose of the window, not the widget's paint, says it is on the screen.
+    if (QWindow* w = windowHandle())
+        w->installEventFilter(this);
+}
+
 bool SplashWindow::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == lblProductName && event->type() == QEvent::Paint)
+    if (watched == windowHandle() && event->type() == QEvent::Expose && windowHandle()->isExposed())
         emit painted();
     return QWidget::eventFilter(watched, event);
 }
