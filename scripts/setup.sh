@@ -13,6 +13,7 @@ packages=(
     qt6-svg-dev desktop-file-utils
     libxcb-xtest0-dev
     systemd
+    libxcb-xfixes0-dev
 )
 # scripts/screenshots.sh and scripts/soak.sh drive the real windows (and the first saves them); the
 # tests need neither tool.

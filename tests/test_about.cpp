@@ -73,7 +73,7 @@ private slots:
         Startup startup(services.platform, dir.path(), QStringLiteral("desk"));
         startup.showWindows = false;
         startup.quit = [](int) {};
-        QVERIFY(startup.run(QString()));
+        QVERIFY(test::runStartup(startup, services.clock, QString()));
         // trigger() returns: the box is modeless.
         QVERIFY(!startup.aboutBox());
         startup.monitor()->ui.trigger(MenuItem::About);

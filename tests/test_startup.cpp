@@ -9,6 +9,7 @@
 #include "board/BoardView.h"
 #include "common/Version.h"
 #include "operator/MainWindow.h"
+#include "operator/SwitchCommands.h"
 #include "platform/Dialogs.h"
 #include "support/TestMonitor.h"
 #include "windows/SplashWindow.h"
@@ -46,6 +47,7 @@ struct Run {
         startup.showWindows = false;
         startup.quit = [this](int status) { quitStatus = status; };
     }
+    bool start(const QString& iniArgument) { return test::runStartup(startup, services.clock, iniArgument); }
     TestPlatform services;
     Startup startup;
     int quitStatus = -1;
@@ -100,7 +102,7 @@ private slots:
     void aMissingFileEndsTheProgram() {
         QTemporaryDir dir;
         Run run(dir.path());
-        QVERIFY(!run.startup.run(QString()));
+        QVERIFY(!run.start(QString()));
         QVERIFY(run.startup.exitCode() != 0);
         QCOMPARE(run.services.dialogs.messages.size(), 1);
         QVERIFY(run.services.dialogs.messages.front().endsWith(QStringLiteral("|INI file not found at ") +
@@ -115,7 +117,7 @@ private slots:
         putFile(dir.filePath(QStringLiteral("site2.ini")), kQuietLink + "TITLE, \"Site two\"\r\n");
         {
             Run run(dir.path());
-            QVERIFY(run.startup.run(QStringLiteral("   ")));
+            QVERIFY(run.start(QStringLiteral("   ")));
             QCOMPARE(run.startup.iniPath(), dir.filePath(QStringLiteral("monitor.ini")));
             QCOMPARE(run.startup.monitor()->ui.windowCaption(), QStringLiteral("Main"));
             QCOMPARE(run.startup.window()->windowTitle(), QStringLiteral("Main"));
@@ -126,14 +128,14 @@ private slots:
         }
         {
             Run run(dir.path());
-            QVERIFY(run.startup.run(QStringLiteral("site2.ini")));
+            QVERIFY(run.start(QStringLiteral("site2.ini")));
             QCOMPARE(run.startup.monitor()->ui.windowCaption(), QStringLiteral("Site two"));
             QCOMPARE(run.startup.monitor()->iniPath, dir.filePath(QStringLiteral("site2.ini")));
         }
         {
             QTemporaryDir elsewhere;
             Run run(elsewhere.path());
-            QVERIFY(run.startup.run(dir.filePath(QStringLiteral("site2.ini"))));
+            QVERIFY(run.start(dir.filePath(QStringLiteral("site2.ini"))));
             QCOMPARE(run.startup.monitor()->ui.windowCaption(), QStringLiteral("Site two"));
         }
     }
@@ -158,13 +160,13 @@ private slots:
         putFile(dir.filePath(QStringLiteral("demo.ini")), link + "DEMO, 1\r\n");
         {
             Run run(dir.path());
-            QVERIFY(run.startup.run(QStringLiteral("demo.ini")));
+            QVERIFY(run.start(QStringLiteral("demo.ini")));
             QVERIFY(run.startup.monitor()->ui.isChecked(MenuItem::PlayLog));
             QTest::qWait(300);
             QVERIFY(!engine.hasPendingDatagrams());
         }
         Run run(dir.path());
-        QVERIFY(run.startup.run(QStringLiteral("live.ini")));
+        QVERIFY(run.start(QStringLiteral("live.ini")));
         QVERIFY(!run.startup.monitor()->ui.isChecked(MenuItem::PlayLog));
         QTRY_VERIFY(engine.hasPendingDatagrams());
         QCOMPARE(engine.receiveDatagram().data(), QByteArray("$operator-desk-7"));
@@ -182,7 +184,7 @@ private slots:
                 kQuietLink + "LOGO_PATH, \"/nonexistent/x.png\"\r\n");
         {
             Run run(dir.path());
-            QVERIFY(run.startup.run(QString()));
+            QVERIFY(run.start(QString()));
             auto* image = qobject_cast<QLabel*>(run.startup.window()->elementWidget(Element::Image1));
             QVERIFY(image);
             QVERIFY(!image->pixmap().isNull());
@@ -191,7 +193,7 @@ private slots:
                      QColor(Qt::blue));
         }
         Run run(dir.path());
-        QVERIFY(run.startup.run(QStringLiteral("nologo.ini")));
+        QVERIFY(run.start(QStringLiteral("nologo.ini")));
         auto* image = qobject_cast<QLabel*>(run.startup.window()->elementWidget(Element::Image1));
         QVERIFY(image->pixmap().isNull());
         QCOMPARE(run.startup.config().logoPath, QStringLiteral("/nonexistent/x.png"));
@@ -201,7 +203,7 @@ private slots:
         QTemporaryDir dir;
         putFile(dir.filePath(QStringLiteral("monitor.ini")), kQuietLink);
         Run run(dir.path());
-        QVERIFY(run.startup.run(QString()));
+        QVERIFY(run.start(QString()));
         auto* view = qobject_cast<BoardView*>(run.startup.window()->elementWidget(Element::Picture1));
         QVERIFY(view);
         QCOMPARE(run.startup.window()->focusWidget(), view->canvas());
@@ -211,7 +213,7 @@ private slots:
         QTemporaryDir dir;
         putFile(dir.filePath(QStringLiteral("monitor.ini")), kQuietLink + "TITLE, \"\"\r\n");
         Run run(dir.path());
-        QVERIFY(run.startup.run(QString()));
+        QVERIFY(run.start(QString()));
         QCOMPARE(run.startup.window()->windowTitle(), QStringLiteral("Monitor "));
     }
 
@@ -223,7 +225,7 @@ private slots:
                     "MAIL_PAGEES, \"ops@example\"\r\nMAX_ALARMS, 350\r\nGROUP_COLOR, 1\r\n"
                     "WATCHDOG_TO, 30\r\n");
         Run run(dir.path());
-        QVERIFY(run.startup.run(QString()));
+        QVERIFY(run.start(QString()));
         Monitor& m = *run.startup.monitor();
         for (Element e : {Element::WD_Progress, Element::WD_Back, Element::Label8, Element::UDP_WD})
             QVERIFY2(m.ui.element(e).visible, MainWindowModel::name(e));
@@ -246,7 +248,7 @@ private slots:
         QTemporaryDir dir;
         putFile(dir.filePath(QStringLiteral("monitor.ini")), kQuietLink);
         Run run(dir.path());
-        QVERIFY(run.startup.run(QString()));
+        QVERIFY(run.start(QString()));
         Monitor& m = *run.startup.monitor();
         for (Element e : {Element::WD_Progress, Element::WD_Back, Element::Label8, Element::UDP_WD})
             QVERIFY2(!m.ui.element(e).visible, MainWindowModel::name(e));
@@ -290,7 +292,7 @@ private slots:
         const QByteArray original = kQuietLink + "TITLE, \"North\"\r\nPLAY_SOUND, 1\r\n";
         putFile(path, original);
         Run run(dir.path());
-        QVERIFY(run.startup.run(QString()));
+        QVERIFY(run.start(QString()));
         Monitor& m = *run.startup.monitor();
         m.timer3->setInterval(2500);
         m.ui.setCaption(Element::MaxListCount, QStringLiteral("75"));
@@ -326,9 +328,67 @@ private slots:
         QTemporaryDir dir;
         putFile(dir.filePath(QStringLiteral("monitor.ini")), kQuietLink);
         Run run(dir.path());
-        QVERIFY(run.startup.run(QString()));
+        QVERIFY(run.start(QString()));
         run.startup.window()->close();
         QCOMPARE(run.quitStatus, 0);
+    }
+
+    // The splash stays until the load step ends, and at least the minimum time once it is up. The
+    // main window comes with the end of the load step. With an engine that never answers, the load
+    // step waits out both acknowledgement waits.
+    void splashLastsUntilTheLoadStepEnds_data() {
+        QTest::addColumn<QByteArray>("ini");
+        QTest::addColumn<int>("loadedFromMs");
+        QTest::addColumn<int>("loadedByMs");
+        QTest::newRow("demonstration") << QByteArray(kQuietLink + "DEMO, 1\r\n") << 0 << 20;
+        const int waits = 2 * SwitchCommands::kAckMaxLooks * SwitchCommands::kAckLookMs;
+        QTest::newRow("engine silent") << kQuietLink << waits << waits + 100;
+    }
+    void splashLastsUntilTheLoadStepEnds() {
+        QFETCH(QByteArray, ini);
+        QFETCH(int, loadedFromMs);
+        QFETCH(int, loadedByMs);
+        QTemporaryDir dir;
+        putFile(dir.filePath(QStringLiteral("monitor.ini")), ini + "TITLE, \"North\"\r\n");
+        putFile(dir.filePath(QStringLiteral("Monitor.Log")), "5,\"T10:00:00\"\r\n");
+        Run run(dir.path());
+        qint64 loadedAt = -1;
+        run.startup.start(QString(), [&](bool running) {
+            QVERIFY(running);
+            loadedAt = run.services.clock.tickMs();
+        });
+        QVERIFY(run.startup.splash());
+        qint64 splashGoneAt = -1;
+        while (splashGoneAt < 0 && run.services.clock.tickMs() < 30000) {
+            run.services.clock.advance(5);
+            if (!run.startup.splash())
+                splashGoneAt = run.services.clock.tickMs();
+            // The title and the other settings wait for the end of the load step.
+            if (loadedAt < 0 && run.startup.monitor())
+                QVERIFY(run.startup.monitor()->ui.windowCaption() != QStringLiteral("North"));
+        }
+        QVERIFY2(loadedAt >= loadedFromMs && loadedAt <= loadedByMs, qPrintable(QString::number(loadedAt)));
+        const qint64 due = std::max<qint64>(loadedAt, Startup::kSplashMinimumMs);
+        QVERIFY2(splashGoneAt >= due && splashGoneAt <= due + 20, qPrintable(QString::number(splashGoneAt)));
+        QCOMPARE(run.startup.window()->windowTitle(), QStringLiteral("North"));
+    }
+
+    // CANCEL in the middle of the load step ends the program, and the start-up does not go on.
+    void cancelDuringTheLoadStepEndsTheProgram() {
+        QTemporaryDir dir;
+        putFile(dir.filePath(QStringLiteral("monitor.ini")), kQuietLink + "TITLE, \"North\"\r\n");
+        Run run(dir.path());
+        std::optional<bool> result;
+        run.startup.start(QString(), [&](bool running) { result = running; });
+        run.services.clock.advance(2000);
+        QVERIFY(run.startup.monitor());
+        QVERIFY(!result);
+        run.startup.splash()->Command1->click();
+        QCOMPARE(run.quitStatus, 0);
+        QCOMPARE(result, std::optional<bool>(false));
+        run.services.clock.advance(20000);
+        QCOMPARE(result, std::optional<bool>(false));
+        QVERIFY(run.startup.monitor()->ui.windowCaption() != QStringLiteral("North"));
     }
 
     void splashShowsTitleAndVersionAndCancelEnds() {

@@ -1,7 +1,8 @@
 // The main window on a real X server: widgets at the model's twips positions, resizing both ways,
 // live updates, the menu bar, the operator's gestures, what went wrong shown on a live monitor's window
 // (a lost link, withdrawn controls, alarms arriving below the operator's place), a switch as large as
-// operators run, on the bare server and under a window manager, and a screenshot to look at.
+// operators run, on the bare server and under a window manager, the splash of the real program as the
+// X server shows it and its CANCEL, and a screenshot to look at.
 
 #include "alarms/AlarmList.h"
 #include "alarms/AlarmListView.h"
@@ -17,12 +18,15 @@
 #include "operator/MainWindow.h"
 #include "stats/Statistics.h"
 #include "support/LiveMonitor.h"
+#include "support/ManualClock.h"
 #include "support/TestMonitor.h"
-#include "support/XKeyboard.h"
 #include "support/XDesktop.h"
+#include "support/XKeyboard.h"
 #include "support/XPointer.h"
+#include "windows/AboutBox.h"
 #include "windows/CallDetail.h"
 #include "windows/CallDetailWindow.h"
+#include "windows/SplashWindow.h"
 #include "windows/StatsWindow.h"
 
 #include <X11/keysym.h>
@@ -31,11 +35,15 @@
 #include <QCheckBox>
 #include <QCursor>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QNetworkDatagram>
+#include <QProcess>
 #include <QPushButton>
+#include <QRandomGenerator>
 #include <QScopeGuard>
 #include <QScreen>
 #include <QScrollArea>
@@ -43,8 +51,16 @@
 #include <QStyleHints>
 #include <QTabBar>
 #include <QTabWidget>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTemporaryDir>
+#include <QUdpSocket>
 #include <QtTest>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <xcb/xcb.h>
 
 using namespace corvane;
 using Gesture = MainWindowModel::Gesture;
@@ -75,6 +91,158 @@ struct Window {
     MainWindowModel model;
     MonitorMain window;
 };
+
+// A live monitor's board in a real main window, with the simulated engine behind it and a real pointer.
+struct LiveBoard {
+    bool start() {
+        if (!pointer.ok() || !rig.start(true))
+            return false;
+        window = std::make_unique<MonitorMain>(rig.monitor->ui);
+        view = new BoardView(board());
+        window->setElementWidget(Element::Picture1, view);
+        window->show();
+        return QTest::qWaitForWindowExposed(window.get()) &&
+               QTest::qWaitFor([this] { return board().cellIds().size() >= 3; }, 20000);
+    }
+    BoardModel& board() const { return *rig.monitor->board; }
+    QPoint onScreen(const QRect& twips) const {
+        return view->canvas()->mapToGlobal(view->canvas()->toPixels(twips).center());
+    }
+    QPointF twipsAt(QPoint screen) const {
+        return view->canvas()->toTwips(QPointF(view->canvas()->mapFromGlobal(screen)));
+    }
+    // "E&xclude" clicked: the commands the engine then receives for the marked cells.
+    QList<test::SimCommand> exclude(int expectedId) {
+        const qsizetype mark = rig.sim.lines().size();
+        QWidget* button = window->elementWidget(Element::Command2_0);
+        pointer.click(button->mapToGlobal(button->rect().center()));
+        const QString letter =
+            rig.monitor->ui.element(Element::Truncate).checked ? QStringLiteral("X") : QStringLiteral("Y");
+        if (!rig.sim.waitForCommand(letter + QStringLiteral("%1").arg(expectedId, 4, 10, QLatin1Char('0')), 10000,
+                                    mark))
+            return {};
+        return rig.sim.commands(mark);
+    }
+    test::XPointer pointer;
+    test::LiveMonitor rig;
+    std::unique_ptr<MonitorMain> window;
+    BoardView* view = nullptr;
+};
+
+// An engine that hears the monitor's commands and never answers them, so the load step waits out its
+// acknowledgement waits. Its port fits the setting's 16 bits.
+struct SilentEngine {
+    explicit SilentEngine(bool tcp) {
+        for (int tries = 0; tries < 200 && port == 0; ++tries) {
+            const auto p = static_cast<quint16>(21000 + QRandomGenerator::global()->bounded(11000));
+            if (tcp ? server.listen(QHostAddress::LocalHost, p) : udp.bind(QHostAddress::LocalHost, p))
+                port = p;
+        }
+        QObject::connect(&udp, &QUdpSocket::readyRead, [this] {
+            while (udp.hasPendingDatagrams())
+                hear(udp.receiveDatagram().data() + '|');
+        });
+        QObject::connect(&server, &QTcpServer::newConnection, [this] {
+            while (QTcpSocket* s = server.nextPendingConnection())
+                QObject::connect(s, &QTcpSocket::readyRead, s, [this, s] { hear(s->readAll()); });
+        });
+    }
+    void hear(const QByteArray& bytes) {
+        // The program is held where it was when it sent its first command, until it is let go on.
+        if (heard.isEmpty() && freeze > 0)
+            ::kill(static_cast<pid_t>(freeze), SIGSTOP);
+        heard += bytes;
+    }
+    QUdpSocket udp;
+    QTcpServer server;
+    quint16 port = 0;
+    qint64 freeze = 0; // the process stopped at the first command
+    QByteArray heard;  // every command, each ended by "|"
+};
+
+// The window's pixels as the X server holds them, 24-bit colour.
+QImage serverImage(std::uint32_t window) {
+    xcb_connection_t* c = xcb_connect(nullptr, nullptr);
+    QImage image;
+    if (!xcb_connection_has_error(c)) {
+        std::unique_ptr<xcb_get_geometry_reply_t, decltype(&std::free)> g(
+            xcb_get_geometry_reply(c, xcb_get_geometry(c, window), nullptr), &std::free);
+        std::unique_ptr<xcb_get_image_reply_t, decltype(&std::free)> r(
+            g ? xcb_get_image_reply(c,
+                                    xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, window, 0, 0, g->width,
+                                                  g->height, ~0u),
+                                    nullptr)
+              : nullptr,
+            &std::free);
+        if (r && r->depth == 24 && xcb_get_image_data_length(r.get()) == g->width * g->height * 4)
+            image = QImage(xcb_get_image_data(r.get()), g->width, g->height, g->width * 4,
+                           QImage::Format_RGB32)
+                        .copy();
+    }
+    xcb_disconnect(c);
+    return image;
+}
+
+// The top-level window that the process `pid` shows on the screen with the title `title`; 0 for none.
+std::uint32_t viewableWindow(qint64 pid, const QByteArray& title) {
+    xcb_connection_t* c = xcb_connect(nullptr, nullptr);
+    std::uint32_t found = 0;
+    const auto atom = [c](const char* name) {
+        std::unique_ptr<xcb_intern_atom_reply_t, decltype(&std::free)> r(
+            xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, std::strlen(name), name), nullptr), &std::free);
+        return r ? r->atom : xcb_atom_t(XCB_ATOM_NONE);
+    };
+    const auto property = [c](xcb_window_t w, xcb_atom_t name) {
+        std::unique_ptr<xcb_get_property_reply_t, decltype(&std::free)> r(
+            xcb_get_property_reply(c, xcb_get_property(c, 0, w, name, XCB_GET_PROPERTY_TYPE_ANY, 0, 1024), nullptr),
+            &std::free);
+        return r ? QByteArray(static_cast<const char*>(xcb_get_property_value(r.get())),
+                              xcb_get_property_value_length(r.get()))
+                 : QByteArray();
+    };
+    if (!xcb_connection_has_error(c)) {
+        const xcb_atom_t netName = atom("_NET_WM_NAME");
+        const xcb_atom_t netPid = atom("_NET_WM_PID");
+        const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
+        std::unique_ptr<xcb_query_tree_reply_t, decltype(&std::free)> tree(
+            xcb_query_tree_reply(c, xcb_query_tree(c, root), nullptr), &std::free);
+        const xcb_window_t* children = tree ? xcb_query_tree_children(tree.get()) : nullptr;
+        for (int i = 0; tree && i < xcb_query_tree_children_length(tree.get()) && found == 0; ++i) {
+            const xcb_window_t w = children[i];
+            std::unique_ptr<xcb_get_window_attributes_reply_t, decltype(&std::free)> a(
+                xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, w), nullptr), &std::free);
+            const QByteArray pidBytes = property(w, netPid);
+            std::uint32_t owner = 0;
+            if (pidBytes.size() == 4)
+                std::memcpy(&owner, pidBytes.constData(), 4);
+            if (a && a->map_state == XCB_MAP_STATE_VIEWABLE && owner == pid && property(w, netName) == title)
+                found = w;
+        }
+    }
+    xcb_disconnect(c);
+    return found;
+}
+
+// Where the window's corner is on the screen.
+QPoint serverPosition(std::uint32_t window) {
+    xcb_connection_t* c = xcb_connect(nullptr, nullptr);
+    QPoint at(-1, -1);
+    if (!xcb_connection_has_error(c)) {
+        const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
+        std::unique_ptr<xcb_translate_coordinates_reply_t, decltype(&std::free)> t(
+            xcb_translate_coordinates_reply(c, xcb_translate_coordinates(c, window, root, 0, 0), nullptr),
+            &std::free);
+        if (t)
+            at = QPoint(t->dst_x, t->dst_y);
+    }
+    xcb_disconnect(c);
+    return at;
+}
+
+bool near(QRgb a, QRgb b) {
+    return std::abs(qRed(a) - qRed(b)) <= 24 && std::abs(qGreen(a) - qGreen(b)) <= 24 &&
+           std::abs(qBlue(a) - qBlue(b)) <= 24;
+}
 
 } // namespace
 
@@ -299,47 +467,174 @@ private slots:
     }
     void clicksOnCellsReachTheEngine() {
         QFETCH(int, pauseMs);
-        test::XPointer pointer;
-        QVERIFY2(pointer.ok(), "needs an X server with the test extension");
-        test::LiveMonitor rig;
-        QVERIFY(rig.start(true));
-        Monitor& m = *rig.monitor;
-        BoardModel& board = *m.board;
-        MonitorMain window(m.ui);
-        auto* view = new BoardView(board);
-        window.setElementWidget(Element::Picture1, view);
-        window.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&window));
-        std::vector<int> ids;
-        QTRY_VERIFY_WITH_TIMEOUT((ids = board.cellIds()).size() >= 3, 20000);
+        LiveBoard live;
+        QVERIFY2(live.start(), "needs an X server with the test extension and the simulated engine");
+        test::XPointer& pointer = live.pointer;
+        BoardModel& board = live.board();
+        const std::vector<int> ids = board.cellIds();
         const int twice = ids.at(1);
         const int once = ids.at(2);
-        const auto onScreen = [&](int id) {
-            return view->canvas()->mapToGlobal(view->canvas()->toPixels(board.cell(id)->stateRect).center());
-        };
 
-        pointer.click(onScreen(twice));
+        pointer.click(live.onScreen(board.cell(twice)->stateRect));
         if (pauseMs > 0) {
             QTRY_COMPARE(board.cell(twice)->mark, QStringLiteral("X"));
             QTest::qWait(pauseMs);
         }
-        pointer.click(onScreen(twice));
+        pointer.click(live.onScreen(board.cell(twice)->stateRect));
         // Far from the first cell, so that these clicks make no double click with those.
         QTest::qWait(QGuiApplication::styleHints()->mouseDoubleClickInterval() + 200);
-        pointer.click(onScreen(once));
+        pointer.click(live.onScreen(board.cell(once)->stateRect));
         QTRY_COMPARE(board.cell(once)->mark, QStringLiteral("X"));
         QCOMPARE(board.cell(twice)->mark, QString());
 
-        const qsizetype mark = rig.sim.lines().size();
-        QWidget* exclude = window.elementWidget(Element::Command2_0);
-        pointer.click(exclude->mapToGlobal(exclude->rect().center()));
-        const QString letter = m.ui.element(Element::Truncate).checked ? QStringLiteral("X") : QStringLiteral("Y");
-        const auto sent = rig.sim.waitForCommand(letter + QStringLiteral("%1").arg(once, 4, 10, QLatin1Char('0')),
-                                                 10000, mark);
-        QVERIFY(sent);
         // The batch goes in ascending id order: the first cell would have come before.
-        const QList<test::SimCommand> commands = rig.sim.commands(mark);
-        QCOMPARE(commands.size(), 1);
+        QCOMPARE(live.exclude(once).size(), 1);
+    }
+
+    // A real drag of a cell: the pointer carries the cell's 32 x 32 picture, the band's corner follows
+    // the pointer over the board and over a span label, and only a drop on the cell itself toggles it.
+    void aDraggedCellCarriesItsPictureAndTheBand_data() {
+        QTest::addColumn<QString>("dropOn");
+        QTest::newRow("the cell itself") << QStringLiteral("cell");
+        QTest::newRow("another cell") << QStringLiteral("other");
+        QTest::newRow("a span label") << QStringLiteral("label");
+    }
+    void aDraggedCellCarriesItsPictureAndTheBand() {
+        QFETCH(QString, dropOn);
+        LiveBoard live;
+        QVERIFY2(live.start(), "needs an X server with the test extension and the simulated engine");
+        test::XPointer& pointer = live.pointer;
+        BoardModel& board = live.board();
+        const std::vector<int> ids = board.cellIds();
+        const int dragged = ids.at(1);
+        const int other = ids.at(2);
+        QRect label;
+        for (int s = 0; s <= BoardModel::kMaxSpan && label.isNull(); ++s) {
+            for (const SpanLabel* l : {&board.innerLabel(s), &board.outerLabel(s)}) {
+                const BoardHit::Kind kind = board.hitTest(QPointF(l->rect.center())).kind;
+                if (l->exists && l->visible &&
+                    (kind == BoardHit::Kind::InnerLabel || kind == BoardHit::Kind::OuterLabel)) {
+                    label = l->rect;
+                    break;
+                }
+            }
+        }
+        QVERIFY(!label.isNull());
+        const QRect below(board.extent().left() + 300, board.extent().bottom() + 150, 1, 1);
+        QCOMPARE(board.hitTest(QPointF(below.topLeft())).kind, BoardHit::Kind::Background);
+        const QColor state = toQColor(board.cell(dragged)->stateColor);
+        const auto carriesPicture = [&] {
+            const QImage now = pointer.cursorImage();
+            return now.size() == QSize(32, 32) && QColor(now.pixel(16, 16)) == state;
+        };
+        QVERIFY(!pointer.cursorImage().isNull());
+
+        pointer.moveTo(live.onScreen(board.cell(dragged)->stateRect));
+        QTRY_COMPARE(board.gblidx(), dragged);
+        QVERIFY(!carriesPicture());
+        pointer.press();
+        // A failure mid-drag must not leave the button held for the tests after this one.
+        auto letGo = qScopeGuard([&pointer] { pointer.release(); });
+        QTRY_VERIFY(carriesPicture());
+        // Twips of one pixel and a little: where the band's corner may be from the pointer.
+        const double slack = 2 * 1440.0 / live.view->canvas()->dpi();
+        for (const QRect& over : {below, label}) {
+            const QPoint at = live.onScreen(over);
+            pointer.moveTo(at - QPoint(4, 0));
+            pointer.moveTo(at);
+            const QPointF expected = live.twipsAt(at);
+            QTRY_VERIFY2(board.band().visible && std::abs(board.band().left - expected.x()) <= slack &&
+                             std::abs(board.band().top - expected.y()) <= slack,
+                         qPrintable(QStringLiteral("band at %1,%2, pointer at %3,%4")
+                                        .arg(board.band().left)
+                                        .arg(board.band().top)
+                                        .arg(expected.x())
+                                        .arg(expected.y())));
+            QVERIFY(carriesPicture());
+        }
+
+        const QRect target = dropOn == QLatin1String("cell")    ? board.cell(dragged)->stateRect
+                             : dropOn == QLatin1String("other") ? board.cell(other)->stateRect
+                                                                : label;
+        pointer.moveTo(live.onScreen(target));
+        letGo.dismiss();
+        pointer.release();
+        QTRY_VERIFY(!carriesPicture());
+        QTRY_VERIFY(!board.band().visible);
+        const bool toggled = dropOn == QLatin1String("cell");
+        QTRY_COMPARE(board.cell(dragged)->mark, toggled ? QStringLiteral("X") : QString());
+        QCOMPARE(board.cell(other)->mark, QString());
+        if (toggled)
+            QCOMPARE(live.exclude(dragged).size(), 1);
+    }
+
+    // The real program against an engine that never answers, so that its start-up is held in the load
+    // step's acknowledgement waits. When the engine hears the first command, the load step has begun
+    // its work: the program is stopped there, and the X server already shows the splash with its title. A real click on CANCEL then
+    // ends the program at once, not when the waits are over.
+    void splashIsPaintedAndCancelEndsTheStartUp_data() {
+        QTest::addColumn<bool>("tcp");
+        QTest::newRow("UDP") << false;
+        QTest::newRow("TCP") << true;
+    }
+    void splashIsPaintedAndCancelEndsTheStartUp() {
+        QFETCH(bool, tcp);
+        test::XPointer pointer;
+        QVERIFY2(pointer.ok(), "needs an X server with the test extension");
+        SilentEngine engine(tcp);
+        QVERIFY(engine.port != 0);
+        QTemporaryDir dir;
+        QFile ini(dir.filePath(QStringLiteral("monitor.ini")));
+        QVERIFY(ini.open(QIODevice::WriteOnly));
+        ini.write("ENG_LOC_IP, \"127.0.0.1\"\r\nMON_PORT, 0\r\nENG_LOC_PORT, " + QByteArray::number(engine.port) +
+                  "\r\n" + (tcp ? "TCP, 1\r\n" : ""));
+        ini.close();
+        QProcess program;
+        program.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        program.start(QStringLiteral(CORVANE_MONITOR), {ini.fileName()});
+        QVERIFY(program.waitForStarted());
+        engine.freeze = program.processId();
+        auto letGo = qScopeGuard([&program] { ::kill(static_cast<pid_t>(program.processId()), SIGCONT); });
+        QTRY_VERIFY_WITH_TIMEOUT(engine.heard.startsWith('$'), 20000);
+
+        const std::uint32_t splash = viewableWindow(program.processId(), AboutBox::titleText().toUtf8());
+        QVERIFY2(splash != 0, "the splash is on the screen");
+        const QImage shown = serverImage(splash);
+        QVERIFY(!shown.isNull());
+        // What the splash draws at that size, painted here.
+        test::ManualClock clock;
+        SplashWindow expected(clock);
+        expected.resize(shown.size());
+        const QImage drawn = expected.grab().toImage().convertToFormat(QImage::Format_RGB32);
+        QCOMPARE(drawn.size(), shown.size());
+        const QRect title(expected.lblProductName->mapTo(&expected, QPoint(0, 0)),
+                          expected.lblProductName->size());
+        const QRgb back = drawn.pixel(title.topLeft());
+        int ink = 0;
+        int same = 0;
+        for (int y = title.top(); y <= title.bottom(); ++y) {
+            for (int x = title.left(); x <= title.right(); ++x) {
+                ink += near(drawn.pixel(x, y), back) ? 0 : 1;
+                same += near(drawn.pixel(x, y), shown.pixel(x, y)) ? 1 : 0;
+            }
+        }
+        QVERIFY2(ink > 50, "the title is drawn in the label");
+        QVERIFY2(same >= title.width() * title.height() * 95 / 100,
+                 qPrintable(QStringLiteral("%1 of %2 pixels").arg(same).arg(title.width() * title.height())));
+
+        letGo.dismiss();
+        QCOMPARE(::kill(static_cast<pid_t>(program.processId()), SIGCONT), 0);
+        const QRect cancel(expected.Command1->mapTo(&expected, QPoint(0, 0)), expected.Command1->size());
+        QElapsedTimer clicked;
+        clicked.start();
+        pointer.click(serverPosition(splash) + cancel.center());
+        QVERIFY(program.waitForFinished(3000));
+        const qint64 took = clicked.elapsed();
+        QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(program.exitCode(), 0);
+        // Both waits would have held the start-up for seconds more before the last request.
+        QVERIFY2(!engine.heard.contains("UUUUU"), engine.heard.constData());
+        qInfo("CANCEL ended the program after %lld ms", took);
     }
 
     // The program as it starts, with the zoom of its file, and the operator's real keys: Ctrl+0, then
@@ -356,7 +651,7 @@ private slots:
         test::TestPlatform services;
         Startup startup(services.platform, dir.path(), QStringLiteral("desk"));
         startup.quit = [](int) {};
-        QVERIFY(startup.run(QString()));
+        QVERIFY(test::runStartup(startup, services.clock, QString()));
         MonitorMain* window = startup.window();
         auto* view = qobject_cast<BoardView*>(window->elementWidget(Element::Picture1));
         QVERIFY(view);

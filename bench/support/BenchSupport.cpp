@@ -10,8 +10,10 @@
 
 #include <QFile>
 #include <QMap>
+#include <QTest>
 #include <cstdio>
 #include <ctime>
+#include <memory>
 #include <random>
 
 namespace corvane::bench {
@@ -49,7 +51,14 @@ Program::Program(const QStringList& iniLines, const QString& computerName) {
     ini.close();
     m_startup = std::make_unique<Startup>(m_services.platform, m_folderPath, computerName);
     m_startup->quit = [](int) {};
-    m_started = m_startup->run({});
+    // The entry procedure runs on the event loop until the main window is up.
+    auto ended = std::make_shared<bool>(false);
+    m_startup->start({}, [this, ended](bool running) {
+        m_started = running;
+        *ended = true;
+    });
+    if (!QTest::qWaitFor([ended] { return *ended; }, 60000))
+        m_started = false;
 }
 
 Program::~Program() = default;

@@ -59,7 +59,7 @@ Monitor::Monitor(MonitorConfig& config_, Platform& platform_, QString computerNa
 
 Monitor::~Monitor() = default;
 
-void Monitor::load() {
+void Monitor::load(std::function<void()> loaded) {
     ui.setVisible(Element::TCP, !config.useUdp);
     link = createEngineLink(*this);
     ui.setCaption(Element::lblVersion,
@@ -67,13 +67,16 @@ void Monitor::load() {
     // The template cell fixes the board's origin before the first report can arrive.
     board->placeCell(1, 8, 1);
     // Demonstration mode plays the log back instead of contacting the engine.
-    if (config.demo)
+    if (config.demo) {
         logging->togglePlayback();
-    else
-        commands->refreshInfo();
-    // The splash window is removed by the start-up as soon as this returns.
+    } else {
+        commands->refreshInfo(std::move(loaded));
+        loaded = nullptr;
+    }
     // Timer2 runs from here on, whether or not the watchdog bar is shown.
     timer2->setEnabled(true);
+    if (loaded)
+        loaded();
 }
 
 void Monitor::playSound(int frequencyHz, int durationMs) {

@@ -12,6 +12,7 @@
 
 #include <QObject>
 #include <QString>
+#include <functional>
 #include <memory>
 
 namespace corvane {
@@ -40,8 +41,9 @@ public:
     Monitor(MonitorConfig& config, Platform& platform, QString computerName);
     ~Monitor() override;
 
-    // The main window's load step.
-    void load();
+    // The main window's load step. It ends once log playback has started or the refresh sequence has
+    // sent its last request (its waits let the event loop run meanwhile); `loaded` is called then.
+    void load(std::function<void()> loaded = {});
     // PlaySound: one tone, sounded only while "&Allow Sounds" is checked.
     void playSound(int frequencyHz, int durationMs);
 

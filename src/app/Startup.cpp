@@ -32,6 +32,7 @@
 #include <QTextStream>
 #include <cmath>
 #include <cstdio>
+#include <utility>
 
 namespace corvane {
 
@@ -115,7 +116,7 @@ QString iniNotFoundText(const QString& iniPath) {
 
 Startup::Startup(Platform& platform, QString programDir, QString hostName)
     : quit([](int status) { QCoreApplication::exit(status); }), m_platform(platform),
-      m_programDir(std::move(programDir)), m_hostName(std::move(hostName)) {}
+      m_programDir(std::move(programDir)), m_hostName(std::move(hostName)), m_next(platform.clock) {}
 
 Startup::~Startup() {
     // The windows observe the monitor's models, so they go first.
@@ -125,11 +126,36 @@ Startup::~Startup() {
     m_monitor.reset();
 }
 
-bool Startup::run(const QString& iniArgument) {
+void Startup::start(const QString& iniArgument, std::function<void(bool running)> finished) {
+    m_finished = std::move(finished);
+    m_stage = Stage::Splash;
     m_splash = std::make_unique<SplashWindow>(m_platform.clock);
-    QObject::connect(m_splash.get(), &SplashWindow::cancelled, [this] { quit(0); });
-    if (showWindows)
+    QObject::connect(m_splash.get(), &SplashWindow::cancelled, [this] { cancel(); });
+    // The load step's work begins once the splash is on the screen: one turn of the event loop after
+    // its first paint, which has then reached the window system. A splash that is not painted in time
+    // (no window shown, or a window manager that holds it back) does not hold the program up.
+    const auto load = [this, iniArgument] { loadStep(iniArgument); };
+    if (showWindows) {
+        QObject::connect(
+            m_splash.get(), &SplashWindow::painted, m_splash.get(),
+            [this, load] {
+                if (m_stage == Stage::Splash)
+                    m_next.start(1, load);
+            },
+            Qt::SingleShotConnection);
+        // The bound first: the window may be painted while it is being shown.
+        m_next.start(kSplashPaintBoundMs, load);
         m_splash->show();
+    } else {
+        m_next.start(1, load);
+    }
+}
+
+void Startup::loadStep(const QString& iniArgument) {
+    if (m_stage != Stage::Splash)
+        return;
+    m_stage = Stage::Loading;
+    m_splashSeenMs = m_platform.clock.tickMs();
 
     m_computerName = computerNameFrom(m_hostName);
     m_iniPath = iniPathFor(m_programDir, iniArgument);
@@ -139,8 +165,8 @@ bool Startup::run(const QString& iniArgument) {
         std::fflush(stderr);
         m_splash->hide();
         m_platform.dialogs.message(text, AboutBox::titleText());
-        m_exitCode = 1;
-        return false;
+        end(1);
+        return;
     }
 
     m_monitor = std::make_unique<Monitor>(m_config, m_platform, m_computerName);
@@ -156,16 +182,47 @@ bool Startup::run(const QString& iniArgument) {
         if (!logo.isNull())
             m_window->setPicture(Element::Image1, logo);
     }
-    m_monitor->load();
-    m_splash->close();
-    m_splash.reset();
+    m_monitor->load([this] { loaded(); });
+}
+
+void Startup::loaded() {
+    if (m_stage != Stage::Loading)
+        return;
+    m_stage = Stage::Running;
+    // The splash goes with the end of the load step, but not before it has been seen for the minimum
+    // time; a load step quicker than that leaves it in front of the main window for the rest.
+    const qint64 left = m_splashSeenMs + kSplashMinimumMs - m_platform.clock.tickMs();
+    if (left > 0)
+        m_next.start(static_cast<int>(left), [this] { m_splash.reset(); });
+    else
+        m_splash.reset();
 
     if (!m_config.title.isEmpty())
         m_monitor->ui.setWindowCaption(m_config.title);
-    if (showWindows)
+    if (showWindows) {
         m_window->show();
+        if (m_splash)
+            m_splash->raise();
+    }
     applySettings(*m_monitor);
-    return true;
+    if (auto finished = std::exchange(m_finished, nullptr))
+        finished(true);
+}
+
+void Startup::cancel() {
+    // CANCEL ends the program at once, whatever the start-up was doing; nothing of it goes on.
+    m_next.cancel();
+    if (m_monitor && m_monitor->link)
+        m_monitor->link->close();
+    end(0);
+}
+
+void Startup::end(int status) {
+    m_stage = Stage::Ended;
+    m_exitCode = status;
+    quit(status);
+    if (auto finished = std::exchange(m_finished, nullptr))
+        finished(false);
 }
 
 void Startup::applySettings(Monitor& monitor) {
@@ -292,9 +349,12 @@ int runProgram(int argc, char* argv[]) {
     AudioToneOutput tones(clock);
     Platform platform{clock, dialogs, launcher, tones};
     Startup startup(platform, QCoreApplication::applicationDirPath(), QSysInfo::machineHostName());
-    if (!startup.run(line.iniArgument))
-        return startup.exitCode();
-    dialogs.setParent(startup.window());
+    // The entry procedure runs on the event loop, so that the splash is painted and its CANCEL heard
+    // while the monitor loads; it ends the loop itself when the program must end.
+    startup.start(line.iniArgument, [&](bool running) {
+        if (running)
+            dialogs.setParent(startup.window());
+    });
     return QApplication::exec();
 }
 

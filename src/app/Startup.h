@@ -4,6 +4,7 @@
 
 #include "app/MonitorConfig.h"
 #include "app/Platform.h"
+#include "common/PollingWait.h"
 
 #include <QString>
 #include <QStringList>
@@ -49,10 +50,18 @@ public:
     Startup(Platform& platform, QString programDir, QString hostName);
     ~Startup();
 
-    // The entry procedure up to the running window. False when the program must end instead (the
-    // configuration file is missing); exitCode() then says with which status.
-    bool run(const QString& iniArgument);
+    // The entry procedure up to the running window, as a sequence of steps that the event loop drives:
+    // the splash is shown and painted, then the configuration is read and the main window created and
+    // loaded while the splash stays up, and CANCEL on the splash ends the program at any point.
+    // `finished` is called once: true when the main window is up, false when the program ends instead
+    // (the configuration file is missing, or CANCEL); quit() has then been called with exitCode().
+    void start(const QString& iniArgument, std::function<void(bool running)> finished = {});
     int exitCode() const { return m_exitCode; }
+
+    // The splash stays at least this long on the screen once it has been painted.
+    static constexpr int kSplashMinimumMs = 1500;
+    // How long the load step waits for the splash's first paint at most.
+    static constexpr int kSplashPaintBoundMs = 3000;
 
     // The settings that act on the main window's menus, labels and timers, once it is loaded (all but
     // showing the window itself).
@@ -74,6 +83,11 @@ public:
     AboutBox* aboutBox() const { return m_about.get(); }
 
 private:
+    enum class Stage { Idle, Splash, Loading, Running, Ended };
+    void loadStep(const QString& iniArgument);
+    void loaded();
+    void cancel();
+    void end(int status);
     void plugInViews();
     void plugInBoardZoom(BoardCanvas& canvas);
     void shutdown();
@@ -85,6 +99,11 @@ private:
     QString m_computerName;
     QString m_iniPath;
     int m_exitCode = 0;
+    Stage m_stage = Stage::Idle;
+    std::function<void(bool)> m_finished;
+    qint64 m_splashSeenMs = 0;
+    // The next step of the start-up, or the splash's removal once its time is up.
+    Delay m_next;
     std::unique_ptr<SplashWindow> m_splash;
     std::unique_ptr<Monitor> m_monitor;
     std::unique_ptr<MonitorMain> m_window;

@@ -25,6 +25,9 @@ public:
     virtual void doubleClick(const BoardMouseEvent& event) = 0;
     // The pointer left the board (into the rest of the window).
     virtual void leave() = 0;
+    // The cell being dragged, 0 when none; the board shows the cell's drag picture at the pointer
+    // meanwhile.
+    virtual int dragSource() const { return 0; }
 };
 
 // The topmost element at a board point. Group squares and markers are shapes: they take no mouse events

@@ -5,6 +5,7 @@
 #include "board/BoardZoom.h"
 #include "board/SpanLabelText.h"
 #include "board/EdgeScroll.h"
+#include "board/DragPicture.h"
 #include "platform/Clock.h"
 
 #include <QGuiApplication>
@@ -286,6 +287,19 @@ void BoardCanvas::mousePressEvent(QMouseEvent* event) {
     cursorFollowsPress(toTwips(event->position()));
     if (BoardMouseHandler* h = m_board.mouseHandler())
         h->press(mouseEvent(*this, event));
+    followDrag();
+}
+
+void BoardCanvas::followDrag() {
+    const BoardMouseHandler* h = m_board.mouseHandler();
+    const int source = h ? h->dragSource() : 0;
+    if (source == m_dragShown)
+        return;
+    m_dragShown = source;
+    if (const ChannelCell* c = source != 0 ? m_board.cell(source) : nullptr)
+        setCursor(dragCursor(*c));
+    else
+        unsetCursor();
 }
 
 void BoardCanvas::mouseMoveEvent(QMouseEvent* event) {
@@ -302,12 +316,14 @@ void BoardCanvas::mouseReleaseEvent(QMouseEvent* event) {
     m_edgeScroll->stop();
     if (BoardMouseHandler* h = m_board.mouseHandler())
         h->release(mouseEvent(*this, event));
+    followDrag();
 }
 
 void BoardCanvas::mouseDoubleClickEvent(QMouseEvent* event) {
     const BoardMouseEvent m = mouseEvent(*this, event);
     if (BoardMouseHandler* h = m_board.mouseHandler())
         h->doubleClick(m);
+    followDrag();
     // A double click on the bare board asks the engine for its description; span labels and cells
     // have their own meanings.
     const BoardHit hit = m_board.hitTest(m.twips);

@@ -76,6 +76,8 @@ private:
     // The span labels' font at the zoom, and the whole caption of a label that is drawn cut short.
     QFont spanLabelFont() const;
     QString spanLabelToolTip(const BoardHit& hit) const;
+    // Shows the dragged cell's picture at the pointer while the mouse handler drags a cell.
+    void followDrag();
     void invalidate(const QRect& twips);
     // Asks for a repaint of `px` now, or gathers it for a little later while painting is costly.
     void request(const QRect& px);
@@ -96,6 +98,7 @@ private:
     // The frame shows once the keyboard is in use on the board, not after a mere click on it.
     bool m_frameShown = false;
     std::unique_ptr<EdgeScroll> m_edgeScroll;
+    int m_dragShown = 0; // the cell whose drag picture the pointer carries, 0 for none
 };
 
 class BoardView final : public QScrollArea {

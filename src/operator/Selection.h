@@ -51,7 +51,7 @@ public:
     void leaveCells();
 
     // The cell being dragged, 0 when none.
-    int dragSource() const { return m_dragSource; }
+    int dragSource() const override { return m_dragSource; }
     QPointF anchor() const { return {double(m_anchorX), double(m_anchorY)}; }
 
 private:

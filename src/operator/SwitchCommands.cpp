@@ -93,7 +93,7 @@ void SwitchCommands::addSendAndWait(ActionRunner::Steps& steps, const QString& t
                     kAckLookMs, kAckMaxLooks);
 }
 
-void SwitchCommands::refreshInfo() {
+void SwitchCommands::refreshInfo(std::function<void()> finished) {
     ActionRunner::Steps steps;
     steps.then([this] {
         if (m_monitor.link)
@@ -125,6 +125,8 @@ void SwitchCommands::refreshInfo() {
             m_monitor.linkHealth->boardRequested();
         send(QStringLiteral("UUUUU"));
     });
+    if (finished)
+        steps.then(std::move(finished));
     m_runner.run(std::move(steps));
 }
 

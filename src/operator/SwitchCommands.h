@@ -29,8 +29,9 @@ public:
     explicit SwitchCommands(Monitor& monitor);
 
     // Reconnects and asks the engine for its whole description again (hello, "SSSSS", "CCCCC",
-    // "UUUUU", and "DDDDD" first once start-up is done), waiting for each acknowledgement.
-    void refreshInfo();
+    // "UUUUU", and "DDDDD" first once start-up is done), waiting for each acknowledgement; `finished`
+    // runs after the last request has gone out.
+    void refreshInfo(std::function<void()> finished = {});
     // Clears every mark on the board.
     void unmarkAll();
     // A Command2 button by index 0 to 6.

@@ -10,6 +10,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <QWindow>
 
 namespace corvane {
 
@@ -76,6 +77,19 @@ SplashWindow::~SplashWindow() = default;
 void SplashWindow::keyPressEvent(QKeyEvent* event) {
     // Keys do nothing here, Escape included.
     event->accept();
+}
+
+void SplashWindow::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    // The window system's expose of the window, not the widget's paint, says it is on the screen.
+    if (QWindow* w = windowHandle())
+        w->installEventFilter(this);
+}
+
+bool SplashWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == windowHandle() && event->type() == QEvent::Expose && windowHandle()->isExposed())
+        emit painted();
+    return QWidget::eventFilter(watched, event);
 }
 
 } // namespace corvane

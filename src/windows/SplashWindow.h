@@ -28,9 +28,15 @@ public:
 signals:
     // CANCEL: the program ends at once.
     void cancelled();
+    // The window system shows the window: it is mapped and exposed, and the pixels it is painted with
+    // go out to the window system before the event loop runs again. (The widgets may be painted before
+    // their window is on the screen; such a paint alone shows nothing.)
+    void painted();
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     // Timer1: keeps the splash in front of the windows that open while it shows.

@@ -3,10 +3,12 @@
 // without a display.
 
 #include "app/Monitor.h"
+#include "app/Startup.h"
 #include "support/ManualClock.h"
 #include "support/ScriptedDialogs.h"
 
 #include <memory>
+#include <optional>
 
 namespace corvane::test {
 
@@ -24,5 +26,16 @@ struct TestMonitor {
     TestPlatform services;
     Monitor monitor{config, services.platform, QStringLiteral("TESTBOX")};
 };
+
+// Runs the entry procedure on the manual clock, in steps of a few milliseconds: true once the main window
+// is up, false when the program ended instead or was still starting after limitMs of the clock.
+inline bool runStartup(Startup& startup, ManualClock& clock, const QString& iniArgument,
+                       qint64 limitMs = 30000) {
+    auto result = std::make_shared<std::optional<bool>>();
+    startup.start(iniArgument, [result](bool running) { *result = running; });
+    for (qint64 t = 0; !*result && t < limitMs; t += 5)
+        clock.advance(5);
+    return result->value_or(false);
+}
 
 } // namespace corvane::test

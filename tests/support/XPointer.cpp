@@ -1,6 +1,7 @@
 #include "support/XPointer.h"
 
 #include <xcb/xcb.h>
+#include <xcb/xfixes.h>
 #include <xcb/xtest.h>
 
 #include <cstdlib>
@@ -43,6 +44,24 @@ void XPointer::click(QPoint screen, int button) {
     moveTo(screen);
     press(button);
     release(button);
+}
+
+QImage XPointer::cursorImage() {
+    const xcb_query_extension_reply_t* ext = xcb_get_extension_data(m_c, &xcb_xfixes_id);
+    if (!ext || !ext->present)
+        return {};
+    std::free(xcb_xfixes_query_version_reply(m_c, xcb_xfixes_query_version(m_c, 4, 0), nullptr));
+    xcb_xfixes_get_cursor_image_reply_t* r =
+        xcb_xfixes_get_cursor_image_reply(m_c, xcb_xfixes_get_cursor_image(m_c), nullptr);
+    QImage image;
+    if (r && xcb_xfixes_get_cursor_image_cursor_image_length(r) == r->width * r->height) {
+        // One 32-bit ARGB word per pixel, premultiplied.
+        image = QImage(reinterpret_cast<const uchar*>(xcb_xfixes_get_cursor_image_cursor_image(r)), r->width,
+                       r->height, r->width * 4, QImage::Format_ARGB32_Premultiplied)
+                    .copy();
+    }
+    std::free(r);
+    return image;
 }
 
 } // namespace corvane::test

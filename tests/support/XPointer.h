@@ -1,7 +1,9 @@
 #pragma once
 // Real pointer events on the X server in $DISPLAY, through its test extension: the window system
-// treats them as a user's hand on the mouse, and makes double clicks of them by itself.
+// treats them as a user's hand on the mouse, and makes double clicks of them by itself. It also reads
+// back the picture the pointer shows.
 
+#include <QImage>
 #include <QPoint>
 
 struct xcb_connection_t;
@@ -22,6 +24,8 @@ public:
     void press(int button = 1);
     void release(int button = 1);
     void click(QPoint screen, int button = 1);
+    // The picture the pointer shows now, as the X server draws it (XFixes); null without the extension.
+    QImage cursorImage();
 
 private:
     void sync();
