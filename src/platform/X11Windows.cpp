@@ -6,11 +6,13 @@
 #include <xcb/xcb.h>
 #include <xcb/xcb_ewmh.h>
 
+#include <chrono>
 #include <climits>
 #include <csignal>
 #include <cstdlib>
 #include <memory>
 #include <string>
+#include <thread>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <sys/types.h>
@@ -32,8 +34,19 @@ constexpr xcb_window_t kNoWindow = XCB_WINDOW_NONE;
 
 class Connection {
 public:
-    explicit Connection(const QByteArray& display)
-        : m_c(xcb_connect(display.isEmpty() ? nullptr : display.constData(), &m_screen)) {}
+    explicit Connection(const QByteArray& display) {
+        // A busy X server drops some new connections before their set-up (seen on Xvfb: one in ten
+        // of quick successive connects); that says nothing about the windows, so try a few times.
+        for (int attempt = 0; attempt < kConnectAttempts; ++attempt) {
+            if (attempt > 0) {
+                xcb_disconnect(m_c);
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            }
+            m_c = xcb_connect(display.isEmpty() ? nullptr : display.constData(), &m_screen);
+            if (xcb_connection_has_error(m_c) == 0)
+                break;
+        }
+    }
     ~Connection() {
         if (m_ewmhReady)
             xcb_ewmh_connection_wipe(&m_ewmh);
@@ -64,8 +77,9 @@ public:
     }
 
 private:
+    static constexpr int kConnectAttempts = 5;
     int m_screen = 0;
-    xcb_connection_t* m_c;
+    xcb_connection_t* m_c = nullptr;
     xcb_ewmh_connection_t m_ewmh{};
     bool m_ewmhTried = false;
     bool m_ewmhReady = false;

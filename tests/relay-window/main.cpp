@@ -54,7 +54,13 @@ int main(int argc, char** argv) {
     }
 
     int screenNumber = 0;
+    // A busy X server drops some new connections before their set-up; a relay would try again.
     xcb_connection_t* c = xcb_connect(nullptr, &screenNumber);
+    for (int attempt = 1; attempt < 5 && xcb_connection_has_error(c); ++attempt) {
+        xcb_disconnect(c);
+        usleep(20000);
+        c = xcb_connect(nullptr, &screenNumber);
+    }
     if (const int error = xcb_connection_has_error(c)) {
         fprintf(stderr, "cannot open the display (error %d)\n", error);
         return 1;
