@@ -24,6 +24,9 @@ public:
     // One tick of DataRec; the timer calls it, tests may call it directly.
     void tick();
 
+    // True while a tick hands messages to their handlers: what changes now is the engine's doing.
+    bool inTick() const { return m_inTick; }
+
     // Messages taken from the ring since the start.
     std::int64_t processedCount() const { return m_processed; }
 
