@@ -63,7 +63,9 @@ double median(std::vector<double> v) {
 
 double percentile(std::vector<double> v, double share) {
     std::sort(v.begin(), v.end());
-    return v.empty() ? 0.0 : v[std::min(v.size() - 1, static_cast<std::size_t>(share * static_cast<double>(v.size())))];
+    return v.empty()
+               ? 0.0
+               : v[std::min(v.size() - 1, static_cast<std::size_t>(share * static_cast<double>(v.size())))];
 }
 
 // Delivers the paint events of one widget itself, to time each whole paint and keep what it covered.
@@ -103,8 +105,8 @@ private:
 
 // Pixels in which what the window shows differs from the whole board painted afresh.
 int wrongPixels(BoardCanvas& canvas) {
-    const QImage shown = canvas.screen()->grabWindow(canvas.window()->winId()).toImage().convertToFormat(
-        QImage::Format_RGB32);
+    const QImage shown =
+        canvas.screen()->grabWindow(canvas.window()->winId()).toImage().convertToFormat(QImage::Format_RGB32);
     QImage fresh(canvas.size() * canvas.devicePixelRatio(), QImage::Format_RGB32);
     fresh.setDevicePixelRatio(canvas.devicePixelRatio());
     QPainter p(&fresh);
@@ -114,7 +116,8 @@ int wrongPixels(BoardCanvas& canvas) {
     int wrong = 0;
     for (int y = 0; y < fresh.height(); ++y)
         for (int x = 0; x < fresh.width(); ++x)
-            if (!shown.rect().contains(at + QPoint(x, y)) || shown.pixel(at + QPoint(x, y)) != fresh.pixel(x, y))
+            if (!shown.rect().contains(at + QPoint(x, y)) ||
+                shown.pixel(at + QPoint(x, y)) != fresh.pixel(x, y))
                 ++wrong;
     return wrong;
 }
@@ -204,13 +207,15 @@ void stream(QApplication& app, Monitor& monitor, BoardCanvas& canvas, int rate, 
                .arg(percentile(clicks, 0.99), 0, 'f', 2)
                .arg(clicks.empty() ? 0.0 : *std::max_element(clicks.begin(), clicks.end()), 0, 'f', 2)
                .arg(clicks.size()));
-    figure(name + QStringLiteral(": processor"),
-           QStringLiteral("%1 % of a core (painting %2 %)")
-               .arg(100.0 * cpu / elapsed, 0, 'f', 1)
-               .arg(100.0 * timer.totalMs / 1e3 / elapsed, 0, 'f', 1));
+    figure(name + QStringLiteral(": processor"), QStringLiteral("%1 % of a core (painting %2 %)")
+                                                     .arg(100.0 * cpu / elapsed, 0, 'f', 1)
+                                                     .arg(100.0 * timer.totalMs / 1e3 / elapsed, 0, 'f', 1));
     const int wrong = wrongPixels(canvas);
     figure(name + QStringLiteral(": messages lost, pixels wrong afterwards"),
-           QStringLiteral("%1 of %2 lost, %3 px wrong").arg(fed - processed).arg(grouped(double(fed))).arg(wrong),
+           QStringLiteral("%1 of %2 lost, %3 px wrong")
+               .arg(fed - processed)
+               .arg(grouped(double(fed)))
+               .arg(wrong),
            QStringLiteral("0, 0"), fed == processed && wrong == 0);
     note(QStringLiteral("at most %1 messages waited for room in the ring").arg(behind));
     if (unseen > 0)

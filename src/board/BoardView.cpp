@@ -131,9 +131,11 @@ QRect BoardCanvas::visibleArea() const {
 }
 
 void BoardCanvas::invalidate(const QRect& twips) {
-    request(toPixels(twips).adjusted(-kSlackPx, -kSlackPx, kSlackPx, kSlackPx) & visibleArea());
+    // What the image holds counts as well as what is in view: scrolled away and back before the next
+    // paint, the image would otherwise show a cell as it was before.
+    request(toPixels(twips).adjusted(-kSlackPx, -kSlackPx, kSlackPx, kSlackPx) &
+            (visibleArea() | m_imageArea));
 }
-
 
 void BoardCanvas::request(const QRect& px) {
     if (px.isEmpty())
@@ -279,7 +281,8 @@ public:
     // The lines that reach into `area`, each once.
     void near(const QRect& area, std::vector<const ChannelCell*>& out) const {
         out.clear();
-        for (auto it = m_bands.lower_bound(bandOf(area.top())); it != m_bands.end() && it->first <= bandOf(area.bottom()); ++it)
+        for (auto it = m_bands.lower_bound(bandOf(area.top()));
+             it != m_bands.end() && it->first <= bandOf(area.bottom()); ++it)
             for (const ChannelCell* c : it->second)
                 if (c->routeBounds().intersects(area))
                     out.push_back(c);
