@@ -3,11 +3,11 @@
 // as large as the board, so one paint event covers all 10,013 cells, their span labels and route lines.
 // Then the repaint after one cell changes: a state report dispatched and the event loop running until
 // the view has painted what it changed. Last the engine moving cells between two states at 20,000 and
-// 100,000 messages a second through the queue and DataRec's own timer, while the operator clicks a
-// cell every 50 ms: how often the view paints, what a paint covers and costs, the time from a click
-// to the end of the paint that shows its mark, the process's share of a core, and whether what the
-// view shows afterwards is the board's state, pixel for pixel.
-// Run: QT_QPA_PLATFORM=offscreen build-bench/bench/bench_board
+// 100,000 messages a second through the queue and DataRec's own timer, with the whole board in view
+// and with a window of 1280x960 pixels onto its middle, while the operator clicks a cell every 50 ms: how
+// often the view paints, what a paint covers and costs, the time from a click to the end of the paint that
+// shows its mark, the process's share of a core, and whether what the view shows afterwards is the board's
+// state, pixel for pixel. Run: QT_QPA_PLATFORM=offscreen build-bench/bench/bench_board
 
 #include "app/Monitor.h"
 #include "board/BoardModel.h"
@@ -15,6 +15,7 @@
 #include "link/MessageQueue.h"
 #include "messages/MessageIntake.h"
 #include "support/BenchSupport.h"
+#include "support/BoardPixels.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -23,7 +24,6 @@
 #include <QMouseEvent>
 #include <QPaintEvent>
 #include <QPainter>
-#include <QScreen>
 #include <QTimer>
 #include <algorithm>
 #include <functional>
@@ -103,27 +103,9 @@ private:
     bool m_inside = false;
 };
 
-// Pixels in which what the window shows differs from the whole board painted afresh.
-int wrongPixels(BoardCanvas& canvas) {
-    const QImage shown =
-        canvas.screen()->grabWindow(canvas.window()->winId()).toImage().convertToFormat(QImage::Format_RGB32);
-    QImage fresh(canvas.size() * canvas.devicePixelRatio(), QImage::Format_RGB32);
-    fresh.setDevicePixelRatio(canvas.devicePixelRatio());
-    QPainter p(&fresh);
-    canvas.paintBoard(p, canvas.rect());
-    p.end();
-    const QPoint at = canvas.mapTo(canvas.window(), QPoint(0, 0)) * canvas.devicePixelRatio();
-    int wrong = 0;
-    for (int y = 0; y < fresh.height(); ++y)
-        for (int x = 0; x < fresh.width(); ++x)
-            if (!shown.rect().contains(at + QPoint(x, y)) ||
-                shown.pixel(at + QPoint(x, y)) != fresh.pixel(x, y))
-                ++wrong;
-    return wrong;
-}
-
 // The engine's stream at `rate` messages a second for `seconds`, with the operator's clicks.
-void stream(QApplication& app, Monitor& monitor, BoardCanvas& canvas, int rate, int seconds) {
+void stream(QApplication& app, Monitor& monitor, BoardCanvas& canvas, const QString& view, int rate,
+            int seconds) {
     const QStringList messages = stateFlips(rate * seconds, static_cast<unsigned>(rate));
     BoardModel& board = *monitor.board;
     PaintTimer timer;
@@ -144,7 +126,15 @@ void stream(QApplication& app, Monitor& monitor, BoardCanvas& canvas, int rate, 
     });
 
     // A click on a state label toggles its mark; it counts as shown once a paint has covered the label.
-    const int clicked[] = {1105, 5117, 9226, 12131, 16105, 20210, 25103, 30319};
+    // Eight cells spread over what is in view.
+    const QRect visible(-canvas.pos(), canvas.parentWidget()->size());
+    std::vector<int> inView;
+    for (int id : board.cellIds())
+        if (id >= 101 && visible.contains(canvas.toPixels(board.cell(id)->stateRect)))
+            inView.push_back(id);
+    std::vector<int> clicked;
+    for (std::size_t i = 0; i < 8 && !inView.empty(); ++i)
+        clicked.push_back(inView[(2 * i + 1) * inView.size() / 16]);
     std::vector<double> clicks;
     int unseen = 0;
     int nextClick = 0;
@@ -161,7 +151,7 @@ void stream(QApplication& app, Monitor& monitor, BoardCanvas& canvas, int rate, 
     QObject::connect(&operatorClicks, &QTimer::timeout, [&] {
         if (!waitingFor.isNull())
             ++unseen;
-        const int id = clicked[nextClick++ % std::size(clicked)];
+        const int id = clicked[static_cast<std::size_t>(nextClick++) % clicked.size()];
         const QRect label = canvas.toPixels(board.cell(id)->stateRect);
         const QPointF at = label.center();
         sinceClick.start();
@@ -194,7 +184,8 @@ void stream(QApplication& app, Monitor& monitor, BoardCanvas& canvas, int rate, 
     canvas.removeEventFilter(&timer);
     const qint64 processed = monitor.intake->processedCount() - processedBefore;
 
-    const QString name = QStringLiteral("Board view under %1 msg/s for %2 s").arg(grouped(rate)).arg(seconds);
+    const QString name =
+        QStringLiteral("Board view, %1, under %2 msg/s for %3 s").arg(view).arg(grouped(rate)).arg(seconds);
     figure(name + QStringLiteral(": paints, painted area"),
            QStringLiteral("%1 a second, processor %2 ms each (most %3 ms), %4 px each")
                .arg(timer.paints / elapsed, 0, 'f', 1)
@@ -210,7 +201,7 @@ void stream(QApplication& app, Monitor& monitor, BoardCanvas& canvas, int rate, 
     figure(name + QStringLiteral(": processor"), QStringLiteral("%1 % of a core (painting %2 %)")
                                                      .arg(100.0 * cpu / elapsed, 0, 'f', 1)
                                                      .arg(100.0 * timer.totalMs / 1e3 / elapsed, 0, 'f', 1));
-    const int wrong = wrongPixels(canvas);
+    const int wrong = test::wrongBoardPixels(canvas);
     figure(name + QStringLiteral(": messages lost, pixels wrong afterwards"),
            QStringLiteral("%1 of %2 lost, %3 px wrong")
                .arg(fed - processed)
@@ -334,6 +325,12 @@ int main(int argc, char* argv[]) {
 
     canvas->removeEventFilter(&watch);
     for (int rate : {20000, 100000})
-        stream(app, monitor, *canvas, rate, 10);
+        stream(app, monitor, *canvas, QStringLiteral("every cell in view"), rate, 10);
+    // As on a screen: a window onto the middle of the board.
+    view.resize(1280, 960);
+    view.ensureVisible(0, canvas->height() / 2, 0, view.viewport()->height() / 2);
+    QCoreApplication::processEvents();
+    for (int rate : {20000, 100000})
+        stream(app, monitor, *canvas, QStringLiteral("1280x960 px of it in view"), rate, 10);
     return 0;
 }

@@ -1,7 +1,6 @@
 // The board on screen: what the view draws where, what it repaints, its tool tips, scrolling and the
 // mouse it forwards, and that what it shows after bursts of changes is the board drawn afresh, pixel
-// for pixel. Saves board_view.png in the working directory for a look at the result (and
-// board_shown.png, board_fresh.png when the pixels differ).
+// for pixel. Saves board_view.png in the working directory for a look at the result.
 
 #include "board/BoardModel.h"
 #include "board/BoardView.h"
@@ -10,12 +9,12 @@
 #include "link/EngineLink.h"
 #include "link/MessageQueue.h"
 #include "messages/MessageIntake.h"
+#include "support/BoardPixels.h"
 #include "support/RecordingLink.h"
 #include "support/TestMonitor.h"
 
 #include <QHelpEvent>
 #include <QPaintEvent>
-#include <QPainter>
 #include <QScreen>
 #include <QScrollBar>
 #include <QToolTip>
@@ -25,6 +24,7 @@
 using namespace corvane;
 using corvane::test::RecordingLink;
 using corvane::test::TestMonitor;
+using corvane::test::wrongBoardPixels;
 
 namespace {
 
@@ -137,55 +137,6 @@ struct BurstBoard {
 
 QPoint at(BoardCanvas* canvas, const QRect& twips) {
     return canvas->toPixels(twips).center();
-}
-
-// Pixels where the window, as the screen holds it, differs from the board painted afresh into an
-// image: the first of them is named in `where`.
-int wrongPixels(BoardView& view, QString* where) {
-    BoardCanvas* canvas = view.canvas();
-    const qreal ratio = canvas->devicePixelRatioF();
-    const QRect visible = canvas->visibleRegion().boundingRect();
-    // The offscreen screen hands out a window's pixels only at one device pixel to a logical one; at
-    // other ratios the canvas's own paint (which copies from its image) stands in for them.
-    const bool fromScreen = ratio == 1.0;
-    const QImage shown = (fromScreen ? view.screen()->grabWindow(view.winId()) : canvas->grab())
-                             .toImage()
-                             .convertToFormat(QImage::Format_RGB32);
-    QImage fresh((QSizeF(visible.size()) * ratio).toSize(), QImage::Format_RGB32);
-    fresh.setDevicePixelRatio(ratio);
-    QPainter p(&fresh);
-    p.translate(-visible.topLeft());
-    canvas->paintBoard(p, visible);
-    p.end();
-    const QPoint origin =
-        (QPointF(fromScreen ? canvas->mapTo(&view, visible.topLeft()) : visible.topLeft()) * ratio).toPoint();
-    int wrong = 0;
-    for (int y = 0; y < fresh.height(); ++y)
-        for (int x = 0; x < fresh.width(); ++x) {
-            const QPoint s = origin + QPoint(x, y);
-            if (shown.valid(s) && shown.pixel(s) == fresh.pixel(x, y))
-                continue;
-            if (wrong++ == 0 && where) {
-                const QPointF px = QPointF(x, y) / ratio + visible.topLeft();
-                const BoardHit hit = canvas->board().hitTest(canvas->toTwips(px));
-                *where = QStringLiteral("%4 visible; first at canvas (%1, %2), over cell %3")
-                             .arg(px.x())
-                             .arg(px.y())
-                             .arg(hit.id)
-                             .arg(QStringLiteral("%1,%2 %3x%4")
-                                      .arg(visible.x())
-                                      .arg(visible.y())
-                                      .arg(visible.width())
-                                      .arg(visible.height()));
-            }
-        }
-    if (wrong > 0) {
-        if (where)
-            *where += QStringLiteral(", %1 px").arg(wrong);
-        shown.save(QStringLiteral("board_shown.png"));
-        fresh.save(QStringLiteral("board_fresh.png"));
-    }
-    return wrong;
 }
 
 } // namespace
@@ -328,7 +279,7 @@ private slots:
         QVERIFY(QTest::qWaitForWindowExposed(&view));
         b.settle();
         QString where;
-        QCOMPARE(wrongPixels(view, &where), 0);
+        QCOMPARE(wrongBoardPixels(*canvas, &where), 0);
 
         const auto cellAt = [&](int id) -> const ChannelCell& { return *b.board().cell(id); };
         for (int round = 0; round < 4; ++round) {
@@ -384,13 +335,13 @@ private slots:
             }
             b.settle();
             QVERIFY(b.t.monitor.queue.isEmpty());
-            QVERIFY2(wrongPixels(view, &where) == 0,
+            QVERIFY2(wrongBoardPixels(*canvas, &where) == 0,
                      qPrintable(QStringLiteral("round %1: %2").arg(round).arg(where)));
             // And a click of its own once the burst is over, a mark on a cell in view.
             const QRect label = cellAt(100 * (round + 1) + 2 * round + 1).stateRect;
             QTest::mouseClick(canvas, Qt::LeftButton, {}, at(canvas, label));
             b.settle();
-            QVERIFY2(wrongPixels(view, &where) == 0,
+            QVERIFY2(wrongBoardPixels(*canvas, &where) == 0,
                      qPrintable(QStringLiteral("round %1, a click: %2").arg(round).arg(where)));
         }
     }

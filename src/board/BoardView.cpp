@@ -141,6 +141,7 @@ void BoardCanvas::request(const QRect& px) {
     if (px.isEmpty())
         return;
     m_requested.push_back(px);
+    ++m_requestCount;
     // The engine may change thousands of cells a second: they wait for the next frame and are shown
     // together. Everything else is the operator's doing (or a timer's) and is shown at once, with
     // whatever of the stream is waiting.
@@ -162,7 +163,9 @@ void BoardCanvas::showRequested() {
         return;
     std::vector<QRect> fresh(m_requested.begin() + static_cast<std::ptrdiff_t>(m_shown), m_requested.end());
     m_shown = m_requested.size();
-    update(regionOf(rowRuns(std::move(fresh))));
+    const QRegion region = regionOf(rowRuns(std::move(fresh)));
+    m_shownRegion += region;
+    update(region);
 }
 
 void BoardCanvas::updateImage() {
@@ -218,6 +221,7 @@ void BoardCanvas::updateImage() {
 
 void BoardCanvas::paintEvent(QPaintEvent* event) {
     updateImage();
+    m_shownRegion = QRegion();
     QPainter painter(this);
     const qreal ratio = m_image.devicePixelRatio();
     for (const QRect& r : event->region()) {
@@ -226,10 +230,11 @@ void BoardCanvas::paintEvent(QPaintEvent* event) {
             painter.drawImage(fromImage, m_image,
                               QRectF(QPointF(fromImage.topLeft() - m_imageArea.topLeft()) * ratio,
                                      QSizeF(fromImage.size()) * ratio));
-        // Beyond the visible area (a grab of the whole canvas) the board is drawn directly.
-        for (const QRect& rest : QRegion(r).subtracted(m_imageArea))
-            paintBoard(painter, rest);
     }
+    // Beyond the visible area (a grab of the whole canvas) the board is drawn directly.
+    if (!m_imageArea.contains(event->region().boundingRect()))
+        for (const QRect& rest : event->region().subtracted(m_imageArea))
+            paintBoard(painter, rest);
     painter.end();
     m_lastPaintEnd = m_board.clock().tickMs();
 }
@@ -498,7 +503,29 @@ bool BoardCanvas::event(QEvent* event) {
             QToolTip::showText(help->globalPos(), tip, this, toPixels(c->stateRect));
         return true;
     }
-    return QWidget::event(event);
+    const std::uint64_t requestsBefore = m_requestCount;
+    const bool handled = QWidget::event(event);
+    switch (event->type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::MouseMove:
+    case QEvent::KeyPress:
+        if (m_requestCount != requestsBefore)
+            paintOperatorChanges();
+        break;
+    default:
+        break;
+    }
+    return handled;
+}
+
+void BoardCanvas::paintOperatorChanges() {
+    // Painted before the event loop moves on, where the next tick of the engine's stream could come
+    // first; whatever of the stream waits goes with it.
+    showRequested();
+    if (!m_shownRegion.isEmpty())
+        repaint(m_shownRegion);
 }
 
 BoardView::BoardView(BoardModel& board, QWidget* parent)

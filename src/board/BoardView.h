@@ -6,8 +6,10 @@
 // the mouse, in board twips, to the board's mouse handler.
 
 #include <QImage>
+#include <QRegion>
 #include <QScrollArea>
 #include <QStaticText>
+#include <cstdint>
 #include <memory>
 #include <vector>
 
@@ -51,6 +53,8 @@ private:
     QRect visibleArea() const;
     // Hands what has been requested to the widget's repaint.
     void showRequested();
+    // Paints at once what the operator's input changed.
+    void paintOperatorChanges();
     // Draws into the image what has been handed to the repaint, or all of it when the scale, the pixel
     // ratio or the size of the visible area changed; after a scroll, only what came into view.
     void updateImage();
@@ -70,6 +74,10 @@ private:
     // Pixel rectangles to draw again, oldest first; the first m_shown of them are handed to the repaint.
     std::vector<QRect> m_requested;
     std::size_t m_shown = 0;
+    // All that was handed to the repaint since the last paint.
+    QRegion m_shownRegion;
+    // Requests ever made, to tell whether an input event changed the board.
+    std::uint64_t m_requestCount = 0;
     // When the last paint ended (the clock's ms), and the frame that shows the stream's changes.
     qint64 m_lastPaintEnd = 0;
     std::unique_ptr<Timer> m_frameTimer;
