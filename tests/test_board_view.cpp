@@ -80,7 +80,7 @@ struct Fixture {
 };
 
 // What goes on during a burst of the engine's state reports over the whole board.
-enum class During { Nothing, Clicks, Band, Routes, Labels, Scrolling };
+enum class During { Nothing, Clicks, Band, Routes, Labels, Scrolling, Hidden };
 
 // A board of twelve spans of 31 channels in a view, fed through the message ring and DataRec's tick as
 // the link feeds it, and the operator's mouse on the canvas.
@@ -265,6 +265,7 @@ private slots:
         QTest::newRow("calls and route lines") << During::Routes;
         QTest::newRow("span labels and their font") << During::Labels;
         QTest::newRow("scrolled") << During::Scrolling;
+        QTest::newRow("hidden, then shown") << During::Hidden;
     }
 
     void showsTheBoardAfterBursts() {
@@ -323,6 +324,14 @@ private slots:
                     b.drain();
                     if (slice == 1)
                         b.t.monitor.ui.trigger(round % 2 ? MenuItem::SizeF10 : MenuItem::SizeF8);
+                    break;
+                case During::Hidden:
+                    if (slice == 0)
+                        view.hide();
+                    if (slice == 3) {
+                        view.show();
+                        QVERIFY(QTest::qWaitForWindowExposed(&view));
+                    }
                     break;
                 case During::Scrolling:
                     view.verticalScrollBar()->setValue(view.verticalScrollBar()->maximum() * slice / 3);

@@ -140,6 +140,20 @@ void BoardCanvas::invalidate(const QRect& twips) {
 void BoardCanvas::request(const QRect& px) {
     if (px.isEmpty())
         return;
+    // Hidden, nothing is painted: the image is drawn anew when the canvas shows again.
+    if (!isVisible()) {
+        m_image = QImage();
+        m_requested.clear();
+        m_shown = 0;
+        return;
+    }
+    // Past this many pieces drawing all of it again is cheaper; and a minimised window, which is not
+    // painted, keeps no more than this.
+    constexpr std::size_t kMaxRequests = 16384;
+    if (m_requested.size() >= kMaxRequests) {
+        m_requested.assign(1, rect());
+        m_shown = 0;
+    }
     m_requested.push_back(px);
     ++m_requestCount;
     // The engine may change thousands of cells a second: they wait for the next frame and are shown
