@@ -1,5 +1,6 @@
 // The board on screen: what the view draws where, what it repaints, its tool tips, scrolling and the
-// mouse it forwards. Saves board_view.png in the working directory for a look at the result.
+// mouse it forwards, and that what it shows after bursts of changes is the board drawn afresh, pixel
+// for pixel. Saves board_view.png in the working directory for a look at the result.
 
 #include "board/BoardAccessible.h"
 #include "board/BoardModel.h"
@@ -10,6 +11,9 @@
 #include "board/GroupTables.h"
 #include "board/SpanLabelText.h"
 #include "link/EngineLink.h"
+#include "link/MessageQueue.h"
+#include "messages/MessageIntake.h"
+#include "support/BoardPixels.h"
 #include "support/RecordingLink.h"
 #include "support/TestMonitor.h"
 
@@ -19,10 +23,12 @@
 #include <QScrollBar>
 #include <QToolTip>
 #include <QtTest>
+#include <random>
 
 using namespace corvane;
 using corvane::test::RecordingLink;
 using corvane::test::TestMonitor;
+using corvane::test::wrongBoardPixels;
 
 namespace {
 
@@ -108,6 +114,66 @@ struct Fixture {
     BoardModel& board() { return *t.monitor.board; }
     void send(const char* m) { t.monitor.dispatcher.dispatch(QString::fromLatin1(m)); }
 };
+
+// What goes on during a burst of the engine's state reports over the whole board.
+enum class During { Nothing, Clicks, Band, Routes, Labels, Scrolling, Hidden };
+
+// A board of twelve spans of 31 channels in a view, fed through the message ring and DataRec's tick as
+// the link feeds it, and the operator's mouse on the canvas.
+struct BurstBoard {
+    static constexpr int kSpans = 12;
+    static constexpr int kPerSpan = 31;
+    BurstBoard() {
+        board().placeCell(1, 8, 1);
+        for (int s = 1; s <= kSpans; ++s)
+            for (int p = 1; p <= kPerSpan; ++p)
+                stream(report(s * 100 + p, 1, 0));
+        drain();
+    }
+    TestMonitor t;
+    std::mt19937 rng{25};
+    BoardModel& board() { return *t.monitor.board; }
+    static QString report(int id, int state, int peer) {
+        // Odd spans are R side, even spans O side; a group for every six positions.
+        const int group = (id % 100 - 1) / 6 + 1;
+        return QStringLiteral("t%1,%2,%3,%4")
+            .arg(id)
+            .arg(group)
+            .arg(span(id) % 2 ? state + 8 : state)
+            .arg(peer);
+    }
+    int anyCell() {
+        return static_cast<int>(rng() % kSpans + 1) * 100 + static_cast<int>(rng() % kPerSpan + 1);
+    }
+    void stream(const QString& message) {
+        if (t.monitor.queue.isFull())
+            drain();
+        QVERIFY(t.monitor.queue.store(message));
+    }
+    // The clock stands still, so one tick takes all that waits.
+    void drain() { t.monitor.intake->tick(); }
+    // Reports for cells all over the board: new states, and calls set up and torn down with the
+    // neighbouring span when `calls`.
+    void burst(int count, bool calls) {
+        for (int i = 0; i < count; ++i) {
+            const int id = anyCell();
+            const int other = span(id) % 2 ? id + 100 : id - 100;
+            const int peer = calls && other / 100 <= kSpans && rng() % 2 ? other : 0;
+            stream(report(id, static_cast<int>(rng() % 7 + 1), peer));
+        }
+    }
+    // The frames to come, and the event loop that paints them.
+    void settle() {
+        for (int i = 0; i < 3; ++i) {
+            t.services.clock.advance(20);
+            QTest::qWait(5);
+        }
+    }
+};
+
+QPoint at(BoardCanvas* canvas, const QRect& twips) {
+    return canvas->toPixels(twips).center();
+}
 
 } // namespace
 
@@ -310,6 +376,104 @@ private slots:
         QToolTip::hideText();
     }
 
+    void showsTheBoardAfterBursts_data() {
+        QTest::addColumn<During>("during");
+        QTest::newRow("state reports alone") << During::Nothing;
+        QTest::newRow("marks clicked") << During::Clicks;
+        QTest::newRow("band dragged") << During::Band;
+        QTest::newRow("calls and route lines") << During::Routes;
+        QTest::newRow("span labels and their font") << During::Labels;
+        QTest::newRow("scrolled") << During::Scrolling;
+        QTest::newRow("hidden, then shown") << During::Hidden;
+    }
+
+    void showsTheBoardAfterBursts() {
+        QFETCH(During, during);
+        BurstBoard b;
+        BoardView view(b.board());
+        BoardCanvas* canvas = view.canvas();
+        // All of the board in view, but for scrolling, which shows a corner of it.
+        const QSize whole = canvas->minimumSize();
+        view.resize(during == During::Scrolling ? whole / 2 : whole);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        b.settle();
+        QString where;
+        QCOMPARE(wrongBoardPixels(*canvas, &where), 0);
+
+        const auto cellAt = [&](int id) -> const ChannelCell& { return *b.board().cell(id); };
+        for (int round = 0; round < 4; ++round) {
+            // Four slices of the burst, each taken by a tick, with the operator between them: some
+            // slices are painted before the next, some are not.
+            for (int slice = 0; slice < 4; ++slice) {
+                b.burst(300, during == During::Routes);
+                b.drain();
+                switch (during) {
+                case During::Nothing:
+                    break;
+                case During::Clicks:
+                    for (int i = 0; i < 3; ++i)
+                        QTest::mouseClick(canvas, Qt::LeftButton, {},
+                                          at(canvas, cellAt(b.anyCell()).stateRect));
+                    break;
+                case During::Band: {
+                    // From the gap below the first row over the cells of a few spans, one step a slice.
+                    const QRect first = cellAt(101).back;
+                    const QPoint from =
+                        canvas->toPixels(QRect(first.left() + 30, first.bottom() + 60, 1, 1)).topLeft();
+                    const QPoint to = at(canvas, cellAt(100 * (2 + round) + 4 * slice + 8).back);
+                    if (slice == 0)
+                        QTest::mousePress(canvas, Qt::LeftButton, {}, from);
+                    QMouseEvent drag(QEvent::MouseMove, to, canvas->mapToGlobal(to), Qt::NoButton,
+                                     Qt::LeftButton, Qt::NoModifier);
+                    QCoreApplication::sendEvent(canvas, &drag);
+                    if (slice == 3)
+                        QTest::mouseRelease(canvas, Qt::LeftButton, {}, to);
+                    break;
+                }
+                case During::Routes:
+                    // The pointer over a cell shows its route line; the menu hides them all now and then.
+                    QTest::mouseMove(canvas, at(canvas, cellAt(b.anyCell()).stateRect));
+                    if (slice == 2 && round % 2 == 1)
+                        b.t.monitor.ui.trigger(MenuItem::ShowRouteLines);
+                    break;
+                case During::Labels:
+                    b.stream(QStringLiteral("+C%1").arg(slice + round));
+                    b.stream(QStringLiteral("D%1,%2,Group %3").arg(slice + 1).arg(round % 2).arg(round));
+                    b.drain();
+                    if (slice == 1)
+                        b.t.monitor.ui.trigger(round % 2 ? MenuItem::SizeF10 : MenuItem::SizeF8);
+                    break;
+                case During::Hidden:
+                    if (slice == 0)
+                        view.hide();
+                    if (slice == 3) {
+                        view.show();
+                        QVERIFY(QTest::qWaitForWindowExposed(&view));
+                    }
+                    break;
+                case During::Scrolling:
+                    view.verticalScrollBar()->setValue(view.verticalScrollBar()->maximum() * slice / 3);
+                    view.horizontalScrollBar()->setValue(view.horizontalScrollBar()->maximum() * (round % 3) /
+                                                         2);
+                    break;
+                }
+                if (slice % 2 == 1)
+                    b.settle();
+            }
+            b.settle();
+            QVERIFY(b.t.monitor.queue.isEmpty());
+            QVERIFY2(wrongBoardPixels(*canvas, &where) == 0,
+                     qPrintable(QStringLiteral("round %1: %2").arg(round).arg(where)));
+            // And a click of its own once the burst is over, a mark on a cell in view.
+            const QRect label = cellAt(100 * (round + 1) + 2 * round + 1).stateRect;
+            QTest::mouseClick(canvas, Qt::LeftButton, {}, at(canvas, label));
+            b.settle();
+            QVERIFY2(wrongBoardPixels(*canvas, &where) == 0,
+                     qPrintable(QStringLiteral("round %1, a click: %2").arg(round).arg(where)));
+        }
+    }
+
     void forwardsTheMouseInTwips() {
         Fixture f;
         RecordingMouse mouse;
@@ -325,7 +489,8 @@ private slots:
         QTest::mouseRelease(view.canvas(), Qt::LeftButton, {}, onCell);
         QCOMPARE(mouse.events, (QStringList{QStringLiteral("press"), QStringLiteral("release")}));
         QCOMPARE(mouse.points.at(0).toPoint(),
-                 QPointF(pixelsToTwips(onCell.x(), screenDpi()), pixelsToTwips(onCell.y(), screenDpi())).toPoint());
+                 QPointF(pixelsToTwips(onCell.x(), screenDpi()), pixelsToTwips(onCell.y(), screenDpi()))
+                     .toPoint());
         QCOMPARE(f.board().hitTest(mouse.points.at(0)).id, 101);
         QTest::mouseMove(view.canvas(), QPoint(px(3000), px(1500)));
         QTRY_VERIFY(!mouse.moves.isEmpty());

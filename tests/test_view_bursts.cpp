@@ -2,8 +2,8 @@
 // element the tick changed, yet shows every final value; the alarm list still follows its newest line
 // when hundreds of lines arrive between two turns of the event loop, and keeps the operator's place,
 // with the count of lines below, when the operator has scrolled up during a burst from the engine; the
-// board gathers the changes that come while a costly paint would otherwise be repeated at
-// once; and the system clock's local time, which every alarm line is stamped with, stays the local time.
+// board shows the engine's changes once a frame and the operator's at once; and the system clock's
+// local time, which every alarm line is stamped with, stays the local time.
 
 #include "alarms/AlarmList.h"
 #include "alarms/AlarmListView.h"
@@ -30,19 +30,6 @@
 using namespace corvane;
 
 namespace {
-
-// A clock on which everything takes 10 ms: each reading is 10 ms later than the one before. Its timers
-// run on a manual clock that the test moves.
-class SteppingClock final : public Clock {
-public:
-    QDateTime now() const override { return timers.now(); }
-    qint64 tickMs() const override { return m_ticks += 10; }
-    std::unique_ptr<Timer> createTimer() override { return timers.createTimer(); }
-    test::ManualClock timers;
-
-private:
-    mutable qint64 m_ticks = 0;
-};
 
 class PaintRecorder final : public QObject {
 public:
@@ -120,15 +107,10 @@ private slots:
         QCOMPARE(clock->text(), QStringLiteral("second"));
     }
 
-    void costlyBoardPaintsGatherTheChanges() {
-        SteppingClock clock;
-        test::ScriptedDialogs dialogs;
-        test::RecordingLauncher launcher;
-        test::RecordingTones tones;
-        Platform platform{clock, dialogs, launcher, tones};
-        MonitorConfig config;
-        Monitor monitor(config, platform, QStringLiteral("TESTBOX"));
-        monitor.board->placeCell(1, 8, 1);
+    void theStreamWaitsForTheFrameAndTheOperatorDoesNot() {
+        test::TestMonitor t;
+        Monitor& monitor = t.monitor;
+        test::ManualClock& clock = t.services.clock;
         for (int id = 101; id <= 110; ++id)
             monitor.dispatcher.dispatch(QStringLiteral("t%1,1,2,0").arg(id));
         BoardView view(*monitor.board);
@@ -138,19 +120,40 @@ private slots:
         QCoreApplication::processEvents();
         PaintRecorder rec;
         view.canvas()->installEventFilter(&rec);
+        const auto painted = [&] {
+            QRect all;
+            for (const QRect& r : rec.rects)
+                all |= r;
+            return all;
+        };
+        const auto cellPx = [&](int id) { return view.canvas()->toPixels(monitor.board->cell(id)->back); };
+        const auto stream = [&](const QString& message) {
+            QVERIFY(monitor.queue.store(message));
+            monitor.intake->tick();
+        };
 
-        // The last paint took time: two changes right after it wait, and are painted together later.
-        monitor.dispatcher.dispatch(QStringLiteral("t102,1,1,0"));
-        monitor.dispatcher.dispatch(QStringLiteral("t109,1,1,0"));
-        QTest::qWait(20);
+        // Reports in the same frame as the last paint wait for the next frame, and come together.
+        stream(QStringLiteral("t102,1,1,0"));
+        stream(QStringLiteral("t109,1,1,0"));
+        QTest::qWait(30);
         QVERIFY(rec.rects.isEmpty());
-        clock.timers.advance(100);
+        clock.advance(16);
         QTRY_VERIFY(!rec.rects.isEmpty());
-        QRect painted;
-        for (const QRect& r : rec.rects)
-            painted |= r;
-        QVERIFY(painted.contains(view.canvas()->toPixels(monitor.board->cell(102)->back)));
-        QVERIFY(painted.contains(view.canvas()->toPixels(monitor.board->cell(109)->back)));
+        QVERIFY(painted().contains(cellPx(102)));
+        QVERIFY(painted().contains(cellPx(109)));
+
+        // The operator's mark is shown at once, and with it what the stream had waiting.
+        rec.rects.clear();
+        stream(QStringLiteral("t103,1,1,0"));
+        monitor.board->setMark(105, QStringLiteral("X"));
+        QTRY_VERIFY(!rec.rects.isEmpty());
+        QVERIFY(painted().contains(cellPx(105)));
+        QVERIFY(painted().contains(cellPx(103)));
+        // Nothing is left over for the frame to come.
+        rec.rects.clear();
+        clock.advance(16);
+        QTest::qWait(30);
+        QVERIFY(rec.rects.isEmpty());
     }
 
     void alarmListFollowsABurst() {

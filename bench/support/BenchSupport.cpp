@@ -214,6 +214,20 @@ QStringList trafficMix(int count, unsigned seed) {
     return out;
 }
 
+QStringList stateFlips(int count, unsigned seed) {
+    const std::vector<int> ids = boardIds();
+    std::vector<bool> busy(ids.size(), false);
+    std::mt19937 rng(seed);
+    QStringList out;
+    out.reserve(count);
+    for (int i = 0; i < count; ++i) {
+        const std::size_t k = rng() % ids.size();
+        busy[k] = !busy[k];
+        out << report(ids[k], busy[k] ? 2 : 1, 0);
+    }
+    return out;
+}
+
 QString mixDescription(const QStringList& messages) {
     QMap<QChar, qint64> counts;
     for (const QString& m : messages)

@@ -81,6 +81,9 @@ QStringList boardDescription();
 // information, heartbeats, clock texts, acknowledgements, alarms and, rarely, a group name. Channels,
 // states, peers and texts vary; the same seed gives the same messages.
 QStringList trafficMix(int count, unsigned seed);
+// The engine moving cells between two states: state reports for channels picked at random, each
+// flipping its channel between the states 1 and 2 of its own side, no calls set up or torn down.
+QStringList stateFlips(int count, unsigned seed);
 // The share of each message type in the mix, for the notes: "t 55 %, c 16 %, ...".
 QString mixDescription(const QStringList& messages);
 

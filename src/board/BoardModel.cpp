@@ -7,6 +7,7 @@
 #include "common/PollingWait.h"
 #include "link/EngineLink.h"
 #include "messages/ChannelHandlers.h"
+#include "messages/MessageIntake.h"
 
 #include <algorithm>
 #include <limits>
@@ -106,6 +107,10 @@ BoardModel::~BoardModel() = default;
 
 Clock& BoardModel::clock() const {
     return m_monitor.platform.clock;
+}
+
+bool BoardModel::applyingMessages() const {
+    return m_monitor.intake && m_monitor.intake->inTick();
 }
 
 const ChannelCell* BoardModel::cell(int id) const {
@@ -545,15 +550,22 @@ void BoardModel::setLabelBack(bool inner, int s, std::optional<LegacyColor> colo
 }
 
 void BoardModel::setBand(const BandRect& band) {
-    auto area = [](const BandRect& b) {
-        return QRectF(b.left, b.top, b.width, b.height).toAlignedRect().adjusted(-30, -30, 30, 30);
+    // Only the band's outline is drawn: its four sides change, not the cells inside, which may be
+    // most of the board.
+    auto outline = [this](const BandRect& b) {
+        constexpr int m = 30;
+        const QRect r = QRectF(b.left, b.top, b.width, b.height).toAlignedRect().adjusted(-m, -m, m, m);
+        emit areaChanged(QRect(r.left(), r.top(), r.width(), 2 * m));
+        emit areaChanged(QRect(r.left(), r.bottom() + 1 - 2 * m, r.width(), 2 * m));
+        emit areaChanged(QRect(r.left(), r.top(), 2 * m, r.height()));
+        emit areaChanged(QRect(r.right() + 1 - 2 * m, r.top(), 2 * m, r.height()));
     };
     const BandRect before = m_band;
     m_band = band;
     if (before.visible)
-        emit areaChanged(area(before));
+        outline(before);
     if (band.visible)
-        emit areaChanged(area(band));
+        outline(band);
     emit bandChanged();
 }
 

@@ -137,6 +137,9 @@ public:
     ~BoardModel() override;
     // The monitor's clock, for the views' timing.
     Clock& clock() const;
+    // True while message processing applies the engine's messages: the view paces those changes to the
+    // screen's frames and shows everything else, the operator's own actions above all, at once.
+    bool applyingMessages() const;
 
     // PlaceCell: creates and places the cell of id (101 or more), or fixes the origin from the template
     // (id 1); any other id is ignored.

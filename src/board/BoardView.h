@@ -1,15 +1,20 @@
 #pragma once
 // The board on screen: one custom-painted widget inside a scroll area. It draws the cells, markers,
-// span labels, route lines and the selection band from BoardModel, repaints only the rectangles the
-// model reports as changed, shows each state label's tool tip and forwards the mouse, in board twips, to
-// the board's mouse handler. The canvas takes the keyboard focus and shows its cursor cell framed while
-// it has it; the cursor's keys go to the board's key handler.
+// span labels, route lines and the selection band from BoardModel into an image of the visible area,
+// draws again only the rectangles the model reports as changed, at most once a frame for the engine's
+// stream and at once for the operator's own actions, shows each state label's tool tip and forwards
+// the mouse, in board twips, to the board's mouse handler. The canvas takes the keyboard focus and
+// shows its cursor cell framed while it has it; the cursor's keys go to the board's key handler.
 
 #include "board/BoardCursor.h"
 
+#include <QImage>
+#include <QRegion>
 #include <QScrollArea>
 #include <QStaticText>
+#include <cstdint>
 #include <memory>
+#include <vector>
 
 namespace corvane {
 
@@ -79,21 +84,42 @@ private:
     // Shows the dragged cell's picture at the pointer while the mouse handler drags a cell.
     void followDrag();
     void invalidate(const QRect& twips);
-    // Asks for a repaint of `px` now, or gathers it for a little later while painting is costly.
+    // Asks for `px` to be drawn again from the board and shown: the operator's own changes at once, the
+    // engine's stream at the next frame, all that came since the last one together.
     void request(const QRect& px);
     // The part of the canvas the scroll area shows.
     QRect visibleArea() const;
+    // Hands what has been requested to the widget's repaint.
+    void showRequested();
+    // Paints at once what the operator's input changed.
+    void paintOperatorChanges();
+    // Draws into the image what has been handed to the repaint, or all of it when the scale, the pixel
+    // ratio or the size of the visible area changed; after a scroll, only what came into view.
+    void updateImage();
+    // Paints each of `areas` (pixels), clipped to it.
+    void paintAreas(QPainter& painter, const std::vector<QRect>& areas) const;
+    // Takes the density and the frame interval of the canvas's screen.
+    void readScreen();
     BoardModel& m_board;
     double m_zoom = 1.0;
-    // Rectangles queued since the last paint; past a few dozen the whole visible area is repainted
-    // instead, which is cheaper than a region of hundreds of pieces.
-    int m_pendingRects = 0;
-    bool m_wholePending = false;
-    // What the last paint cost and when it ended (the clock's ms), and the changes held back since.
-    qint64 m_lastPaintCost = 0;
+    double m_dpi = 0;
+    int m_frameMs = 16;
+    // The visible area of the board as drawn, at the device's pixel ratio: a paint copies from it, and
+    // only what changed is drawn into it again.
+    QImage m_image;
+    QRect m_imageArea;
+    // A fixed board square in pixels when the image was drawn: any change of scale draws it anew.
+    QRect m_imageScale;
+    // Pixel rectangles to draw again, oldest first; the first m_shown of them are handed to the repaint.
+    std::vector<QRect> m_requested;
+    std::size_t m_shown = 0;
+    // All that was handed to the repaint since the last paint.
+    QRegion m_shownRegion;
+    // Requests ever made, to tell whether an input event changed the board.
+    std::uint64_t m_requestCount = 0;
+    // When the last paint ended (the clock's ms), and the frame that shows the stream's changes.
     qint64 m_lastPaintEnd = 0;
-    QRect m_held;
-    std::unique_ptr<Timer> m_heldTimer;
+    std::unique_ptr<Timer> m_frameTimer;
     BoardCursor m_cursor;
     // The frame shows once the keyboard is in use on the board, not after a mere click on it.
     bool m_frameShown = false;

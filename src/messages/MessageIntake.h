@@ -28,6 +28,9 @@ public:
     // still in the ring is neither handled nor recorded.
     void stop();
 
+    // True while a tick hands messages to their handlers: what changes now is the engine's doing.
+    bool inTick() const { return m_inTick; }
+
     // Messages taken from the ring since the start.
     std::int64_t processedCount() const { return m_processed; }
 
