@@ -114,17 +114,8 @@ if [ ! -f "$build/CMakeCache.txt" ]; then
         -DCMAKE_LINK_DEPENDS_NO_SHARED=ON >/dev/null
 fi
 
-xvfb_pid=""
-cleanup() { [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true; }
-trap cleanup EXIT
-for n in $(seq 140 180); do
-    [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
-    Xvfb ":$n" -screen 0 1920x1200x24 -nolisten tcp >/dev/null 2>&1 &
-    xvfb_pid=$!
-    for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
-    export DISPLAY=":$n"
-    break
-done
+. "$top/scripts/private-xvfb.sh"
+start_private_xvfb
 
 first_failure() { # ctest arguments; prints the first test that failed, or nothing
     (cd "$build" && ctest -j"$(nproc)" -LE package --timeout 300 --stop-on-failure "$@" 2>&1 || true) |

@@ -28,17 +28,8 @@ else
     [ ${#targets[@]} -gt 0 ] && "$top/scripts/build.sh" "${targets[@]}"
 fi
 
-xvfb_pid=""
-cleanup() { [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null || true; }
-trap cleanup EXIT
-for n in $(seq 90 130); do
-    [ -e "/tmp/.X11-unix/X$n" ] || [ -e "/tmp/.X$n-lock" ] && continue
-    Xvfb ":$n" -screen 0 1920x1200x24 -nolisten tcp >/dev/null 2>&1 &
-    xvfb_pid=$!
-    for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
-    export DISPLAY=":$n"
-    break
-done
+. "$top/scripts/private-xvfb.sh"
+start_private_xvfb
 
 if [ "$sanitize" = 0 ]; then
     (cd "$build" && ctest --output-on-failure -j"$(nproc)" "$@")
