@@ -104,7 +104,8 @@ private slots:
         // How far, on the screen, a row stands from its group's cell on the board.
         const auto level = [&](int g) {
             const QRect r = view.canvas()->toPixels(board.cell(g * 300 + 1)->back);
-            return w->rowLabel(g)->mapToGlobal(QPoint(0, 0)).y() - view.canvas()->mapToGlobal(r.topLeft()).y();
+            const int row = w->rowLabel(g)->mapToGlobal(QPoint(0, 0)).y();
+            return row - view.canvas()->mapToGlobal(r.topLeft()).y();
         };
         const int level5 = level(5);
         QCOMPARE(level(12), level5);
