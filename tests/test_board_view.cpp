@@ -566,8 +566,28 @@ private slots:
         const QPoint from = canvas->toPixels(QRect(f.board().cell(106)->routeStart, QSize(1, 1))).topLeft();
         const QPoint to = canvas->toPixels(QRect(f.board().cell(106)->routeEnd, QSize(1, 1))).topLeft();
         QCOMPARE(from.y(), to.y());
-        QCOMPARE(routed.pixelColor((from.x() + to.x()) / 2, from.y()), QColor(Qt::black));
-        QCOMPARE(routed.pixelColor((from.x() + to.x()) / 2, from.y() - 2), toQColor(0xC0C0C0));
+        // The one-pixel lines are as many pixels wide as the zoom, rounded, and never thinner than one.
+        const int line = std::max(1, static_cast<int>(std::lround(zoom)));
+        const auto thickness = [](const QImage& grabbed, QPoint start, QPoint step, const QColor& colour) {
+            int n = 0;
+            for (QPoint at = start; n < 10 && grabbed.pixelColor(at) == colour; at += step)
+                ++n;
+            return n;
+        };
+        const int mid = (from.x() + to.x()) / 2;
+        QCOMPARE(routed.pixelColor(mid, from.y()), QColor(Qt::black));
+        QCOMPARE(thickness(routed, QPoint(mid, from.y() - 6), {0, 1}, toQColor(0xC0C0C0)) +
+                     thickness(routed, QPoint(mid, from.y() + 6), {0, -1}, toQColor(0xC0C0C0)),
+                 13 - line);
+        // A cell's border, here the outlined style, runs along the inside of its square.
+        f.board().setBorder(107, 0xFF00FF, 1);
+        for (int i = 0; i < 3; ++i) {
+            f.t.services.clock.advance(20);
+            QTest::qWait(5);
+        }
+        const QImage bordered = canvas->grab().toImage();
+        QCOMPARE(thickness(bordered, back.topLeft(), {1, 1}, toQColor(0xFF00FF)), line);
+        QCOMPARE(thickness(bordered, back.bottomRight(), {-1, -1}, toQColor(0xFF00FF)), line);
         // The selection band's dotted outline over the bare board.
         BandRect band;
         band.left = 4000;
@@ -582,6 +602,14 @@ private slots:
         for (int x = outline.left(); x <= outline.right(); ++x)
             dots += banded.pixelColor(x, outline.top()) != toQColor(0xC0C0C0);
         QVERIFY2(dots > outline.width() / 4, qPrintable(QString::number(dots)));
+        int rowsDrawn = 0;
+        for (int y = outline.top() - 6; y <= outline.top() + 6; ++y) {
+            bool drawn = false;
+            for (int x = outline.left() + 10; x <= outline.right() - 10; ++x)
+                drawn = drawn || banded.pixelColor(x, y) != toQColor(0xC0C0C0);
+            rowsDrawn += drawn;
+        }
+        QCOMPARE(rowsDrawn, line);
 
         // Hit-testing, tool tips and the reader's rectangles follow the same mapping.
         QTest::mousePress(canvas, Qt::LeftButton, {}, state.center());

@@ -66,8 +66,15 @@ private slots:
     }
 
     // On a board taller than the screen the window keeps to the work area, its rows scroll, and they
-    // follow the board's scrolling so that each stays level with its group.
+    // follow the board's scrolling so that each stays level with its group, at any zoom of the board.
+    void rowsOfATallBoardScrollWithTheBoard_data() {
+        QTest::addColumn<double>("zoom");
+        QTest::newRow("zoom 1") << 1.0;
+        QTest::newRow("zoom 1.5") << 1.5;
+        QTest::newRow("zoom 2") << 2.0;
+    }
     void rowsOfATallBoardScrollWithTheBoard() {
+        QFETCH(double, zoom);
         TestMonitor t;
         BoardModel& board = *t.monitor.board;
         board.placeCell(1, 8, 1);
@@ -94,18 +101,21 @@ private slots:
         QVERIFY(!rows->horizontalScrollBar()->isVisible());
         QVERIFY(rows->verticalScrollBar()->maximum() > 0);
 
-        const auto rowTop = [&](int g) { return rows->widget()->mapTo(rows->viewport(), w->rowLabel(g)->pos()).y(); };
-        const auto cellTop = [&](int g) {
+        // How far, on the screen, a row stands from its group's cell on the board.
+        const auto level = [&](int g) {
             const QRect r = view.canvas()->toPixels(board.cell(g * 300 + 1)->back);
-            return view.canvas()->mapTo(view.viewport(), r.topLeft()).y();
+            const int row = w->rowLabel(g)->mapToGlobal(QPoint(0, 0)).y();
+            return row - view.canvas()->mapToGlobal(r.topLeft()).y();
         };
-        const int level5 = rowTop(5) - cellTop(5);
-        const int level12 = rowTop(12) - cellTop(12);
+        const int level5 = level(5);
+        QCOMPARE(level(12), level5);
+        // The operator zooms the board with the window open; its rows keep their distance from the cells.
+        view.canvas()->setZoom(zoom);
         for (int value : {200, 900, 0}) {
             view.verticalScrollBar()->setValue(value);
             QCOMPARE(view.verticalScrollBar()->value(), value);
-            QCOMPARE(rowTop(5) - cellTop(5), level5);
-            QCOMPARE(rowTop(12) - cellTop(12), level12);
+            QCOMPARE(level(5), level5);
+            QCOMPARE(level(12), level5);
         }
     }
 };

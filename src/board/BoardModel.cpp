@@ -287,14 +287,17 @@ void BoardModel::placeCell(int id, std::int16_t state, std::int16_t group) {
     emit cellPlaced(id);
 }
 
+int BoardModel::statsRowsOrigin() const {
+    const MainWindowModel& ui = m_monitor.ui;
+    return ui.element(Element::SSTab1).twips.top() + ui.element(Element::Picture1).twips.top();
+}
+
 void BoardModel::updateStatsRow(const ChannelCell& c) {
     auto [it, created] = m_statsRows.try_emplace(c.group);
     StatsRow& row = it->second;
     if (created)
         row.caption = QStringLiteral("G") + numberText(static_cast<long long>(c.group));
-    const MainWindowModel& ui = m_monitor.ui;
-    const int y =
-        ui.element(Element::SSTab1).twips.top() + ui.element(Element::Picture1).twips.top() + c.back.top();
+    const int y = statsRowsOrigin() + c.back.top();
     if (y > row.top)
         row.top = y;
     if (leadingNumber(row.tag) < c.id)

@@ -201,6 +201,9 @@ public:
 
     // Statistics rows by group number.
     const std::map<int, StatsRow>& statsRows() const { return m_statsRows; }
+    // Where the board's own heights start in the main window (twips): a row's top is this plus the top
+    // of its group's lowest cell.
+    int statsRowsOrigin() const;
     void setStatsCaption(int group, const QString& caption);
 
     // The selection band and the mouse.

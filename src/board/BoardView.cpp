@@ -177,11 +177,16 @@ QRect BoardCanvas::visibleArea() const {
     return viewport ? QRect(-pos(), viewport->size()) & rect() : rect();
 }
 
+int BoardCanvas::lineWidth() const {
+    return std::max(1, static_cast<int>(std::lround(m_zoom)));
+}
+
 void BoardCanvas::invalidate(const QRect& twips) {
     // What the image holds counts as well as what is in view: scrolled away and back before the next
-    // paint, the image would otherwise show a cell as it was before.
-    request(toPixels(twips).adjusted(-kSlackPx, -kSlackPx, kSlackPx, kSlackPx) &
-            (visibleArea() | m_imageArea));
+    // paint, the image would otherwise show a cell as it was before. A wide line reaches half its
+    // width beyond the rectangle it runs along.
+    const int slack = kSlackPx + lineWidth() / 2;
+    request(toPixels(twips).adjusted(-slack, -slack, slack, slack) & (visibleArea() | m_imageArea));
 }
 
 void BoardCanvas::request(const QRect& px) {
@@ -405,6 +410,7 @@ void BoardCanvas::paintAreas(QPainter& p, const std::vector<QRect>& areas) const
     std::vector<const ChannelCell*> shown;
     std::vector<OrderedLabel> nearLabels;
     std::vector<const ChannelCell*> nearRoutes;
+    const int line = lineWidth();
     for (const QRect& exposed : areas) {
         p.setClipRect(exposed);
         p.fillRect(exposed, boardColour);
@@ -432,7 +438,7 @@ void BoardCanvas::paintAreas(QPainter& p, const std::vector<QRect>& areas) const
             if (!c->backVisible)
                 continue;
             const QRect r = toPixels(c->back);
-            // The border is the square's outermost logical pixel, filled rather than stroked: a stroked
+            // The border is the square's outermost line, filled rather than stroked: a stroked
             // one-pixel outline straddles the square's edge once a logical pixel is several device
             // pixels.
             if (c->borderStyle == 0) {
@@ -442,13 +448,13 @@ void BoardCanvas::paintAreas(QPainter& p, const std::vector<QRect>& areas) const
                 p.fillRect(r, toQColor(c->borderColor));
                 // Most borders have the square's own colour: one fill then paints both.
                 if (c->groupColor != c->borderColor)
-                    p.fillRect(r.adjusted(1, 1, -1, -1), toQColor(c->groupColor));
+                    p.fillRect(r.adjusted(line, line, -line, -line), toQColor(c->groupColor));
             } else {
                 const QColor border = toQColor(c->borderColor);
-                p.fillRect(QRect(r.left(), r.top(), r.width(), 1), border);
-                p.fillRect(QRect(r.left(), r.bottom(), r.width(), 1), border);
-                p.fillRect(QRect(r.left(), r.top() + 1, 1, r.height() - 2), border);
-                p.fillRect(QRect(r.right(), r.top() + 1, 1, r.height() - 2), border);
+                p.fillRect(QRect(r.left(), r.top(), r.width(), line), border);
+                p.fillRect(QRect(r.left(), r.bottom() - line + 1, r.width(), line), border);
+                p.fillRect(QRect(r.left(), r.top() + line, line, r.height() - 2 * line), border);
+                p.fillRect(QRect(r.right() - line + 1, r.top() + line, line, r.height() - 2 * line), border);
             }
         }
         p.setFont(markFont);
@@ -493,7 +499,7 @@ void BoardCanvas::paintAreas(QPainter& p, const std::vector<QRect>& areas) const
         }
 
         // Route lines run across other cells, so every visible one is considered, not only the row's.
-        p.setPen(QPen(Qt::black, 1));
+        p.setPen(QPen(Qt::black, line));
         routes.near(area, nearRoutes);
         for (const ChannelCell* c : nearRoutes) {
             const QRect a = toPixels(QRect(c->routeStart, QSize(1, 1)));
@@ -503,7 +509,7 @@ void BoardCanvas::paintAreas(QPainter& p, const std::vector<QRect>& areas) const
 
         const BandRect& band = m_board.band();
         if (band.visible) {
-            QPen pen(windowText, 1, Qt::DotLine);
+            QPen pen(windowText, line, Qt::DotLine);
             p.setPen(pen);
             p.setBrush(Qt::NoBrush);
             p.drawRect(toPixels(QRectF(band.left, band.top, band.width, band.height).toAlignedRect()));

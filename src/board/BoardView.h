@@ -80,6 +80,9 @@ private:
     QScrollArea* scrollArea() const;
     // The span labels' font at the zoom, and the whole caption of a label that is drawn cut short.
     QFont spanLabelFont() const;
+    // The width of the board's one-pixel lines (cell borders, route lines, the band's outline) at the
+    // zoom: the zoom rounded, at least 1.
+    int lineWidth() const;
     QString spanLabelToolTip(const BoardHit& hit) const;
     // Shows the dragged cell's picture at the pointer while the mouse handler drags a cell.
     void followDrag();

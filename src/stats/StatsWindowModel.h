@@ -32,6 +32,8 @@ public:
     QString caption() const { return m_caption; }
     // Where a group's row label stands in the window, from the board's row label of the group.
     QPoint rowPosition(int group, const StatsRow& row) const;
+    // The top of the highest row (twips), which the window is moved down by; 0 before the layout.
+    int rowsTop() const { return m_smallestTop; }
 
     // Loads the window (once) hidden, placed beside the main window (outer rectangle, twips).
     void load(const QRect& mainWindow);

@@ -15,11 +15,27 @@
 #include <QScrollBar>
 #include <QVBoxLayout>
 
+#include <algorithm>
+#include <cmath>
+
 namespace corvane {
 
 // At the screen's logical dots per inch, as the main window and the board are.
 int StatsWindow::px(int twips) const {
     return qRound(twipsToPixels(twips, logicalDpiY() > 0 ? logicalDpiY() : 96.0));
+}
+
+// Rounded as the board rounds its cells' edges, so that a row moves exactly as its cell does; nothing
+// at zoom 1.
+int StatsWindow::zoomShift(int twips) const {
+    const double dpi = logicalDpiY() > 0 ? logicalDpiY() : 96.0;
+    return static_cast<int>(std::lround(twipsToPixels(twips, dpi * m_boardZoom)) -
+                            std::lround(twipsToPixels(twips, dpi)));
+}
+
+// The board's place in the main window is not zoomed, only the heights on the board.
+int StatsWindow::rowShift(int top) const {
+    return m_monitor.board ? zoomShift(top - m_monitor.board->statsRowsOrigin()) : 0;
 }
 
 StatsWindow::StatsWindow(Monitor& monitor, QWidget* parent)
@@ -48,17 +64,31 @@ void StatsWindow::refresh() {
 }
 
 void StatsWindow::place() {
-    const QRect g = m_monitor.stats->window().geometry();
-    const QSize design(px(g.width()), px(g.height()));
+    const StatsWindowModel& model = m_monitor.stats->window();
+    const QRect g = model.geometry();
+    // The zoom moves the rows apart as it moves the board's; the page grows by what the lowest moved.
+    int lowest = model.rowsTop();
+    if (m_monitor.board)
+        for (const auto& [group, row] : m_monitor.board->statsRows())
+            lowest = std::max(lowest, row.top);
+    const QSize design(px(g.width()), px(g.height()) + rowShift(lowest) - rowShift(model.rowsTop()));
     m_page->resize(design);
     // Kept inside the screen's work area, however tall the board it stands beside.
-    const QRect r = fittedToWorkArea(*this, QPoint(px(g.left()), px(g.top())), design, design.height());
+    const QPoint at(px(g.left()), px(g.top()) + rowShift(model.rowsTop()));
+    const QRect r = fittedToWorkArea(*this, at, design, design.height());
     move(r.topLeft());
     resize(r.size());
 }
 
 void StatsWindow::scrollRowsTo(int twips) {
-    m_area->verticalScrollBar()->setValue(px(twips));
+    m_area->verticalScrollBar()->setValue(px(twips) + zoomShift(twips));
+}
+
+void StatsWindow::setBoardZoom(double zoom) {
+    if (zoom == m_boardZoom)
+        return;
+    m_boardZoom = zoom;
+    refresh();
 }
 
 void StatsWindow::refreshRow(int group) {
@@ -77,8 +107,11 @@ void StatsWindow::refreshRow(int group) {
         label->show();
     }
     label->setText(it->second.caption);
-    const QPoint at = m_monitor.stats->window().rowPosition(group, it->second);
-    label->setGeometry(px(at.x()), px(at.y()), px(StatsWindowModel::kRowWidth),
+    const StatsWindowModel& model = m_monitor.stats->window();
+    const QPoint at = model.rowPosition(group, it->second);
+    // Where the row stands at zoom 1, moved as far as the zoom moves its board row from the highest.
+    const int y = px(at.y()) + rowShift(it->second.top) - rowShift(model.rowsTop());
+    label->setGeometry(px(at.x()), y, px(StatsWindowModel::kRowWidth),
                        px(StatsWindowModel::kRowHeight));
 }
 
@@ -143,13 +176,16 @@ void StatsWindowHost::followBoard(BoardView& board) {
     m_board = &board;
     connect(board.verticalScrollBar(), &QScrollBar::valueChanged, this, &StatsWindowHost::followBoardScrolling);
     connect(board.verticalScrollBar(), &QScrollBar::rangeChanged, this, &StatsWindowHost::followBoardScrolling);
+    connect(board.canvas(), &BoardCanvas::zoomChanged, this, &StatsWindowHost::followBoardScrolling);
     followBoardScrolling();
 }
 
 void StatsWindowHost::followBoardScrolling() {
-    if (m_window && m_board)
-        m_window->scrollRowsTo(
-            qRound(m_board->canvas()->toTwips(QPointF(0, m_board->verticalScrollBar()->value())).y()));
+    if (!m_window || !m_board)
+        return;
+    m_window->setBoardZoom(m_board->canvas()->zoom());
+    m_window->scrollRowsTo(
+        qRound(m_board->canvas()->toTwips(QPointF(0, m_board->verticalScrollBar()->value())).y()));
 }
 
 } // namespace corvane

@@ -2,7 +2,8 @@
 // The statistics window: one label per group, placed as StatsWindowModel says, captions from the
 // board's row labels. StatsWindowHost creates the window when the minute timer or the menu loads it.
 // The rows keep their places on a page of the window's design size, which scrolls when the screen's
-// work area is smaller, and follows the board's scrolling so that the rows stay level with the board's.
+// work area is smaller, and follows the board's scrolling and zoom so that the rows stay level with the
+// board's.
 
 #include <QObject>
 #include <QPointer>
@@ -28,6 +29,8 @@ public:
     void refreshRow(int group);
     // Scrolls the rows to show the board's rows from `twips` down first, as far as they reach.
     void scrollRowsTo(int twips);
+    // The zoom the board is drawn at: the rows keep level with the board's rows at it.
+    void setBoardZoom(double zoom);
     QScrollArea* rowsArea() const { return m_area; }
 
 protected:
@@ -36,12 +39,17 @@ protected:
 
 private:
     int px(int twips) const;
+    // How far the board's zoom moves the board height `twips` from where it is at zoom 1 (pixels).
+    int zoomShift(int twips) const;
+    // The same for a row standing at `top` (twips from the main window's top).
+    int rowShift(int top) const;
     // Sizes and places the window by the model, inside the screen's work area.
     void place();
     Monitor& m_monitor;
     QScrollArea* m_area;
     QWidget* m_page;
     std::map<int, QLabel*> m_rows;
+    double m_boardZoom = 1.0;
 };
 
 class StatsWindowHost : public QObject {
