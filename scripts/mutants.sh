@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Plants the faults of tests/mutants.txt in a copy of the tree, one at a time, rebuilds what the fault
 # touches, runs the tests and prints a table: each fault, caught or not, and the first test that
-# failed. It is long (about a minute a fault on a two-core machine), so it is not part of
+# failed. It is long (about two minutes a fault on a two-core machine), so it is not part of
 # scripts/test.sh. Run it on an otherwise idle machine: the flood and burst tests measure against
 # the clock, and on a machine busy with other work they fail with or without a fault.
 #
