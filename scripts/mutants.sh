@@ -108,6 +108,11 @@ mkdir -p "$out"
 rm -rf "$tree"
 mkdir -p "$tree"
 (cd "$top" && git ls-files -z --cached --others --exclude-standard | xargs -0 cp -a --parents -t "$tree")
+# A run that was stopped with a fault planted left that fault built: the file is rebuilt.
+if [ -f "$out/planted" ]; then
+    touch "$tree/$(cat "$out/planted")"
+    rm -f "$out/planted"
+fi
 faults_tool check "$faults" "$tree" >/dev/null || { faults_tool check "$faults" "$tree"; exit 1; }
 if [ ! -f "$build/CMakeCache.txt" ]; then
     cmake -S "$tree" -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBUILD_SHARED_LIBS=ON \
@@ -155,6 +160,7 @@ caught=0
 for id in "${ids[@]}"; do
     IFS=$'\t' read -r file what < <(faults_tool what "$faults" "$id")
     cp -p "$tree/$file" "$out/original"
+    echo "$file" >"$out/planted"
     faults_tool apply "$faults" "$id" "$tree"
     if ! cmake --build "$build" -j"$(nproc)" >"$out/build.log" 2>&1; then
         result="(does not build)"
@@ -166,6 +172,7 @@ for id in "${ids[@]}"; do
     # Put back with a new time stamp, so that the next build takes the original again.
     cp "$out/original" "$tree/$file"
     touch "$tree/$file"
+    rm -f "$out/planted"
     printf '| %s: %s | %s | %s |\n' "$id" "$what" "$file" "$result" | tee -a "$table"
 done
 cmake --build "$build" -j"$(nproc)" >/dev/null
