@@ -19,13 +19,7 @@ plain_labels='x11|package|memory'
 if [ "$sanitize" = 0 ]; then
     "$top/scripts/build.sh"
 else
-    "$top/scripts/build.sh" corvane-monitor corvane-engine-sim
-    mapfile -t plain_tests < <(cd "$build" && ctest -N -L "$plain_labels" | sed -n 's/^ *Test *#[0-9]*: *\(test_[a-z0-9_]*\)$/\1/p')
-    targets=()
-    for t in "${plain_tests[@]}"; do
-        [ -f "$top/tests/$t.cpp" ] && targets+=("$t")
-    done
-    [ ${#targets[@]} -gt 0 ] && "$top/scripts/build.sh" "${targets[@]}"
+    "$top/scripts/build.sh" corvane_plain_test_programs
 fi
 
 . "$top/scripts/private-xvfb.sh"
