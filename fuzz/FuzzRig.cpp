@@ -73,7 +73,7 @@ MonitorConfig reachingConfig() {
 
 Rig::Rig(MonitorConfig config) : m_test(std::make_unique<test::TestMonitor>(std::move(config))) {
     Monitor& m = m_test->monitor;
-    m.link = std::make_unique<test::RecordingLink>(false);
+    m.link.reset(std::make_unique<test::RecordingLink>(false));
     m.relay->setTerminator(std::make_unique<RefusingTerminator>());
     m.pager->setMail(std::make_unique<SinkMail>());
     // The switches the start-up would set from such a monitor.ini.

@@ -451,7 +451,7 @@ private slots:
     void descriptionRequestWaitsForTheAcknowledgement() {
         Board x;
         auto* link = new RecordingLink;
-        x.t.monitor.link.reset(link);
+        x.t.monitor.link.reset(std::unique_ptr<EngineLink>(link));
         x.b().requestDescription();
         QCOMPARE(link->commands(), QStringList{QStringLiteral("SSSSS")});
         QVERIFY(x.b().descriptionWaitRunning());

@@ -479,7 +479,7 @@ private slots:
         RecordingMouse mouse;
         f.board().setMouseHandler(&mouse);
         auto* link = new RecordingLink;
-        f.t.monitor.link.reset(link);
+        f.t.monitor.link.reset(std::unique_ptr<EngineLink>(link));
         BoardView view(f.board());
         view.resize(900, 300);
         view.show();

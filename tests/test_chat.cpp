@@ -23,7 +23,7 @@ namespace {
 struct Chat {
     Chat() : link(new RecordingLink) {
         t.monitor.config.title = QStringLiteral("Plant");
-        t.monitor.link.reset(link);
+        t.monitor.link.reset(std::unique_ptr<EngineLink>(link));
         t.monitor.timer2->setEnabled(false);
     }
     void message(const QString& text) { t.monitor.dispatcher.dispatch(text); }

@@ -15,7 +15,7 @@ using corvane::test::TestMonitor;
 namespace {
 struct Fixture {
     explicit Fixture(bool udp = true) : link(new RecordingLink(udp)) {
-        m.link.reset(link);
+        m.link.reset(std::unique_ptr<EngineLink>(link));
         m.board->placeCell(1, 8, 1);
         // The board completion would send its own "W" and "SSSSS" ten seconds in.
         m.timer2->setEnabled(false);

@@ -35,7 +35,7 @@ struct Rig {
         // The board completion is left out; tests set the start-up flags themselves.
         t->monitor.timer2->setEnabled(false);
         t->monitor.board->placeCell(1, 8, 1);
-        t->monitor.link = createEngineLink(t->monitor);
+        t->monitor.link.reset(createEngineLink(t->monitor));
     }
     Monitor& m() { return t->monitor; }
     qint64 now() const { return t->services.clock.tickMs(); }

@@ -4,7 +4,7 @@
 // documentation left behind by one that was removed or renamed, fails here.
 #include "app/IniFile.h"
 #include "common/Version.h"
-#include "operator/MainWindowModel.h"
+#include "common/MainWindowModel.h"
 #include "support/TestMonitor.h"
 
 #include <QDir>

@@ -39,7 +39,7 @@ private slots:
         file.write(log);
         file.close();
         test::TestMonitor t(config);
-        t.monitor.link = std::make_unique<test::RecordingLink>(false);
+        t.monitor.link.reset(std::make_unique<test::RecordingLink>(false));
         t.monitor.ui.trigger(MenuItem::PlayLog);
         QVERIFY(t.monitor.logging->isPlaying());
         t.services.clock.advance(Logging::kFirstPlayMs + 5);

@@ -87,7 +87,7 @@ private slots:
         QVERIFY(engine.bind(QHostAddress::LocalHost, 0));
         const quint16 monitorPort = EngineSimProcess::freeMonitorPort();
         TestMonitor t(udpConfig(engine.localPort(), monitorPort));
-        t.monitor.link = createEngineLink(t.monitor);
+        t.monitor.link.reset(createEngineLink(t.monitor));
         reconnect(t.monitor);
         t.monitor.link->sendCommand(QStringLiteral("DDDDD"));
         t.monitor.link->sendCommand(QStringLiteral("@caf\u00e9"));
@@ -133,7 +133,7 @@ private slots:
         config.engineAddress = engine;
         config.allowFrom = allowFrom;
         TestMonitor t(config);
-        t.monitor.link = createEngineLink(t.monitor);
+        t.monitor.link.reset(createEngineLink(t.monitor));
         bool pointed = false;
         t.monitor.link->connectEngine([&] { pointed = true; });
         QTRY_VERIFY(pointed);
@@ -179,7 +179,7 @@ private slots:
     void udpPortIsTheMonitorsAlone() {
         const quint16 monitorPort = EngineSimProcess::freeMonitorPort();
         TestMonitor t(udpConfig(EngineSimProcess::freeMonitorPort(), monitorPort));
-        t.monitor.link = createEngineLink(t.monitor);
+        t.monitor.link.reset(createEngineLink(t.monitor));
         {
             // Taken by another program: said plainly, and the monitor goes on.
             QUdpSocket other;
@@ -206,7 +206,7 @@ private slots:
         QVERIFY(engine.bind(QHostAddress::LocalHost, 0));
         const quint16 monitorPort = EngineSimProcess::freeMonitorPort();
         TestMonitor t(udpConfig(engine.localPort(), monitorPort));
-        t.monitor.link = createEngineLink(t.monitor);
+        t.monitor.link.reset(createEngineLink(t.monitor));
         t.monitor.link->sendCommand(QStringLiteral("early")); // not pointed at the engine yet
         t.monitor.link->connectEngine();
         QUdpSocket sender;
@@ -231,7 +231,7 @@ private slots:
     void udpBurstWaitsInTheKernel() {
         const quint16 monitorPort = EngineSimProcess::freeMonitorPort();
         TestMonitor t(udpConfig(EngineSimProcess::freeMonitorPort(), monitorPort));
-        t.monitor.link = createEngineLink(t.monitor);
+        t.monitor.link.reset(createEngineLink(t.monitor));
         t.monitor.link->connectEngine();
         const auto& link = dynamic_cast<const UdpEngineLink&>(*t.monitor.link);
         QVERIFY2(link.receiveBufferBytes() >= 1024 * 1024, qPrintable(QString::number(link.receiveBufferBytes())));
@@ -265,7 +265,7 @@ private slots:
     void tcpCommandsEndWithTheSeparatorAndTheLabelShowsTheLink() {
         FakeTcpEngine engine;
         TestMonitor t(tcpConfig(engine.port()));
-        t.monitor.link = createEngineLink(t.monitor);
+        t.monitor.link.reset(createEngineLink(t.monitor));
         reconnect(t.monitor);
         QTRY_VERIFY(engine.peer);
         QTRY_COMPARE(engine.received, QByteArray("$TESTBOX|"));
@@ -293,7 +293,7 @@ private slots:
     void reconnectionDropsTheOldConnectionsUnfinishedMessage() {
         FakeTcpEngine engine;
         TestMonitor t(tcpConfig(engine.port()));
-        t.monitor.link = createEngineLink(t.monitor);
+        t.monitor.link.reset(createEngineLink(t.monitor));
         t.monitor.link->connectEngine();
         QTRY_VERIFY(engine.peer);
         engine.peer->write("|A1|A2||T12:0");
@@ -311,7 +311,7 @@ private slots:
     void overlongTcpMessageIsAFailedArrival() {
         FakeTcpEngine engine;
         TestMonitor t(tcpConfig(engine.port()));
-        t.monitor.link = createEngineLink(t.monitor);
+        t.monitor.link.reset(createEngineLink(t.monitor));
         QSignalSpy failures(&t.monitor, &Monitor::linkArrivalFailed);
         t.monitor.link->connectEngine();
         QTRY_VERIFY(engine.peer);
@@ -330,7 +330,7 @@ private slots:
             closedPort = probe.serverPort();
         }
         TestMonitor t(tcpConfig(closedPort));
-        t.monitor.link = createEngineLink(t.monitor);
+        t.monitor.link.reset(createEngineLink(t.monitor));
         t.monitor.ui.setFore(Element::TCP, 0x0000FF);
         bool ended = false;
         t.monitor.link->connectEngine([&] { ended = true; });
@@ -347,7 +347,7 @@ private slots:
         MonitorConfig config = tcpConfig(1260);
         config.engineAddress = QStringLiteral("10.255.255.1");
         TestMonitor t(config);
-        t.monitor.link = createEngineLink(t.monitor);
+        t.monitor.link.reset(createEngineLink(t.monitor));
         bool ended = false;
         t.monitor.link->connectEngine([&] { ended = true; });
         for (int look = 0; look < 12 && !ended; ++look) {
@@ -362,7 +362,7 @@ private slots:
         MonitorConfig config = tcpConfig(1260);
         config.engineAddress = QStringLiteral("10.255.255.1");
         TestMonitor t(config);
-        t.monitor.link = createEngineLink(t.monitor);
+        t.monitor.link.reset(createEngineLink(t.monitor));
         int firstEnded = 0;
         int secondEnded = 0;
         t.monitor.link->connectEngine([&] { ++firstEnded; });

@@ -35,7 +35,7 @@ struct EngineRig {
         for (char type : QByteArray("AtcC+-SWD!@T"))
             t->monitor.dispatcher.setHandler(
                 type, [this, type](QStringView body) { seen << QChar::fromLatin1(type) + body.toString(); });
-        t->monitor.link = createEngineLink(t->monitor);
+        t->monitor.link.reset(createEngineLink(t->monitor));
         return true;
     }
     Monitor& monitor() { return t->monitor; }
@@ -158,7 +158,7 @@ private slots:
         config.engineAddress = QStringLiteral("no-such-engine.invalid");
         config.enginePort = 1260;
         TestMonitor t(config);
-        t.monitor.link = createEngineLink(t.monitor);
+        t.monitor.link.reset(createEngineLink(t.monitor));
         for (int attempt = 0; attempt < 2; ++attempt) {
             bool ended = false;
             reconnect(t.monitor, [&] { ended = true; });

@@ -283,7 +283,7 @@ private slots:
         config.engineAddress = QStringLiteral("127.0.0.1");
         config.enginePort = static_cast<std::int16_t>(engine.serverPort());
         LogRig rig(config);
-        rig.monitor().link = createEngineLink(rig.monitor());
+        rig.monitor().link.reset(createEngineLink(rig.monitor()));
         rig.monitor().link->connectEngine();
         QTRY_VERIFY(engine.hasPendingConnections());
         QTcpSocket* first = engine.nextPendingConnection();
@@ -330,7 +330,7 @@ private slots:
         config.engineAddress = QStringLiteral("127.0.0.1");
         config.enginePort = static_cast<std::int16_t>(sim.tcpPort());
         LogRig rig(config);
-        rig.monitor().link = createEngineLink(rig.monitor());
+        rig.monitor().link.reset(createEngineLink(rig.monitor()));
         reconnect(rig.monitor());
         QVERIFY(sim.waitForCommand(QStringLiteral("$TESTBOX")));
         rig.dialogs().yesNoAnswers.enqueue(true);

@@ -2,7 +2,7 @@
 // mask menus' dialogs.
 
 #include "alarms/PageFilter.h"
-#include "app/MonitorConfig.h"
+#include "common/MonitorConfig.h"
 #include "support/TestMonitor.h"
 
 #include <QTest>

@@ -137,8 +137,8 @@ private slots:
         QVERIFY2(sim.start(), qPrintable(sim.errors()));
         ScheduledMonitor m(at(7, 6, 29, 30));
         m.schedule(0, P("##/##/## 06:30:00"), QStringLiteral("H"));
-        m.monitor.link = std::make_unique<UdpEngineLink>(
-            m.clock, m.monitor.queue, LinkSettings{QStringLiteral("127.0.0.1"), sim.udpPort(), 0, {}});
+        m.monitor.link.reset(std::make_unique<UdpEngineLink>(
+            m.clock, m.monitor.queue, LinkSettings{QStringLiteral("127.0.0.1"), sim.udpPort(), 0, {}}));
         m.monitor.link->connectEngine();
         m.clock.advance(60000);
         const auto cmd = sim.waitForCommand(QStringLiteral("H"));

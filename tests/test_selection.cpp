@@ -236,7 +236,7 @@ void TestSelection::bandsFromSpanLabels() {
 
     // A double click on any span label asks for the group names.
     auto* link = new corvane::test::RecordingLink;
-    f.m.link.reset(link);
+    f.m.link.reset(std::unique_ptr<EngineLink>(link));
     QTest::mouseDClick(f.canvas(), Qt::LeftButton, {}, px(onOuter2));
     QCOMPARE(link->commands(), QStringList{"DDDDD"});
 }

@@ -314,7 +314,7 @@ void TestStatus::connectedMonitorsOnlyAfterStartup() {
     TestMonitor t;
     Monitor& m = t.monitor;
     auto* link = new RecordingLink;
-    m.link.reset(link);
+    m.link.reset(std::unique_ptr<EngineLink>(link));
     send(m, "!ALPHA, BETA");
     QCOMPARE(m.chat->monConnected(), QString());
     QVERIFY(!m.chat->isLoaded());

@@ -32,7 +32,7 @@ struct Fixture {
     explicit Fixture(const QString& relayTitle = {}) : t(config(relayTitle)) {
         auto l = std::make_unique<RecordingLink>();
         link = l.get();
-        t.monitor.link = std::move(l);
+        t.monitor.link.reset(std::move(l));
         auto term = std::make_unique<ScriptedTerminator>();
         terminator = term.get();
         t.monitor.relay->setTerminator(std::move(term));

@@ -3,7 +3,7 @@
 // process's own measurements, a monitor started the way the program starts it (views and all, on the
 // offscreen platform), and the engine's messages that the benchmarks feed it.
 
-#include "app/Platform.h"
+#include "platform/Platform.h"
 #include "platform/Clock.h"
 #include "platform/Tones.h"
 #include "support/ScriptedDialogs.h"

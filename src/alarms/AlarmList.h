@@ -30,6 +30,8 @@ public:
     // Appends a complete alarm line without the size check (the watchdogs' and the scheduler's lines)
     // and shows it in LastAlarm.
     void appendAlarmLine(const QString& line);
+    // Stamps the text and appends it: what another part of the monitor reports in a line of its own.
+    void raise(const QString& text) { appendAlarmLine(alarmLine(text)); }
 
     int count() const { return static_cast<int>(m_lines.size()); }
     const QString& line(int row) const { return m_lines.at(row); }

@@ -5,8 +5,8 @@
 // output as the alarm list shows them, one a line, written at once; start-up facts and refusals go to
 // standard error. Nothing waits for an answer (the platform's dialogs are the headless ones).
 
-#include "app/MonitorConfig.h"
-#include "app/Platform.h"
+#include "common/MonitorConfig.h"
+#include "platform/Platform.h"
 
 #include <QObject>
 #include <QString>

@@ -3,7 +3,7 @@
 // settings back in the same format. The keys live in one table each for reading and writing, so a new
 // setting is one entry in each.
 
-#include "app/MonitorConfig.h"
+#include "common/MonitorConfig.h"
 
 #include <QByteArray>
 #include <QString>

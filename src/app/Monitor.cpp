@@ -27,7 +27,7 @@ namespace corvane {
 
 Monitor::Monitor(MonitorConfig& config_, Platform& platform_, QString computerName_)
     : config(config_), platform(platform_), computerName(std::move(computerName_)),
-      timer1(platform.clock.createTimer()), timer2(platform.clock.createTimer()),
+      sounds(ui, platform.tones), timer1(platform.clock.createTimer()), timer2(platform.clock.createTimer()),
       timer3(platform.clock.createTimer()) {
     timer1->setInterval(1000);
     timer2->setInterval(5000);
@@ -61,7 +61,7 @@ Monitor::~Monitor() = default;
 
 void Monitor::load(std::function<void()> loaded) {
     ui.setVisible(Element::TCP, !config.useUdp);
-    link = createEngineLink(*this);
+    link.reset(createEngineLink(*this));
     ui.setCaption(Element::lblVersion,
                   QStringLiteral("%1.%2.%3").arg(version::major).arg(version::minor).arg(version::revision));
     // The template cell fixes the board's origin before the first report can arrive.
@@ -80,8 +80,7 @@ void Monitor::load(std::function<void()> loaded) {
 }
 
 void Monitor::playSound(int frequencyHz, int durationMs) {
-    if (ui.isChecked(MenuItem::AllowSounds))
-        platform.tones.play(frequencyHz, durationMs);
+    sounds.play(frequencyHz, durationMs);
 }
 
 } // namespace corvane

@@ -2,11 +2,13 @@
 // The running monitor: the state that the main window owns and the subsystems that act on it. It is
 // plain logic; the widgets observe its models and forward the operator's actions to it.
 
-#include "app/MonitorConfig.h"
-#include "app/Platform.h"
+#include "common/MonitorConfig.h"
+#include "platform/Platform.h"
+#include "alarms/Sounds.h"
+#include "link/LinkSocket.h"
 #include "link/MessageQueue.h"
 #include "messages/Dispatcher.h"
-#include "operator/MainWindowModel.h"
+#include "common/MainWindowModel.h"
 #include "platform/Clock.h"
 #include "watchdogs/WatchdogState.h"
 
@@ -19,7 +21,6 @@ namespace corvane {
 
 class BoardModel;
 class GroupTables;
-class EngineLink;
 class LinkHealth;
 class MessageIntake;
 class Logging;
@@ -60,6 +61,7 @@ public:
     Dispatcher dispatcher;
     MessageQueue queue;
     WatchdogState watchdog;
+    Sounds sounds;
     // The main window's timers: Timer1 resets the indicators (IndicatorResetTimer), Timer2 completes the
     // board and then runs the relay watchdog, Timer3 is the heartbeat watchdog's tick.
     std::unique_ptr<Timer> timer1;
@@ -69,7 +71,7 @@ public:
     // there (message handlers, menu actions) so that the order of construction is in one place.
     std::unique_ptr<GroupTables> groups;   // GroupNamesR, GroupNamesO and the per-group counters
     std::unique_ptr<BoardModel> board;     // the channel board: cells, span labels, gblidx, appearance
-    std::unique_ptr<EngineLink> link;      // LinkSocket, created by load() as the configuration says
+    LinkSocket link;                       // the link itself is created by load() as the configuration says
     std::unique_ptr<MessageIntake> intake; // DataRec
     std::unique_ptr<Logging> logging;      // log recording and playback
     std::unique_ptr<AlarmList> alarms;     // AlarmsList, LastAlarm, "Clear", "&Allow Sounds"

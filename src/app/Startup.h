@@ -2,8 +2,8 @@
 // The entry procedure: splash window, built-in defaults, the machine's name, monitor.ini, the main
 // window and its load step, then the settings that act on the window's menus, labels and timers.
 
-#include "app/MonitorConfig.h"
-#include "app/Platform.h"
+#include "common/MonitorConfig.h"
+#include "platform/Platform.h"
 #include "common/PollingWait.h"
 
 #include <QString>

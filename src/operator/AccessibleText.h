@@ -3,7 +3,7 @@
 // themselves; the indicators get a name for what they show, and a description of their state where
 // that lives in a colour, a size or a number rather than in words.
 
-#include "operator/MainWindowModel.h"
+#include "common/MainWindowModel.h"
 
 #include <QString>
 

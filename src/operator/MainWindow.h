@@ -3,7 +3,7 @@
 // control, the menu bar) and forwards the operator's clicks, double-clicks, mouse moves, typing and menu
 // choices to the model. It holds no state of its own beyond the widgets.
 
-#include "operator/MainWindowModel.h"
+#include "common/MainWindowModel.h"
 
 #include <QMainWindow>
 #include <QPointer>

@@ -1,6 +1,6 @@
 #include "platform/SmtpMail.h"
 
-#include "app/MonitorConfig.h"
+#include "common/MonitorConfig.h"
 #include "common/LegacyText.h"
 #include "platform/Clock.h"
 #include "platform/Dialogs.h"

@@ -3,7 +3,7 @@
 // character) checked on every minute tick, and the command of each pattern that has fallen due sent to
 // the engine with a line in the alarm list and two tones.
 
-#include "app/MonitorConfig.h"
+#include "common/MonitorConfig.h"
 
 #include <QDateTime>
 #include <QString>

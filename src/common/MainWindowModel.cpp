@@ -1,4 +1,4 @@
-#include "operator/MainWindowModel.h"
+#include "common/MainWindowModel.h"
 
 namespace corvane {
 
