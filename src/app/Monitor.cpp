@@ -55,6 +55,13 @@ Monitor::Monitor(MonitorConfig& config_, Platform& platform_, QString computerNa
     linkHealth = std::make_unique<LinkHealth>(*this);
     // A failed TCP arrival asks the engine for everything again.
     connect(this, &Monitor::linkArrivalFailed, this, [this] { commands->refreshInfo(); });
+    connect(relay.get(), &RelayWatchdog::boardCompleted, this, [this] {
+        commands->unmarkAll();
+        const int scheme = config.groupColorScheme;
+        if (scheme >= 0 && scheme <= 3)
+            board->setGroupColorMode(scheme);
+    });
+    connect(relay.get(), &RelayWatchdog::refreshWanted, this, [this] { commands->refreshInfo(); });
 }
 
 Monitor::~Monitor() = default;

@@ -53,7 +53,6 @@ SwitchCommands::SwitchCommands(Monitor& monitor) : m_monitor(monitor), m_runner(
     ui.setMenuAction(MenuItem::KillLapLink, [this] { killLapLink(); });
     ui.setMenuAction(MenuItem::UnloadApp, [this] { unloadApp(); });
     ui.setMenuAction(MenuItem::RefreshInfo, [this] { refreshInfo(); });
-    ui.setMenuAction(MenuItem::WDTO, [this] { watchdogTimeout(); });
     ui.setElementAction(Element::SSTab1, MainWindowModel::Gesture::DoubleClick,
                         [this] { toggleEngineButtons(); });
 }
@@ -204,24 +203,6 @@ void SwitchCommands::spanLabelDoubleClick() {
     ActionRunner::Steps steps;
     addSendAndWait(steps, QStringLiteral("DDDDD"), QStringLiteral("D"));
     m_runner.run(std::move(steps));
-}
-
-void SwitchCommands::watchdogTimeout() {
-    Timer& timer3 = *m_monitor.timer3;
-    const int period = timer3.interval();
-    const QString answer =
-        m_monitor.platform.dialogs.input(QStringLiteral("Enter Timeout in seconds"),
-                                         QStringLiteral("Watchdog Timeout"), QString::number(period / 10.0));
-    bool ok = false;
-    const double seconds = answer.trimmed().toDouble(&ok);
-    if (!ok)
-        return;
-    // Tens of milliseconds per second entered, to the nearest millisecond with halves to even.
-    const auto ms = toInt32(seconds * 10.0);
-    // The timer takes periods of 0 to 65535 ms; anything else leaves the period as it was.
-    if (!ms || *ms < 0 || *ms > 65535)
-        return;
-    timer3.setInterval(*ms);
 }
 
 void SwitchCommands::toggleEngineButtons() {

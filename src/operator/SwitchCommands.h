@@ -45,8 +45,6 @@ public:
     void unloadApp();
     // A double-click on any span label.
     void spanLabelDoubleClick();
-    // "&Watchdog Timeout".
-    void watchdogTimeout();
     // A double-click on the tab control shows or hides the engine-control buttons.
     void toggleEngineButtons();
 

@@ -4,6 +4,7 @@
 #include "alarms/Pager.h"
 #include "app/Monitor.h"
 #include "common/LegacyText.h"
+#include "platform/Dialogs.h"
 
 #include <algorithm>
 #include <climits>
@@ -13,6 +14,7 @@ namespace corvane {
 
 HeartbeatWatchdog::HeartbeatWatchdog(Monitor& monitor) : m_monitor(monitor) {
     m_monitor.timer3->setCallback([this] { tick(); });
+    m_monitor.ui.setMenuAction(MenuItem::WDTO, [this] { askTimeout(); });
     applyConfiguredPeriod();
 }
 
@@ -26,6 +28,44 @@ std::optional<int> HeartbeatWatchdog::periodFor(std::int16_t watchdogTimeout) {
 void HeartbeatWatchdog::applyConfiguredPeriod() {
     if (const auto period = periodFor(m_monitor.config.watchdogTimeout))
         m_monitor.timer3->setInterval(*period);
+}
+
+void HeartbeatWatchdog::heartbeatArrived() {
+    m_monitor.watchdog.watchdogCounter = 0;
+    MainWindowModel& ui = m_monitor.ui;
+    ui.setBack(Element::WD_Progress, kGrey);
+    QRect r = ui.element(Element::WD_Progress).twips;
+    r.setWidth(0);
+    ui.setGeometry(Element::WD_Progress, r);
+}
+
+void HeartbeatWatchdog::clockArrived() {
+    if (m_monitor.watchdog.watchdogCounter > 50)
+        heartbeatArrived();
+}
+
+int HeartbeatWatchdog::interval() const {
+    return m_monitor.timer3->interval();
+}
+
+void HeartbeatWatchdog::setInterval(int ms) {
+    m_monitor.timer3->setInterval(ms);
+}
+
+void HeartbeatWatchdog::askTimeout() {
+    const QString answer = m_monitor.platform.dialogs.input(QStringLiteral("Enter Timeout in seconds"),
+                                                            QStringLiteral("Watchdog Timeout"),
+                                                            QString::number(interval() / 10.0));
+    bool ok = false;
+    const double seconds = answer.trimmed().toDouble(&ok);
+    if (!ok)
+        return;
+    // Tens of milliseconds per second entered, to the nearest millisecond with halves to even.
+    const auto ms = toInt32(seconds * 10.0);
+    // The timer takes periods of 0 to 65535 ms; anything else leaves the period as it was.
+    if (!ms || *ms < 0 || *ms > 65535)
+        return;
+    setInterval(*ms);
 }
 
 void HeartbeatWatchdog::tick() {

@@ -33,6 +33,14 @@ public:
 
     // One Timer3 tick.
     void tick();
+    // A heartbeat arrived: the count starts again and the bar is emptied.
+    void heartbeatArrived();
+    // The engine's clock arrived: late in a count it stands in for a heartbeat.
+    void clockArrived();
+    // Timer3's period, and the operator's "Watchdog Timeout" dialog that changes it.
+    int interval() const;
+    void setInterval(int ms);
+    void askTimeout();
 
     const QString& lastWatchdogText() const { return m_lastText; }
     bool watchdogPaged() const { return m_paged; }

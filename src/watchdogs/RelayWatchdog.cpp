@@ -13,11 +13,6 @@
 
 namespace corvane {
 
-namespace {
-constexpr MenuItem kGroupColorItems[] = {MenuItem::GroupColors0, MenuItem::GroupColors1,
-                                         MenuItem::GroupColors2, MenuItem::GroupColors3};
-}
-
 RelayWatchdog::RelayWatchdog(Monitor& monitor)
     : m_monitor(monitor), m_terminator(std::make_unique<x11::X11RelayTerminator>()),
       m_refreshPause(monitor.platform.clock) {
@@ -26,6 +21,31 @@ RelayWatchdog::RelayWatchdog(Monitor& monitor)
 }
 
 RelayWatchdog::~RelayWatchdog() = default;
+
+void RelayWatchdog::startIndicatorReset() {
+    m_monitor.timer1->setEnabled(true);
+}
+
+void RelayWatchdog::pingAnswered() {
+    m_monitor.watchdog.relayDown = false;
+    m_monitor.watchdog.pingAnswered = true;
+}
+
+bool RelayWatchdog::boardReady() const {
+    return m_monitor.watchdog.boardReady;
+}
+
+bool RelayWatchdog::startupDone() const {
+    return m_monitor.watchdog.startupDone;
+}
+
+bool RelayWatchdog::relayDown() const {
+    return m_monitor.watchdog.relayDown;
+}
+
+int RelayWatchdog::period() const {
+    return m_monitor.timer2->interval();
+}
 
 void RelayWatchdog::tick() {
     if (m_monitor.watchdog.boardReady)
@@ -65,10 +85,7 @@ void RelayWatchdog::completeBoard() {
     send(QStringLiteral("W")); // the first ping
     ui.requestRaise();
     send(QStringLiteral("SSSSS"));
-    ui.gesture(Element::Command2_2, MainWindowModel::Gesture::Click); // "Unmark All"
-    const int scheme = m_monitor.config.groupColorScheme;
-    if (scheme >= 0 && scheme < static_cast<int>(std::size(kGroupColorItems)))
-        ui.trigger(kGroupColorItems[scheme]);
+    emit boardCompleted();
 }
 
 void RelayWatchdog::watchTick() {
@@ -123,7 +140,7 @@ void RelayWatchdog::terminateRelay(const QDateTime& now) {
     else
         m_monitor.ui.setCaption(Element::LastAlarm, line);
     // Give the relay a moment before the engine is asked for its description again.
-    m_refreshPause.start(kRefreshPauseMs, [this] { m_monitor.ui.trigger(MenuItem::RefreshInfo); });
+    m_refreshPause.start(kRefreshPauseMs, [this] { emit refreshWanted(); });
 }
 
 void RelayWatchdog::send(const QString& command) {

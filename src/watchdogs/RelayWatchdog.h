@@ -9,6 +9,7 @@
 #include "platform/RelayTerminator.h"
 
 #include <QDateTime>
+#include <QObject>
 #include <QString>
 #include <memory>
 
@@ -16,7 +17,8 @@ namespace corvane {
 
 class Monitor;
 
-class RelayWatchdog {
+class RelayWatchdog : public QObject {
+    Q_OBJECT
 public:
     static constexpr int kCompletionMarginTwips = 3000;
     static constexpr int kGraceSeconds = 60;
@@ -30,7 +32,7 @@ public:
     // Installs the ticks of Timer2 and Timer1. Relay termination works on the X11 display unless
     // another terminator is set.
     explicit RelayWatchdog(Monitor& monitor);
-    ~RelayWatchdog();
+    ~RelayWatchdog() override;
 
     void setTerminator(std::unique_ptr<RelayTerminator> terminator) { m_terminator = std::move(terminator); }
 
@@ -38,6 +40,24 @@ public:
     void tick();
     // One Timer1 tick.
     void resetIndicators();
+    // An indicator was lit: Timer1 greys it a second later.
+    void startIndicatorReset();
+    // The relay answered a ping ("+W").
+    void pingAnswered();
+
+    bool boardReady() const;  // the board has stopped growing and was completed
+    bool startupDone() const; // the board completion has run to its end
+    bool relayDown() const;   // the relay did not answer the last ping in time
+    // Timer2's period: the completion's and, once the relay was killed, the grace period's.
+    int period() const;
+
+signals:
+    // The board was completed: the marks are cleared and the configured group colours applied.
+    void boardCompleted();
+    // The relay was killed and given its pause: the engine is asked for its description again.
+    void refreshWanted();
+
+public:
 
     // The ping's deadline; invalid while none was set, which counts as long past.
     const QDateTime& deadline() const { return m_deadline; }
