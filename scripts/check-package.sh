@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian package on a fresh, minimal Debian 12 (bookworm) and runs it there, as on a new
-# machine: apt resolves the package's Depends from Debian's mirror (without Recommends), then the
+# machine: apt resolves the package's Depends from the machine's own Debian mirror (without Recommends), then the
 # programs run from /usr (--version; the monitor offscreen, once with the sample configuration by its
 # absolute path and once through corvane-monitor-start, against the simulated engine), and the
 # package is removed again.
@@ -9,8 +9,19 @@
 # build-package/check/; every run unpacks a new root from them, so every check starts from scratch.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
-mirror=${CORVANE_DEBIAN_MIRROR:-http://deb.debian.org/debian}
-security=${CORVANE_DEBIAN_SECURITY_MIRROR:-http://deb.debian.org/debian-security}
+# The mirrors are the ones this machine's apt already uses (its sources, by release codename), so the
+# check runs wherever apt works. The variables override them.
+apt_repository() {
+    apt-get indextargets --format '$(CODENAME) $(REPO_URI)' 'Created-By: Packages' 2>/dev/null |
+        awk -v codename="$1" '$1 == codename { sub("/$", "", $2); print $2; exit }'
+}
+mirror=${CORVANE_DEBIAN_MIRROR:-$(apt_repository bookworm)}
+security=${CORVANE_DEBIAN_SECURITY_MIRROR:-$(apt_repository bookworm-security)}
+if [ -z "$mirror" ] || [ -z "$security" ]; then
+    echo "check-package.sh: this machine's apt sources have no bookworm and bookworm-security;" \
+        "set CORVANE_DEBIAN_MIRROR and CORVANE_DEBIAN_SECURITY_MIRROR" >&2
+    exit 1
+fi
 cache=$top/build-package/check
 
 deb=${1:-}
