@@ -11,6 +11,7 @@ set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 # The mirrors are the ones this machine's apt already uses (its sources, by release codename), so the
 # check runs wherever apt works. The variables override them.
+# shellcheck disable=SC2016 # apt's own fields
 apt_repository() {
     apt-get indextargets --format '$(CODENAME) $(REPO_URI)' 'Created-By: Packages' 2>/dev/null |
         awk -v codename="$1" '$1 == codename { sub("/$", "", $2); print $2; exit }'
