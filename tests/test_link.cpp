@@ -312,7 +312,7 @@ private slots:
         FakeTcpEngine engine;
         TestMonitor t(tcpConfig(engine.port()));
         t.monitor.link.reset(createEngineLink(t.monitor));
-        QSignalSpy failures(&t.monitor, &Monitor::linkArrivalFailed);
+        QSignalSpy failures(&t.monitor.link, &LinkSocket::arrivalFailed);
         t.monitor.link->connectEngine();
         QTRY_VERIFY(engine.peer);
         engine.peer->write(QByteArray(40000, 'x') + "|A ok|");

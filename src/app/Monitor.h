@@ -48,10 +48,6 @@ public:
     // PlaySound: one tone, sounded only while "&Allow Sounds" is checked.
     void playSound(int frequencyHz, int durationMs);
 
-signals:
-    // A TCP arrival failed (an overlong message was discarded): the refresh sequence answers it.
-    void linkArrivalFailed();
-
 public:
     MonitorConfig& config;
     Platform& platform;
