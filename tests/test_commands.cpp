@@ -58,8 +58,8 @@ void TestCommands::refreshBeforeStartupWaitsForEachAcknowledgement() {
     f.commands.refreshInfo();
     QCOMPARE(f.link->sent, (QStringList{"<close>", "<connect>", "$TESTBOX", "SSSSS"}));
     QCOMPARE(f.m.ui.element(Element::AckLbl).back, LegacyColor(0x00FFFF));
-    QVERIFY(f.m.timer1->isEnabled());
     f.t.services.clock.advance(1000);
+    QCOMPARE(f.m.ui.element(Element::AckLbl).back, LegacyColor(0x808080)); // greyed a second later
     QCOMPARE(f.link->commands().size(), 2);
     // The switch description ends the wait at the next look.
     f.message("SBOX,4,4");
@@ -113,10 +113,10 @@ void TestCommands::refreshWaitsForTheConnect() {
     QCOMPARE(f.link->sent, (QStringList{"<close>", "<connect>"}));
     f.t.services.clock.advance(3000);
     QCOMPARE(f.link->commands(), QStringList());
-    QVERIFY(!f.m.timer1->isEnabled());
+    QVERIFY(!f.m.ui.element(Element::AckLbl).back);
     f.link->heldConnect();
     QCOMPARE(f.link->commands(), (QStringList{"$TESTBOX", "SSSSS"}));
-    QVERIFY(f.m.timer1->isEnabled());
+    QCOMPARE(f.m.ui.element(Element::AckLbl).back, LegacyColor(0x00FFFF));
 }
 
 void TestCommands::refreshStartedDuringAWaitRunsFirst() {
