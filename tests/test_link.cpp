@@ -1,12 +1,12 @@
 // The link against plain loopback sockets standing in for the engine: the exact bytes of commands,
 // datagram and stream framing on arrival, the connect and its bounds, the TCP label.
-#include "alarms/AlarmList.h"
 #include "link/EngineLink.h"
 #include "link/LinkActions.h"
+#include "link/LinkHealth.h"
 #include "link/TcpEngineLink.h"
 #include "link/UdpEngineLink.h"
-#include "messages/MessageIntake.h"
 #include "support/EngineSimProcess.h"
+#include "support/ManualClock.h"
 #include "support/TestMonitor.h"
 
 #include <QHostInfo>
@@ -60,6 +60,22 @@ struct FakeTcpEngine {
     quint16 port() const { return server.serverPort(); }
 };
 
+// The configured link and what the operator sees of it, without the rest of the monitor.
+struct Rig {
+    explicit Rig(MonitorConfig c) : config(std::move(c)) {
+        link.reset(createEngineLink(config, clock, queue));
+        installLinkActions(ui, link, health, QStringLiteral("TESTBOX"));
+        QObject::connect(&link, &LinkSocket::problem, [this](const QString& text) { problems << text; });
+    }
+    MonitorConfig config;
+    ManualClock clock;
+    MessageQueue queue;
+    MainWindowModel ui;
+    LinkSocket link;
+    LinkHealth health{config, clock, [] { return std::vector<int>{}; }};
+    QStringList problems; // the alarm lines the link asked for
+};
+
 } // namespace
 
 class TestLink : public QObject {
@@ -86,11 +102,10 @@ private slots:
         QUdpSocket engine;
         QVERIFY(engine.bind(QHostAddress::LocalHost, 0));
         const quint16 monitorPort = EngineSimProcess::freeMonitorPort();
-        TestMonitor t(udpConfig(engine.localPort(), monitorPort));
-        t.monitor.link.reset(createEngineLink(t.monitor));
-        reconnect(t.monitor);
-        t.monitor.link->sendCommand(QStringLiteral("DDDDD"));
-        t.monitor.link->sendCommand(QStringLiteral("@caf\u00e9"));
+        Rig t(udpConfig(engine.localPort(), monitorPort));
+        t.ui.trigger(MenuItem::Refresh);
+        t.link->sendCommand(QStringLiteral("DDDDD"));
+        t.link->sendCommand(QStringLiteral("@caf\u00e9"));
         QList<QNetworkDatagram> got;
         QTRY_VERIFY([&] {
             while (engine.hasPendingDatagrams())
@@ -103,9 +118,9 @@ private slots:
         // The commands leave from the monitor's own port, where the engine answers.
         QCOMPARE(got[0].senderPort(), monitorPort);
         // The label belongs to TCP links only.
-        QVERIFY(!t.monitor.ui.element(Element::TCP).fore.has_value());
-        t.monitor.ui.gesture(Element::TCP, MainWindowModel::Gesture::DoubleClick);
-        QVERIFY(!t.monitor.ui.element(Element::TCP).fore.has_value());
+        QVERIFY(!t.ui.element(Element::TCP).fore.has_value());
+        t.ui.gesture(Element::TCP, MainWindowModel::Gesture::DoubleClick);
+        QVERIFY(!t.ui.element(Element::TCP).fore.has_value());
     }
 
     void udpOnlyTheEngineIsHeard_data() {
@@ -132,12 +147,11 @@ private slots:
         MonitorConfig config = udpConfig(EngineSimProcess::freeMonitorPort(), monitorPort);
         config.engineAddress = engine;
         config.allowFrom = allowFrom;
-        TestMonitor t(config);
-        t.monitor.link.reset(createEngineLink(t.monitor));
+        Rig t(config);
         bool pointed = false;
-        t.monitor.link->connectEngine([&] { pointed = true; });
+        t.link->connectEngine([&] { pointed = true; });
         QTRY_VERIFY(pointed);
-        const auto& link = dynamic_cast<const UdpEngineLink&>(*t.monitor.link);
+        const auto& link = dynamic_cast<const UdpEngineLink&>(*t.link);
         QUdpSocket from;
         if (!from.bind(QHostAddress(sender), 0))
             QSKIP("this host has no such loopback address");
@@ -148,14 +162,13 @@ private slots:
         const QList<QByteArray> sent{"A1|A2", "", "|", "W"};
         for (const QByteArray& d : sent)
             from.writeDatagram(d, to, monitorPort);
-        QTRY_COMPARE(t.monitor.queue.pendingCount() + link.ignoredCount(), 4);
-        const QStringList lines = t.monitor.alarms->lines();
+        QTRY_COMPARE(t.queue.pendingCount() + link.ignoredCount(), 4);
         if (heard) {
-            QCOMPARE(takeAll(t.monitor.queue), (QStringList{"A1|A2", "", "|", "W"}));
-            QVERIFY(lines.isEmpty());
+            QCOMPARE(takeAll(t.queue), (QStringList{"A1|A2", "", "|", "W"}));
+            QVERIFY(t.problems.isEmpty());
             return;
         }
-        QCOMPARE(t.monitor.queue.pendingCount(), 0);
+        QCOMPARE(t.queue.pendingCount(), 0);
         // The operator hears of strangers at once, then no more than once a minute, every datagram
         // counted.
         const QRegularExpression report(QStringLiteral("Ignored (\\d+) datagrams? from (.*)$"));
@@ -163,63 +176,61 @@ private slots:
             const auto m = report.match(line);
             return m.hasMatch() && m.captured(2) == sender ? m.captured(1).toInt() : -1;
         };
-        QCOMPARE(lines.size(), 1);
+        QCOMPARE(t.problems.size(), 1);
         for (const QByteArray& d : sent)
             from.writeDatagram(d, to, monitorPort);
         QTRY_COMPARE(link.ignoredCount(), 8);
-        t.services.clock.advance(UdpEngineLink::kReportEveryMs - 1);
-        QCOMPARE(t.monitor.alarms->count(), 1);
-        t.services.clock.advance(1);
-        QCOMPARE(t.monitor.alarms->count(), 2);
-        const int first = ignoredIn(t.monitor.alarms->lines()[0]);
-        const int second = ignoredIn(t.monitor.alarms->lines()[1]);
-        QVERIFY2(first > 0 && second > 0 && first + second == 8, qPrintable(t.monitor.alarms->lines().join(u'\n')));
+        t.clock.advance(UdpEngineLink::kReportEveryMs - 1);
+        QCOMPARE(t.problems.size(), 1);
+        t.clock.advance(1);
+        QCOMPARE(t.problems.size(), 2);
+        const int first = ignoredIn(t.problems[0]);
+        const int second = ignoredIn(t.problems[1]);
+        QVERIFY2(first > 0 && second > 0 && first + second == 8, qPrintable(t.problems.join(u'\n')));
     }
 
     void udpPortIsTheMonitorsAlone() {
         const quint16 monitorPort = EngineSimProcess::freeMonitorPort();
-        TestMonitor t(udpConfig(EngineSimProcess::freeMonitorPort(), monitorPort));
-        t.monitor.link.reset(createEngineLink(t.monitor));
+        Rig t(udpConfig(EngineSimProcess::freeMonitorPort(), monitorPort));
         {
             // Taken by another program: said plainly, and the monitor goes on.
             QUdpSocket other;
             QVERIFY(other.bind(QHostAddress::Any, monitorPort));
-            t.monitor.link->connectEngine();
-            QCOMPARE(t.monitor.alarms->count(), 1);
-            QVERIFY2(t.monitor.alarms->lines()[0].contains(QStringLiteral("UDP port %1").arg(monitorPort)),
-                     qPrintable(t.monitor.alarms->lines()[0]));
+            t.link->connectEngine();
+            QCOMPARE(t.problems.size(), 1);
+            QVERIFY2(t.problems[0].contains(QStringLiteral("UDP port %1").arg(monitorPort)),
+                     qPrintable(t.problems[0]));
         }
         // Free again: ReConnect binds it, and nobody else can, however politely they ask.
-        t.monitor.ui.trigger(MenuItem::Refresh);
-        const auto& link = dynamic_cast<const UdpEngineLink&>(*t.monitor.link);
+        t.ui.trigger(MenuItem::Refresh);
+        const auto& link = dynamic_cast<const UdpEngineLink&>(*t.link);
         QCOMPARE(link.localPort(), monitorPort);
         QUdpSocket second;
         QVERIFY(!second.bind(QHostAddress::Any, monitorPort,
                              QAbstractSocket::ShareAddress | QAbstractSocket::ReuseAddressHint));
         QVERIFY(!second.bind(QHostAddress::LocalHost, monitorPort,
                              QAbstractSocket::ShareAddress | QAbstractSocket::ReuseAddressHint));
-        QCOMPARE(t.monitor.alarms->count(), 1);
+        QCOMPARE(t.problems.size(), 1);
     }
 
     void udpPointingAgainKeepsWaitingDatagramsAndClosedLinkStaysSilent() {
         QUdpSocket engine;
         QVERIFY(engine.bind(QHostAddress::LocalHost, 0));
         const quint16 monitorPort = EngineSimProcess::freeMonitorPort();
-        TestMonitor t(udpConfig(engine.localPort(), monitorPort));
-        t.monitor.link.reset(createEngineLink(t.monitor));
-        t.monitor.link->sendCommand(QStringLiteral("early")); // not pointed at the engine yet
-        t.monitor.link->connectEngine();
+        Rig t(udpConfig(engine.localPort(), monitorPort));
+        t.link->sendCommand(QStringLiteral("early")); // not pointed at the engine yet
+        t.link->connectEngine();
         QUdpSocket sender;
         sender.writeDatagram("A waiting", QHostAddress::LocalHost, monitorPort);
         // Loopback delivers at once: the datagram waits in the socket, not read yet.
         // Every engine-wide command over UDP points the link at the engine again first.
-        t.monitor.link->connectEngine();
-        QTRY_COMPARE(t.monitor.queue.pendingCount(), 1);
-        QCOMPARE(t.monitor.queue.take(), QStringLiteral("A waiting"));
-        t.monitor.link->close();
-        t.monitor.link->sendCommand(QStringLiteral("while closed"));
-        t.monitor.link->connectEngine();
-        t.monitor.link->sendCommand(QStringLiteral("again"));
+        t.link->connectEngine();
+        QTRY_COMPARE(t.queue.pendingCount(), 1);
+        QCOMPARE(t.queue.take(), QStringLiteral("A waiting"));
+        t.link->close();
+        t.link->sendCommand(QStringLiteral("while closed"));
+        t.link->connectEngine();
+        t.link->sendCommand(QStringLiteral("again"));
         QTRY_VERIFY(engine.hasPendingDatagrams());
         const QNetworkDatagram got = engine.receiveDatagram();
         QCOMPARE(got.data(), QByteArray("again"));
@@ -230,10 +241,9 @@ private slots:
 
     void udpBurstWaitsInTheKernel() {
         const quint16 monitorPort = EngineSimProcess::freeMonitorPort();
-        TestMonitor t(udpConfig(EngineSimProcess::freeMonitorPort(), monitorPort));
-        t.monitor.link.reset(createEngineLink(t.monitor));
-        t.monitor.link->connectEngine();
-        const auto& link = dynamic_cast<const UdpEngineLink&>(*t.monitor.link);
+        Rig t(udpConfig(EngineSimProcess::freeMonitorPort(), monitorPort));
+        t.link->connectEngine();
+        const auto& link = dynamic_cast<const UdpEngineLink&>(*t.link);
         QVERIFY2(link.receiveBufferBytes() >= 1024 * 1024, qPrintable(QString::number(link.receiveBufferBytes())));
         QUdpSocket engine;
         // More than the ring holds, sent in small batches that the kernel's buffer easily keeps.
@@ -241,85 +251,82 @@ private slots:
         for (int i = 0; i < kSent; ++i) {
             engine.writeDatagram("A" + QByteArray::number(i), QHostAddress::LocalHost, monitorPort);
             if (i % 50 == 49)
-                QTRY_COMPARE(t.monitor.queue.pendingCount(), std::min(i + 1, MessageQueue::kCapacity));
+                QTRY_COMPARE(t.queue.pendingCount(), std::min(i + 1, MessageQueue::kCapacity));
         }
         QTest::qWait(20);
-        QCOMPARE(t.monitor.queue.pendingCount(), MessageQueue::kCapacity);
+        QCOMPARE(t.queue.pendingCount(), MessageQueue::kCapacity);
         // The rest waited in the socket and comes in as the ring makes room, in order, none lost.
         QStringList expected;
         for (int i = 0; i < kSent; ++i)
             expected << QStringLiteral("A%1").arg(i);
-        QCOMPARE(takeAll(t.monitor.queue), expected);
+        QCOMPARE(takeAll(t.queue), expected);
         QCOMPARE(link.kernelDrops(), 0);
-        QCOMPARE(t.monitor.link->discardedCount(), 0);
+        QCOMPARE(t.link->discardedCount(), 0);
         // Closing the link throws away what still waits, and says so.
         for (int i = 0; i < MessageQueue::kCapacity + 100; ++i)
             engine.writeDatagram("B" + QByteArray::number(i), QHostAddress::LocalHost, monitorPort);
-        QTRY_COMPARE(t.monitor.queue.pendingCount(), MessageQueue::kCapacity);
+        QTRY_COMPARE(t.queue.pendingCount(), MessageQueue::kCapacity);
         QTest::qWait(50);
-        t.monitor.link->close();
-        t.services.clock.advance(1000);
-        QCOMPARE(t.monitor.link->discardedCount(), 100);
+        t.link->close();
+        t.clock.advance(1000);
+        QCOMPARE(t.link->discardedCount(), 100);
     }
 
     void tcpCommandsEndWithTheSeparatorAndTheLabelShowsTheLink() {
         FakeTcpEngine engine;
-        TestMonitor t(tcpConfig(engine.port()));
-        t.monitor.link.reset(createEngineLink(t.monitor));
-        reconnect(t.monitor);
+        Rig t(tcpConfig(engine.port()));
+        t.ui.trigger(MenuItem::Refresh);
         QTRY_VERIFY(engine.peer);
         QTRY_COMPARE(engine.received, QByteArray("$TESTBOX|"));
-        const ElementState& label = t.monitor.ui.element(Element::TCP);
+        const ElementState& label = t.ui.element(Element::TCP);
         QCOMPARE(label.fore, std::optional<LegacyColor>(0x00FF00));
         QCOMPARE(label.toolTip, QStringLiteral("Port = %1").arg(engine.peer->peerPort()));
-        t.monitor.link->sendCommand(QStringLiteral("DDDDD"));
+        t.link->sendCommand(QStringLiteral("DDDDD"));
         QTRY_COMPARE(engine.received, QByteArray("$TESTBOX|DDDDD|"));
 
         // Double-click: down and red; ReConnect: up again with a fresh hello.
         engine.received.clear();
-        t.monitor.ui.gesture(Element::TCP, MainWindowModel::Gesture::DoubleClick);
+        t.ui.gesture(Element::TCP, MainWindowModel::Gesture::DoubleClick);
         QCOMPARE(label.fore, std::optional<LegacyColor>(0x0000FF));
-        t.monitor.link->sendCommand(QStringLiteral("lost"));
-        t.monitor.ui.trigger(MenuItem::Refresh);
+        t.link->sendCommand(QStringLiteral("lost"));
+        t.ui.trigger(MenuItem::Refresh);
         QTRY_COMPARE(label.fore, std::optional<LegacyColor>(0x00FF00));
         QTRY_COMPARE(engine.received, QByteArray("$TESTBOX|"));
 
         // The engine closes the connection: red, and nothing else happens.
         engine.peer->disconnectFromHost();
         QTRY_COMPARE(label.fore, std::optional<LegacyColor>(0x0000FF));
-        QVERIFY(!t.monitor.link->isConnecting());
+        QVERIFY(!t.link->isConnecting());
     }
 
     void reconnectionDropsTheOldConnectionsUnfinishedMessage() {
         FakeTcpEngine engine;
-        TestMonitor t(tcpConfig(engine.port()));
-        t.monitor.link.reset(createEngineLink(t.monitor));
-        t.monitor.link->connectEngine();
+        Rig t(tcpConfig(engine.port()));
+        t.link->connectEngine();
         QTRY_VERIFY(engine.peer);
         engine.peer->write("|A1|A2||T12:0");
-        QTRY_COMPARE(t.monitor.queue.pendingCount(), 2);
+        QTRY_COMPARE(t.queue.pendingCount(), 2);
         // The engine cannot finish on a new connection what the old one cut off, so the half message
         // must not be glued to the first message of the new stream.
-        reconnect(t.monitor);
+        t.ui.trigger(MenuItem::Refresh);
         QTRY_VERIFY(engine.peer && engine.peer->state() == QAbstractSocket::ConnectedState &&
                     engine.received.endsWith("$TESTBOX|"));
         engine.peer->write("T12:05:00|");
-        QTRY_COMPARE(t.monitor.queue.pendingCount(), 3);
-        QCOMPARE(takeAll(t.monitor.queue), (QStringList{"A1", "A2", "T12:05:00"}));
+        QTRY_COMPARE(t.queue.pendingCount(), 3);
+        QCOMPARE(takeAll(t.queue), (QStringList{"A1", "A2", "T12:05:00"}));
     }
 
     void overlongTcpMessageIsAFailedArrival() {
         FakeTcpEngine engine;
-        TestMonitor t(tcpConfig(engine.port()));
-        t.monitor.link.reset(createEngineLink(t.monitor));
-        QSignalSpy failures(&t.monitor, &Monitor::linkArrivalFailed);
-        t.monitor.link->connectEngine();
+        Rig t(tcpConfig(engine.port()));
+        QSignalSpy failures(&t.link, &LinkSocket::arrivalFailed);
+        t.link->connectEngine();
         QTRY_VERIFY(engine.peer);
         engine.peer->write(QByteArray(40000, 'x') + "|A ok|");
-        QTRY_COMPARE(t.monitor.queue.pendingCount(), 1);
-        QCOMPARE(t.monitor.queue.take(), QStringLiteral("A ok"));
+        QTRY_COMPARE(t.queue.pendingCount(), 1);
+        QCOMPARE(t.queue.take(), QStringLiteral("A ok"));
         QTRY_COMPARE(failures.size(), 1);
-        QCOMPARE(t.monitor.link->discardedCount(), 1);
+        QCOMPARE(t.link->discardedCount(), 1);
     }
 
     void connectToNothingLeavesTheLabelAlone() {
@@ -329,16 +336,15 @@ private slots:
             probe.listen(QHostAddress::LocalHost, 0);
             closedPort = probe.serverPort();
         }
-        TestMonitor t(tcpConfig(closedPort));
-        t.monitor.link.reset(createEngineLink(t.monitor));
-        t.monitor.ui.setFore(Element::TCP, 0x0000FF);
+        Rig t(tcpConfig(closedPort));
+        t.ui.setFore(Element::TCP, 0x0000FF);
         bool ended = false;
-        t.monitor.link->connectEngine([&] { ended = true; });
+        t.link->connectEngine([&] { ended = true; });
         QTRY_VERIFY(ended);
-        QVERIFY(!t.monitor.link->isConnecting());
-        QCOMPARE(t.monitor.ui.element(Element::TCP).fore, std::optional<LegacyColor>(0x0000FF));
+        QVERIFY(!t.link->isConnecting());
+        QCOMPARE(t.ui.element(Element::TCP).fore, std::optional<LegacyColor>(0x0000FF));
         // Nothing to send on: the command goes nowhere and nothing breaks.
-        t.monitor.link->sendCommand(QStringLiteral("W"));
+        t.link->sendCommand(QStringLiteral("W"));
     }
 
     void connectWaitIsBounded() {
@@ -346,33 +352,31 @@ private slots:
         // or answer for it); whatever happens, the attempt ends within its looks.
         MonitorConfig config = tcpConfig(1260);
         config.engineAddress = QStringLiteral("10.255.255.1");
-        TestMonitor t(config);
-        t.monitor.link.reset(createEngineLink(t.monitor));
+        Rig t(config);
         bool ended = false;
-        t.monitor.link->connectEngine([&] { ended = true; });
+        t.link->connectEngine([&] { ended = true; });
         for (int look = 0; look < 12 && !ended; ++look) {
             QTest::qWait(1);
-            t.services.clock.advance(2 * TcpEngineLink::kLookMs);
+            t.clock.advance(2 * TcpEngineLink::kLookMs);
         }
         QVERIFY(ended);
-        QVERIFY(!t.monitor.link->isConnecting());
+        QVERIFY(!t.link->isConnecting());
     }
 
     void newAttemptEndsTheOneUnderWay() {
         MonitorConfig config = tcpConfig(1260);
         config.engineAddress = QStringLiteral("10.255.255.1");
-        TestMonitor t(config);
-        t.monitor.link.reset(createEngineLink(t.monitor));
+        Rig t(config);
         int firstEnded = 0;
         int secondEnded = 0;
-        t.monitor.link->connectEngine([&] { ++firstEnded; });
-        if (!t.monitor.link->isConnecting())
+        t.link->connectEngine([&] { ++firstEnded; });
+        if (!t.link->isConnecting())
             QSKIP("no connecting state here: the address fails at once");
-        t.monitor.link->connectEngine([&] { ++secondEnded; });
+        t.link->connectEngine([&] { ++secondEnded; });
         QCOMPARE(firstEnded, 1);
         QCOMPARE(secondEnded, 0);
         for (int look = 0; look < 12 && secondEnded == 0; ++look)
-            t.services.clock.advance(2 * TcpEngineLink::kLookMs);
+            t.clock.advance(2 * TcpEngineLink::kLookMs);
         QCOMPARE(secondEnded, 1);
         QCOMPARE(firstEnded, 1);
     }

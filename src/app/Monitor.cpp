@@ -38,8 +38,12 @@ Monitor::Monitor(MonitorConfig& config_, Platform& platform_, QString computerNa
     board = std::make_unique<BoardModel>(*this);
     intake = std::make_unique<MessageIntake>(*this);
     logging = std::make_unique<Logging>(*this);
-    installLinkActions(*this);
+    linkHealth = std::make_unique<LinkHealth>(config, platform.clock, [this] { return board->cellIds(); });
+    connect(board.get(), &BoardModel::channelReported, linkHealth.get(), &LinkHealth::channelReported);
+    installLinkActions(ui, link, *linkHealth, computerName);
     alarms = std::make_unique<AlarmList>(*this);
+    connect(linkHealth.get(), &LinkHealth::alarmRaised, alarms.get(), &AlarmList::raise);
+    connect(&link, &LinkSocket::problem, alarms.get(), &AlarmList::raise);
     pager = std::make_unique<Pager>(*this);
     installPageMaskMenus(*this);
     installAlarmHandler(*this);
@@ -47,14 +51,14 @@ Monitor::Monitor(MonitorConfig& config_, Platform& platform_, QString computerNa
     callDetails = std::make_unique<CallDetailList>(*this);
     heartbeat = std::make_unique<HeartbeatWatchdog>(*this);
     relay = std::make_unique<RelayWatchdog>(*this);
-    commands = std::make_unique<SwitchCommands>(*this);
-    selection = std::make_unique<Selection>(*this);
+    commands = std::make_unique<SwitchCommands>(ui, link, *board, platform.clock, platform.dialogs, platform.tones,
+                                                *linkHealth, *relay, computerName);
+    // A failed TCP arrival asks the engine for everything again.
+    connect(&link, &LinkSocket::arrivalFailed, this, [this] { commands->refreshInfo(); });
+    selection = std::make_unique<Selection>(*board, ui, *commands);
     chat = std::make_unique<ChatModel>(*this);
     status = std::make_unique<StatusHandlers>(*this);
     settingsFile = std::make_unique<SettingsFile>(*this);
-    linkHealth = std::make_unique<LinkHealth>(*this);
-    // A failed TCP arrival asks the engine for everything again.
-    connect(this, &Monitor::linkArrivalFailed, this, [this] { commands->refreshInfo(); });
     connect(relay.get(), &RelayWatchdog::boardCompleted, this, [this] {
         commands->unmarkAll();
         const int scheme = config.groupColorScheme;
@@ -68,7 +72,7 @@ Monitor::~Monitor() = default;
 
 void Monitor::load(std::function<void()> loaded) {
     ui.setVisible(Element::TCP, !config.useUdp);
-    link.reset(createEngineLink(*this));
+    link.reset(createEngineLink(config, platform.clock, queue));
     ui.setCaption(Element::lblVersion,
                   QStringLiteral("%1.%2.%3").arg(version::major).arg(version::minor).arg(version::revision));
     // The template cell fixes the board's origin before the first report can arrive.

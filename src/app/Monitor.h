@@ -48,10 +48,6 @@ public:
     // PlaySound: one tone, sounded only while "&Allow Sounds" is checked.
     void playSound(int frequencyHz, int durationMs);
 
-signals:
-    // A TCP arrival failed (an overlong message was discarded): the refresh sequence answers it.
-    void linkArrivalFailed();
-
 public:
     MonitorConfig& config;
     Platform& platform;
@@ -72,6 +68,7 @@ public:
     std::unique_ptr<GroupTables> groups;   // GroupNamesR, GroupNamesO and the per-group counters
     std::unique_ptr<BoardModel> board;     // the channel board: cells, span labels, gblidx, appearance
     LinkSocket link;                       // the link itself is created by load() as the configuration says
+    std::unique_ptr<LinkHealth> linkHealth; // a lost link and the stale board it leaves
     std::unique_ptr<MessageIntake> intake; // DataRec
     std::unique_ptr<Logging> logging;      // log recording and playback
     std::unique_ptr<AlarmList> alarms;     // AlarmsList, LastAlarm, "Clear", "&Allow Sounds"
@@ -86,7 +83,6 @@ public:
     std::unique_ptr<ChatModel> chat;          // the message broadcast window's state
     std::unique_ptr<StatusHandlers> status;   // "+", "-", "S", "D", "W", "T", "!", "@"
     std::unique_ptr<SettingsFile> settingsFile; // "Make &ini file with current settings"
-    std::unique_ptr<LinkHealth> linkHealth;     // a lost link and the stale board it leaves
 };
 
 } // namespace corvane

@@ -1,69 +1,59 @@
 #include "link/LinkActions.h"
 
-#include "alarms/AlarmList.h"
-#include "app/Monitor.h"
 #include "common/LegacyText.h"
+#include "common/MainWindowModel.h"
+#include "common/MonitorConfig.h"
 #include "link/LinkHealth.h"
+#include "link/LinkSocket.h"
 #include "link/MessageQueue.h"
 #include "link/TcpEngineLink.h"
 #include "link/UdpEngineLink.h"
 
 namespace corvane {
 
-void installLinkActions(Monitor& monitor) {
-    monitor.ui.setMenuAction(MenuItem::Refresh, [&monitor] { reconnect(monitor); });
-    monitor.ui.setElementAction(Element::TCP, MainWindowModel::Gesture::DoubleClick, [&monitor] {
-        if (!monitor.link || monitor.link->isUdp())
+void installLinkActions(MainWindowModel& ui, LinkSocket& link, LinkHealth& health,
+                        const QString& computerName) {
+    ui.setMenuAction(MenuItem::Refresh,
+                     [&link, &health, computerName] { reconnect(link, health, computerName); });
+    ui.setElementAction(Element::TCP, MainWindowModel::Gesture::DoubleClick, [&ui, &link] {
+        if (!link || link.isUdp())
             return;
-        monitor.link->close();
-        monitor.ui.setFore(Element::TCP, kRed);
+        link.close();
+        ui.setFore(Element::TCP, kRed);
+    });
+    // Only a TCP link connects and is closed by its peer.
+    QObject::connect(&link, &LinkSocket::connected, &health, [&ui, &health](quint16 localPort) {
+        ui.setFore(Element::TCP, kGreen);
+        ui.setToolTip(Element::TCP, QStringLiteral("Port =") + numberText(static_cast<long long>(localPort)));
+        health.linkConnected();
+    });
+    QObject::connect(&link, &LinkSocket::closedByPeer, &health, [&ui, &health] {
+        ui.setFore(Element::TCP, kRed);
+        health.linkLost();
     });
 }
 
-std::unique_ptr<EngineLink> createEngineLink(Monitor& monitor) {
-    const MonitorConfig& config = monitor.config;
+std::unique_ptr<EngineLink> createEngineLink(const MonitorConfig& config, Clock& clock, MessageQueue& queue) {
     LinkSettings settings{config.engineAddress, static_cast<quint16>(config.enginePort),
                           static_cast<quint16>(config.monitorPort), config.allowFrom};
-    std::unique_ptr<EngineLink> link;
     if (config.useUdp)
-        link = std::make_unique<UdpEngineLink>(monitor.platform.clock, monitor.queue, std::move(settings));
-    else
-        link = std::make_unique<TcpEngineLink>(monitor.platform.clock, monitor.queue, std::move(settings));
-    if (!config.useUdp) {
-        QObject::connect(link.get(), &EngineLink::connected, &monitor, [&monitor](quint16 localPort) {
-            monitor.ui.setFore(Element::TCP, kGreen);
-            monitor.ui.setToolTip(Element::TCP,
-                                  QStringLiteral("Port =") + numberText(static_cast<long long>(localPort)));
-            if (monitor.linkHealth)
-                monitor.linkHealth->linkConnected();
-        });
-        QObject::connect(link.get(), &EngineLink::closedByPeer, &monitor, [&monitor] {
-            monitor.ui.setFore(Element::TCP, kRed);
-            if (monitor.linkHealth)
-                monitor.linkHealth->linkLost();
-        });
-    }
-    QObject::connect(link.get(), &EngineLink::arrivalFailed, &monitor, &Monitor::linkArrivalFailed);
-    QObject::connect(link.get(), &EngineLink::problem, &monitor, [&monitor](const QString& text) {
-        if (monitor.alarms)
-            monitor.alarms->appendAlarmLine(monitor.alarms->alarmLine(text));
-    });
-    return link;
+        return std::make_unique<UdpEngineLink>(clock, queue, std::move(settings));
+    return std::make_unique<TcpEngineLink>(clock, queue, std::move(settings));
 }
 
-void reconnect(Monitor& monitor, std::function<void()> then) {
-    if (!monitor.link)
+void reconnect(LinkSocket& link, LinkHealth& health, const QString& computerName,
+               std::function<void()> then) {
+    if (!link)
         return;
-    const bool wasLost = monitor.linkHealth && monitor.linkHealth->isLost();
-    monitor.link->close();
-    monitor.link->connectEngine([&monitor, wasLost, then = std::move(then)] {
-        if (monitor.link)
-            monitor.link->sendCommand(QStringLiteral("$") + monitor.computerName);
+    const bool wasLost = health.isLost();
+    link.close();
+    link.connectEngine([&link, &health, computerName, wasLost, then = std::move(then)] {
+        link.sendCommand(QStringLiteral("$") + computerName);
         // Back after a loss: the engine may have restarted, and every channel may have changed while
         // the link was down. A ReConnect of a link that was not lost sends the hello alone.
-        if (wasLost && monitor.link && monitor.linkHealth && !monitor.linkHealth->isLost()) {
-            monitor.linkHealth->boardRequested();
-            monitor.link->sendCommand(QStringLiteral("UUUUU"));
+        if (wasLost && link && !health.isLost()) {
+            health.boardRequested();
+            link.sendCommand(QStringLiteral("UUUUU"));
         }
         if (then)
             then();

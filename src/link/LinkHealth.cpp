@@ -1,8 +1,7 @@
 #include "link/LinkHealth.h"
 
-#include "alarms/AlarmList.h"
-#include "app/Monitor.h"
-#include "board/BoardModel.h"
+#include "common/MonitorConfig.h"
+#include "platform/Clock.h"
 
 #include <QHostAddress>
 
@@ -13,15 +12,13 @@ constexpr int kIdSlots = 32768;
 constexpr int kTemplateCell = 1; // placed by the monitor itself, never reported by the engine
 } // namespace
 
-LinkHealth::LinkHealth(Monitor& monitor) : m_monitor(monitor) {
-    if (m_monitor.board)
-        connect(m_monitor.board.get(), &BoardModel::channelReported, this,
-                [this](int id) { channelReported(id); });
-}
+LinkHealth::LinkHealth(const MonitorConfig& config, Clock& clock,
+                       std::function<std::vector<int>()> shownChannels)
+    : m_config(config), m_clock(clock), m_shownChannels(std::move(shownChannels)) {}
 
 QString LinkHealth::engineAddress() const {
-    const QString host = m_monitor.config.engineAddress.trimmed();
-    const QString port = QString::number(static_cast<quint16>(m_monitor.config.enginePort));
+    const QString host = m_config.engineAddress.trimmed();
+    const QString port = QString::number(static_cast<quint16>(m_config.enginePort));
     const QHostAddress numeric(host);
     if (numeric.protocol() == QAbstractSocket::IPv6Protocol)
         return u'[' + host + QStringLiteral("]:") + port;
@@ -33,20 +30,19 @@ void LinkHealth::linkLost() {
         return;
     m_lost = true;
     m_requestDue = false;
-    addLine(QStringLiteral("Link to the engine lost (%1)").arg(engineAddress()));
+    emit alarmRaised(QStringLiteral("Link to the engine lost (%1)").arg(engineAddress()));
     if (!m_stale) {
         // A second loss before the board was described again keeps the first moment and the channels
         // still awaited from then.
         m_stale = true;
-        m_staleSince = m_monitor.platform.clock.now();
+        m_staleSince = m_clock.now();
         m_awaiting.assign(kIdSlots, false);
         m_awaited = 0;
-        if (m_monitor.board)
-            for (const ChannelCell& cell : m_monitor.board->cells())
-                if (cell.id != kTemplateCell && cell.id >= 0 && cell.id < kIdSlots) {
-                    m_awaiting[static_cast<std::size_t>(cell.id)] = true;
-                    ++m_awaited;
-                }
+        for (int id : m_shownChannels())
+            if (id != kTemplateCell && id >= 0 && id < kIdSlots) {
+                m_awaiting[static_cast<std::size_t>(id)] = true;
+                ++m_awaited;
+            }
     }
     emit changed();
 }
@@ -56,7 +52,7 @@ void LinkHealth::linkConnected() {
         return;
     m_lost = false;
     m_requestDue = true;
-    addLine(QStringLiteral("Link to the engine restored (%1)").arg(engineAddress()));
+    emit alarmRaised(QStringLiteral("Link to the engine restored (%1)").arg(engineAddress()));
     if (m_awaited == 0) {
         // Nothing was shown that could have gone out of date.
         m_stale = false;
@@ -69,7 +65,7 @@ void LinkHealth::boardRequested() {
     if (!m_requestDue)
         return;
     m_requestDue = false;
-    addLine(QStringLiteral("Asking the engine for the whole board again"));
+    emit alarmRaised(QStringLiteral("Asking the engine for the whole board again"));
 }
 
 void LinkHealth::channelReported(int id) {
@@ -94,11 +90,6 @@ QString LinkHealth::staleText() const {
     return QStringLiteral("Board not current since %1: waiting for %2 channels to be reported again")
         .arg(since)
         .arg(m_awaited);
-}
-
-void LinkHealth::addLine(const QString& text) {
-    if (m_monitor.alarms)
-        m_monitor.alarms->appendAlarmLine(m_monitor.alarms->alarmLine(text));
 }
 
 } // namespace corvane

@@ -11,16 +11,19 @@
 #include <QDateTime>
 #include <QObject>
 #include <QString>
+#include <functional>
 #include <vector>
 
 namespace corvane {
 
-class Monitor;
+class Clock;
+struct MonitorConfig;
 
 class LinkHealth : public QObject {
     Q_OBJECT
 public:
-    explicit LinkHealth(Monitor& monitor);
+    // `shownChannels` gives the ids of the cells the board shows, asked when the link is lost.
+    LinkHealth(const MonitorConfig& config, Clock& clock, std::function<std::vector<int>()> shownChannels);
 
     // "10.0.0.5:5001", "[::1]:5001": the engine's address as the operator configured it.
     QString engineAddress() const;
@@ -32,6 +35,8 @@ public:
     // The engine is being asked for the whole board ("UUUUU"); the first time after the link came back
     // from a loss, the alarm list says so.
     void boardRequested();
+    // The engine reported channel `id`.
+    void channelReported(int id);
 
     bool isLost() const { return m_lost; }
     bool isStale() const { return m_stale; }
@@ -45,11 +50,13 @@ public:
 signals:
     // isLost, isStale, staleSince or channelsAwaited changed.
     void changed();
+    // A line for the alarm list.
+    void alarmRaised(const QString& text);
 
 private:
-    void channelReported(int id);
-    void addLine(const QString& text);
-    Monitor& m_monitor;
+    const MonitorConfig& m_config;
+    Clock& m_clock;
+    std::function<std::vector<int>()> m_shownChannels;
     bool m_lost = false;
     bool m_stale = false;
     bool m_requestDue = false;

@@ -1,9 +1,9 @@
 #include "operator/Selection.h"
 
-#include "app/Monitor.h"
 #include "board/BoardModel.h"
 #include "board/Colors.h"
 #include "common/LegacyText.h"
+#include "common/MainWindowModel.h"
 #include "operator/SwitchCommands.h"
 
 #include <algorithm>
@@ -23,48 +23,38 @@ bool isSpanLabel(BoardHit::Kind kind) {
 }
 } // namespace
 
-Selection::Selection(Monitor& monitor) : m_monitor(monitor) {
-    if (BoardModel* b = board()) {
-        b->setMouseHandler(this);
-        b->setKeyHandler(this);
-        m_markedCount = QObject::connect(b, &BoardModel::markedCountChanged, &m_monitor, [this](int count) {
-            m_monitor.ui.setCaption(Element::MarkedCount, markedCaption(count));
-        });
-        m_monitor.ui.setCaption(Element::MarkedCount, markedCaption(b->markedCount()));
-    }
-    m_monitor.ui.setElementAction(Element::SSTab1, MainWindowModel::Gesture::MouseMove,
-                                  [this] { tabMouseMove(); });
+Selection::Selection(BoardModel& board, MainWindowModel& ui, SwitchCommands& commands)
+    : m_board(board), m_ui(ui), m_commands(commands) {
+    m_board.setMouseHandler(this);
+    m_board.setKeyHandler(this);
+    m_markedCount = QObject::connect(&m_board, &BoardModel::markedCountChanged, &m_ui, [this](int count) {
+        m_ui.setCaption(Element::MarkedCount, markedCaption(count));
+    });
+    m_ui.setCaption(Element::MarkedCount, markedCaption(m_board.markedCount()));
+    m_ui.setElementAction(Element::SSTab1, MainWindowModel::Gesture::MouseMove, [this] { tabMouseMove(); });
 }
 
 Selection::~Selection() {
     QObject::disconnect(m_markedCount);
-    if (BoardModel* b = board(); b && b->mouseHandler() == this)
-        b->setMouseHandler(nullptr);
-    if (BoardModel* b = board(); b && b->keyHandler() == this)
-        b->setKeyHandler(nullptr);
+    if (m_board.mouseHandler() == this)
+        m_board.setMouseHandler(nullptr);
+    if (m_board.keyHandler() == this)
+        m_board.setKeyHandler(nullptr);
 }
 
 QString Selection::markedCaption(int count) {
     return QStringLiteral("%1 marked").arg(count);
 }
 
-BoardModel* Selection::board() const {
-    return m_monitor.board.get();
-}
-
 void Selection::toggleMark(int id) {
-    BoardModel* b = board();
-    const ChannelCell* c = b ? b->cell(id) : nullptr;
+    const ChannelCell* c = m_board.cell(id);
     if (!c)
         return;
-    b->setMark(id, c->mark.toUpper() == QLatin1String("X") ? QString() : QStringLiteral("X"));
+    m_board.setMark(id, c->mark.toUpper() == QLatin1String("X") ? QString() : QStringLiteral("X"));
 }
 
 void Selection::press(const BoardMouseEvent& event) {
-    BoardModel* b = board();
-    if (!b)
-        return;
-    const BoardHit hit = b->hitTest(event.twips);
+    const BoardHit hit = m_board.hitTest(event.twips);
     if (hit.kind == BoardHit::Kind::StateLabel) {
         m_capture = Capture::Cell;
         m_pressedCell = hit.id;
@@ -85,9 +75,6 @@ void Selection::press(const BoardMouseEvent& event) {
 }
 
 void Selection::move(const BoardMouseEvent& event) {
-    BoardModel* b = board();
-    if (!b)
-        return;
     if (m_dragSource != 0) {
         dragOver(event.twips);
         return;
@@ -103,7 +90,7 @@ void Selection::move(const BoardMouseEvent& event) {
             resizeBand(event.twips);
         return;
     }
-    const BoardHit hit = b->hitTest(event.twips);
+    const BoardHit hit = m_board.hitTest(event.twips);
     if (hit.kind == BoardHit::Kind::StateLabel) {
         enterCell(hit.id);
     } else if (isBackground(hit.kind)) {
@@ -116,9 +103,6 @@ void Selection::move(const BoardMouseEvent& event) {
 }
 
 void Selection::release(const BoardMouseEvent& event) {
-    BoardModel* b = board();
-    if (!b)
-        return;
     if (m_dragSource != 0) {
         if (event.button == Qt::LeftButton) {
             drop(event.twips);
@@ -126,7 +110,7 @@ void Selection::release(const BoardMouseEvent& event) {
         }
     } else if (m_capture == Capture::Background || m_capture == Capture::SpanLabel) {
         endBand(event.button);
-    } else if (m_capture == Capture::None && isBackground(b->hitTest(event.twips).kind)) {
+    } else if (m_capture == Capture::None && isBackground(m_board.hitTest(event.twips).kind)) {
         endBand(event.button);
     }
     if (event.buttons == Qt::NoButton)
@@ -138,26 +122,22 @@ void Selection::doubleClick(const BoardMouseEvent& event) {
     // a press like the first, so a cell clicked twice is toggled twice and a band starts as usual.
     // The span labels also have a double click of their own.
     press(event);
-    BoardModel* b = board();
-    if (b && isSpanLabel(b->hitTest(event.twips).kind) && m_monitor.commands)
-        m_monitor.commands->spanLabelDoubleClick();
+    if (isSpanLabel(m_board.hitTest(event.twips).kind))
+        m_commands.spanLabelDoubleClick();
 }
 
 void Selection::leave() {
     // A drag leaving the board takes the rectangle with it; the highlight stays until the pointer
     // reaches the background or the tab control.
     if (m_dragSource != 0) {
-        if (BoardModel* b = board()) {
-            BandRect band = b->band();
-            band.visible = false;
-            b->setBand(band);
-        }
+        BandRect band = m_board.band();
+        band.visible = false;
+        m_board.setBand(band);
     }
 }
 
 void Selection::cursorEntered(int id) {
-    if (board())
-        enterCell(id);
+    enterCell(id);
 }
 
 void Selection::cursorToggled(int id) {
@@ -165,16 +145,13 @@ void Selection::cursorToggled(int id) {
 }
 
 void Selection::cursorBand(const std::vector<int>& ids, const QRect& twips) {
-    BoardModel* b = board();
-    if (!b)
-        return;
     if (ids.empty()) {
         // The band is over: its toggles stay, as those of a mouse band do.
         m_keyBand.clear();
         if (m_keyBandShown) {
-            BandRect band = b->band();
+            BandRect band = m_board.band();
             band.visible = false;
-            b->setBand(band);
+            m_board.setBand(band);
             m_keyBandShown = false;
         }
         return;
@@ -185,26 +162,26 @@ void Selection::cursorBand(const std::vector<int>& ids, const QRect& twips) {
             ++it;
             continue;
         }
-        const ChannelCell* c = b->cell(it->first);
+        const ChannelCell* c = m_board.cell(it->first);
         const bool before = it->second.toUpper() == QLatin1String("X");
         if (c && c->isMarked() != before)
-            b->setMark(it->first, it->second);
+            m_board.setMark(it->first, it->second);
         it = m_keyBand.erase(it);
     }
     for (int id : ids) {
-        const ChannelCell* c = b->cell(id);
+        const ChannelCell* c = m_board.cell(id);
         if (!c || m_keyBand.count(id))
             continue;
         m_keyBand.emplace(id, c->mark);
         toggleMark(id);
     }
-    BandRect band = b->band();
+    BandRect band = m_board.band();
     band.left = twips.left();
     band.top = twips.top();
     band.width = twips.width();
     band.height = twips.height();
     band.visible = true;
-    b->setBand(band);
+    m_board.setBand(band);
     m_keyBandShown = true;
 }
 
@@ -213,8 +190,7 @@ void Selection::tabMouseMove() {
 }
 
 void Selection::startBand(QPointF at) {
-    BoardModel* b = board();
-    BandRect band = b->band();
+    BandRect band = m_board.band();
     band.left = at.x();
     band.top = at.y();
     m_anchorX = toInt16(std::nearbyint(at.x())).value_or(m_anchorX);
@@ -222,32 +198,30 @@ void Selection::startBand(QPointF at) {
     band.width = 0;
     band.height = 0;
     band.visible = true;
-    b->setBand(band);
+    m_board.setBand(band);
 }
 
 void Selection::resizeBand(QPointF at) {
-    BoardModel* b = board();
-    BandRect band = b->band();
+    BandRect band = m_board.band();
     band.width = std::abs(at.x() - m_anchorX);
     band.height = std::abs(at.y() - m_anchorY);
     band.left = std::min<double>(at.x(), m_anchorX);
     band.top = std::min<double>(at.y(), m_anchorY);
-    b->setBand(band);
+    m_board.setBand(band);
 }
 
 void Selection::endBand(Qt::MouseButton button) {
-    BoardModel* b = board();
-    BandRect band = b->band();
+    BandRect band = m_board.band();
     if (button == Qt::LeftButton) {
         band.visible = false;
-        b->setBand(band);
+        m_board.setBand(band);
     }
     const float left = static_cast<float>(band.left);
     const float top = static_cast<float>(band.top);
     const float right = left + static_cast<float>(band.width);
     const float bottom = top + static_cast<float>(band.height);
-    for (int id : b->cellIds()) {
-        const ChannelCell* c = b->cell(id);
+    for (int id : m_board.cellIds()) {
+        const ChannelCell* c = m_board.cell(id);
         if (!c)
             continue;
         const auto lx = static_cast<float>(c->stateRect.left());
@@ -258,9 +232,8 @@ void Selection::endBand(Qt::MouseButton button) {
 }
 
 void Selection::dragOver(QPointF at) {
-    BoardModel* b = board();
-    BandRect band = b->band();
-    if (b->hitTest(at).kind == BoardHit::Kind::StateLabel) {
+    BandRect band = m_board.band();
+    if (m_board.hitTest(at).kind == BoardHit::Kind::StateLabel) {
         // Over a cell the drag shows nothing; the element it left hid the rectangle.
         band.visible = false;
     } else {
@@ -268,73 +241,66 @@ void Selection::dragOver(QPointF at) {
         band.top = at.y();
         band.visible = true;
     }
-    b->setBand(band);
+    m_board.setBand(band);
 }
 
 void Selection::drop(QPointF at) {
-    BoardModel* b = board();
-    const BoardHit hit = b->hitTest(at);
+    const BoardHit hit = m_board.hitTest(at);
     if (hit.kind == BoardHit::Kind::StateLabel) {
         if (hit.id == m_dragSource)
             toggleMark(hit.id);
         return;
     }
-    BandRect band = b->band();
+    BandRect band = m_board.band();
     band.visible = false;
-    b->setBand(band);
+    m_board.setBand(band);
 }
 
 void Selection::highlight(int id) {
-    BoardModel* b = board();
-    if (const ChannelCell* c = b->cell(id))
-        b->setBorder(id, borderColorFor(c->groupColor), kHighlightBorderStyle);
+    if (const ChannelCell* c = m_board.cell(id))
+        m_board.setBorder(id, borderColorFor(c->groupColor), kHighlightBorderStyle);
 }
 
 void Selection::normalBorder(int id) {
-    BoardModel* b = board();
-    if (const ChannelCell* c = b->cell(id))
-        b->setBorder(id, c->groupColor, b->normalBorderStyle());
+    if (const ChannelCell* c = m_board.cell(id))
+        m_board.setBorder(id, c->groupColor, m_board.normalBorderStyle());
 }
 
 void Selection::enterCell(int id) {
-    BoardModel* b = board();
-    const ChannelCell* c = b->cell(id);
-    if (!c || id == b->gblidx())
+    const ChannelCell* c = m_board.cell(id);
+    if (!c || id == m_board.gblidx())
         return;
     const int peer = toInt16(c->peerNumber()).value_or(0);
     if (peer != 0)
         highlight(peer);
-    if (m_monitor.ui.isChecked(MenuItem::ShowRouteLines))
-        b->dimColor(id, true);
+    if (m_ui.isChecked(MenuItem::ShowRouteLines))
+        m_board.dimColor(id, true);
     highlight(id);
     // The new cell is lit before the old one is restored: moving from a cell to its own peer therefore
     // leaves both without a highlight.
-    if (const int h = b->gblidx(); h != 0) {
+    if (const int h = m_board.gblidx(); h != 0) {
         normalBorder(h);
-        if (const ChannelCell* hc = b->cell(h); hc && hc->connected)
+        if (const ChannelCell* hc = m_board.cell(h); hc && hc->connected)
             normalBorder(hc->peerNumber());
-        b->dimColor(h, false);
+        m_board.dimColor(h, false);
     }
-    b->setGblidx(id);
-    c = b->cell(id);
+    m_board.setGblidx(id);
+    c = m_board.cell(id);
     const TextColors colours = textSetColors(c->stateColor);
-    m_monitor.ui.setBack(Element::CallText, colours.back);
-    m_monitor.ui.setFore(Element::CallText, colours.fore);
-    m_monitor.ui.setCaption(Element::CallText, c->callInfo);
+    m_ui.setBack(Element::CallText, colours.back);
+    m_ui.setFore(Element::CallText, colours.fore);
+    m_ui.setCaption(Element::CallText, c->callInfo);
 }
 
 void Selection::leaveCells() {
-    BoardModel* b = board();
-    if (!b)
-        return;
-    const int h = b->gblidx();
+    const int h = m_board.gblidx();
     if (h == 0)
         return;
     normalBorder(h);
-    if (const ChannelCell* hc = b->cell(h))
+    if (const ChannelCell* hc = m_board.cell(h))
         normalBorder(hc->peerNumber());
-    b->dimColor(h, false);
-    b->setGblidx(0);
+    m_board.dimColor(h, false);
+    m_board.setGblidx(0);
 }
 
 } // namespace corvane

@@ -20,13 +20,13 @@
 namespace corvane {
 
 class BoardModel;
-class Monitor;
+class MainWindowModel;
+class SwitchCommands;
 
 class Selection final : public BoardMouseHandler, public BoardKeyHandler {
 public:
-    // Installs itself as the board's mouse handler when the board exists, and the tab control's mouse
-    // move.
-    explicit Selection(Monitor& monitor);
+    // Installs itself as the board's mouse and key handler, and the tab control's mouse move.
+    Selection(BoardModel& board, MainWindowModel& ui, SwitchCommands& commands);
     ~Selection() override;
 
     void press(const BoardMouseEvent& event) override;
@@ -58,7 +58,6 @@ private:
     // Who received the press and keeps the mouse until the release.
     enum class Capture { None, Background, SpanLabel, Cell };
 
-    BoardModel* board() const;
     void startBand(QPointF at);
     void resizeBand(QPointF at);
     void endBand(Qt::MouseButton button);
@@ -68,7 +67,9 @@ private:
     void highlight(int id);
     void normalBorder(int id);
 
-    Monitor& m_monitor;
+    BoardModel& m_board;
+    MainWindowModel& m_ui;
+    SwitchCommands& m_commands;
     Capture m_capture = Capture::None;
     int m_dragSource = 0;
     int m_pressedCell = 0; // the cell that received a press of another button

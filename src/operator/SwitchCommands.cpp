@@ -1,12 +1,13 @@
 #include "operator/SwitchCommands.h"
 
-#include "app/Monitor.h"
 #include "board/BoardModel.h"
 #include "common/LegacyText.h"
-#include "link/EngineLink.h"
+#include "common/MainWindowModel.h"
 #include "link/LinkHealth.h"
+#include "link/LinkSocket.h"
 #include "platform/Dialogs.h"
 #include "platform/Tones.h"
+#include "watchdogs/RelayWatchdog.h"
 
 #include <cmath>
 
@@ -42,8 +43,11 @@ constexpr Element kCommand2[] = {Element::Command2_0, Element::Command2_1, Eleme
                                  Element::Command2_6};
 } // namespace
 
-SwitchCommands::SwitchCommands(Monitor& monitor) : m_monitor(monitor), m_runner(monitor.platform.clock) {
-    auto& ui = m_monitor.ui;
+SwitchCommands::SwitchCommands(MainWindowModel& ui, LinkSocket& link, BoardModel& board, Clock& clock,
+                               Dialogs& dialogs, ToneOutput& tones, LinkHealth& health, RelayWatchdog& relay,
+                               QString computerName)
+    : m_ui(ui), m_link(link), m_board(board), m_dialogs(dialogs), m_tones(tones), m_health(health),
+      m_relay(relay), m_computerName(std::move(computerName)), m_runner(clock) {
     for (int i = 0; i < 7; ++i)
         ui.setElementAction(kCommand2[i], MainWindowModel::Gesture::Click, [this, i] { command2(i); });
     ui.setMenuAction(MenuItem::CommitDb1, [this] { commitDb(1); });
@@ -61,68 +65,58 @@ QString SwitchCommands::channelCommand(QChar letter, int id) {
     return QString(letter) + QStringLiteral("%1").arg(id, 4, 10, QLatin1Char('0'));
 }
 
-void SwitchCommands::send(const QString& text) {
-    if (m_monitor.link)
-        m_monitor.link->sendCommand(text);
-}
-
 void SwitchCommands::sendEngineWide(const QString& text) {
-    EngineLink* link = m_monitor.link.get();
-    if (!link)
+    if (!m_link)
         return;
-    if (!link->isUdp()) {
-        link->sendCommand(text);
+    if (!m_link.isUdp()) {
+        m_link.sendCommand(text);
         return;
     }
     // Over UDP the socket is pointed at the engine again and bound before the command goes out.
     ActionRunner::Steps steps;
     steps.async([this](std::function<void()> done) {
-        if (m_monitor.link)
-            m_monitor.link->connectEngine(std::move(done));
+        if (m_link)
+            m_link.connectEngine(std::move(done));
         else
             done();
     });
-    steps.then([this, text] { send(text); });
+    steps.then([this, text] { m_link.sendCommand(text); });
     m_runner.run(std::move(steps));
 }
 
 void SwitchCommands::addSendAndWait(ActionRunner::Steps& steps, const QString& text, const QString& letter) {
-    steps.then([this, text] { send(text); });
-    steps.waitUntil([this, letter] { return m_monitor.ui.element(Element::AckLbl).caption == letter; },
-                    kAckLookMs, kAckMaxLooks);
+    steps.then([this, text] { m_link.sendCommand(text); });
+    steps.waitUntil([this, letter] { return m_ui.element(Element::AckLbl).caption == letter; }, kAckLookMs,
+                    kAckMaxLooks);
 }
 
 void SwitchCommands::refreshInfo(std::function<void()> finished) {
     ActionRunner::Steps steps;
-    steps.then([this] {
-        if (m_monitor.link)
-            m_monitor.link->close();
-    });
+    steps.then([this] { m_link.close(); });
     steps.async([this](std::function<void()> done) {
-        if (m_monitor.link)
-            m_monitor.link->connectEngine(std::move(done));
+        if (m_link)
+            m_link.connectEngine(std::move(done));
         else
             done();
     });
     steps.then([this] {
-        m_monitor.ui.setBack(Element::AckLbl, kYellow);
-        m_monitor.timer1->setEnabled(true);
+        m_ui.setBack(Element::AckLbl, kYellow);
+        m_relay.startIndicatorReset();
     });
     // "DDDDD" only once start-up is done; the flag is read when the sequence gets there.
     steps.then([this] {
-        if (!m_monitor.watchdog.startupDone)
+        if (!m_relay.startupDone())
             return;
         ActionRunner::Steps names;
         addSendAndWait(names, QStringLiteral("DDDDD"), QStringLiteral("D"));
         m_runner.run(std::move(names));
     });
-    steps.then([this] { send(QStringLiteral("$") + m_monitor.computerName); });
+    steps.then([this] { m_link.sendCommand(QStringLiteral("$") + m_computerName); });
     addSendAndWait(steps, QStringLiteral("SSSSS"), QStringLiteral("S"));
     addSendAndWait(steps, QStringLiteral("CCCCC"), QStringLiteral("C"));
     steps.then([this] {
-        if (m_monitor.linkHealth)
-            m_monitor.linkHealth->boardRequested();
-        send(QStringLiteral("UUUUU"));
+        m_health.boardRequested();
+        m_link.sendCommand(QStringLiteral("UUUUU"));
     });
     if (finished)
         steps.then(std::move(finished));
@@ -130,12 +124,9 @@ void SwitchCommands::refreshInfo(std::function<void()> finished) {
 }
 
 void SwitchCommands::unmarkAll() {
-    if (!m_monitor.board)
-        return;
-    auto& board = *m_monitor.board;
-    for (int id : board.cellIds()) {
-        if (board.cell(id) && !board.cell(id)->mark.isEmpty())
-            board.setMark(id, QString());
+    for (int id : m_board.cellIds()) {
+        if (m_board.cell(id) && !m_board.cell(id)->mark.isEmpty())
+            m_board.setMark(id, QString());
     }
 }
 
@@ -156,17 +147,14 @@ void SwitchCommands::command2(int index) {
     ActionRunner::Steps steps;
     steps.repeat(
         [this, index, batch] {
-            if (!m_monitor.board)
-                return false;
-            auto& board = *m_monitor.board;
-            for (int id : board.cellIds()) {
+            for (int id : m_board.cellIds()) {
                 if (id <= batch->lastId)
                     continue;
                 batch->lastId = id;
-                if (!board.cell(id) || !board.cell(id)->isMarked())
+                if (!m_board.cell(id) || !m_board.cell(id)->isMarked())
                     continue;
-                const bool truncate = m_monitor.ui.element(Element::Truncate).checked;
-                send(channelCommand(commandLetter(index, truncate), id));
+                const bool truncate = m_ui.element(Element::Truncate).checked;
+                m_link.sendCommand(channelCommand(commandLetter(index, truncate), id));
                 ++batch->count;
                 return true;
             }
@@ -175,7 +163,7 @@ void SwitchCommands::command2(int index) {
         kChannelPaceMs);
     steps.then([this, batch] {
         if (batch->count == 0)
-            m_monitor.platform.tones.play(kNoMarkBeepHz, kNoMarkBeepMs);
+            m_tones.play(kNoMarkBeepHz, kNoMarkBeepMs);
     });
     m_runner.run(std::move(steps));
 }
@@ -194,7 +182,7 @@ void SwitchCommands::killLapLink() {
 
 void SwitchCommands::unloadApp() {
     // Asked under the program's own title, not the switch's.
-    if (!m_monitor.platform.dialogs.askYesNo(QStringLiteral("Do you really want to unload the switch?")))
+    if (!m_dialogs.askYesNo(QStringLiteral("Do you really want to unload the switch?")))
         return;
     sendEngineWide(QStringLiteral("QQQQQ"));
 }
@@ -206,10 +194,9 @@ void SwitchCommands::spanLabelDoubleClick() {
 }
 
 void SwitchCommands::toggleEngineButtons() {
-    auto& ui = m_monitor.ui;
     for (Element e : {Element::Command2_3, Element::Command2_4, Element::Command2_5, Element::Command2_6,
                       Element::Label4})
-        ui.setVisible(e, !ui.element(e).visible);
+        m_ui.setVisible(e, !m_ui.element(e).visible);
 }
 
 } // namespace corvane

@@ -9,7 +9,14 @@
 
 namespace corvane {
 
-class Monitor;
+class BoardModel;
+class Clock;
+class Dialogs;
+class LinkHealth;
+class LinkSocket;
+class MainWindowModel;
+class RelayWatchdog;
+class ToneOutput;
 
 class SwitchCommands {
 public:
@@ -26,7 +33,8 @@ public:
     static constexpr int kAckMaxLooks = 51;
     static constexpr int kChannelPaceMs = 10;
 
-    explicit SwitchCommands(Monitor& monitor);
+    SwitchCommands(MainWindowModel& ui, LinkSocket& link, BoardModel& board, Clock& clock, Dialogs& dialogs,
+                   ToneOutput& tones, LinkHealth& health, RelayWatchdog& relay, QString computerName);
 
     // Reconnects and asks the engine for its whole description again (hello, "SSSSS", "CCCCC",
     // "UUUUU", and "DDDDD" first once start-up is done), waiting for each acknowledgement; `finished`
@@ -51,14 +59,19 @@ public:
     ActionRunner& runner() { return m_runner; }
 
 private:
-    // Sends one command over the link, if there is one.
-    void send(const QString& text);
     // A command of the "&Actions" menu: over UDP the link is pointed at the engine again first.
     void sendEngineWide(const QString& text);
     // Steps that send `text` and wait for AckLbl to show `letter`.
     void addSendAndWait(ActionRunner::Steps& steps, const QString& text, const QString& letter);
 
-    Monitor& m_monitor;
+    MainWindowModel& m_ui;
+    LinkSocket& m_link;
+    BoardModel& m_board;
+    Dialogs& m_dialogs;
+    ToneOutput& m_tones;
+    LinkHealth& m_health;
+    RelayWatchdog& m_relay;
+    const QString m_computerName;
     ActionRunner m_runner;
 };
 

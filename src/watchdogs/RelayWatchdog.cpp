@@ -111,7 +111,7 @@ void RelayWatchdog::pingTimedOut(const QDateTime& now) {
     m_monitor.watchdog.relayDown = true;
     // ReConnect, and the ping once the connect has ended: a TCP connect takes a while, and a ping sent
     // before it is connected is lost, which would leave the deadline past and reconnect at every tick.
-    reconnect(m_monitor, [this] { send(QStringLiteral("W")); });
+    reconnect(m_monitor.link, *m_monitor.linkHealth, m_monitor.computerName, [this] { send(QStringLiteral("W")); });
     // Without a relay title the deadline stays past, so every later tick reconnects again.
     if (!m_monitor.config.relayWindowTitle.isEmpty())
         terminateRelay(now);

@@ -4,6 +4,8 @@
 
 #include "app/Monitor.h"
 #include "app/Startup.h"
+#include "link/LinkActions.h"
+#include "link/LinkHealth.h"
 #include "support/ManualClock.h"
 #include "support/ScriptedDialogs.h"
 
@@ -26,6 +28,15 @@ struct TestMonitor {
     TestPlatform services;
     Monitor monitor{config, services.platform, QStringLiteral("TESTBOX")};
 };
+
+// The link the configuration chooses, made as the load step makes it, without the rest of the load.
+inline std::unique_ptr<EngineLink> createEngineLink(Monitor& m) {
+    return corvane::createEngineLink(m.config, m.platform.clock, m.queue);
+}
+// ReConnect, as the menu and the relay watchdog do it.
+inline void reconnect(Monitor& m, std::function<void()> then = {}) {
+    corvane::reconnect(m.link, *m.linkHealth, m.computerName, std::move(then));
+}
 
 // Runs the entry procedure on the manual clock, in steps of a few milliseconds: true once the main window
 // is up, false when the program ended instead or was still starting after limitMs of the clock.
