@@ -73,8 +73,8 @@ public:
     std::unique_ptr<BoardModel> board;     // the channel board: cells, span labels, gblidx, appearance
     LinkSocket link;                       // the link itself is created by load() as the configuration says
     std::unique_ptr<MessageIntake> intake; // DataRec
-    std::unique_ptr<Logging> logging;      // log recording and playback
     std::unique_ptr<AlarmList> alarms;     // AlarmsList, LastAlarm, "Clear", "&Allow Sounds"
+    std::unique_ptr<Logging> logging;      // log recording and playback; told failures in the alarm list
     std::unique_ptr<Pager> pager;          // PageNow, LastPageTime, the e-mail page menus
     std::unique_ptr<Statistics> stats;     // StatsTimer, the Stats window and button, scheduled commands
     std::unique_ptr<CallDetailList> callDetails;  // the call detail windows
