@@ -26,7 +26,7 @@ private slots:
         t.monitor.board->placeCell(1, 8, 1);
         QWidget main;
         main.setGeometry(100, 100, 685, 591);
-        StatsWindowHost host(t.monitor, &main);
+        StatsWindowHost host(*t.monitor.stats, *t.monitor.board, t.monitor.ui, &main);
         for (const char* m : {"t101,3,2,201", "t112,3,2,0", "t102,4,2,0", "t202,5,2,0"})
             t.monitor.dispatcher.dispatch(QString::fromLatin1(m));
         QVERIFY(!host.window());
@@ -82,7 +82,7 @@ private slots:
             t.monitor.dispatcher.dispatch(QStringLiteral("t%1,%2,2,0").arg(g * 300 + 1).arg(g));
         QWidget main;
         main.setGeometry(0, 0, 685, 591);
-        StatsWindowHost host(t.monitor, &main);
+        StatsWindowHost host(*t.monitor.stats, *t.monitor.board, t.monitor.ui, &main);
         BoardView view(board);
         view.resize(600, 400);
         view.show();

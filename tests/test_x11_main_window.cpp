@@ -831,7 +831,7 @@ private slots:
         MonitorMain window(t.monitor.ui);
         auto* view = new BoardView(board);
         window.setElementWidget(Element::Picture1, view);
-        StatsWindowHost stats(t.monitor, &window);
+        StatsWindowHost stats(*t.monitor.stats, board, t.monitor.ui, &window);
         stats.followBoard(*view);
         CallDetailWindowHost details(*t.monitor.callDetails);
         window.show();

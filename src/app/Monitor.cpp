@@ -37,18 +37,19 @@ Monitor::Monitor(MonitorConfig& config_, Platform& platform_, QString computerNa
     groups = std::make_unique<GroupTables>();
     board = std::make_unique<BoardModel>(*this);
     intake = std::make_unique<MessageIntake>(*this);
-    logging = std::make_unique<Logging>(*this);
     linkHealth = std::make_unique<LinkHealth>(config, platform.clock, [this] { return board->cellIds(); });
     connect(board.get(), &BoardModel::channelReported, linkHealth.get(), &LinkHealth::channelReported);
     installLinkActions(ui, link, *linkHealth, computerName);
     alarms = std::make_unique<AlarmList>(*this);
     connect(linkHealth.get(), &LinkHealth::alarmRaised, alarms.get(), &AlarmList::raise);
     connect(&link, &LinkSocket::problem, alarms.get(), &AlarmList::raise);
+    // After the alarm list, where a log file that cannot be written is told.
+    logging = std::make_unique<Logging>(ui, config, platform.clock, platform.dialogs, link, queue, *alarms);
     pager = std::make_unique<Pager>(*this);
     installPageMaskMenus(*this);
     installAlarmHandler(*this);
-    stats = std::make_unique<Statistics>(*this);
-    callDetails = std::make_unique<CallDetailList>(*this);
+    stats = std::make_unique<Statistics>(ui, config, platform.clock, *groups, *board, link, *alarms, sounds);
+    callDetails = std::make_unique<CallDetailList>(ui, config, *board);
     heartbeat = std::make_unique<HeartbeatWatchdog>(*this);
     relay = std::make_unique<RelayWatchdog>(*this);
     commands = std::make_unique<SwitchCommands>(ui, link, *board, platform.clock, platform.dialogs, platform.tones,
@@ -56,7 +57,7 @@ Monitor::Monitor(MonitorConfig& config_, Platform& platform_, QString computerNa
     // A failed TCP arrival asks the engine for everything again.
     connect(&link, &LinkSocket::arrivalFailed, this, [this] { commands->refreshInfo(); });
     selection = std::make_unique<Selection>(*board, ui, *commands);
-    chat = std::make_unique<ChatModel>(*this);
+    chat = std::make_unique<ChatModel>(ui, config, link, sounds, *relay);
     status = std::make_unique<StatusHandlers>(*this);
     settingsFile = std::make_unique<SettingsFile>(*this);
     connect(relay.get(), &RelayWatchdog::boardCompleted, this, [this] {

@@ -70,8 +70,8 @@ public:
     LinkSocket link;                       // the link itself is created by load() as the configuration says
     std::unique_ptr<LinkHealth> linkHealth; // a lost link and the stale board it leaves
     std::unique_ptr<MessageIntake> intake; // DataRec
-    std::unique_ptr<Logging> logging;      // log recording and playback
     std::unique_ptr<AlarmList> alarms;     // AlarmsList, LastAlarm, "Clear", "&Allow Sounds"
+    std::unique_ptr<Logging> logging;      // log recording and playback; told failures in the alarm list
     std::unique_ptr<Pager> pager;          // PageNow, LastPageTime, the e-mail page menus
     std::unique_ptr<Statistics> stats;     // StatsTimer, the Stats window and button, scheduled commands
     std::unique_ptr<CallDetailList> callDetails;  // the call detail windows

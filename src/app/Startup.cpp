@@ -288,7 +288,8 @@ void Startup::plugInViews() {
     // The chat window comes and goes with the chat's state; the main window owns its host.
     new ChatWindowHost(*m_monitor->chat, m_window.get());
     // The statistics window is placed beside the main window; call detail windows are top-level.
-    (new StatsWindowHost(*m_monitor, m_window.get()))->followBoard(*board);
+    auto* stats = new StatsWindowHost(*m_monitor->stats, *m_monitor->board, m_monitor->ui, m_window.get());
+    stats->followBoard(*board);
     new CallDetailWindowHost(*m_monitor->callDetails, m_window.get());
 }
 

@@ -1,8 +1,9 @@
 #include "logplay/Logging.h"
 
 #include "alarms/AlarmList.h"
-#include "app/Monitor.h"
-#include "link/EngineLink.h"
+#include "common/MainWindowModel.h"
+#include "common/MonitorConfig.h"
+#include "link/LinkSocket.h"
 #include "link/MessageQueue.h"
 #include "logplay/LogRecord.h"
 #include "platform/Clock.h"
@@ -19,28 +20,28 @@ constexpr int kBackwardsGapMs = 1000;
 constexpr int kRetryMs = 1;
 } // namespace
 
-Logging::Logging(Monitor& monitor)
-    : m_monitor(monitor), m_blinkTimer(monitor.platform.clock.createTimer()),
-      m_playTimer(monitor.platform.clock.createTimer()) {
+Logging::Logging(MainWindowModel& ui, const MonitorConfig& config, Clock& clock, Dialogs& dialogs,
+                 LinkSocket& link, MessageQueue& queue, AlarmList& alarms)
+    : m_ui(ui), m_config(config), m_clock(clock), m_dialogs(dialogs), m_link(link), m_queue(queue),
+      m_alarms(alarms), m_blinkTimer(clock.createTimer()), m_playTimer(clock.createTimer()) {
     m_blinkTimer->setInterval(kBlinkMs);
-    m_blinkTimer->setCallback([this] {
-        m_monitor.ui.setVisible(Element::Recording, !m_monitor.ui.element(Element::Recording).visible);
-    });
+    m_blinkTimer->setCallback(
+        [this] { m_ui.setVisible(Element::Recording, !m_ui.element(Element::Recording).visible); });
     m_playTimer->setCallback([this] { playTick(); });
-    m_monitor.ui.setMenuAction(MenuItem::LogMsgs, [this] { toggleRecording(); });
-    m_monitor.ui.setMenuAction(MenuItem::PlayLog, [this] { togglePlayback(); });
+    m_ui.setMenuAction(MenuItem::LogMsgs, [this] { toggleRecording(); });
+    m_ui.setMenuAction(MenuItem::PlayLog, [this] { togglePlayback(); });
 }
 
 Logging::~Logging() = default;
 
 bool Logging::isRecording() const {
-    return m_monitor.ui.isChecked(MenuItem::LogMsgs);
+    return m_ui.isChecked(MenuItem::LogMsgs);
 }
 bool Logging::isPlaying() const {
-    return m_monitor.ui.isChecked(MenuItem::PlayLog);
+    return m_ui.isChecked(MenuItem::PlayLog);
 }
 QString Logging::logPath() const {
-    return m_monitor.config.logFile;
+    return m_config.logFile;
 }
 
 void Logging::toggleRecording() {
@@ -51,8 +52,7 @@ void Logging::toggleRecording() {
 }
 
 void Logging::startRecording() {
-    if (!m_monitor.platform.dialogs.askYesNo(QStringLiteral("This will erase ") + logPath() +
-                                             QStringLiteral(" Proceed?")))
+    if (!m_dialogs.askYesNo(QStringLiteral("This will erase ") + logPath() + QStringLiteral(" Proceed?")))
         return;
     beginRecording();
 }
@@ -60,7 +60,6 @@ void Logging::startRecording() {
 void Logging::beginRecording() {
     if (isRecording() || isPlaying())
         return;
-    MainWindowModel& ui = m_monitor.ui;
     m_recordFile.close();
     m_recordFile.setFileName(logPath());
     // A menu checked over a file that receives nothing would tell the operator that all is recorded.
@@ -68,21 +67,20 @@ void Logging::beginRecording() {
         recordingFailed();
         return;
     }
-    ui.setMenuChecked(MenuItem::LogMsgs, true);
-    ui.setMenuEnabled(MenuItem::PlayLog, false);
-    ui.setCaption(Element::Recording, QStringLiteral("Recording"));
-    ui.setVisible(Element::Recording, true);
+    m_ui.setMenuChecked(MenuItem::LogMsgs, true);
+    m_ui.setMenuEnabled(MenuItem::PlayLog, false);
+    m_ui.setCaption(Element::Recording, QStringLiteral("Recording"));
+    m_ui.setVisible(Element::Recording, true);
     m_blinkTimer->setEnabled(true);
-    m_recordStartTick = m_monitor.platform.clock.tickMs();
+    m_recordStartTick = m_clock.tickMs();
 }
 
 void Logging::stopRecording() {
-    MainWindowModel& ui = m_monitor.ui;
     m_recordFile.close();
-    ui.setMenuChecked(MenuItem::LogMsgs, false);
-    ui.setMenuEnabled(MenuItem::PlayLog, true);
+    m_ui.setMenuChecked(MenuItem::LogMsgs, false);
+    m_ui.setMenuEnabled(MenuItem::PlayLog, true);
     m_blinkTimer->setEnabled(false);
-    ui.setVisible(Element::Recording, false);
+    m_ui.setVisible(Element::Recording, false);
 }
 
 void Logging::recordingFailed() {
@@ -92,10 +90,9 @@ void Logging::recordingFailed() {
     else
         m_recordFile.close();
     // Told once, and the label stays up, steady, until the next recording or playback.
-    m_monitor.alarms->appendAlarmLine(m_monitor.alarms->alarmLine(QStringLiteral("Could not record to ") +
-                                                                  logPath() + QStringLiteral(": ") + why));
-    m_monitor.ui.setCaption(Element::Recording, QStringLiteral("Recording failed"));
-    m_monitor.ui.setVisible(Element::Recording, true);
+    m_alarms.raise(QStringLiteral("Could not record to ") + logPath() + QStringLiteral(": ") + why);
+    m_ui.setCaption(Element::Recording, QStringLiteral("Recording failed"));
+    m_ui.setVisible(Element::Recording, true);
 }
 
 void Logging::record(const QString& message) {
@@ -103,7 +100,7 @@ void Logging::record(const QString& message) {
         return;
     // A delay beyond 32 bits (after some 24.8 days of recording) would be written negative and play
     // back out of order: such a record is left out.
-    const qint64 elapsed = m_monitor.platform.clock.tickMs() - m_recordStartTick;
+    const qint64 elapsed = m_clock.tickMs() - m_recordStartTick;
     if (elapsed > std::numeric_limits<std::int32_t>::max())
         return;
     const QByteArray line = formatLogRecord(static_cast<std::int32_t>(elapsed), message);
@@ -123,39 +120,35 @@ void Logging::startPlayback() {
     m_playFile.close();
     m_playFile.setFileName(logPath());
     if (!m_playFile.open(QIODevice::ReadOnly)) {
-        m_monitor.platform.dialogs.message(QStringLiteral("No Log File"));
+        m_dialogs.message(QStringLiteral("No Log File"));
         stopPlayback();
         return;
     }
-    MainWindowModel& ui = m_monitor.ui;
-    ui.setMenuChecked(MenuItem::PlayLog, true);
-    ui.setMenuEnabled(MenuItem::LogMsgs, false);
+    m_ui.setMenuChecked(MenuItem::PlayLog, true);
+    m_ui.setMenuEnabled(MenuItem::LogMsgs, false);
     // Live messages stop for the length of the playback.
-    if (m_monitor.link)
-        m_monitor.link->close();
+    m_link.close();
     std::int32_t firstDelay = 0;
     if (!readRecord(firstDelay, m_playbackLine)) {
-        m_monitor.platform.dialogs.message(QStringLiteral("No Log File"));
+        m_dialogs.message(QStringLiteral("No Log File"));
         stopPlayback();
         return;
     }
-    ui.setCaption(Element::Recording, QStringLiteral("Play Back"));
-    ui.setVisible(Element::Recording, true);
+    m_ui.setCaption(Element::Recording, QStringLiteral("Play Back"));
+    m_ui.setVisible(Element::Recording, true);
     m_blinkTimer->setEnabled(true);
     m_playTimer->setInterval(kFirstPlayMs);
     m_playTimer->setEnabled(true);
 }
 
 void Logging::stopPlayback() {
-    MainWindowModel& ui = m_monitor.ui;
     m_playTimer->setEnabled(false);
     m_playFile.close();
-    ui.setMenuChecked(MenuItem::PlayLog, false);
-    ui.setMenuEnabled(MenuItem::LogMsgs, true);
+    m_ui.setMenuChecked(MenuItem::PlayLog, false);
+    m_ui.setMenuEnabled(MenuItem::LogMsgs, true);
     m_blinkTimer->setEnabled(false);
-    ui.setVisible(Element::Recording, false);
-    if (m_monitor.link)
-        m_monitor.link->connectEngine();
+    m_ui.setVisible(Element::Recording, false);
+    m_link.connectEngine();
 }
 
 bool Logging::readRecord(std::int32_t& delay, QString& message) {
@@ -196,8 +189,7 @@ int Logging::gapBefore(std::int32_t delay) {
 }
 
 void Logging::playTick() {
-    MessageQueue& queue = m_monitor.queue;
-    if (!queue.store(m_playbackLine)) {
+    if (!m_queue.store(m_playbackLine)) {
         m_playTimer->setInterval(kRetryMs);
         return;
     }
@@ -206,7 +198,7 @@ void Logging::playTick() {
         if (!readRecord(delay, m_playbackLine)) {
             // Stopped before the box: a box that lets the event loop run must not see this tick again.
             m_playTimer->setEnabled(false);
-            m_monitor.platform.dialogs.message(QStringLiteral("End Of Play Back of Log File ") + logPath());
+            m_dialogs.message(QStringLiteral("End Of Play Back of Log File ") + logPath());
             stopPlayback();
             return;
         }
@@ -216,7 +208,7 @@ void Logging::playTick() {
             return;
         }
         // Recorded in the same millisecond: played one after the other without a pause.
-        if (!queue.store(m_playbackLine)) {
+        if (!m_queue.store(m_playbackLine)) {
             m_playTimer->setInterval(kRetryMs);
             return;
         }

@@ -10,15 +10,24 @@
 
 namespace corvane {
 
-class Monitor;
+class AlarmList;
+class Clock;
+class Dialogs;
+class LinkSocket;
+class MainWindowModel;
+class MessageQueue;
 class Timer;
+struct MonitorConfig;
 
 class Logging {
 public:
     static constexpr int kBlinkMs = 500;
     static constexpr int kFirstPlayMs = 10;
 
-    explicit Logging(Monitor& monitor);
+    // Playback closes `link` and feeds `queue` as the link would; a log file that cannot be written is
+    // told in `alarms`.
+    Logging(MainWindowModel& ui, const MonitorConfig& config, Clock& clock, Dialogs& dialogs,
+            LinkSocket& link, MessageQueue& queue, AlarmList& alarms);
     ~Logging();
 
     // The "&Record Log File" menu: asks before emptying the file, then records; again: stops.
@@ -51,7 +60,13 @@ private:
     QByteArray nextPlayLine();
     QString logPath() const;
 
-    Monitor& m_monitor;
+    MainWindowModel& m_ui;
+    const MonitorConfig& m_config;
+    Clock& m_clock;
+    Dialogs& m_dialogs;
+    LinkSocket& m_link;
+    MessageQueue& m_queue;
+    AlarmList& m_alarms;
     QFile m_recordFile;
     QFile m_playFile;
     std::unique_ptr<Timer> m_blinkTimer;

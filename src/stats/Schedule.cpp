@@ -1,9 +1,9 @@
 #include "stats/Schedule.h"
 
 #include "alarms/AlarmList.h"
-#include "app/Monitor.h"
+#include "alarms/Sounds.h"
 #include "common/LegacyText.h"
-#include "link/EngineLink.h"
+#include "link/LinkSocket.h"
 #include "platform/Clock.h"
 
 namespace corvane {
@@ -37,22 +37,20 @@ bool isScheduleDue(QStringView pattern, const QDateTime& now) {
 }
 
 void Scheduler::run() {
-    for (const ScheduledCommand& entry : m_monitor.config.schedule) {
+    for (const ScheduledCommand& entry : m_config.schedule) {
         if (entry.pattern.isEmpty())
             continue;
-        const QDateTime now = m_monitor.platform.clock.now();
+        const QDateTime now = m_clock.now();
         if (isScheduleDue(entry.pattern, now))
             send(scheduleStamp(now), entry.command);
     }
 }
 
 void Scheduler::send(const QString& stamp, const QString& command) {
-    if (m_monitor.link)
-        m_monitor.link->sendCommand(command);
-    if (m_monitor.alarms)
-        m_monitor.alarms->appendAlarmLine(stamp + QStringLiteral(" --- ") + command);
-    m_monitor.playSound(1000, 250);
-    m_monitor.playSound(800, 400);
+    m_link.sendCommand(command);
+    m_alarms.appendAlarmLine(stamp + QStringLiteral(" --- ") + command);
+    m_sounds.play(1000, 250);
+    m_sounds.play(800, 400);
 }
 
 } // namespace corvane

@@ -13,7 +13,10 @@
 
 namespace corvane {
 
-class Monitor;
+class AlarmList;
+class Clock;
+class LinkSocket;
+class Sounds;
 
 // The pattern with every "?" replaced by the character at the same position of `stamp` (a
 // scheduleStamp). A "?" beyond the stamp's end is dropped, so such a pattern no longer reads as a time.
@@ -28,13 +31,19 @@ bool isScheduleDue(QStringView pattern, const QDateTime& now);
 // Sends the scheduled commands that have fallen due; run by the minute tick.
 class Scheduler {
 public:
-    explicit Scheduler(Monitor& monitor) : m_monitor(monitor) {}
+    Scheduler(const MonitorConfig& config, Clock& clock, LinkSocket& link, AlarmList& alarms,
+              const Sounds& sounds)
+        : m_config(config), m_clock(clock), m_link(link), m_alarms(alarms), m_sounds(sounds) {}
     // Checks every entry with a pattern against the clock's current time.
     void run();
 
 private:
     void send(const QString& stamp, const QString& command);
-    Monitor& m_monitor;
+    const MonitorConfig& m_config;
+    Clock& m_clock;
+    LinkSocket& m_link;
+    AlarmList& m_alarms;
+    const Sounds& m_sounds;
 };
 
 } // namespace corvane

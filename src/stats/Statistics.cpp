@@ -1,23 +1,24 @@
 #include "stats/Statistics.h"
 
-#include "app/Monitor.h"
 #include "board/BoardModel.h"
 #include "board/GroupTables.h"
 #include "common/LegacyText.h"
+#include "common/MainWindowModel.h"
 #include "platform/Clock.h"
 
 #include <QSize>
 
 namespace corvane {
 
-Statistics::Statistics(Monitor& monitor)
-    : m_monitor(monitor), m_timer(monitor.platform.clock.createTimer()), m_scheduler(monitor) {
+Statistics::Statistics(MainWindowModel& ui, const MonitorConfig& config, Clock& clock, GroupTables& groups,
+                       BoardModel& board, LinkSocket& link, AlarmList& alarms, const Sounds& sounds)
+    : m_ui(ui), m_config(config), m_groups(groups), m_board(board), m_timer(clock.createTimer()),
+      m_scheduler(config, clock, link, alarms, sounds) {
     m_timer->setInterval(kIntervalMs);
     m_timer->setCallback([this] { minuteTick(); });
     m_timer->setEnabled(true);
-    m_monitor.ui.setElementAction(Element::StatsButton, MainWindowModel::Gesture::Click,
-                                  [this] { showTotals(); });
-    m_monitor.ui.setMenuAction(MenuItem::StatsWin, [this] { toggleWindow(); });
+    m_ui.setElementAction(Element::StatsButton, MainWindowModel::Gesture::Click, [this] { showTotals(); });
+    m_ui.setMenuAction(MenuItem::StatsWin, [this] { toggleWindow(); });
 }
 
 Statistics::~Statistics() = default;
@@ -25,44 +26,34 @@ Statistics::~Statistics() = default;
 QRect Statistics::mainWindowGeometry() const {
     if (m_mainGeometry)
         return m_mainGeometry();
-    return QRect(QPoint(0, 0), m_monitor.ui.clientSize());
+    return QRect(QPoint(0, 0), m_ui.clientSize());
 }
 
 void Statistics::minuteTick() {
-    GroupTables* groups = m_monitor.groups.get();
-    BoardModel* board = m_monitor.board.get();
-    if (groups) {
-        const int count = groups->groupCount();
-        for (int g = 1; g <= count; ++g)
-            groups->setConnectedNow(g, 0);
-        // O-side channels now connected, by group; groups outside the table are not counted.
-        if (board) {
-            for (const ChannelCell& c : board->cells()) {
-                if (!c.connected || c.side == 'R' || c.group < 1 || c.group > count)
-                    continue;
-                groups->setConnectedNow(c.group,
-                                        static_cast<std::int16_t>(groups->connectedNow(c.group) + 1));
-            }
-        }
-        for (int g = 1; g <= count; ++g) {
-            if (board && board->statsRows().count(g))
-                board->setStatsCaption(g, QStringLiteral("G") + numberText(g) + QStringLiteral("-") +
-                                              numberText(groups->connectedNow(g)) + QStringLiteral("c,") +
-                                              numberText(groups->oConnectCount(g)) + QStringLiteral("cpm"));
-            groups->setOConnectCount(g, 0);
-        }
-        m_window.load(mainWindowGeometry());
+    const int count = m_groups.groupCount();
+    for (int g = 1; g <= count; ++g)
+        m_groups.setConnectedNow(g, 0);
+    // O-side channels now connected, by group; groups outside the table are not counted.
+    for (const ChannelCell& c : m_board.cells()) {
+        if (!c.connected || c.side == 'R' || c.group < 1 || c.group > count)
+            continue;
+        m_groups.setConnectedNow(c.group, static_cast<std::int16_t>(m_groups.connectedNow(c.group) + 1));
     }
+    for (int g = 1; g <= count; ++g) {
+        if (m_board.statsRows().count(g))
+            m_board.setStatsCaption(g, QStringLiteral("G") + numberText(g) + QStringLiteral("-") +
+                                           numberText(m_groups.connectedNow(g)) + QStringLiteral("c,") +
+                                           numberText(m_groups.oConnectCount(g)) + QStringLiteral("cpm"));
+        m_groups.setOConnectCount(g, 0);
+    }
+    m_window.load(mainWindowGeometry());
     m_scheduler.run();
 }
 
 void Statistics::showTotals() {
-    const BoardModel* board = m_monitor.board.get();
-    if (!board)
-        return;
     int r = 0;
     int o = 0;
-    for (const ChannelCell& c : board->cells()) {
+    for (const ChannelCell& c : m_board.cells()) {
         if (!c.connected)
             continue;
         if (c.side == 'R' || c.side == 'r')
@@ -71,25 +62,23 @@ void Statistics::showTotals() {
             ++o;
     }
     const auto notRouted = static_cast<std::int16_t>(r - o);
-    m_monitor.ui.setCaption(Element::CallText, QStringLiteral("Total calls =") + numberText(r) +
-                                                   QStringLiteral(" Non Routed = ") + numberText(notRouted));
+    m_ui.setCaption(Element::CallText, QStringLiteral("Total calls =") + numberText(r) +
+                                           QStringLiteral(" Non Routed = ") + numberText(notRouted));
 }
 
 void Statistics::toggleWindow() {
-    const bool checked = !m_monitor.ui.isChecked(MenuItem::StatsWin);
-    m_monitor.ui.setMenuChecked(MenuItem::StatsWin, checked);
+    const bool checked = !m_ui.isChecked(MenuItem::StatsWin);
+    m_ui.setMenuChecked(MenuItem::StatsWin, checked);
     m_window.setVisible(checked, mainWindowGeometry());
 }
 
 void Statistics::windowClosed() {
-    m_monitor.ui.setMenuChecked(MenuItem::StatsWin, false);
+    m_ui.setMenuChecked(MenuItem::StatsWin, false);
     m_window.setVisible(false, mainWindowGeometry());
 }
 
 void Statistics::windowActivated() {
-    const BoardModel* board = m_monitor.board.get();
-    static const std::map<int, StatsRow> none;
-    m_window.activate(mainWindowGeometry(), m_monitor.config.title, board ? board->statsRows() : none);
+    m_window.activate(mainWindowGeometry(), m_config.title, m_board.statsRows());
 }
 
 } // namespace corvane

@@ -13,7 +13,13 @@
 
 namespace corvane {
 
-class Monitor;
+class AlarmList;
+class BoardModel;
+class Clock;
+class GroupTables;
+class LinkSocket;
+class MainWindowModel;
+class Sounds;
 class Timer;
 
 class Statistics : public QObject {
@@ -21,7 +27,9 @@ class Statistics : public QObject {
 public:
     static constexpr int kIntervalMs = 60000;
 
-    explicit Statistics(Monitor& monitor);
+    // The scheduled commands go out through `link`, each with its alarm line and tones.
+    Statistics(MainWindowModel& ui, const MonitorConfig& config, Clock& clock, GroupTables& groups,
+               BoardModel& board, LinkSocket& link, AlarmList& alarms, const Sounds& sounds);
     ~Statistics() override;
 
     Timer& timer() { return *m_timer; }
@@ -44,7 +52,10 @@ public:
     QRect mainWindowGeometry() const;
 
 private:
-    Monitor& m_monitor;
+    MainWindowModel& m_ui;
+    const MonitorConfig& m_config;
+    GroupTables& m_groups;
+    BoardModel& m_board;
     std::unique_ptr<Timer> m_timer;
     Scheduler m_scheduler;
     StatsWindowModel m_window;

@@ -1,13 +1,15 @@
 #include "windows/CallDetail.h"
 
-#include "app/Monitor.h"
 #include "board/BoardModel.h"
 #include "board/Colors.h"
 #include "common/LegacyText.h"
+#include "common/MainWindowModel.h"
+#include "common/MonitorConfig.h"
 
 namespace corvane {
 
-CallDetail::CallDetail(Monitor& monitor) : m_monitor(monitor) {}
+CallDetail::CallDetail(const MonitorConfig& config, const BoardModel& board)
+    : m_config(config), m_board(board) {}
 
 void CallDetail::setScrollValText(const QString& text) {
     if (m_scrollValText == text)
@@ -19,11 +21,10 @@ void CallDetail::setScrollValText(const QString& text) {
 void CallDetail::load() {
     m_loaded = true;
     // The window and its lines keep the widths they had when it was closed, so they still agree.
-    m_caption = QStringLiteral("Call Detail ") + m_monitor.config.title;
+    m_caption = QStringLiteral("Call Detail ") + m_config.title;
     // The range is taken now: spans added to the board later are reached by the keys only.
-    const BoardModel* board = m_monitor.board.get();
-    const int low = board ? board->gblBrdMin() : 0;
-    const int high = board ? board->gblBrdMax() : 0;
+    const int low = m_board.gblBrdMin();
+    const int high = m_board.gblBrdMax();
     m_scrollMax = high * 100;
     m_scrollMin = low * 100;
     m_scrollValue = m_scrollMin;
@@ -55,13 +56,12 @@ void CallDetail::setPage(int page) {
 }
 
 void CallDetail::initPage() {
-    const BoardModel* board = m_monitor.board.get();
     for (int i = 1; i <= kLines; ++i) {
         CallDetailLine& l = m_lines[static_cast<std::size_t>(i - 1)];
         l.visible = false;
         // A line whose channel (or whose peer's channel) has no cell stays hidden.
         const int ch = m_page * 100 + i;
-        const ChannelCell* cell = board ? board->cell(ch) : nullptr;
+        const ChannelCell* cell = m_board.cell(ch);
         if (!cell)
             continue;
         const TextColors colours = textSetColors(cell->stateColor);
@@ -70,7 +70,7 @@ void CallDetail::initPage() {
         if (cell->side == 'R') {
             l.text = cell->callInfo;
         } else if (cell->hasPeerTag()) {
-            const ChannelCell* peer = board->cell(cell->peerNumber());
+            const ChannelCell* peer = m_board.cell(cell->peerNumber());
             if (!peer)
                 continue;
             l.text = peer->callInfo;
@@ -99,35 +99,26 @@ void CallDetail::scrollChanged(int value) {
 }
 
 void CallDetail::pageUp() {
-    const BoardModel* board = m_monitor.board.get();
-    if (!board)
-        return;
     int page = m_page - 1;
-    if (page < board->gblBrdMin())
-        page = board->gblBrdMax();
+    if (page < m_board.gblBrdMin())
+        page = m_board.gblBrdMax();
     setPage(page);
     initPage();
 }
 
 void CallDetail::pageDown() {
-    const BoardModel* board = m_monitor.board.get();
-    if (!board)
-        return;
     int page = m_page + 1;
-    if (page > board->gblBrdMax())
-        page = board->gblBrdMin();
+    if (page > m_board.gblBrdMax())
+        page = m_board.gblBrdMin();
     setPage(page);
     initPage();
 }
 
 void CallDetail::typed(QChar c) {
-    const BoardModel* board = m_monitor.board.get();
-    if (!board)
-        return;
     if (c == u'!')
-        setPage(std::max(m_page - 1, board->gblBrdMin()));
+        setPage(std::max(m_page - 1, m_board.gblBrdMin()));
     else if (c == u'"')
-        setPage(std::min(m_page + 1, board->gblBrdMax()));
+        setPage(std::min(m_page + 1, m_board.gblBrdMax()));
 }
 
 void CallDetail::resized(int windowWidth) {
@@ -149,8 +140,7 @@ void CallDetail::setLine(int i, const CallDetailLine& line) {
 void CallDetail::channelReported(int id) {
     if (!m_visible || id / 100 != m_page)
         return;
-    const BoardModel* board = m_monitor.board.get();
-    const ChannelCell* cell = board ? board->cell(id) : nullptr;
+    const ChannelCell* cell = m_board.cell(id);
     const int i = id % 100;
     if (!cell || i < 1 || i > kLines)
         return;
@@ -178,22 +168,23 @@ void CallDetail::callInfoArrived(int id, int peer, const QString& body) {
     setLine(i, l);
 }
 
-CallDetailList::CallDetailList(Monitor& monitor) : m_monitor(monitor) {
-    m_monitor.ui.setMenuAction(MenuItem::CallDet, [this] { open(); });
+CallDetailList::CallDetailList(MainWindowModel& ui, const MonitorConfig& config, BoardModel& board)
+    : m_config(config), m_board(board) {
+    ui.setMenuAction(MenuItem::CallDet, [this] { open(); });
 }
 
 CallDetailList::~CallDetailList() = default;
 
 void CallDetailList::connectBoard() {
-    BoardModel* board = m_monitor.board.get();
-    if (!board || board == m_boardConnected)
+    // Connected at the first opening: until then there is no window to keep up to date.
+    if (m_boardConnected)
         return;
-    m_boardConnected = board;
-    connect(board, &BoardModel::channelReported, this, [this](int id) {
+    m_boardConnected = true;
+    connect(&m_board, &BoardModel::channelReported, this, [this](int id) {
         for (auto& w : m_windows)
             w->channelReported(id);
     });
-    connect(board, &BoardModel::callInfoArrived, this, [this](int id, int peer, const QString& body) {
+    connect(&m_board, &BoardModel::callInfoArrived, this, [this](int id, int peer, const QString& body) {
         for (auto& w : m_windows)
             w->callInfoArrived(id, peer, body);
     });
@@ -209,7 +200,7 @@ CallDetail& CallDetailList::open() {
         }
     }
     if (!chosen) {
-        m_windows.push_back(std::make_unique<CallDetail>(m_monitor));
+        m_windows.push_back(std::make_unique<CallDetail>(m_config, m_board));
         chosen = m_windows.back().get();
         emit created(*chosen);
     }

@@ -15,7 +15,9 @@
 
 namespace corvane {
 
-class Monitor;
+class BoardModel;
+class MainWindowModel;
+struct MonitorConfig;
 
 struct CallDetailLine {
     bool visible = false;
@@ -39,7 +41,7 @@ public:
     static constexpr int kDesignWidth = kLineLeft + kLineWidth + 120 + kScrollBarWidth;
     static constexpr int kDesignHeight = kFirstLineTop + kLinePitch * (kLines - 1) + kLineHeight + 120;
 
-    explicit CallDetail(Monitor& monitor);
+    CallDetail(const MonitorConfig& config, const BoardModel& board);
 
     bool isLoaded() const { return m_loaded; }
     bool isVisible() const { return m_visible; }
@@ -90,7 +92,8 @@ signals:
 private:
     void setLine(int i, const CallDetailLine& line);
     void setPage(int page);
-    Monitor& m_monitor;
+    const MonitorConfig& m_config;
+    const BoardModel& m_board;
     std::array<CallDetailLine, kLines> m_lines;
     bool m_loaded = false;
     bool m_visible = false;
@@ -110,7 +113,7 @@ private:
 class CallDetailList : public QObject {
     Q_OBJECT
 public:
-    explicit CallDetailList(Monitor& monitor);
+    CallDetailList(MainWindowModel& ui, const MonitorConfig& config, BoardModel& board);
     ~CallDetailList() override;
 
     // The "&Call Detail Window" menu: opens the first closed window, or a new one.
@@ -124,9 +127,10 @@ signals:
 
 private:
     void connectBoard();
-    Monitor& m_monitor;
+    const MonitorConfig& m_config;
+    BoardModel& m_board;
     std::vector<std::unique_ptr<CallDetail>> m_windows;
-    QObject* m_boardConnected = nullptr;
+    bool m_boardConnected = false;
 };
 
 } // namespace corvane

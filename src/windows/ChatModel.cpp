@@ -1,20 +1,25 @@
 #include "windows/ChatModel.h"
 
-#include "app/Monitor.h"
-#include "link/EngineLink.h"
+#include "alarms/Sounds.h"
+#include "common/MainWindowModel.h"
+#include "common/MonitorConfig.h"
+#include "link/LinkSocket.h"
+#include "watchdogs/RelayWatchdog.h"
 
 namespace corvane {
 
-ChatModel::ChatModel(Monitor& monitor) : m_monitor(monitor) {
-    m_monitor.ui.setMenuAction(MenuItem::MegBst, [this] { showFromMenu(); });
-    m_monitor.ui.setMenuAction(MenuItem::DisableChat, [this] { toggleDisabled(); });
+ChatModel::ChatModel(MainWindowModel& ui, const MonitorConfig& config, LinkSocket& link, const Sounds& sounds,
+                     const RelayWatchdog& relay)
+    : m_ui(ui), m_config(config), m_link(link), m_sounds(sounds), m_relay(relay) {
+    m_ui.setMenuAction(MenuItem::MegBst, [this] { showFromMenu(); });
+    m_ui.setMenuAction(MenuItem::DisableChat, [this] { toggleDisabled(); });
 }
 
 void ChatModel::ensureLoaded() {
     if (m_loaded)
         return;
     m_loaded = true;
-    m_caption = QStringLiteral("Chat ") + m_monitor.config.title;
+    m_caption = QStringLiteral("Chat ") + m_config.title;
     emit loadedChanged(true);
     emit captionChanged(m_caption);
     send(QStringLiteral("!"));
@@ -33,9 +38,9 @@ void ChatModel::unload() {
 }
 
 void ChatModel::receiveBroadcast(const QString& line) {
-    m_monitor.playSound(440, 50);
-    m_monitor.playSound(622, 50);
-    m_monitor.playSound(880, 50);
+    m_sounds.play(440, 50);
+    m_sounds.play(622, 50);
+    m_sounds.play(880, 50);
     ensureLoaded();
     m_received = line + QStringLiteral("\r\n") + m_received;
     // A flood of broadcasts must not grow the box without end: the oldest whole lines give way.
@@ -44,12 +49,12 @@ void ChatModel::receiveBroadcast(const QString& line) {
         m_received.truncate(cut > 0 ? cut + 2 : kMaxReceived);
     }
     emit receivedChanged(m_received);
-    if (!m_monitor.ui.isChecked(MenuItem::DisableChat))
+    if (!m_ui.isChecked(MenuItem::DisableChat))
         show();
 }
 
 void ChatModel::receiveConnected(const QString& list) {
-    if (!m_monitor.watchdog.startupDone)
+    if (!m_relay.startupDone())
         return;
     // Writing to the window's box loads it, as any use of the window does.
     ensureLoaded();
@@ -72,12 +77,12 @@ void ChatModel::clearReceived() {
 }
 
 void ChatModel::showFromMenu() {
-    if (!m_monitor.ui.isChecked(MenuItem::DisableChat))
+    if (!m_ui.isChecked(MenuItem::DisableChat))
         show();
 }
 
 void ChatModel::toggleDisabled() {
-    m_monitor.ui.setMenuChecked(MenuItem::DisableChat, !m_monitor.ui.isChecked(MenuItem::DisableChat));
+    m_ui.setMenuChecked(MenuItem::DisableChat, !m_ui.isChecked(MenuItem::DisableChat));
 }
 
 void ChatModel::show() {
@@ -87,8 +92,7 @@ void ChatModel::show() {
 }
 
 void ChatModel::send(const QString& text) {
-    if (m_monitor.link)
-        m_monitor.link->sendCommand(text);
+    m_link.sendCommand(text);
 }
 
 } // namespace corvane

@@ -8,7 +8,11 @@
 
 namespace corvane {
 
-class Monitor;
+class LinkSocket;
+class MainWindowModel;
+class RelayWatchdog;
+class Sounds;
+struct MonitorConfig;
 
 class ChatModel : public QObject {
     Q_OBJECT
@@ -16,7 +20,9 @@ public:
     // The received box keeps this many characters at most; the oldest lines go first.
     static constexpr qsizetype kMaxReceived = 65535;
 
-    explicit ChatModel(Monitor& monitor);
+    // The connected monitors are taken only once `relay` tells that start-up is done.
+    ChatModel(MainWindowModel& ui, const MonitorConfig& config, LinkSocket& link, const Sounds& sounds,
+              const RelayWatchdog& relay);
 
     bool isLoaded() const { return m_loaded; }
     bool isShown() const { return m_shown; }
@@ -59,7 +65,11 @@ private:
     void show();
     void send(const QString& text);
 
-    Monitor& m_monitor;
+    MainWindowModel& m_ui;
+    const MonitorConfig& m_config;
+    LinkSocket& m_link;
+    const Sounds& m_sounds;
+    const RelayWatchdog& m_relay;
     bool m_loaded = false;
     bool m_shown = false;
     QString m_caption;

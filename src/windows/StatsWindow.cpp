@@ -1,8 +1,8 @@
 #include "windows/StatsWindow.h"
 
-#include "app/Monitor.h"
 #include "board/BoardModel.h"
 #include "board/BoardView.h"
+#include "common/MainWindowModel.h"
 #include "common/Units.h"
 #include "stats/Statistics.h"
 #include "windows/WorkArea.h"
@@ -35,12 +35,12 @@ int StatsWindow::zoomShift(int twips) const {
 
 // The board's place in the main window is not zoomed, only the heights on the board.
 int StatsWindow::rowShift(int top) const {
-    return m_monitor.board ? zoomShift(top - m_monitor.board->statsRowsOrigin()) : 0;
+    return zoomShift(top - m_board.statsRowsOrigin());
 }
 
-StatsWindow::StatsWindow(Monitor& monitor, QWidget* parent)
-    : QWidget(parent, parent ? Qt::Tool : Qt::Window), m_monitor(monitor), m_area(new QScrollArea(this)),
-      m_page(new QWidget) {
+StatsWindow::StatsWindow(Statistics& stats, const BoardModel& board, QWidget* parent)
+    : QWidget(parent, parent ? Qt::Tool : Qt::Window), m_stats(stats), m_board(board),
+      m_area(new QScrollArea(this)), m_page(new QWidget) {
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(m_area);
@@ -56,21 +56,19 @@ QLabel* StatsWindow::rowLabel(int group) const {
 }
 
 void StatsWindow::refresh() {
-    setWindowTitle(m_monitor.stats->window().caption());
+    setWindowTitle(m_stats.window().caption());
     place();
-    if (m_monitor.board)
-        for (const auto& [group, row] : m_monitor.board->statsRows())
-            refreshRow(group);
+    for (const auto& [group, row] : m_board.statsRows())
+        refreshRow(group);
 }
 
 void StatsWindow::place() {
-    const StatsWindowModel& model = m_monitor.stats->window();
+    const StatsWindowModel& model = m_stats.window();
     const QRect g = model.geometry();
     // The zoom moves the rows apart as it moves the board's; the page grows by what the lowest moved.
     int lowest = model.rowsTop();
-    if (m_monitor.board)
-        for (const auto& [group, row] : m_monitor.board->statsRows())
-            lowest = std::max(lowest, row.top);
+    for (const auto& [group, row] : m_board.statsRows())
+        lowest = std::max(lowest, row.top);
     const QSize design(px(g.width()), px(g.height()) + rowShift(lowest) - rowShift(model.rowsTop()));
     m_page->resize(design);
     // Kept inside the screen's work area, however tall the board it stands beside.
@@ -92,11 +90,8 @@ void StatsWindow::setBoardZoom(double zoom) {
 }
 
 void StatsWindow::refreshRow(int group) {
-    const BoardModel* board = m_monitor.board.get();
-    if (!board)
-        return;
-    const auto it = board->statsRows().find(group);
-    if (it == board->statsRows().end())
+    const auto it = m_board.statsRows().find(group);
+    if (it == m_board.statsRows().end())
         return;
     QLabel*& label = m_rows[group];
     if (!label) {
@@ -107,7 +102,7 @@ void StatsWindow::refreshRow(int group) {
         label->show();
     }
     label->setText(it->second.caption);
-    const StatsWindowModel& model = m_monitor.stats->window();
+    const StatsWindowModel& model = m_stats.window();
     const QPoint at = model.rowPosition(group, it->second);
     // Where the row stands at zoom 1, moved as far as the zoom moves its board row from the highest.
     const int y = px(at.y()) + rowShift(it->second.top) - rowShift(model.rowsTop());
@@ -118,52 +113,49 @@ void StatsWindow::refreshRow(int group) {
 bool StatsWindow::event(QEvent* event) {
     // Showing counts as an activation too, for displays that never activate a window.
     if (event->type() == QEvent::WindowActivate || event->type() == QEvent::Show)
-        m_monitor.stats->windowActivated();
+        m_stats.windowActivated();
     return QWidget::event(event);
 }
 
 void StatsWindow::closeEvent(QCloseEvent* event) {
     // The window stays loaded; closing hides it.
     event->ignore();
-    m_monitor.stats->windowClosed();
+    m_stats.windowClosed();
 }
 
-StatsWindowHost::StatsWindowHost(Monitor& monitor, QWidget* mainWindow)
-    : QObject(mainWindow), m_monitor(monitor), m_mainWindow(mainWindow) {
-    if (!m_monitor.stats)
-        return;
-    m_monitor.stats->setMainWindowGeometry([this] {
+StatsWindowHost::StatsWindowHost(Statistics& stats, const BoardModel& board, const MainWindowModel& ui,
+                                 QWidget* mainWindow)
+    : QObject(mainWindow), m_stats(stats), m_boardModel(board), m_ui(ui), m_mainWindow(mainWindow) {
+    m_stats.setMainWindowGeometry([this] {
         if (!m_mainWindow)
-            return QRect(QPoint(0, 0), m_monitor.ui.clientSize());
+            return QRect(QPoint(0, 0), m_ui.clientSize());
         const QRect f = m_mainWindow->frameGeometry();
         const double dpi = m_mainWindow->logicalDpiY() > 0 ? m_mainWindow->logicalDpiY() : 96.0;
         const auto tw = [dpi](int pixels) { return qRound(pixelsToTwips(pixels, dpi)); };
         return QRect(tw(f.left()), tw(f.top()), tw(f.width()), tw(f.height()));
     });
-    connect(&m_monitor.stats->window(), &StatsWindowModel::changed, this, &StatsWindowHost::update);
-    if (m_monitor.board)
-        connect(m_monitor.board.get(), &BoardModel::statsRowChanged, this, [this](int group) {
-            if (m_window)
-                m_window->refreshRow(group);
-        });
+    connect(&m_stats.window(), &StatsWindowModel::changed, this, &StatsWindowHost::update);
+    connect(&m_boardModel, &BoardModel::statsRowChanged, this, [this](int group) {
+        if (m_window)
+            m_window->refreshRow(group);
+    });
     update();
 }
 
 StatsWindowHost::~StatsWindowHost() {
-    if (m_monitor.stats)
-        m_monitor.stats->setMainWindowGeometry({});
+    m_stats.setMainWindowGeometry({});
     delete m_window.data();
 }
 
 void StatsWindowHost::update() {
-    const StatsWindowModel& model = m_monitor.stats->window();
+    const StatsWindowModel& model = m_stats.window();
     if (!model.isLoaded() || m_updating)
         return;
     // Showing the window activates it, which changes the model again.
     const QScopedValueRollback guard(m_updating, true);
     if (!m_window)
         // A tool window of the main window: it stays above it when the board is clicked.
-        m_window = new StatsWindow(m_monitor, m_mainWindow);
+        m_window = new StatsWindow(m_stats, m_boardModel, m_mainWindow);
     if (model.isVisible() && !m_window->isVisible())
         m_window->show();
     else if (!model.isVisible() && m_window->isVisible())

@@ -15,13 +15,15 @@ class QScrollArea;
 
 namespace corvane {
 
+class BoardModel;
 class BoardView;
-class Monitor;
+class MainWindowModel;
+class Statistics;
 
 class StatsWindow : public QWidget {
     Q_OBJECT
 public:
-    explicit StatsWindow(Monitor& monitor, QWidget* parent = nullptr);
+    StatsWindow(Statistics& stats, const BoardModel& board, QWidget* parent = nullptr);
     // The label of a group's row, null when the group has none.
     QLabel* rowLabel(int group) const;
     // Draws the model: the window's caption, place and size, and every row.
@@ -45,7 +47,8 @@ private:
     int rowShift(int top) const;
     // Sizes and places the window by the model, inside the screen's work area.
     void place();
-    Monitor& m_monitor;
+    Statistics& m_stats;
+    const BoardModel& m_board;
     QScrollArea* m_area;
     QWidget* m_page;
     std::map<int, QLabel*> m_rows;
@@ -55,8 +58,10 @@ private:
 class StatsWindowHost : public QObject {
     Q_OBJECT
 public:
-    // `mainWindow` is the window the statistics window is placed beside.
-    StatsWindowHost(Monitor& monitor, QWidget* mainWindow);
+    // `mainWindow` is the window the statistics window is placed beside; without it, the form's client
+    // area at the origin.
+    StatsWindowHost(Statistics& stats, const BoardModel& board, const MainWindowModel& ui,
+                    QWidget* mainWindow);
     ~StatsWindowHost() override;
     StatsWindow* window() const { return m_window; }
     // The rows follow the vertical scrolling of this board.
@@ -65,7 +70,9 @@ public:
 private:
     void update();
     void followBoardScrolling();
-    Monitor& m_monitor;
+    Statistics& m_stats;
+    const BoardModel& m_boardModel;
+    const MainWindowModel& m_ui;
     QPointer<QWidget> m_mainWindow;
     QPointer<StatsWindow> m_window;
     QPointer<BoardView> m_board;
