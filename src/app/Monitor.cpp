@@ -42,7 +42,8 @@ Monitor::Monitor(MonitorConfig& config_, Platform& platform_, QString computerNa
     installChannelHandlers(dispatcher, *board, ui);
     intake = std::make_unique<MessageIntake>(ui, platform.clock, link, queue, dispatcher);
     logging = std::make_unique<Logging>(*this);
-    connect(intake.get(), &MessageIntake::messageTaken, this, [this](const QString& m) { logging->record(m); });
+    connect(intake.get(), &MessageIntake::messageTaken, this,
+            [this](const QString& m) { logging->record(m); });
     installLinkActions(*this);
     alarms = std::make_unique<AlarmList>(*this);
     pager = std::make_unique<Pager>(*this);
@@ -55,18 +56,21 @@ Monitor::Monitor(MonitorConfig& config_, Platform& platform_, QString computerNa
     commands = std::make_unique<SwitchCommands>(*this);
     selection = std::make_unique<Selection>(*this);
     chat = std::make_unique<ChatModel>(*this);
-    status = std::make_unique<StatusHandlers>(
-        dispatcher, ui, config, platform.clock, *groups, *board,
-        StatusHandlers::RelayQueries{[this] { return relay->boardReady(); }, [this] { return relay->period(); }});
+    status =
+        std::make_unique<StatusHandlers>(dispatcher, ui, config, platform.clock, *groups, *board,
+                                         StatusHandlers::RelayQueries{[this] { return relay->boardReady(); },
+                                                                      [this] { return relay->period(); }});
     // The board's description request waits for the acknowledgement indicator to show "S".
-    connect(status.get(), &StatusHandlers::acknowledgementShown, board.get(), &BoardModel::showAcknowledgement);
+    connect(status.get(), &StatusHandlers::acknowledgementShown, board.get(),
+            &BoardModel::showAcknowledgement);
     connect(status.get(), &StatusHandlers::indicatorLit, relay.get(), &RelayWatchdog::startIndicatorReset);
     connect(status.get(), &StatusHandlers::pingAnswered, relay.get(), &RelayWatchdog::pingAnswered);
     connect(status.get(), &StatusHandlers::heartbeatArrived, this, [this] { heartbeat->heartbeatArrived(); });
     connect(status.get(), &StatusHandlers::clockArrived, this, [this] { heartbeat->clockArrived(); });
     connect(status.get(), &StatusHandlers::connectedReceived, chat.get(), &ChatModel::receiveConnected);
     connect(status.get(), &StatusHandlers::broadcastReceived, chat.get(), &ChatModel::receiveBroadcast);
-    connect(status.get(), &StatusHandlers::alarmRaised, this, [this](const QString& text) { alarms->raise(text); });
+    connect(status.get(), &StatusHandlers::alarmRaised, this,
+            [this](const QString& text) { alarms->raise(text); });
     settingsFile = std::make_unique<SettingsFile>(*this);
     linkHealth = std::make_unique<LinkHealth>(*this);
     // A failed TCP arrival asks the engine for everything again.

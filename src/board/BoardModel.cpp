@@ -518,7 +518,8 @@ void BoardModel::toggleShowRouteLines() {
 
 void BoardModel::requestDescription() {
     m_link.sendCommand(QStringLiteral("SSSSS"));
-    m_descriptionWait->start(100, 51, [this] { return m_shownAck == u'S'; }, [](bool) {});
+    m_descriptionWait->start(
+        100, 51, [this] { return m_shownAck == u'S'; }, [](bool) {});
 }
 
 bool BoardModel::descriptionWaitRunning() const {

@@ -138,8 +138,8 @@ public:
     static constexpr int kMaxSpan = 327;
 
     // applyingMessages tells whether message processing is applying the engine's messages now.
-    BoardModel(MainWindowModel& ui, MonitorConfig& config, GroupTables& groups, Clock& clock, LinkSocket& link,
-               std::function<bool()> applyingMessages);
+    BoardModel(MainWindowModel& ui, MonitorConfig& config, GroupTables& groups, Clock& clock,
+               LinkSocket& link, std::function<bool()> applyingMessages);
     ~BoardModel() override;
     // The monitor's clock, for the views' timing.
     Clock& clock() const { return m_clock; }

@@ -55,9 +55,9 @@ void MessageIntake::showPending() {
     const std::int64_t discards = m_link.discardedCount();
     if (discards != m_shownDiscards) {
         m_shownDiscards = discards;
-        m_ui.setToolTip(Element::PendingLbl, m_link.isUdp()
-                                                 ? QStringLiteral("Datagrams dropped: %1").arg(discards)
-                                                 : QStringLiteral("Overlong messages discarded: %1").arg(discards));
+        m_ui.setToolTip(Element::PendingLbl,
+                        m_link.isUdp() ? QStringLiteral("Datagrams dropped: %1").arg(discards)
+                                       : QStringLiteral("Overlong messages discarded: %1").arg(discards));
     }
 }
 

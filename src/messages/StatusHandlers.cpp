@@ -18,8 +18,8 @@ constexpr int kDefaultRelayPeriodMs = 15000;
 
 StatusHandlers::StatusHandlers(Dispatcher& d, MainWindowModel& ui, const MonitorConfig& config, Clock& clock_,
                                GroupTables& groups, BoardModel& board, RelayQueries relay)
-    : m_ui(ui), m_config(config), m_clock(clock_), m_groups(groups), m_board(board), m_relay(std::move(relay)),
-      m_refusals(std::make_unique<RefusedCommands>(clock_)) {
+    : m_ui(ui), m_config(config), m_clock(clock_), m_groups(groups), m_board(board),
+      m_relay(std::move(relay)), m_refusals(std::make_unique<RefusedCommands>(clock_)) {
     connect(m_refusals.get(), &RefusedCommands::alarmRaised, this, &StatusHandlers::alarmRaised);
     d.setHandler('+', [this](QStringView body) { acknowledged(body); });
     d.setHandler('-', [this](QStringView body) { refused(body); });
