@@ -1,27 +1,34 @@
 // The board's layout, painting, span labels, colour modes and appearance options, driven through the
-// monitor's own menu actions and the board model.
+// board's own menu actions and the board model.
 
 #include "board/BoardCursor.h"
 #include "board/BoardModel.h"
 #include "board/Colors.h"
 #include "board/GroupTables.h"
-#include "link/EngineLink.h"
+#include "common/MainWindowModel.h"
+#include "common/MonitorConfig.h"
+#include "link/LinkSocket.h"
+#include "support/ManualClock.h"
 #include "support/RecordingLink.h"
-#include "support/TestMonitor.h"
 
 #include <QtTest>
 
 using namespace corvane;
+using corvane::test::ManualClock;
 using corvane::test::RecordingLink;
-using corvane::test::TestMonitor;
 
 namespace {
 
 struct Board {
-    explicit Board(MonitorConfig cfg = {}) : t(std::move(cfg)) { b().placeCell(1, 8, 1); }
-    TestMonitor t;
-    BoardModel& b() { return *t.monitor.board; }
-    GroupTables& g() { return *t.monitor.groups; }
+    explicit Board(MonitorConfig cfg = {}) : config(std::move(cfg)) { b().placeCell(1, 8, 1); }
+    MonitorConfig config;
+    ManualClock clock;
+    MainWindowModel ui;
+    GroupTables groups;
+    LinkSocket link;
+    BoardModel board{ui, config, groups, clock, link, [] { return false; }};
+    BoardModel& b() { return board; }
+    GroupTables& g() { return groups; }
     const ChannelCell& c(int id) { return *b().cell(id); }
 };
 
@@ -162,13 +169,13 @@ private slots:
 
     void aCellNearTheEdgeWidensTheWindowByNineCells() {
         Board x;
-        const QSize start = x.t.monitor.ui.clientSize();
+        const QSize start = x.ui.clientSize();
         x.b().paintChannel(125, 2, 1, 0); // 8695 + 1455 fits
-        QCOMPARE(x.t.monitor.ui.clientSize(), start);
+        QCOMPARE(x.ui.clientSize(), start);
         x.b().paintChannel(126, 2, 1, 0); // 8950 + 1455 does not
-        QCOMPARE(x.t.monitor.ui.clientSize().width(), start.width() + 9 * 255);
+        QCOMPARE(x.ui.clientSize().width(), start.width() + 9 * 255);
         x.b().paintChannel(131, 2, 1, 0);
-        QCOMPARE(x.t.monitor.ui.clientSize().width(), start.width() + 9 * 255);
+        QCOMPARE(x.ui.clientSize().width(), start.width() + 9 * 255);
     }
 
     void statisticsRowsFollowOSideCellsOfRealGroups() {
@@ -182,7 +189,7 @@ private slots:
         const StatsRow& row = x.b().statsRows().at(3);
         QCOMPARE(row.caption, QStringLiteral("G 3"));
         QCOMPARE(row.tag, QStringLiteral(" 205"));
-        const auto& ui = x.t.monitor.ui;
+        const auto& ui = x.ui;
         QCOMPARE(row.top,
                  ui.element(Element::SSTab1).twips.top() + ui.element(Element::Picture1).twips.top() + 610);
         // A huge group number makes its own row; nothing else grows.
@@ -375,7 +382,7 @@ private slots:
         Board x;
         x.b().paintChannel(101, 2, 1, 0);
         x.b().paintChannel(102, 10, 2, 0);
-        auto& ui = x.t.monitor.ui;
+        auto& ui = x.ui;
         ui.trigger(MenuItem::GroupColors0);
         QCOMPARE(x.b().boardColour(), LegacyColor(0x808080));
         QCOMPARE(x.b().normalBorderStyle(), 0);
@@ -391,7 +398,7 @@ private slots:
         QCOMPARE(x.c(103).groupColor, LegacyColor(2634272));
         QVERIFY(!x.c(103).opaque);
         ui.trigger(MenuItem::GroupColors2);
-        QCOMPARE(x.t.config.groupColorScheme, 2);
+        QCOMPARE(x.config.groupColorScheme, 2);
         QVERIFY(!ui.isChecked(MenuItem::GroupColors0));
         QVERIFY(ui.isChecked(MenuItem::GroupColors2));
         QCOMPARE(x.b().boardColour(), LegacyColor(0xC0C0C0));
@@ -408,21 +415,21 @@ private slots:
 
     void labelFontOptions() {
         Board x;
-        auto& ui = x.t.monitor.ui;
+        auto& ui = x.ui;
         QCOMPARE(x.b().labelFont().family, QStringLiteral("Arial"));
         ui.trigger(MenuItem::FontNarrow);
         QCOMPARE(x.b().labelFont().family, QStringLiteral("Arial Narrow"));
-        QCOMPARE(x.t.config.fontNarrow, 1);
+        QCOMPARE(x.config.fontNarrow, 1);
         ui.trigger(MenuItem::FontNarrow);
         QCOMPARE(x.b().labelFont().family, QStringLiteral("Arial"));
-        QCOMPARE(x.t.config.fontNarrow, 0);
+        QCOMPARE(x.config.fontNarrow, 0);
         QVERIFY(!ui.isChecked(MenuItem::FontNarrow));
         ui.trigger(MenuItem::BoldFont);
         QVERIFY(!x.b().labelFont().bold);
-        QCOMPARE(x.t.config.fontBold, 0);
+        QCOMPARE(x.config.fontBold, 0);
         ui.trigger(MenuItem::SizeF12);
         QCOMPARE(x.b().labelFont().pointSize, 12.0);
-        QCOMPARE(x.t.config.fontSize, 12);
+        QCOMPARE(x.config.fontSize, 12);
         for (MenuItem m : {MenuItem::SizeF8, MenuItem::SizeF9, MenuItem::SizeF10, MenuItem::SizeF11})
             QVERIFY(!ui.isChecked(m));
         QVERIFY(ui.isChecked(MenuItem::SizeF12));
@@ -430,7 +437,7 @@ private slots:
 
     void routeLinesOption() {
         Board x;
-        auto& ui = x.t.monitor.ui;
+        auto& ui = x.ui;
         x.b().paintChannel(305, 2, 1, 1207);
         x.b().paintChannel(306, 2, 1, 1208);
         QVERIFY(!x.c(305).routeVisible); // lines are shown only by DimColor
@@ -451,19 +458,19 @@ private slots:
     void descriptionRequestWaitsForTheAcknowledgement() {
         Board x;
         auto* link = new RecordingLink;
-        x.t.monitor.link.reset(std::unique_ptr<EngineLink>(link));
+        x.link.reset(std::unique_ptr<EngineLink>(link));
         x.b().requestDescription();
         QCOMPARE(link->commands(), QStringList{QStringLiteral("SSSSS")});
         QVERIFY(x.b().descriptionWaitRunning());
-        x.t.services.clock.advance(5099);
+        x.clock.advance(5099);
         QVERIFY(x.b().descriptionWaitRunning()); // 51 looks, each followed by 100 ms
-        x.t.services.clock.advance(1);
+        x.clock.advance(1);
         QVERIFY(!x.b().descriptionWaitRunning());
         // An answer ends the wait at the next look.
         x.b().requestDescription();
-        x.t.services.clock.advance(250);
-        x.t.monitor.ui.setCaption(Element::AckLbl, QStringLiteral("S"));
-        x.t.services.clock.advance(50);
+        x.clock.advance(250);
+        x.b().showAcknowledgement(u'S');
+        x.clock.advance(50);
         QVERIFY(!x.b().descriptionWaitRunning());
         QCOMPARE(link->commands().size(), 2);
     }

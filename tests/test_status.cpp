@@ -180,7 +180,10 @@ void TestStatus::descriptionGrowsTablesAndSetsCaption() {
     GroupTables& g = *m.groups;
     send(m, "D3,0,Sales");
     send(m, "D4,1,Trunks");
+    m.board->requestDescription(); // the description's acknowledgement ends the board's wait
     send(m, "SSWITCH-A,12,40");
+    t.services.clock.advance(100);
+    QVERIFY(!m.board->descriptionWaitRunning());
     QCOMPARE(m.ui.windowCaption(), QStringLiteral("Plant SWITCH-A"));
     QCOMPARE(g.capacityR(), 20);
     QCOMPARE(g.capacityO(), 40);

@@ -12,6 +12,7 @@
 #include "link/LinkHealth.h"
 #include "logplay/Logging.h"
 #include "messages/AlarmHandler.h"
+#include "messages/ChannelHandlers.h"
 #include "messages/MessageIntake.h"
 #include "messages/StatusHandlers.h"
 #include "operator/Selection.h"
@@ -35,8 +36,11 @@ Monitor::Monitor(MonitorConfig& config_, Platform& platform_, QString computerNa
     timer3->setInterval(1500);
     timer3->setEnabled(true);
     groups = std::make_unique<GroupTables>();
-    board = std::make_unique<BoardModel>(*this);
-    intake = std::make_unique<MessageIntake>(*this);
+    // The view paces to the screen only what message processing changes.
+    board = std::make_unique<BoardModel>(ui, config, *groups, platform.clock, link,
+                                         [this] { return intake && intake->inTick(); });
+    installChannelHandlers(dispatcher, *board, ui);
+    intake = std::make_unique<MessageIntake>(ui, platform.clock, link, queue, dispatcher);
     linkHealth = std::make_unique<LinkHealth>(config, platform.clock, [this] { return board->cellIds(); });
     connect(board.get(), &BoardModel::channelReported, linkHealth.get(), &LinkHealth::channelReported);
     installLinkActions(ui, link, *linkHealth, computerName);
@@ -45,6 +49,7 @@ Monitor::Monitor(MonitorConfig& config_, Platform& platform_, QString computerNa
     connect(&link, &LinkSocket::problem, alarms.get(), &AlarmList::raise);
     // After the alarm list, where a log file that cannot be written is told.
     logging = std::make_unique<Logging>(ui, config, platform.clock, platform.dialogs, link, queue, *alarms);
+    connect(intake.get(), &MessageIntake::messageTaken, logging.get(), &Logging::record);
     pager = std::make_unique<Pager>(*this);
     installPageMaskMenus(*this);
     installAlarmHandler(*this);
@@ -58,7 +63,21 @@ Monitor::Monitor(MonitorConfig& config_, Platform& platform_, QString computerNa
     connect(&link, &LinkSocket::arrivalFailed, this, [this] { commands->refreshInfo(); });
     selection = std::make_unique<Selection>(*board, ui, *commands);
     chat = std::make_unique<ChatModel>(ui, config, link, sounds, *relay);
-    status = std::make_unique<StatusHandlers>(*this);
+    status =
+        std::make_unique<StatusHandlers>(dispatcher, ui, config, platform.clock, *groups, *board,
+                                         StatusHandlers::RelayQueries{[this] { return relay->boardReady(); },
+                                                                      [this] { return relay->period(); }});
+    // The board's description request waits for the acknowledgement indicator to show "S".
+    connect(status.get(), &StatusHandlers::acknowledgementShown, board.get(),
+            &BoardModel::showAcknowledgement);
+    connect(status.get(), &StatusHandlers::indicatorLit, relay.get(), &RelayWatchdog::startIndicatorReset);
+    connect(status.get(), &StatusHandlers::pingAnswered, relay.get(), &RelayWatchdog::pingAnswered);
+    connect(status.get(), &StatusHandlers::heartbeatArrived, this, [this] { heartbeat->heartbeatArrived(); });
+    connect(status.get(), &StatusHandlers::clockArrived, this, [this] { heartbeat->clockArrived(); });
+    connect(status.get(), &StatusHandlers::connectedReceived, chat.get(), &ChatModel::receiveConnected);
+    connect(status.get(), &StatusHandlers::broadcastReceived, chat.get(), &ChatModel::receiveBroadcast);
+    connect(status.get(), &StatusHandlers::alarmRaised, this,
+            [this](const QString& text) { alarms->raise(text); });
     settingsFile = std::make_unique<SettingsFile>(*this);
     connect(relay.get(), &RelayWatchdog::boardCompleted, this, [this] {
         commands->unmarkAll();

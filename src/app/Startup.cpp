@@ -4,6 +4,7 @@
 #include "app/HeadlessWatch.h"
 #include "app/IniFile.h"
 #include "app/Monitor.h"
+#include "board/BoardModel.h"
 #include "board/BoardStaleOverlay.h"
 #include "board/BoardView.h"
 #include "common/Version.h"
@@ -238,15 +239,11 @@ void Startup::applySettings(Monitor& monitor) {
     if (config.present.playSound)
         ui.setMenuChecked(MenuItem::AllowSounds, true);
     if (config.present.setFont) {
-        // Each click action toggles its item, so the item is first set to the opposite of the wanted state.
-        ui.setMenuChecked(MenuItem::FontNarrow, config.fontNarrow == 0);
-        ui.trigger(MenuItem::FontNarrow);
-        ui.setMenuChecked(MenuItem::BoldFont, config.fontBold == 0);
-        ui.trigger(MenuItem::BoldFont);
-        static constexpr MenuItem sizes[] = {MenuItem::SizeF8, MenuItem::SizeF9, MenuItem::SizeF10,
-                                             MenuItem::SizeF11, MenuItem::SizeF12};
+        BoardModel& board = *monitor.board;
+        board.setFontNarrow(config.fontNarrow != 0);
+        board.setBoldFont(config.fontBold != 0);
         if (config.fontSize >= 8 && config.fontSize <= 12)
-            ui.trigger(sizes[config.fontSize - 8]);
+            board.chooseFontSize(config.fontSize);
     }
     if (config.present.pagerRecipients) {
         ui.setMenuChecked(MenuItem::EnablePager, true);

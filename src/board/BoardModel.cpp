@@ -1,13 +1,12 @@
 #include "board/BoardModel.h"
 
-#include "app/Monitor.h"
 #include "board/Colors.h"
 #include "board/GroupTables.h"
 #include "common/LegacyText.h"
+#include "common/MainWindowModel.h"
+#include "common/MonitorConfig.h"
 #include "common/PollingWait.h"
-#include "link/EngineLink.h"
-#include "messages/ChannelHandlers.h"
-#include "messages/MessageIntake.h"
+#include "link/LinkSocket.h"
 
 #include <algorithm>
 #include <limits>
@@ -58,9 +57,11 @@ QRect ChannelCell::bounds() const {
     return back | stateRect | markerRect;
 }
 
-BoardModel::BoardModel(Monitor& monitor)
-    : m_monitor(monitor), m_slot(kSlots, -1), m_rows(kMaxSpan + 1), m_inner(kMaxSpan + 1),
-      m_outer(kMaxSpan + 1), m_descriptionWait(std::make_unique<PollingWait>(monitor.platform.clock)) {
+BoardModel::BoardModel(MainWindowModel& ui, MonitorConfig& config, GroupTables& groups, Clock& clock,
+                       LinkSocket& link, std::function<bool()> applyingMessages)
+    : m_ui(ui), m_config(config), m_groups(groups), m_clock(clock), m_link(link),
+      m_applyingMessages(std::move(applyingMessages)), m_slot(kSlots, -1), m_rows(kMaxSpan + 1),
+      m_inner(kMaxSpan + 1), m_outer(kMaxSpan + 1), m_descriptionWait(std::make_unique<PollingWait>(clock)) {
     // The design-time board: the template cell at the origin, black state label with white text, a green
     // marker, and span label 1 of each kind.
     m_x0 = static_cast<std::int16_t>(toInt32(100.0 + kLabelWidth).value_or(0));
@@ -68,7 +69,7 @@ BoardModel::BoardModel(Monitor& monitor)
     ChannelCell t;
     t.id = 1;
     t.back = QRect(m_x0, m_y0, kCellSize, kCellSize);
-    t.groupColor = groupColor(1, true, monitor.config.groupColorScheme);
+    t.groupColor = groupColor(1, true, config.groupColorScheme);
     t.borderColor = t.groupColor;
     t.backVisible = true;
     t.stateRect = QRect(m_x0 + halfOf(kCellSize - kStateSize), m_y0 + halfOf(kCellSize - kStateSize),
@@ -92,26 +93,16 @@ BoardModel::BoardModel(Monitor& monitor)
     outer.visible = false;
     m_extent = t.back | inner.rect | outer.rect;
 
-    MainWindowModel& ui = monitor.ui;
     for (int i = 0; i < 4; ++i)
         ui.setMenuAction(kGroupColorItems[i], [this, i] { setGroupColorMode(i); });
     for (int i = 0; i < 5; ++i)
         ui.setMenuAction(kSizeItems[i], [this, i] { chooseFontSize(8 + i); });
-    ui.setMenuAction(MenuItem::FontNarrow, [this] { toggleFontNarrow(); });
-    ui.setMenuAction(MenuItem::BoldFont, [this] { toggleBold(); });
+    ui.setMenuAction(MenuItem::FontNarrow, [this] { setFontNarrow(!m_ui.isChecked(MenuItem::FontNarrow)); });
+    ui.setMenuAction(MenuItem::BoldFont, [this] { setBoldFont(!m_ui.isChecked(MenuItem::BoldFont)); });
     ui.setMenuAction(MenuItem::ShowRouteLines, [this] { toggleShowRouteLines(); });
-    installChannelHandlers(monitor);
 }
 
 BoardModel::~BoardModel() = default;
-
-Clock& BoardModel::clock() const {
-    return m_monitor.platform.clock;
-}
-
-bool BoardModel::applyingMessages() const {
-    return m_monitor.intake && m_monitor.intake->inTick();
-}
 
 const ChannelCell* BoardModel::cell(int id) const {
     return hasCell(id) ? &m_cells[static_cast<std::size_t>(m_slot[static_cast<std::size_t>(id)])] : nullptr;
@@ -209,9 +200,9 @@ void BoardModel::placeCell(int id, std::int16_t state, std::int16_t group) {
     const int k = position(id) - 1;
     const int dx = toInt32(static_cast<double>(k + k / 6) * w).value_or(0);
     c.back.moveLeft(m_x0 + dx);
-    const QSize client = m_monitor.ui.clientSize();
+    const QSize client = m_ui.clientSize();
     if (c.back.left() + m_outer[1].rect.width() > client.width())
-        m_monitor.ui.setClientSize(QSize(client.width() + 9 * w, client.height()));
+        m_ui.setClientSize(QSize(client.width() + 9 * w, client.height()));
     c.group = group;
 
     const QRect labelsBefore =
@@ -238,7 +229,7 @@ void BoardModel::placeCell(int id, std::int16_t state, std::int16_t group) {
     c.routeEnd.setX(t.routeEnd.x() + dx);
 
     // Rows are DELTA_Y cell heights apart; the product is taken in single precision.
-    const float rowOffset = static_cast<float>(h) * m_monitor.config.deltaY * static_cast<float>(s - 1);
+    const float rowOffset = static_cast<float>(h) * m_config.deltaY * static_cast<float>(s - 1);
     std::optional<std::int32_t> dy = toInt32(static_cast<double>(rowOffset));
     // A row so far away that its rectangles' edges would not fit in 32 bits fails like an offset that
     // does not fit at all: the cell keeps the template's row.
@@ -260,7 +251,7 @@ void BoardModel::placeCell(int id, std::int16_t state, std::int16_t group) {
     }
 
     c.stateColor = stateColor(state);
-    c.groupColor = groupColor(group, rSide, m_monitor.config.groupColorScheme);
+    c.groupColor = groupColor(group, rSide, m_config.groupColorScheme);
     c.borderColor = c.groupColor;
     c.side = rSide ? 'R' : 'O';
     if (!rSide && group > 0)
@@ -288,7 +279,7 @@ void BoardModel::placeCell(int id, std::int16_t state, std::int16_t group) {
 }
 
 int BoardModel::statsRowsOrigin() const {
-    const MainWindowModel& ui = m_monitor.ui;
+    const MainWindowModel& ui = m_ui;
     return ui.element(Element::SSTab1).twips.top() + ui.element(Element::Picture1).twips.top();
 }
 
@@ -333,21 +324,20 @@ void BoardModel::paintChannel(int id, std::int16_t state, std::int16_t group, in
 
     c->stateColor = stateColor(state);
     c->textColor = cellTextColor(c->stateColor);
-    c->groupColor = groupColor(group, rSide, m_monitor.config.groupColorScheme);
+    c->groupColor = groupColor(group, rSide, m_config.groupColorScheme);
     // The selected channel and its peer keep the border the selection gave them. With nothing selected
     // (gblidx 0) a disconnected report (peer 0) is not "the selected peer".
     if (m_gblidx == 0 || (id != m_gblidx && peer != m_gblidx))
         c->borderColor = c->groupColor;
     c->group = group;
-    const GroupTables* groups = m_monitor.groups.get();
     if (rSide) {
         c->side = 'R';
-        if (groups && groups->inR(group))
-            c->setToolTip(group, 'R', groups->nameR(group));
+        if (m_groups.inR(group))
+            c->setToolTip(group, 'R', m_groups.nameR(group));
     } else {
         c->side = 'O';
-        if (groups && groups->inO(group))
-            c->setToolTip(group, 'O', groups->nameO(group));
+        if (m_groups.inO(group))
+            c->setToolTip(group, 'O', m_groups.nameO(group));
     }
     c->backVisible = true;
     c->stateVisible = true;
@@ -359,8 +349,8 @@ void BoardModel::paintChannel(int id, std::int16_t state, std::int16_t group, in
             c->routeEnd =
                 QPoint(p->back.left() + halfOf(p->back.width()), p->back.top() + halfOf(p->back.height()));
         }
-        if (!c->connected && !rSide && m_monitor.groups)
-            m_monitor.groups->countConnection(group);
+        if (!c->connected && !rSide)
+            m_groups.countConnection(group);
         c->connected = true;
         c->mark = c->isMarked() ? kMarkX : QString();
         if (c->side == 'R')
@@ -420,7 +410,7 @@ void BoardModel::setPositionTag(int id, const QString& tag) {
 }
 
 void BoardModel::fillTheLabels() {
-    const GroupTables* groups = m_monitor.groups.get();
+    const GroupTables& groups = m_groups;
     for (int s = 1; s <= 32; ++s) {
         SpanLabel& inner = m_inner[static_cast<std::size_t>(s)];
         SpanLabel& outer = m_outer[static_cast<std::size_t>(s)];
@@ -429,22 +419,22 @@ void BoardModel::fillTheLabels() {
         QString out = numberText(static_cast<long long>(s));
         int lastR = 0;
         int lastO = 0;
-        for (int p = 1; p <= 32 && groups; ++p) {
+        for (int p = 1; p <= 32; ++p) {
             const ChannelCell* c = cell(s * 100 + p);
             if (!c)
                 break;
             const int g = c->group;
             if (c->side == 'O') {
                 if (g != lastO) {
-                    if (!groups->inO(g))
+                    if (!groups.inO(g))
                         break;
-                    out += QLatin1Char('-') + groups->nameO(g);
+                    out += QLatin1Char('-') + groups.nameO(g);
                     lastO = g;
                 }
             } else if (g != lastR) {
-                if (!groups->inR(g))
+                if (!groups.inR(g))
                     break;
-                in += groups->nameR(g) + QLatin1Char('-');
+                in += groups.nameR(g) + QLatin1Char('-');
                 lastR = g;
             }
         }
@@ -458,11 +448,11 @@ void BoardModel::fillTheLabels() {
 }
 
 void BoardModel::setGroupColorMode(int index) {
-    MainWindowModel& ui = m_monitor.ui;
-    const int current = m_monitor.config.groupColorScheme;
+    MainWindowModel& ui = m_ui;
+    const int current = m_config.groupColorScheme;
     if (current >= 0 && current <= 3)
         ui.setMenuChecked(kGroupColorItems[current], false);
-    m_monitor.config.groupColorScheme = static_cast<std::int16_t>(index);
+    m_config.groupColorScheme = static_cast<std::int16_t>(index);
     if (index >= 0 && index <= 3)
         ui.setMenuChecked(kGroupColorItems[index], true);
     if (index != 0) {
@@ -490,37 +480,33 @@ void BoardModel::applyToLabels() {
     emit boardChanged();
 }
 
-void BoardModel::toggleFontNarrow() {
-    MainWindowModel& ui = m_monitor.ui;
-    const bool checked = !ui.isChecked(MenuItem::FontNarrow);
-    ui.setMenuChecked(MenuItem::FontNarrow, checked);
-    m_monitor.config.fontNarrow = checked ? 1 : 0;
-    m_font.family = checked ? QStringLiteral("Arial Narrow") : QStringLiteral("Arial");
+void BoardModel::setFontNarrow(bool on) {
+    m_ui.setMenuChecked(MenuItem::FontNarrow, on);
+    m_config.fontNarrow = on ? 1 : 0;
+    m_font.family = on ? QStringLiteral("Arial Narrow") : QStringLiteral("Arial");
     applyToLabels();
 }
 
-void BoardModel::toggleBold() {
-    MainWindowModel& ui = m_monitor.ui;
-    const bool checked = !ui.isChecked(MenuItem::BoldFont);
-    ui.setMenuChecked(MenuItem::BoldFont, checked);
-    m_monitor.config.fontBold = checked ? 1 : 0;
-    m_font.bold = checked;
+void BoardModel::setBoldFont(bool on) {
+    m_ui.setMenuChecked(MenuItem::BoldFont, on);
+    m_config.fontBold = on ? 1 : 0;
+    m_font.bold = on;
     applyToLabels();
 }
 
 void BoardModel::chooseFontSize(int points) {
-    MainWindowModel& ui = m_monitor.ui;
+    MainWindowModel& ui = m_ui;
     for (MenuItem m : kSizeItems)
         ui.setMenuChecked(m, false);
     if (points >= 8 && points <= 12)
         ui.setMenuChecked(kSizeItems[points - 8], true);
-    m_monitor.config.fontSize = static_cast<std::int16_t>(points);
+    m_config.fontSize = static_cast<std::int16_t>(points);
     m_font.pointSize = points;
     applyToLabels();
 }
 
 void BoardModel::toggleShowRouteLines() {
-    MainWindowModel& ui = m_monitor.ui;
+    MainWindowModel& ui = m_ui;
     const bool checked = !ui.isChecked(MenuItem::ShowRouteLines);
     ui.setMenuChecked(MenuItem::ShowRouteLines, checked);
     if (checked)
@@ -531,11 +517,9 @@ void BoardModel::toggleShowRouteLines() {
 }
 
 void BoardModel::requestDescription() {
-    if (m_monitor.link)
-        m_monitor.link->sendCommand(QStringLiteral("SSSSS"));
+    m_link.sendCommand(QStringLiteral("SSSSS"));
     m_descriptionWait->start(
-        100, 51, [this] { return m_monitor.ui.element(Element::AckLbl).caption == QLatin1String("S"); },
-        [](bool) {});
+        100, 51, [this] { return m_shownAck == u'S'; }, [](bool) {});
 }
 
 bool BoardModel::descriptionWaitRunning() const {

@@ -13,6 +13,7 @@
 #include <QRect>
 #include <QString>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -22,8 +23,11 @@ namespace corvane {
 
 class BoardKeyHandler;
 class Clock;
-class Monitor;
+class GroupTables;
+class LinkSocket;
+class MainWindowModel;
 class PollingWait;
+struct MonitorConfig;
 
 using ChannelId = std::int16_t;
 
@@ -133,13 +137,15 @@ public:
     // Span numbers reach 327 with 16-bit ids.
     static constexpr int kMaxSpan = 327;
 
-    explicit BoardModel(Monitor& monitor);
+    // applyingMessages tells whether message processing is applying the engine's messages now.
+    BoardModel(MainWindowModel& ui, MonitorConfig& config, GroupTables& groups, Clock& clock,
+               LinkSocket& link, std::function<bool()> applyingMessages);
     ~BoardModel() override;
     // The monitor's clock, for the views' timing.
-    Clock& clock() const;
+    Clock& clock() const { return m_clock; }
     // True while message processing applies the engine's messages: the view paces those changes to the
     // screen's frames and shows everything else, the operator's own actions above all, at once.
-    bool applyingMessages() const;
+    bool applyingMessages() const { return m_applyingMessages(); }
 
     // PlaceCell: creates and places the cell of id (101 or more), or fixes the origin from the template
     // (id 1); any other id is ignored.
@@ -152,15 +158,17 @@ public:
     void fillTheLabels();
     // The group colour menu: 0 is the no-colour mode, 1 to 3 the colour factors.
     void setGroupColorMode(int index);
-    // The view menu's appearance options.
-    void toggleFontNarrow();
-    void toggleBold();
+    // The view menu's appearance options; the menu items toggle them.
+    void setFontNarrow(bool on);
+    void setBoldFont(bool on);
     void chooseFontSize(int points);
     void toggleShowRouteLines();
     // Double click on the window's background: asks the engine for its description ("SSSSS") and waits
     // up to 51 looks, 100 ms apart, for the acknowledgement "S", without blocking.
     void requestDescription();
     bool descriptionWaitRunning() const;
+    // The acknowledgement letter the indicator shows now, which that wait looks for.
+    void showAcknowledgement(QChar letter) { m_shownAck = letter; }
 
     // Cells.
     bool hasCell(int id) const { return id >= 0 && id < kSlots && m_slot[static_cast<std::size_t>(id)] >= 0; }
@@ -255,7 +263,13 @@ private:
     void placeTemplate(std::int16_t state, std::int16_t group);
     void updateStatsRow(const ChannelCell& c);
 
-    Monitor& m_monitor;
+    MainWindowModel& m_ui;
+    MonitorConfig& m_config;
+    GroupTables& m_groups;
+    Clock& m_clock;
+    LinkSocket& m_link;
+    std::function<bool()> m_applyingMessages;
+    QChar m_shownAck;
     // A cell's index in m_cells, -1 for none: fewer than kSlots cells can exist, so 16 bits hold it, and
     // the table stays small enough to be cheap to build.
     std::vector<std::int16_t> m_slot;

@@ -6,13 +6,15 @@
 
 namespace corvane {
 
-class Monitor;
+class BoardModel;
+class Dispatcher;
+class MainWindowModel;
 
-// Registers the three handlers with the monitor's dispatcher.
-void installChannelHandlers(Monitor& monitor);
+// Registers the three handlers: they paint the board and show the selected channel's call text.
+void installChannelHandlers(Dispatcher& dispatcher, BoardModel& board, MainWindowModel& ui);
 
-void handleStateReport(Monitor& monitor, QStringView body);
-void handleCallInfo(Monitor& monitor, QStringView body);
-void handlePairCallInfo(Monitor& monitor, QStringView body);
+void handleStateReport(BoardModel& board, MainWindowModel& ui, QStringView body);
+void handleCallInfo(BoardModel& board, MainWindowModel& ui, QStringView body);
+void handlePairCallInfo(BoardModel& board, MainWindowModel& ui, QStringView body);
 
 } // namespace corvane

@@ -1,15 +1,17 @@
 #include "messages/MessageIntake.h"
 
-#include "app/Monitor.h"
-#include "link/EngineLink.h"
+#include "common/MainWindowModel.h"
+#include "link/LinkSocket.h"
 #include "link/MessageQueue.h"
-#include "logplay/Logging.h"
+#include "messages/Dispatcher.h"
 #include "platform/Clock.h"
 
 namespace corvane {
 
-MessageIntake::MessageIntake(Monitor& monitor)
-    : m_monitor(monitor), m_timer(monitor.platform.clock.createTimer()) {
+MessageIntake::MessageIntake(MainWindowModel& ui, Clock& clock, LinkSocket& link, MessageQueue& queue,
+                             Dispatcher& dispatcher)
+    : m_ui(ui), m_clock(clock), m_link(link), m_queue(queue), m_dispatcher(dispatcher),
+      m_timer(clock.createTimer()) {
     m_timer->setInterval(kTickMs);
     m_timer->setCallback([this] { tick(); });
     m_timer->setEnabled(true);
@@ -21,14 +23,14 @@ void MessageIntake::tick() {
     // A handler that waits in a dialog lets the timer fire again; the message in hand is finished first.
     if (m_inTick)
         return;
-    MessageQueue& queue = m_monitor.queue;
+    MessageQueue& queue = m_queue;
     if (queue.pendingCount() < 1)
         return;
     m_inTick = true;
     {
         // The window shows the outcome of the tick's messages, not each step of it.
-        const MainWindowModel::Batch batch(m_monitor.ui);
-        const Clock& clock = m_monitor.platform.clock;
+        const MainWindowModel::Batch batch(m_ui);
+        const Clock& clock = m_clock;
         const qint64 start = clock.tickMs();
         do {
             processOne(queue.take());
@@ -44,20 +46,18 @@ void MessageIntake::stop() {
 
 void MessageIntake::processOne(const QString& message) {
     ++m_processed;
-    if (m_monitor.logging)
-        m_monitor.logging->record(message);
-    m_monitor.dispatcher.dispatch(message);
+    emit messageTaken(message);
+    m_dispatcher.dispatch(message);
 }
 
 void MessageIntake::showPending() {
-    m_monitor.ui.setCaption(Element::PendingLbl, QString::number(m_monitor.queue.pendingCount()));
-    const std::int64_t discards = m_monitor.link ? m_monitor.link->discardedCount() : 0;
+    m_ui.setCaption(Element::PendingLbl, QString::number(m_queue.pendingCount()));
+    const std::int64_t discards = m_link.discardedCount();
     if (discards != m_shownDiscards) {
         m_shownDiscards = discards;
-        m_monitor.ui.setToolTip(Element::PendingLbl,
-                                m_monitor.link->isUdp()
-                                    ? QStringLiteral("Datagrams dropped: %1").arg(discards)
-                                    : QStringLiteral("Overlong messages discarded: %1").arg(discards));
+        m_ui.setToolTip(Element::PendingLbl,
+                        m_link.isUdp() ? QStringLiteral("Datagrams dropped: %1").arg(discards)
+                                       : QStringLiteral("Overlong messages discarded: %1").arg(discards));
     }
 }
 

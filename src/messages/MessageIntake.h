@@ -3,23 +3,30 @@
 // (while recording is on) and handled completely before the next, until the ring is empty or the
 // tick's time budget is spent; then the window gets its turn again.
 
+#include <QObject>
 #include <QString>
 #include <cstdint>
 #include <memory>
 
 namespace corvane {
 
-class Monitor;
+class Clock;
+class Dispatcher;
+class LinkSocket;
+class MainWindowModel;
+class MessageQueue;
 class Timer;
 
-class MessageIntake {
+class MessageIntake : public QObject {
+    Q_OBJECT
 public:
     static constexpr int kTickMs = 1;
     // Time a tick may spend on a backlog before letting the window run.
     static constexpr qint64 kBudgetMs = 4;
 
-    explicit MessageIntake(Monitor& monitor);
-    ~MessageIntake();
+    MessageIntake(MainWindowModel& ui, Clock& clock, LinkSocket& link, MessageQueue& queue,
+                  Dispatcher& dispatcher);
+    ~MessageIntake() override;
 
     // One tick of DataRec; the timer calls it, tests may call it directly.
     void tick();
@@ -34,11 +41,19 @@ public:
     // Messages taken from the ring since the start.
     std::int64_t processedCount() const { return m_processed; }
 
+signals:
+    // A message was taken from the ring and is about to be handled: the log records it.
+    void messageTaken(const QString& message);
+
 private:
     void processOne(const QString& message);
     void showPending();
 
-    Monitor& m_monitor;
+    MainWindowModel& m_ui;
+    Clock& m_clock;
+    LinkSocket& m_link;
+    MessageQueue& m_queue;
+    Dispatcher& m_dispatcher;
     std::unique_ptr<Timer> m_timer;
     std::int64_t m_processed = 0;
     std::int64_t m_shownDiscards = 0;

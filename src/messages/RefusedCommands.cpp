@@ -1,16 +1,15 @@
 #include "messages/RefusedCommands.h"
 
-#include "alarms/AlarmList.h"
-#include "app/Monitor.h"
+#include "platform/Clock.h"
 
 #include <cstring>
 
 namespace corvane {
 
-RefusedCommands::RefusedCommands(Monitor& monitor) : m_monitor(monitor) {
+RefusedCommands::RefusedCommands(Clock& clock) : m_clock(clock) {
     for (std::size_t i = 0; i < m_gatherings.size(); ++i) {
         Gathering& g = m_gatherings[i];
-        g.quiet = m_monitor.platform.clock.createTimer();
+        g.quiet = m_clock.createTimer();
         g.quiet->setSingleShot(true);
         g.quiet->setInterval(kQuietMs);
         g.quiet->setCallback([this, i] { write(i); });
@@ -34,7 +33,7 @@ void RefusedCommands::refused(QChar letter) {
         return;
     const auto index = static_cast<std::size_t>(found - kLetters);
     Gathering& g = m_gatherings[index];
-    const qint64 now = m_monitor.platform.clock.tickMs();
+    const qint64 now = m_clock.tickMs();
     if (g.count > 0 && now - g.startMs >= kLongestGatherMs)
         write(index);
     if (g.count == 0)
@@ -51,8 +50,7 @@ void RefusedCommands::write(std::size_t index) {
         return;
     const QString text = lineText(QChar::fromLatin1(kLetters[index]), g.count);
     g.count = 0;
-    if (m_monitor.alarms)
-        m_monitor.alarms->appendAlarmLine(m_monitor.alarms->alarmLine(text));
+    emit alarmRaised(text);
 }
 
 } // namespace corvane

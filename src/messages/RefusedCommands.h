@@ -6,29 +6,35 @@
 // never pauses is still written every kLongestGatherMs.
 
 #include <QChar>
+#include <QObject>
 #include <QString>
 #include <array>
 #include <memory>
 
 namespace corvane {
 
-class Monitor;
+class Clock;
 class Timer;
 
-class RefusedCommands {
+class RefusedCommands : public QObject {
+    Q_OBJECT
 public:
     static constexpr int kQuietMs = 1000;
     static constexpr int kLongestGatherMs = 10000;
     // The per-channel command letters (Exclude, Exclude when idle, Include, MsgOn, MsgOff, Start, Stop).
     static constexpr char kLetters[] = "XYxMmtT";
 
-    explicit RefusedCommands(Monitor& monitor);
-    ~RefusedCommands();
+    explicit RefusedCommands(Clock& clock);
+    ~RefusedCommands() override;
 
     // A "-" acknowledgement with this letter; other letters than the per-channel ones are ignored.
     void refused(QChar letter);
     // The line for `count` refusals of `letter`.
     static QString lineText(QChar letter, int count);
+
+signals:
+    // A gathering's line for the alarm list.
+    void alarmRaised(const QString& text);
 
 private:
     struct Gathering {
@@ -37,7 +43,7 @@ private:
         std::unique_ptr<Timer> quiet;
     };
     void write(std::size_t index);
-    Monitor& m_monitor;
+    Clock& m_clock;
     std::array<Gathering, sizeof(kLetters) - 1> m_gatherings;
 };
 

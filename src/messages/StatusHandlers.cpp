@@ -1,12 +1,13 @@
 #include "messages/StatusHandlers.h"
 
-#include "alarms/AlarmList.h"
-#include "app/Monitor.h"
 #include "board/BoardModel.h"
 #include "board/GroupTables.h"
 #include "common/LegacyText.h"
+#include "common/MainWindowModel.h"
+#include "common/MonitorConfig.h"
+#include "messages/Dispatcher.h"
 #include "messages/RefusedCommands.h"
-#include "windows/ChatModel.h"
+#include "platform/Clock.h"
 
 namespace corvane {
 
@@ -15,9 +16,11 @@ namespace {
 constexpr int kDefaultRelayPeriodMs = 15000;
 } // namespace
 
-StatusHandlers::StatusHandlers(Monitor& monitor)
-    : m_monitor(monitor), m_refusals(std::make_unique<RefusedCommands>(monitor)) {
-    auto& d = m_monitor.dispatcher;
+StatusHandlers::StatusHandlers(Dispatcher& d, MainWindowModel& ui, const MonitorConfig& config, Clock& clock_,
+                               GroupTables& groups, BoardModel& board, RelayQueries relay)
+    : m_ui(ui), m_config(config), m_clock(clock_), m_groups(groups), m_board(board),
+      m_relay(std::move(relay)), m_refusals(std::make_unique<RefusedCommands>(clock_)) {
+    connect(m_refusals.get(), &RefusedCommands::alarmRaised, this, &StatusHandlers::alarmRaised);
     d.setHandler('+', [this](QStringView body) { acknowledged(body); });
     d.setHandler('-', [this](QStringView body) { refused(body); });
     d.setHandler('S', [this](QStringView body) { switchDescription(body); });
@@ -31,25 +34,13 @@ StatusHandlers::StatusHandlers(Monitor& monitor)
 StatusHandlers::~StatusHandlers() = default;
 
 void StatusHandlers::setAck(QChar letter, bool positive) {
-    m_monitor.ui.setCaption(Element::AckLbl, QString(letter));
-    m_monitor.ui.setBack(Element::AckLbl, positive ? kGreen : kRed);
-}
-
-void StatusHandlers::indicatorResetOn() {
-    m_monitor.timer1->setEnabled(true);
-}
-
-void StatusHandlers::resetWatchdogBar() {
-    m_monitor.watchdog.watchdogCounter = 0;
-    auto& ui = m_monitor.ui;
-    ui.setBack(Element::WD_Progress, kGrey);
-    QRect r = ui.element(Element::WD_Progress).twips;
-    r.setWidth(0);
-    ui.setGeometry(Element::WD_Progress, r);
+    m_ui.setCaption(Element::AckLbl, QString(letter));
+    m_ui.setBack(Element::AckLbl, positive ? kGreen : kRed);
+    emit acknowledgementShown(letter);
 }
 
 void StatusHandlers::acknowledged(QStringView body) {
-    auto& ui = m_monitor.ui;
+    auto& ui = m_ui;
     if (!body.isEmpty()) {
         const QChar letter = body.front();
         const QStringView rest = body.mid(1);
@@ -77,21 +68,18 @@ void StatusHandlers::acknowledged(QStringView body) {
             break;
         case u'W':
             setAck(letter, true);
-            m_monitor.watchdog.relayDown = false;
-            m_monitor.watchdog.pingAnswered = true;
+            emit pingAnswered();
             break;
         default:
             setAck(letter, true);
             break;
         }
     }
-    indicatorResetOn();
+    emit indicatorLit();
 }
 
 void StatusHandlers::markReplicatedSpan(QStringView rest) {
-    if (!m_monitor.board)
-        return;
-    BoardModel& board = *m_monitor.board;
+    BoardModel& board = m_board;
     const auto span = leadingInt16(rest);
     // A span number that does not fit matches no label; every label then turns white.
     const int n = span ? *span : -1;
@@ -101,7 +89,7 @@ void StatusHandlers::markReplicatedSpan(QStringView rest) {
             continue;
         if (s == n) {
             found = true;
-            if (m_monitor.watchdog.boardReady)
+            if (m_relay.boardReady())
                 board.setLabelBack(true, s, kRed);
         } else {
             board.setLabelBack(true, s, kWhite);
@@ -113,7 +101,7 @@ void StatusHandlers::markReplicatedSpan(QStringView rest) {
         if (!board.outerLabel(s).exists)
             continue;
         if (s == n) {
-            if (m_monitor.timer2->interval() == kDefaultRelayPeriodMs)
+            if (m_relay.period() == kDefaultRelayPeriodMs)
                 board.setLabelBack(false, s, kRed);
         } else {
             board.setLabelBack(false, s, kWhite);
@@ -122,7 +110,7 @@ void StatusHandlers::markReplicatedSpan(QStringView rest) {
 }
 
 void StatusHandlers::refused(QStringView body) {
-    auto& ui = m_monitor.ui;
+    auto& ui = m_ui;
     if (!body.isEmpty()) {
         const QChar letter = body.front();
         const QStringView rest = body.mid(1);
@@ -143,11 +131,11 @@ void StatusHandlers::refused(QStringView body) {
             break;
         }
     }
-    indicatorResetOn();
+    emit indicatorLit();
 }
 
 void StatusHandlers::withdrawControl() {
-    auto& ui = m_monitor.ui;
+    auto& ui = m_ui;
     // Told once: the engine may repeat "-S", the controls are gone already.
     const bool news = ui.element(Element::Command2_0).visible || ui.element(Element::Command2_1).visible ||
                       ui.element(Element::Truncate).visible || ui.menu(MenuItem::Actions).enabled;
@@ -158,30 +146,27 @@ void StatusHandlers::withdrawControl() {
     ui.setVisible(Element::Truncate, false);
     if (!news)
         return;
-    const QDateTime now = m_monitor.platform.clock.now();
+    const QDateTime now = m_clock.now();
     ui.setToolTip(Element::ControlWithdrawn,
                   QStringLiteral("The engine withdrew control from this monitor at %1: Exclude, Include "
                                  "and the Actions menu are off; the board is still watched.")
                       .arg(now.toString(QStringLiteral("MM/dd/yy hh:mm:ss"))));
     ui.setVisible(Element::ControlWithdrawn, true);
-    if (m_monitor.alarms)
-        m_monitor.alarms->appendAlarmLine(m_monitor.alarms->alarmLine(QStringLiteral(
-            "Engine withdrew control from this monitor: Exclude, Include and Actions are off")));
+    emit alarmRaised(
+        QStringLiteral("Engine withdrew control from this monitor: Exclude, Include and Actions are off"));
 }
 
 void StatusHandlers::switchDescription(QStringView body) {
     const Fields fields(body);
     const qsizetype comma = body.indexOf(u',');
     if (comma >= 0)
-        m_monitor.ui.setWindowCaption(m_monitor.config.title + u' ' + body.left(comma).toString());
-    if (m_monitor.groups) {
-        if (const auto countR = fields.int16(2))
-            m_monitor.groups->growR(*countR);
-        if (const auto countO = fields.int16(3))
-            m_monitor.groups->growO(*countO);
-    }
+        m_ui.setWindowCaption(m_config.title + u' ' + body.left(comma).toString());
+    if (const auto countR = fields.int16(2))
+        m_groups.growR(*countR);
+    if (const auto countO = fields.int16(3))
+        m_groups.growO(*countO);
     setAck(u'S', true);
-    indicatorResetOn();
+    emit indicatorLit();
 }
 
 void StatusHandlers::groupName(QStringView body) {
@@ -189,37 +174,33 @@ void StatusHandlers::groupName(QStringView body) {
     const auto index = leadingInt16(body);
     const auto kind = fields.int16(2);
     const QString text = fields.from(3).toString();
-    if (index && kind && m_monitor.groups) {
+    if (index && kind) {
         if (*kind != 0)
-            m_monitor.groups->setNameR(*index, text);
+            m_groups.setNameR(*index, text);
         else
-            m_monitor.groups->setNameO(*index, text);
+            m_groups.setNameO(*index, text);
     }
     setAck(u'D', true);
-    if (m_monitor.board)
-        m_monitor.board->fillTheLabels();
-    indicatorResetOn();
+    m_board.fillTheLabels();
+    emit indicatorLit();
 }
 
 void StatusHandlers::heartbeat(QStringView) {
-    resetWatchdogBar();
+    emit heartbeatArrived();
 }
 
 void StatusHandlers::clock(QStringView body) {
-    m_monitor.ui.setCaption(Element::BoxClock, body.toString());
-    m_monitor.ui.setVisible(Element::BoxClock, true);
-    if (m_monitor.watchdog.watchdogCounter > 50)
-        resetWatchdogBar();
+    m_ui.setCaption(Element::BoxClock, body.toString());
+    m_ui.setVisible(Element::BoxClock, true);
+    emit clockArrived();
 }
 
 void StatusHandlers::connectedMonitors(QStringView body) {
-    if (m_monitor.chat)
-        m_monitor.chat->receiveConnected(body.toString());
+    emit connectedReceived(body.toString());
 }
 
 void StatusHandlers::broadcast(QStringView body) {
-    if (m_monitor.chat)
-        m_monitor.chat->receiveBroadcast(body.toString());
+    emit broadcastReceived(body.toString());
 }
 
 } // namespace corvane
