@@ -49,7 +49,7 @@ Monitor::Monitor(MonitorConfig& config_, Platform& platform_, QString computerNa
     connect(&link, &LinkSocket::problem, alarms.get(), &AlarmList::raise);
     // After the alarm list, where a log file that cannot be written is told.
     logging = std::make_unique<Logging>(ui, config, platform.clock, platform.dialogs, link, queue, *alarms);
-    connect(intake.get(), &MessageIntake::messageTaken, logging.get(), &Logging::record);
+    connect(intake.get(), &MessageIntake::messageTaken, this, [this](const QString& m) { logging->record(m); });
     pager = std::make_unique<Pager>(*this);
     installPageMaskMenus(*this);
     installAlarmHandler(*this);
