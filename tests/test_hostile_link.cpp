@@ -13,6 +13,7 @@
 #include "platform/Clock.h"
 #include "support/LiveMonitor.h"
 #include "support/TestMonitor.h"
+#include "watchdogs/RelayWatchdog.h"
 #include "windows/ChatModel.h"
 
 #include <QFile>
@@ -110,17 +111,17 @@ private slots:
             }
             return false;
         };
-        QVERIFY(run(60000, [&] { return m.watchdog.boardReady; }));
+        QVERIFY(run(60000, [&] { return m.relay->boardReady(); }));
         QVERIFY(sim.control(QStringLiteral("mute-pings 600000")));
-        QVERIFY(run(120000, [&] { return m.watchdog.relayDown; }));
+        QVERIFY(run(120000, [&] { return m.relay->relayDown(); }));
         const qsizetype mark = sim.lines().size();
         QVERIFY(sim.control(QStringLiteral("mute-pings 0")));
-        QVERIFY(run(120000, [&] { return !m.watchdog.relayDown; }));
+        QVERIFY(run(120000, [&] { return !m.relay->relayDown(); }));
         // Pinging goes on without reconnecting.
         const qsizetype settled = sim.lines().size();
         static_cast<void>(run(60000, [] { return false; }));
         QVERIFY(sim.lines().indexOf(QRegularExpression(QStringLiteral("# tcp connect .*")), settled) < 0);
-        QVERIFY(!m.watchdog.relayDown);
+        QVERIFY(!m.relay->relayDown());
         QVERIFY(sim.commands(mark).size() > 2);
     }
 

@@ -10,7 +10,6 @@
 #include "messages/Dispatcher.h"
 #include "common/MainWindowModel.h"
 #include "platform/Clock.h"
-#include "watchdogs/WatchdogState.h"
 
 #include <QObject>
 #include <QString>
@@ -60,13 +59,7 @@ public:
     MainWindowModel ui;
     Dispatcher dispatcher;
     MessageQueue queue;
-    WatchdogState watchdog;
     Sounds sounds;
-    // The main window's timers: Timer1 resets the indicators (IndicatorResetTimer), Timer2 completes the
-    // board and then runs the relay watchdog, Timer3 is the heartbeat watchdog's tick.
-    std::unique_ptr<Timer> timer1;
-    std::unique_ptr<Timer> timer2;
-    std::unique_ptr<Timer> timer3;
     // Subsystems are added below by their owners, each constructed in Monitor's constructor and wired
     // there (message handlers, menu actions) so that the order of construction is in one place.
     std::unique_ptr<GroupTables> groups;   // GroupNamesR, GroupNamesO and the per-group counters

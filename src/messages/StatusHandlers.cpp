@@ -6,6 +6,8 @@
 #include "board/GroupTables.h"
 #include "common/LegacyText.h"
 #include "messages/RefusedCommands.h"
+#include "watchdogs/HeartbeatWatchdog.h"
+#include "watchdogs/RelayWatchdog.h"
 #include "windows/ChatModel.h"
 
 namespace corvane {
@@ -36,16 +38,11 @@ void StatusHandlers::setAck(QChar letter, bool positive) {
 }
 
 void StatusHandlers::indicatorResetOn() {
-    m_monitor.timer1->setEnabled(true);
+    m_monitor.relay->startIndicatorReset();
 }
 
 void StatusHandlers::resetWatchdogBar() {
-    m_monitor.watchdog.watchdogCounter = 0;
-    auto& ui = m_monitor.ui;
-    ui.setBack(Element::WD_Progress, kGrey);
-    QRect r = ui.element(Element::WD_Progress).twips;
-    r.setWidth(0);
-    ui.setGeometry(Element::WD_Progress, r);
+    m_monitor.heartbeat->heartbeatArrived();
 }
 
 void StatusHandlers::acknowledged(QStringView body) {
@@ -77,8 +74,7 @@ void StatusHandlers::acknowledged(QStringView body) {
             break;
         case u'W':
             setAck(letter, true);
-            m_monitor.watchdog.relayDown = false;
-            m_monitor.watchdog.pingAnswered = true;
+            m_monitor.relay->pingAnswered();
             break;
         default:
             setAck(letter, true);
@@ -101,7 +97,7 @@ void StatusHandlers::markReplicatedSpan(QStringView rest) {
             continue;
         if (s == n) {
             found = true;
-            if (m_monitor.watchdog.boardReady)
+            if (m_monitor.relay->boardReady())
                 board.setLabelBack(true, s, kRed);
         } else {
             board.setLabelBack(true, s, kWhite);
@@ -113,7 +109,7 @@ void StatusHandlers::markReplicatedSpan(QStringView rest) {
         if (!board.outerLabel(s).exists)
             continue;
         if (s == n) {
-            if (m_monitor.timer2->interval() == kDefaultRelayPeriodMs)
+            if (m_monitor.relay->period() == kDefaultRelayPeriodMs)
                 board.setLabelBack(false, s, kRed);
         } else {
             board.setLabelBack(false, s, kWhite);
@@ -208,8 +204,7 @@ void StatusHandlers::heartbeat(QStringView) {
 void StatusHandlers::clock(QStringView body) {
     m_monitor.ui.setCaption(Element::BoxClock, body.toString());
     m_monitor.ui.setVisible(Element::BoxClock, true);
-    if (m_monitor.watchdog.watchdogCounter > 50)
-        resetWatchdogBar();
+    m_monitor.heartbeat->clockArrived();
 }
 
 void StatusHandlers::connectedMonitors(QStringView body) {

@@ -7,6 +7,7 @@
 #include "link/LinkHealth.h"
 #include "platform/Dialogs.h"
 #include "platform/Tones.h"
+#include "watchdogs/RelayWatchdog.h"
 
 #include <cmath>
 
@@ -106,11 +107,11 @@ void SwitchCommands::refreshInfo(std::function<void()> finished) {
     });
     steps.then([this] {
         m_monitor.ui.setBack(Element::AckLbl, kYellow);
-        m_monitor.timer1->setEnabled(true);
+        m_monitor.relay->startIndicatorReset();
     });
     // "DDDDD" only once start-up is done; the flag is read when the sequence gets there.
     steps.then([this] {
-        if (!m_monitor.watchdog.startupDone)
+        if (!m_monitor.relay->startupDone())
             return;
         ActionRunner::Steps names;
         addSendAndWait(names, QStringLiteral("DDDDD"), QStringLiteral("D"));

@@ -2,6 +2,7 @@
 
 #include "app/Monitor.h"
 #include "link/EngineLink.h"
+#include "watchdogs/RelayWatchdog.h"
 
 namespace corvane {
 
@@ -49,7 +50,7 @@ void ChatModel::receiveBroadcast(const QString& line) {
 }
 
 void ChatModel::receiveConnected(const QString& list) {
-    if (!m_monitor.watchdog.startupDone)
+    if (!m_monitor.relay->startupDone())
         return;
     // Writing to the window's box loads it, as any use of the window does.
     ensureLoaded();
