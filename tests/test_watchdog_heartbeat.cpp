@@ -213,8 +213,9 @@ private slots:
     void relayWordingFollowsTheRelayFlag() {
         Fixture f;
         f.ticks(105);
+        // The board completes and its first ping goes unanswered.
         f.t.monitor.relay->completeBoard();
-        f.t.monitor.relay->tick(); // the first ping goes unanswered: the relay is down
+        f.t.monitor.relay->tick();
         f.ticks(1); // 106, even: nothing new
         QCOMPARE(f.lines().size(), 1);
         f.ticks(1);

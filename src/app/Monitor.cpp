@@ -45,8 +45,8 @@ Monitor::Monitor(MonitorConfig& config_, Platform& platform_, QString computerNa
         ui, config, platform.clock, platform.tones, link, *board, *alarms,
         [this](std::function<void()> then) { reconnect(*this, std::move(then)); },
         [this] { return heartbeat->interval(); });
-    heartbeat = std::make_unique<HeartbeatWatchdog>(ui, config, platform.clock, platform.dialogs, sounds, *alarms,
-                                                    *pager, *relay);
+    heartbeat = std::make_unique<HeartbeatWatchdog>(ui, config, platform.clock, platform.dialogs, sounds,
+                                                    *alarms, *pager, *relay);
     commands = std::make_unique<SwitchCommands>(*this);
     selection = std::make_unique<Selection>(*this);
     chat = std::make_unique<ChatModel>(*this);

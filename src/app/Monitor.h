@@ -71,9 +71,9 @@ public:
     std::unique_ptr<Pager> pager;          // PageNow, LastPageTime, the e-mail page menus
     std::unique_ptr<Statistics> stats;     // StatsTimer, the Stats window and button, scheduled commands
     std::unique_ptr<CallDetailList> callDetails;  // the call detail windows
-    std::unique_ptr<HeartbeatWatchdog> heartbeat; // Timer3: the engine heartbeat watchdog
     std::unique_ptr<RelayWatchdog>
         relay; // Timer2 and Timer1: board completion, relay watchdog, indicator reset
+    std::unique_ptr<HeartbeatWatchdog> heartbeat; // Timer3: the engine heartbeat watchdog
     std::unique_ptr<SwitchCommands> commands; // per-channel and engine-wide commands, refreshInfo, unmarkAll
     std::unique_ptr<Selection> selection;     // marking cells with the mouse, pointer feedback on the board
     std::unique_ptr<ChatModel> chat;          // the message broadcast window's state

@@ -72,8 +72,9 @@ void HeartbeatWatchdog::setInterval(int ms) {
 }
 
 void HeartbeatWatchdog::askTimeout() {
-    const QString answer = m_dialogs.input(QStringLiteral("Enter Timeout in seconds"),
-                                           QStringLiteral("Watchdog Timeout"), QString::number(interval() / 10.0));
+    const QString answer =
+        m_dialogs.input(QStringLiteral("Enter Timeout in seconds"), QStringLiteral("Watchdog Timeout"),
+                        QString::number(interval() / 10.0));
     bool ok = false;
     const double seconds = answer.trimmed().toDouble(&ok);
     if (!ok)

@@ -11,11 +11,11 @@
 
 namespace corvane {
 
-RelayWatchdog::RelayWatchdog(MainWindowModel& ui, const MonitorConfig& config, Clock& clock, ToneOutput& tones,
-                             LinkSocket& link, BoardModel& board, AlarmList& alarms, Reconnect reconnect,
-                             HeartbeatPeriod heartbeatPeriod)
-    : m_ui(ui), m_config(config), m_clock(clock), m_tones(tones), m_link(link), m_board(board), m_alarms(alarms),
-      m_reconnect(std::move(reconnect)), m_heartbeatPeriod(std::move(heartbeatPeriod)),
+RelayWatchdog::RelayWatchdog(MainWindowModel& ui, const MonitorConfig& config, Clock& clock,
+                             ToneOutput& tones, LinkSocket& link, BoardModel& board, AlarmList& alarms,
+                             Reconnect reconnect, HeartbeatPeriod heartbeatPeriod)
+    : m_ui(ui), m_config(config), m_clock(clock), m_tones(tones), m_link(link), m_board(board),
+      m_alarms(alarms), m_reconnect(std::move(reconnect)), m_heartbeatPeriod(std::move(heartbeatPeriod)),
       m_timer1(clock.createTimer()), m_timer2(clock.createTimer()),
       m_terminator(std::make_unique<x11::X11RelayTerminator>()), m_refreshPause(clock) {
     m_timer1->setInterval(1000);

@@ -80,7 +80,6 @@ signals:
     void refreshWanted();
 
 public:
-
     // The ping's deadline; invalid while none was set, which counts as long past.
     const QDateTime& deadline() const { return m_deadline; }
     // LastBuiltIndex as the previous tick saw it.
