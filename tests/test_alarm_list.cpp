@@ -4,6 +4,8 @@
 #include "alarms/AlarmList.h"
 #include "alarms/Pager.h"
 #include "support/TestMonitor.h"
+#include "watchdogs/HeartbeatWatchdog.h"
+#include "watchdogs/RelayWatchdog.h"
 
 #include <QSignalSpy>
 #include <QTest>
@@ -15,8 +17,8 @@ class TestAlarmList : public QObject {
 
     static std::unique_ptr<test::TestMonitor> makeMonitor() {
         auto t = std::make_unique<test::TestMonitor>();
-        for (Timer* timer : {t->monitor.timer1.get(), t->monitor.timer2.get(), t->monitor.timer3.get()})
-            timer->setEnabled(false);
+        t->monitor.relay->stop();
+        t->monitor.heartbeat->stop();
         return t;
     }
     static void alarm(test::TestMonitor& t, const QString& body) {

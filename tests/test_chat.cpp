@@ -4,6 +4,7 @@
 
 #include "support/RecordingLink.h"
 #include "support/TestMonitor.h"
+#include "watchdogs/RelayWatchdog.h"
 #include "windows/ChatLayout.h"
 #include "windows/ChatModel.h"
 #include "windows/ChatWindow.h"
@@ -24,7 +25,7 @@ struct Chat {
     Chat() : link(new RecordingLink) {
         t.monitor.config.title = QStringLiteral("Plant");
         t.monitor.link.reset(std::unique_ptr<EngineLink>(link));
-        t.monitor.timer2->setEnabled(false);
+        t.monitor.relay->stop();
     }
     void message(const QString& text) { t.monitor.dispatcher.dispatch(text); }
     TestMonitor t;
@@ -115,14 +116,14 @@ void TestChat::connectedMonitorsAskedOnLoadAndFocus() {
     // The list itself only lands once start-up is done.
     c.message(QStringLiteral("!EARLY"));
     QCOMPARE(w->monConnectedBox()->toPlainText(), QString());
-    c.t.monitor.watchdog.startupDone = true;
+    c.t.monitor.relay->completeBoard();
     c.message(QStringLiteral("!NORTH, SOUTH"));
     QCOMPARE(w->monConnectedBox()->toPlainText(), QStringLiteral("NORTH, SOUTH"));
 }
 
 void TestChat::clearAndClose() {
     Chat c;
-    c.t.monitor.watchdog.startupDone = true;
+    c.t.monitor.relay->completeBoard();
     c.message(QStringLiteral("@one"));
     c.message(QStringLiteral("!NORTH"));
     ChatWindow* w = c.host.window();

@@ -5,6 +5,8 @@
 #include "operator/SwitchCommands.h"
 #include "support/RecordingLink.h"
 #include "support/TestMonitor.h"
+#include "watchdogs/HeartbeatWatchdog.h"
+#include "watchdogs/RelayWatchdog.h"
 
 #include <QTest>
 
@@ -18,7 +20,7 @@ struct Fixture {
         m.link.reset(std::unique_ptr<EngineLink>(link));
         m.board->placeCell(1, 8, 1);
         // The board completion would send its own "W" and "SSSSS" ten seconds in.
-        m.timer2->setEnabled(false);
+        m.relay->stop();
     }
     void message(const char* text) { m.dispatcher.dispatch(QString::fromLatin1(text)); }
     void cell(int id, const QString& mark = {}) {
@@ -73,7 +75,8 @@ void TestCommands::refreshBeforeStartupWaitsForEachAcknowledgement() {
 
 void TestCommands::refreshAfterStartupAsksForNamesFirst() {
     Fixture f;
-    f.m.watchdog.startupDone = true;
+    f.m.relay->completeBoard();
+    f.link->sent.clear();
     f.commands.refreshInfo();
     QCOMPARE(f.link->sent, (QStringList{"<close>", "<connect>", "DDDDD"}));
     // A refused "D" ends the wait as well.
@@ -123,8 +126,8 @@ void TestCommands::refreshStartedDuringAWaitRunsFirst() {
     Fixture f;
     f.commands.refreshInfo(); // waits for "S"
     f.t.services.clock.advance(250);
+    f.m.relay->completeBoard();
     f.link->sent.clear();
-    f.m.watchdog.startupDone = true;
     f.commands.refreshInfo(); // the relay watchdog's refresh, say
     QCOMPARE(f.link->sent, (QStringList{"<close>", "<connect>", "DDDDD"}));
     f.message("+D");
@@ -283,28 +286,28 @@ void TestCommands::spanLabelDoubleClickWaitsForNames() {
 void TestCommands::watchdogTimeoutDialog() {
     Fixture f;
     auto& dialogs = f.t.services.dialogs;
-    Timer& timer3 = *f.m.timer3;
-    QCOMPARE(timer3.interval(), 1500);
+    const HeartbeatWatchdog& heartbeat = *f.m.heartbeat;
+    QCOMPARE(heartbeat.interval(), 1500);
     dialogs.inputAnswers.enqueue(QString()); // cancelled
     f.m.ui.trigger(MenuItem::WDTO);
     QCOMPARE(dialogs.inputs, QStringList{"Watchdog Timeout|Enter Timeout in seconds|150"});
-    QCOMPARE(timer3.interval(), 1500);
+    QCOMPARE(heartbeat.interval(), 1500);
     dialogs.inputAnswers.enqueue(QStringLiteral("30"));
     f.m.ui.trigger(MenuItem::WDTO);
-    QCOMPARE(timer3.interval(), 300);
+    QCOMPARE(heartbeat.interval(), 300);
     for (const char* bad : {"soon", "-5", "7000"}) {
         dialogs.inputAnswers.enqueue(QString::fromLatin1(bad));
         f.m.ui.trigger(MenuItem::WDTO);
-        QCOMPARE(timer3.interval(), 300);
+        QCOMPARE(heartbeat.interval(), 300);
     }
     QCOMPARE(dialogs.inputs.last(), QStringLiteral("Watchdog Timeout|Enter Timeout in seconds|30"));
     // Tenths of a second are kept, halves of a millisecond go to the even neighbour.
     dialogs.inputAnswers.enqueue(QStringLiteral("0.25"));
     f.m.ui.trigger(MenuItem::WDTO);
-    QCOMPARE(timer3.interval(), 2);
+    QCOMPARE(heartbeat.interval(), 2);
     dialogs.inputAnswers.enqueue(QStringLiteral(" 0.75 "));
     f.m.ui.trigger(MenuItem::WDTO);
-    QCOMPARE(timer3.interval(), 8);
+    QCOMPARE(heartbeat.interval(), 8);
     QCOMPARE(dialogs.inputs.last(), QStringLiteral("Watchdog Timeout|Enter Timeout in seconds|0.2"));
 }
 

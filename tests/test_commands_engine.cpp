@@ -13,6 +13,7 @@
 #include "operator/SwitchCommands.h"
 #include "support/EngineSimProcess.h"
 #include "support/TestMonitor.h"
+#include "watchdogs/RelayWatchdog.h"
 #include "windows/ChatModel.h"
 
 #include <QTest>
@@ -33,7 +34,7 @@ struct Rig {
         config.monitorPort = static_cast<std::int16_t>(EngineSimProcess::freeMonitorPort());
         t = std::make_unique<TestMonitor>(config);
         // The board completion is left out; tests set the start-up flags themselves.
-        t->monitor.timer2->setEnabled(false);
+        t->monitor.relay->stop();
         t->monitor.board->placeCell(1, 8, 1);
         t->monitor.link.reset(createEngineLink(t->monitor));
     }
@@ -109,7 +110,8 @@ void TestCommandsEngine::refreshSequence() {
     QCOMPARE(rig.m().commands->runner().activeCount(), 0);
 
     // After start-up the group names are asked for first.
-    rig.m().watchdog.startupDone = true;
+    rig.m().relay->completeBoard();
+    QVERIFY(pump({&rig}, [&] { return commandsFrom(sim, 0).endsWith(QStringLiteral("SSSSS")); }));
     const qsizetype from = sim.lines().size();
     rig.m().commands->refreshInfo();
     QVERIFY(pump({&rig}, [&] { return commandsFrom(sim, 0, from).contains(QStringLiteral("UUUUU")); }));
@@ -251,7 +253,7 @@ void TestCommandsEngine::twoMonitorsChat() {
     Rig a(sim, true);
     Rig b(sim, false);
     for (Rig* r : {&a, &b}) {
-        r->m().watchdog.startupDone = true;
+        r->m().relay->completeBoard();
         r->m().commands->refreshInfo();
     }
     QVERIFY(pump({&a, &b}, [&] { return commandsFrom(sim, 0).count(QStringLiteral("UUUUU")) == 2; }));

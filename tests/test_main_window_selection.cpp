@@ -7,6 +7,7 @@
 #include "operator/MainWindow.h"
 #include "operator/Selection.h"
 #include "support/TestMonitor.h"
+#include "watchdogs/RelayWatchdog.h"
 
 #include <QPushButton>
 #include <QTabWidget>
@@ -24,7 +25,7 @@ private slots:
 void TestMainWindowSelection::highlightFollowsThePointerThroughTheWindow() {
     TestMonitor t;
     Monitor& m = t.monitor;
-    m.timer2->setEnabled(false);
+    m.relay->stop();
     BoardModel& b = *m.board;
     b.placeCell(1, 8, 1);
     for (int p = 1; p <= 8; ++p)

@@ -9,6 +9,7 @@
 #include "platform/SmtpMail.h"
 #include "support/SmtpServer.h"
 #include "support/TestMonitor.h"
+#include "watchdogs/RelayWatchdog.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -56,8 +57,8 @@ class TestPager : public QObject {
         auto t = std::make_unique<test::TestMonitor>(c);
         t->monitor.ui.setMenuChecked(MenuItem::EnablePager, true);
         // No engine here: the watchdogs would page its silence in the middle of these tests.
-        for (Timer* timer : {t->monitor.timer1.get(), t->monitor.timer2.get(), t->monitor.timer3.get()})
-            timer->setEnabled(false);
+        t->monitor.relay->stop();
+        t->monitor.heartbeat->stop();
         return t;
     }
 
@@ -340,7 +341,7 @@ private slots:
         auto t = makeMonitor(*m_starttls, QStringLiteral("a@corvane.test;b@corvane.test"));
         t->monitor.config.mailCaFile = m_certificate;
         t->monitor.config.mailUser = QStringLiteral("operator");
-        t->monitor.timer3->setEnabled(true);
+        t->monitor.heartbeat->start();
         test::ScriptedDialogs& d = t->services.dialogs;
         d.holdSecrets = true;
         test::ManualClock& clock = t->services.clock;
@@ -398,7 +399,7 @@ private slots:
     void watchdogOutagePagesOnceThenFlushesAtRecovery() {
         const int before = m_server->messages().size();
         auto t = makeMonitor(*m_server, QStringLiteral("noc@corvane.test"));
-        t->monitor.timer3->setEnabled(true); // the heartbeat watchdog, 1.5 s ticks
+        t->monitor.heartbeat->start(); // the heartbeat watchdog, 1.5 s ticks
         test::ManualClock& clock = t->services.clock;
         // 101 ticks without a heartbeat: the first "not responding" page goes out at once.
         clock.advance(101 * 1500);

@@ -8,6 +8,7 @@
 #include "operator/SwitchCommands.h"
 #include "support/RecordingLink.h"
 #include "support/TestMonitor.h"
+#include "watchdogs/RelayWatchdog.h"
 
 #include <QTest>
 
@@ -23,7 +24,7 @@ QPoint px(QPointF twips) {
 
 struct Board {
     Board() {
-        m.timer2->setEnabled(false);
+        m.relay->stop();
         b.placeCell(1, 8, 1);
         // Spans 1 to 3, positions 1 to 8, O side, groups by span; 105 is connected to 203.
         for (int s = 1; s <= 3; ++s)

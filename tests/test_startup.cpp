@@ -12,6 +12,8 @@
 #include "operator/SwitchCommands.h"
 #include "platform/Dialogs.h"
 #include "support/TestMonitor.h"
+#include "watchdogs/HeartbeatWatchdog.h"
+#include "watchdogs/RelayWatchdog.h"
 #include "windows/SplashWindow.h"
 
 #include <QFile>
@@ -229,7 +231,7 @@ private slots:
         Monitor& m = *run.startup.monitor();
         for (Element e : {Element::WD_Progress, Element::WD_Back, Element::Label8, Element::UDP_WD})
             QVERIFY2(m.ui.element(e).visible, MainWindowModel::name(e));
-        QVERIFY(m.timer2->isEnabled());
+        QVERIFY(m.relay->running());
         QVERIFY(m.ui.isChecked(MenuItem::AllowSounds));
         QVERIFY(m.ui.isChecked(MenuItem::FontNarrow));
         QVERIFY(!m.ui.isChecked(MenuItem::BoldFont));
@@ -241,7 +243,7 @@ private slots:
             QVERIFY(m.ui.menu(item).enabled);
         QCOMPARE(m.ui.element(Element::MaxListCount).caption, QStringLiteral("350"));
         QVERIFY(m.ui.isChecked(MenuItem::GroupColors1));
-        QCOMPARE(m.timer3->interval(), 300);
+        QCOMPARE(m.heartbeat->interval(), 300);
     }
 
     void withoutTheKeysNothingIsTurnedOn() {
@@ -259,9 +261,9 @@ private slots:
         QVERIFY(m.ui.isChecked(MenuItem::SizeF10));
         QCOMPARE(m.ui.element(Element::MaxListCount).caption, QStringLiteral("200"));
         QVERIFY(m.ui.isChecked(MenuItem::GroupColors3));
-        QCOMPARE(m.timer3->interval(), 1500);
+        QCOMPARE(m.heartbeat->interval(), 1500);
         // Timer2 always runs after the load step.
-        QVERIFY(m.timer2->isEnabled());
+        QVERIFY(m.relay->running());
     }
 
     void heartbeatIntervalEdges() {
@@ -269,7 +271,7 @@ private slots:
             test::TestMonitor t;
             t.config.watchdogTimeout = timeout;
             Startup::applySettings(t.monitor);
-            return t.monitor.timer3->interval();
+            return t.monitor.heartbeat->interval();
         };
         QCOMPARE(intervalFor(0), 0);
         QCOMPARE(intervalFor(3276), 32760);
@@ -283,7 +285,7 @@ private slots:
         for (MenuItem item :
              {MenuItem::GroupColors0, MenuItem::GroupColors1, MenuItem::GroupColors2, MenuItem::GroupColors3})
             QVERIFY(!t.monitor.ui.isChecked(item));
-        QCOMPARE(t.monitor.timer3->interval(), 200);
+        QCOMPARE(t.monitor.heartbeat->interval(), 200);
     }
 
     void makeIniFileWritesTheLiveSettingsThenOpensTheEditor() {
@@ -294,7 +296,7 @@ private slots:
         Run run(dir.path());
         QVERIFY(run.start(QString()));
         Monitor& m = *run.startup.monitor();
-        m.timer3->setInterval(2500);
+        m.heartbeat->setInterval(2500);
         m.ui.setCaption(Element::MaxListCount, QStringLiteral("75"));
         const int linesBefore = m.alarms->count();
         m.ui.trigger(MenuItem::MakeIniFile);

@@ -8,6 +8,8 @@
 #include "board/GroupTables.h"
 #include "support/RecordingLink.h"
 #include "support/TestMonitor.h"
+#include "watchdogs/HeartbeatWatchdog.h"
+#include "watchdogs/RelayWatchdog.h"
 #include "windows/ChatModel.h"
 
 #include <QTest>
@@ -50,25 +52,25 @@ private slots:
 void TestStatus::acknowledgementLettersLightAckLbl() {
     TestMonitor t;
     Monitor& m = t.monitor;
-    QVERIFY(!m.timer1->isEnabled());
+    QVERIFY(!m.relay->indicatorResetPending());
     send(m, "+D");
     QCOMPARE(ack(m), QStringLiteral("D"));
     QCOMPARE(ackBack(m), kGreen);
-    QVERIFY(m.timer1->isEnabled());
-    m.timer1->setEnabled(false);
+    QVERIFY(m.relay->indicatorResetPending());
+    m.relay->resetIndicators();
     send(m, "-X");
     QCOMPARE(ack(m), QStringLiteral("X"));
     QCOMPARE(ackBack(m), kRed);
-    QVERIFY(m.timer1->isEnabled());
-    m.timer1->setEnabled(false);
+    QVERIFY(m.relay->indicatorResetPending());
+    m.relay->resetIndicators();
     // Case matters: "+x" is the include command's acknowledgement, not the exclude's.
     send(m, "+x");
     QCOMPARE(ack(m), QStringLiteral("x"));
     // An empty acknowledgement changes no indicator but still starts the reset.
-    m.timer1->setEnabled(false);
+    m.relay->resetIndicators();
     send(m, "+");
     QCOMPARE(ack(m), QStringLiteral("x"));
-    QVERIFY(m.timer1->isEnabled());
+    QVERIFY(m.relay->indicatorResetPending());
 }
 
 void TestStatus::replicationAndHungTrunk() {
@@ -105,16 +107,15 @@ void TestStatus::replicationAndHungTrunk() {
 void TestStatus::relayAnswerClearsRelayDown() {
     TestMonitor t;
     Monitor& m = t.monitor;
-    m.watchdog.relayDown = true;
-    m.watchdog.pingAnswered = false;
-    send(m, "+W");
-    QVERIFY(!m.watchdog.relayDown);
-    QVERIFY(m.watchdog.pingAnswered);
-    QCOMPARE(ack(m), QStringLiteral("W"));
+    m.relay->completeBoard();
+    m.relay->tick(); // the first ping goes unanswered
+    QVERIFY(m.relay->relayDown());
     // A plain heartbeat is no answer to the relay's ping.
-    m.watchdog.pingAnswered = false;
     send(m, "W");
-    QVERIFY(!m.watchdog.pingAnswered);
+    QVERIFY(m.relay->relayDown());
+    send(m, "+W");
+    QVERIFY(!m.relay->relayDown());
+    QCOMPARE(ack(m), QStringLiteral("W"));
 }
 
 void TestStatus::refusalOfControlWithdrawsControls() {
@@ -128,7 +129,7 @@ void TestStatus::refusalOfControlWithdrawsControls() {
     QVERIFY(!m.ui.element(Element::Truncate).visible);
     QVERIFY(m.ui.element(Element::Command2_2).visible);
     QCOMPARE(ack(m), QStringLiteral("D"));
-    QVERIFY(m.timer1->isEnabled());
+    QVERIFY(m.relay->indicatorResetPending());
 }
 
 void TestStatus::refusalsGatheredByLetter_data() {
@@ -190,7 +191,7 @@ void TestStatus::descriptionGrowsTablesAndSetsCaption() {
     QCOMPARE(g.groupCount(), 40);
     QCOMPARE(ack(m), QStringLiteral("S"));
     QCOMPARE(ackBack(m), kGreen);
-    QVERIFY(m.timer1->isEnabled());
+    QVERIFY(m.relay->indicatorResetPending());
     // The grown table starts empty; the one that kept its size keeps its names.
     QCOMPARE(g.nameO(3), QString());
     QCOMPARE(g.nameR(4), QStringLiteral("Trunks"));
@@ -231,7 +232,7 @@ void TestStatus::groupNameKeepsCommasAndRelabelsSpans() {
     send(m, "D7,1,Trunks to HQ, east");
     QCOMPARE(m.groups->nameR(7), QStringLiteral("Trunks to HQ, east"));
     QCOMPARE(ack(m), QStringLiteral("D"));
-    QVERIFY(m.timer1->isEnabled());
+    QVERIFY(m.relay->indicatorResetPending());
     send(m, "D2,0,Sales");
     QCOMPARE(m.groups->nameO(2), QStringLiteral("Sales"));
     QCOMPARE(m.groups->nameR(2), QString());
@@ -258,24 +259,24 @@ void TestStatus::heartbeatAndClockResetWatchdog() {
     TestMonitor t;
     Monitor& m = t.monitor;
     m.ui.setBack(Element::WD_Progress, kRed);
-    m.watchdog.watchdogCounter = 77;
+    t.services.clock.advance(77 * 1500);
     send(m, "W");
-    QCOMPARE(m.watchdog.watchdogCounter, 0);
+    QCOMPARE(m.heartbeat->counter(), 0);
     QCOMPARE(m.ui.element(Element::WD_Progress).back, kGrey);
     QCOMPARE(m.ui.element(Element::WD_Progress).twips.width(), 0);
     QCOMPARE(m.ui.element(Element::WD_Progress).twips.left(), 2160);
 
     QVERIFY(!m.ui.element(Element::BoxClock).visible);
-    m.watchdog.watchdogCounter = 50;
+    t.services.clock.advance(50 * 1500);
     m.ui.setGeometry(Element::WD_Progress, QRect(2160, 45, 547, 270));
     send(m, "T10:15:03 PM");
     QCOMPARE(m.ui.element(Element::BoxClock).caption, QStringLiteral("10:15:03 PM"));
     QVERIFY(m.ui.element(Element::BoxClock).visible);
-    QCOMPARE(m.watchdog.watchdogCounter, 50);
+    QCOMPARE(m.heartbeat->counter(), 50);
     QCOMPARE(m.ui.element(Element::WD_Progress).twips.width(), 547);
-    m.watchdog.watchdogCounter = 51;
+    t.services.clock.advance(1500);
     send(m, "T10:15:04 PM");
-    QCOMPARE(m.watchdog.watchdogCounter, 0);
+    QCOMPARE(m.heartbeat->counter(), 0);
     QCOMPARE(m.ui.element(Element::WD_Progress).twips.width(), 0);
 }
 
@@ -296,18 +297,18 @@ void TestStatus::replicatedSpanLabels() {
     QCOMPARE(ack(m), QStringLiteral("C"));
     QCOMPARE(m.ui.element(Element::Repl).back, kGreen);
 
-    m.watchdog.boardReady = true;
+    m.relay->completeBoard();
     send(m, "+C2");
     QCOMPARE(b.innerLabel(2).back, kRed);
     QCOMPARE(b.innerLabel(1).back, kWhite);
 
     // No inner label 3: the outer labels take it, red only at the relay watchdog's default period.
     b.setLabelBack(false, 3, kGreen);
-    m.timer2->setInterval(5000);
+    QCOMPARE(m.relay->period(), 5000);
     send(m, "+C3");
     QCOMPARE(b.outerLabel(3).back, kGreen);
     QCOMPARE(b.outerLabel(1).back, kWhite);
-    m.timer2->setInterval(15000);
+    t.services.clock.advance(5000); // the first watch tick: 10 heartbeat ticks
     send(m, "+C3");
     QCOMPARE(b.outerLabel(3).back, kRed);
     QCOMPARE(b.innerLabel(2).back, kWhite);
@@ -322,7 +323,8 @@ void TestStatus::connectedMonitorsOnlyAfterStartup() {
     QCOMPARE(m.chat->monConnected(), QString());
     QVERIFY(!m.chat->isLoaded());
     QVERIFY(link->sent.isEmpty());
-    m.watchdog.startupDone = true;
+    m.relay->completeBoard();
+    link->sent.clear();
     send(m, "!ALPHA, BETA");
     QCOMPARE(m.chat->monConnected(), QStringLiteral("ALPHA, BETA"));
     // Filling the box loads the chat window, which asks for the list once.

@@ -80,12 +80,12 @@ private slots:
                     lastBuilt = m.board->lastBuiltIndex();
                     lastCellAt = rig.clock().tickMs();
                 }
-                return m.watchdog.boardReady;
+                return m.relay->boardReady();
             },
             kStartUpStepMs);
         QVERIFY(completed);
         const qint64 completedAt = rig.clock().tickMs();
-        QVERIFY(m.watchdog.startupDone);
+        QVERIFY(m.relay->startupDone());
         QCOMPARE(static_cast<int>(m.board->cells().size()), 1 + 3 * 24);
         // Completion came at the first tick a whole tick after the last new cell: never sooner, never
         // a tick later.
@@ -113,17 +113,17 @@ private slots:
         QVERIFY(rig.start({"--spans", "1", "--heartbeat-ms", "0", "--clock-ms", "0"}));
         Monitor& m = rig.monitor();
         QVERIFY(rig.run(
-            60000, [&] { return m.watchdog.boardReady; }, kStartUpStepMs));
+            60000, [&] { return m.relay->boardReady(); }, kStartUpStepMs));
 
         // The engine answers: minutes of pings and no outage.
-        QVERIFY(!rig.run(120000, [&] { return m.watchdog.relayDown; }));
+        QVERIFY(!rig.run(120000, [&] { return m.relay->relayDown(); }));
         const qsizetype pingsBefore = rig.commandTexts().count(QStringLiteral("W"));
         QVERIFY(pingsBefore >= 8);
 
         QVERIFY(rig.sim.control(QStringLiteral("pings off")));
         const qsizetype mark = rig.sim.lines().size();
         const qint64 silentFrom = rig.clock().tickMs();
-        QVERIFY(rig.run(120000, [&] { return m.watchdog.relayDown; }));
+        QVERIFY(rig.run(120000, [&] { return m.relay->relayDown(); }));
         // The deadline is 50 s after the last answered ping, seen at the next 15-second tick.
         QVERIFY(rig.clock().tickMs() - silentFrom <= 50000 + 15000 + 15000);
         QCOMPARE(m.ui.element(Element::AckLbl).caption, QStringLiteral("W"));
@@ -134,7 +134,7 @@ private slots:
 
         // The engine answers again: the relay is back.
         QVERIFY(rig.sim.control(QStringLiteral("pings on")));
-        QVERIFY(rig.run(60000, [&] { return !m.watchdog.relayDown; }));
+        QVERIFY(rig.run(60000, [&] { return !m.relay->relayDown(); }));
     }
 };
 

@@ -8,6 +8,7 @@
 #include "platform/Mail.h"
 #include "support/TestMonitor.h"
 #include "watchdogs/HeartbeatWatchdog.h"
+#include "watchdogs/RelayWatchdog.h"
 
 #include <QSignalSpy>
 #include <QtTest>
@@ -43,7 +44,7 @@ constexpr int kTickMs = 1500;
 struct Fixture {
     explicit Fixture(bool sirenOn = true) : t(config(sirenOn)) {
         // Only the heartbeat watchdog here: the relay watchdog would mark an unanswered relay down.
-        t.monitor.timer2->setEnabled(false);
+        t.monitor.relay->stop();
         t.monitor.ui.setMenuChecked(MenuItem::AllowSounds, true);
         auto recorder = std::make_unique<RecordingMail>(t.services.clock);
         mail = recorder.get();
@@ -59,7 +60,7 @@ struct Fixture {
     }
     void ticks(int n) { t.services.clock.advance(static_cast<qint64>(n) * kTickMs); }
     void message(const QString& m) { t.monitor.dispatcher.dispatch(m); }
-    int counter() const { return t.monitor.watchdog.watchdogCounter; }
+    int counter() const { return t.monitor.heartbeat->counter(); }
     QStringList lines() const { return t.monitor.alarms->lines(); }
     const ElementState& bar() const { return t.monitor.ui.element(Element::WD_Progress); }
     QList<QPair<int, int>>& tones() { return t.services.tones.tones; }
@@ -93,21 +94,21 @@ private slots:
         MonitorConfig tooLong;
         tooLong.watchdogTimeout = 4000;
         TestMonitor a(tooLong);
-        QCOMPARE(a.monitor.timer3->interval(), 1500);
+        QCOMPARE(a.monitor.heartbeat->interval(), 1500);
 
         MonitorConfig shortOne;
         shortOne.watchdogTimeout = 20;
         TestMonitor b(shortOne);
-        QCOMPARE(b.monitor.timer3->interval(), 200);
+        QCOMPARE(b.monitor.heartbeat->interval(), 200);
         b.services.clock.advance(2000);
-        QCOMPARE(b.monitor.watchdog.watchdogCounter, 10);
+        QCOMPARE(b.monitor.heartbeat->counter(), 10);
 
         MonitorConfig off;
         off.watchdogTimeout = 0;
         TestMonitor c(off);
-        c.monitor.timer2->setEnabled(false);
+        c.monitor.relay->stop();
         c.services.clock.advance(10 * 60 * 1000);
-        QCOMPARE(c.monitor.watchdog.watchdogCounter, 0);
+        QCOMPARE(c.monitor.heartbeat->counter(), 0);
         QVERIFY(c.monitor.alarms->lines().isEmpty());
     }
 
@@ -212,7 +213,9 @@ private slots:
     void relayWordingFollowsTheRelayFlag() {
         Fixture f;
         f.ticks(105);
-        f.t.monitor.watchdog.relayDown = true;
+        // The board completes and its first ping goes unanswered.
+        f.t.monitor.relay->completeBoard();
+        f.t.monitor.relay->tick();
         f.ticks(1); // 106, even: nothing new
         QCOMPARE(f.lines().size(), 1);
         f.ticks(1);
@@ -221,7 +224,7 @@ private slots:
         f.ticks(20);
         QCOMPARE(f.lines().size(), 2);
         f.message(QStringLiteral("+W")); // the relay answers its ping again
-        QVERIFY(!f.t.monitor.watchdog.relayDown);
+        QVERIFY(!f.t.monitor.relay->relayDown());
         f.ticks(2);
         QVERIFY(endsWith(f.lines(), {QStringLiteral("CorvaneBox not responding"),
                                      QStringLiteral("UDP relay not responding"),

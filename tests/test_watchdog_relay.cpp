@@ -7,6 +7,7 @@
 #include "link/EngineLink.h"
 #include "support/RecordingLink.h"
 #include "support/TestMonitor.h"
+#include "watchdogs/HeartbeatWatchdog.h"
 #include "watchdogs/RelayWatchdog.h"
 
 #include <QSignalSpy>
@@ -39,7 +40,7 @@ struct Fixture {
         QObject::connect(t.monitor.relay.get(), &RelayWatchdog::refreshWanted,
                          [this] { refreshTimes << t.services.clock.tickMs(); });
         // Heartbeats are not the subject here; keep that watchdog quiet.
-        t.monitor.timer3->setEnabled(false);
+        t.monitor.heartbeat->stop();
         t.monitor.board->placeCell(1, 8, 1); // the template, as the load step places it
     }
     static MonitorConfig config(const QString& relayTitle) {
@@ -60,7 +61,7 @@ struct Fixture {
         report(102, 2, 9);
         report(201, 1, 1);
         advance(10000);
-        QVERIFY(t.monitor.watchdog.boardReady);
+        QVERIFY(t.monitor.relay->boardReady());
         link->sent.clear();
     }
     QStringList lines() const { return t.monitor.alarms->lines(); }
@@ -87,14 +88,14 @@ private slots:
         f.advance(5000); // still growing
         f.report(306, 2, 1);
         f.advance(4999);
-        QVERIFY(!f.t.monitor.watchdog.boardReady);
+        QVERIFY(!f.t.monitor.relay->boardReady());
         QVERIFY(f.link->commands().isEmpty());
         f.t.monitor.board->setMark(102, QStringLiteral("X"));
         f.t.monitor.groups->setNameR(2, QStringLiteral("Trunks"));
         f.t.monitor.groups->setNameO(1, QStringLiteral("Lines"));
         f.advance(5001); // a whole tick without a new cell
-        QVERIFY(f.t.monitor.watchdog.boardReady);
-        QVERIFY(f.t.monitor.watchdog.startupDone);
+        QVERIFY(f.t.monitor.relay->boardReady());
+        QVERIFY(f.t.monitor.relay->startupDone());
         QCOMPARE(f.link->commands(), (QStringList{QStringLiteral("W"), QStringLiteral("SSSSS")}));
         QCOMPARE(raised.count(), 1);
         // The window reaches 3000 twips below the lowest cell.
@@ -112,9 +113,9 @@ private slots:
     void theEarliestCompletionIsTheSecondTick() {
         Fixture f;
         f.advance(5000);
-        QVERIFY(!f.t.monitor.watchdog.boardReady);
+        QVERIFY(!f.t.monitor.relay->boardReady());
         f.advance(5000);
-        QVERIFY(f.t.monitor.watchdog.boardReady);
+        QVERIFY(f.t.monitor.relay->boardReady());
         QCOMPARE(f.link->commands(), (QStringList{QStringLiteral("W"), QStringLiteral("SSSSS")}));
     }
 
@@ -132,8 +133,8 @@ private slots:
         QVERIFY(f.lines().isEmpty());
         QVERIFY(f.terminator->asked.isEmpty());
         QVERIFY(!f.link->sent.contains(QStringLiteral("<close>")));
-        QVERIFY(!f.t.monitor.watchdog.relayDown);
-        QCOMPARE(f.t.monitor.timer2->interval(), 15000);
+        QVERIFY(!f.t.monitor.relay->relayDown());
+        QCOMPARE(f.t.monitor.relay->period(), 15000);
         QCOMPARE(f.link->commands().count(QStringLiteral("W")), 40);
     }
 
@@ -149,7 +150,7 @@ private slots:
         QVERIFY(f.lines().isEmpty());
         f.advance(15000); // 60 s after the ping: timed out
         QCOMPARE(f.terminator->asked, QStringList{QStringLiteral("UDPRelay")});
-        QVERIFY(f.t.monitor.watchdog.relayDown);
+        QVERIFY(f.t.monitor.relay->relayDown());
         QCOMPARE(f.ack().caption, QStringLiteral("W"));
         QCOMPARE(f.ack().back, std::optional<LegacyColor>(kRed));
     }
@@ -218,33 +219,31 @@ private slots:
         QVERIFY(f.terminator->asked.isEmpty());
         QVERIFY(f.refreshTimes.isEmpty());
         QCOMPARE(f.ack().back, std::optional<LegacyColor>(kRed));
-        QVERIFY(f.t.monitor.watchdog.relayDown);
+        QVERIFY(f.t.monitor.relay->relayDown());
     }
 
     void aLateAnswerEndsTheOutage() {
         Fixture f(QStringLiteral("UDPRelay"));
         f.completeBoard();
         f.advance(5000);
-        QVERIFY(f.t.monitor.watchdog.relayDown);
+        QVERIFY(f.t.monitor.relay->relayDown());
         f.advance(7000);
         f.message(QStringLiteral("+W"));
-        QVERIFY(!f.t.monitor.watchdog.relayDown);
-        QVERIFY(f.t.monitor.watchdog.pingAnswered);
+        QVERIFY(!f.t.monitor.relay->relayDown());
         f.link->sent.clear();
         f.advance(8000); // the next tick: a fresh ping with a fresh deadline (the refresh goes on meanwhile)
         QCOMPARE(f.link->sent.count(QStringLiteral("W")), 1);
         QCOMPARE(f.t.monitor.relay->deadline(), f.t.services.clock.now().addSecs(50));
-        QVERIFY(!f.t.monitor.watchdog.pingAnswered);
         QCOMPARE(f.lines().size(), 1);
     }
 
     void theWatchdogPeriodFollowsTheHeartbeatTick() {
         Fixture f;
-        f.t.monitor.timer3->setInterval(200);
+        f.t.monitor.heartbeat->setInterval(200);
         f.completeBoard();
         f.message(QStringLiteral("+W"));
         f.advance(5000);
-        QCOMPARE(f.t.monitor.timer2->interval(), 2000);
+        QCOMPARE(f.t.monitor.relay->period(), 2000);
         // 200 / 30 seconds.
         QCOMPARE(f.t.services.clock.now().msecsTo(f.t.monitor.relay->deadline()), 6666);
     }
@@ -263,7 +262,7 @@ private slots:
         QCOMPARE(f.ack().back, std::optional<LegacyColor>(kGrey));
         QCOMPARE(f.t.monitor.ui.element(Element::Repl).back, std::optional<LegacyColor>(kGrey));
         QCOMPARE(f.t.monitor.ui.element(Element::Repl).caption, QStringLiteral("Replic"));
-        QVERIFY(!f.t.monitor.timer1->isEnabled());
+        QVERIFY(!f.t.monitor.relay->indicatorResetPending());
         // Off until the next switch-on: a colour set meanwhile stays.
         f.t.monitor.ui.setBack(Element::AckLbl, kGreen);
         f.advance(5000);

@@ -23,6 +23,7 @@
 #include "support/XDesktop.h"
 #include "support/XKeyboard.h"
 #include "support/XPointer.h"
+#include "watchdogs/RelayWatchdog.h"
 #include "windows/AboutBox.h"
 #include "windows/CallDetail.h"
 #include "windows/CallDetailWindow.h"
@@ -844,7 +845,7 @@ private slots:
                     QStringLiteral("t%1,%2,%3,0").arg(s * 100 + c).arg(s).arg(s == spans ? 9 : 2));
         // The board completion: a whole tick of Timer2 without a new cell sets the window's height.
         t.services.clock.advance(2 * 5000);
-        QVERIFY(t.monitor.watchdog.boardReady);
+        QVERIFY(t.monitor.relay->boardReady());
         QTRY_VERIFY(avail.contains(window.frameGeometry()));
         if (windowManager)
             QTRY_VERIFY(window.frameGeometry().height() > window.height()); // framed by openbox

@@ -56,9 +56,9 @@ struct Rig {
     // Completes the board, sees the engine answer a few pings, then silences it.
     bool silenceAfterStartUp() {
         if (!run(
-                60000, [&] { return monitor().watchdog.boardReady; }, kStartUpStepMs))
+                60000, [&] { return monitor().relay->boardReady(); }, kStartUpStepMs))
             return false;
-        if (run(60000, [&] { return monitor().watchdog.relayDown; }))
+        if (run(60000, [&] { return monitor().relay->relayDown(); }))
             return false;
         return sim.control(QStringLiteral("pings off"));
     }
@@ -96,7 +96,7 @@ private slots:
 
         const qsizetype mark = rig.sim.lines().size();
         QVERIFY(rig.run(120000, [&] { return !rig.relayLines().isEmpty(); }));
-        QVERIFY(rig.monitor().watchdog.relayDown);
+        QVERIFY(rig.monitor().relay->relayDown());
         QVERIFY(rig.relayLines().first().endsWith(QStringLiteral("---UDPRelay terminated")));
         QCOMPARE(rig.monitor().ui.element(Element::LastAlarm).caption, rig.relayLines().first());
         QVERIFY(rig.t->services.tones.tones.contains(qMakePair(620, 250)));

@@ -257,7 +257,7 @@ qint64 feedThroughQueue(Monitor& monitor, const QStringList& messages) {
 }
 
 void completeBoard(Monitor& monitor) {
-    for (int i = 0; i < 3 && !monitor.watchdog.boardReady; ++i)
+    for (int i = 0; i < 3 && !monitor.relay->boardReady(); ++i)
         monitor.relay->tick();
 }
 

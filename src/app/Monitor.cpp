@@ -28,13 +28,7 @@ namespace corvane {
 
 Monitor::Monitor(MonitorConfig& config_, Platform& platform_, QString computerName_)
     : config(config_), platform(platform_), computerName(std::move(computerName_)),
-      sounds(ui, platform.tones), timer1(platform.clock.createTimer()), timer2(platform.clock.createTimer()),
-      timer3(platform.clock.createTimer()) {
-    timer1->setInterval(1000);
-    timer2->setInterval(5000);
-    timer2->setEnabled(true);
-    timer3->setInterval(1500);
-    timer3->setEnabled(true);
+      sounds(ui, platform.tones) {
     groups = std::make_unique<GroupTables>();
     // The view paces to the screen only what message processing changes.
     board = std::make_unique<BoardModel>(ui, config, *groups, platform.clock, link,
@@ -55,8 +49,14 @@ Monitor::Monitor(MonitorConfig& config_, Platform& platform_, QString computerNa
     installAlarmHandler(*this);
     stats = std::make_unique<Statistics>(ui, config, platform.clock, *groups, *board, link, *alarms, sounds);
     callDetails = std::make_unique<CallDetailList>(ui, config, *board);
-    heartbeat = std::make_unique<HeartbeatWatchdog>(*this);
-    relay = std::make_unique<RelayWatchdog>(*this);
+    // The relay watchdog paces its pings by the heartbeat's tick; the heartbeat watchdog words an
+    // outage by the relay's state.
+    relay = std::make_unique<RelayWatchdog>(
+        ui, config, platform.clock, platform.tones, link, *board, *alarms,
+        [this](std::function<void()> then) { reconnect(link, *linkHealth, computerName, std::move(then)); },
+        [this] { return heartbeat->interval(); });
+    heartbeat = std::make_unique<HeartbeatWatchdog>(ui, config, platform.clock, platform.dialogs, sounds,
+                                                    *alarms, *pager, *relay);
     commands = std::make_unique<SwitchCommands>(ui, link, *board, platform.clock, platform.dialogs, platform.tones,
                                                 *linkHealth, *relay, computerName);
     // A failed TCP arrival asks the engine for everything again.
@@ -105,7 +105,7 @@ void Monitor::load(std::function<void()> loaded) {
         loaded = nullptr;
     }
     // Timer2 runs from here on, whether or not the watchdog bar is shown.
-    timer2->setEnabled(true);
+    relay->start();
     if (loaded)
         loaded();
 }

@@ -10,7 +10,6 @@
 #include "messages/Dispatcher.h"
 #include "common/MainWindowModel.h"
 #include "platform/Clock.h"
-#include "watchdogs/WatchdogState.h"
 
 #include <QObject>
 #include <QString>
@@ -56,13 +55,7 @@ public:
     MainWindowModel ui;
     Dispatcher dispatcher;
     MessageQueue queue;
-    WatchdogState watchdog;
     Sounds sounds;
-    // The main window's timers: Timer1 resets the indicators (IndicatorResetTimer), Timer2 completes the
-    // board and then runs the relay watchdog, Timer3 is the heartbeat watchdog's tick.
-    std::unique_ptr<Timer> timer1;
-    std::unique_ptr<Timer> timer2;
-    std::unique_ptr<Timer> timer3;
     // Subsystems are added below by their owners, each constructed in Monitor's constructor and wired
     // there (message handlers, menu actions) so that the order of construction is in one place.
     std::unique_ptr<GroupTables> groups;   // GroupNamesR, GroupNamesO and the per-group counters
@@ -75,9 +68,9 @@ public:
     std::unique_ptr<Pager> pager;          // PageNow, LastPageTime, the e-mail page menus
     std::unique_ptr<Statistics> stats;     // StatsTimer, the Stats window and button, scheduled commands
     std::unique_ptr<CallDetailList> callDetails;  // the call detail windows
-    std::unique_ptr<HeartbeatWatchdog> heartbeat; // Timer3: the engine heartbeat watchdog
     std::unique_ptr<RelayWatchdog>
         relay; // Timer2 and Timer1: board completion, relay watchdog, indicator reset
+    std::unique_ptr<HeartbeatWatchdog> heartbeat; // Timer3: the engine heartbeat watchdog
     std::unique_ptr<SwitchCommands> commands; // per-channel and engine-wide commands, refreshInfo, unmarkAll
     std::unique_ptr<Selection> selection;     // marking cells with the mouse, pointer feedback on the board
     std::unique_ptr<ChatModel> chat;          // the message broadcast window's state

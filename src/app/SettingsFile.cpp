@@ -3,6 +3,7 @@
 #include "alarms/AlarmList.h"
 #include "app/Monitor.h"
 #include "platform/Launcher.h"
+#include "watchdogs/HeartbeatWatchdog.h"
 
 namespace corvane {
 
@@ -23,7 +24,7 @@ ini::LiveSettings SettingsFile::liveSettings() const {
     ini::LiveSettings live;
     live.allowSounds = m_monitor.ui.isChecked(MenuItem::AllowSounds);
     live.pagerEnabled = m_monitor.ui.isChecked(MenuItem::EnablePager);
-    live.heartbeatIntervalMs = m_monitor.timer3->interval();
+    live.heartbeatIntervalMs = m_monitor.heartbeat->interval();
     live.maxListCountText = m_monitor.ui.element(Element::MaxListCount).caption;
     return live;
 }

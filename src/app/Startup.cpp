@@ -17,6 +17,7 @@
 #include "platform/ProgramIcon.h"
 #include "platform/Tones.h"
 #include "watchdogs/HeartbeatWatchdog.h"
+#include "watchdogs/RelayWatchdog.h"
 #include "windows/AboutBox.h"
 #include "windows/CallDetail.h"
 #include "windows/CallDetailWindow.h"
@@ -230,7 +231,7 @@ void Startup::applySettings(Monitor& monitor) {
     const MonitorConfig& config = monitor.config;
     MainWindowModel& ui = monitor.ui;
     if (config.present.watchdogProgress) {
-        monitor.timer2->setEnabled(true);
+        monitor.relay->start();
         for (Element e : {Element::WD_Progress, Element::WD_Back, Element::Label8})
             ui.setVisible(e, true);
     }
@@ -258,8 +259,7 @@ void Startup::applySettings(Monitor& monitor) {
     // A scheme outside the menu checks nothing.
     if (config.groupColorScheme >= 0 && config.groupColorScheme <= 3)
         ui.setMenuChecked(schemes[config.groupColorScheme], true);
-    if (const auto period = HeartbeatWatchdog::periodFor(config.watchdogTimeout))
-        monitor.timer3->setInterval(*period);
+    monitor.heartbeat->applyConfiguredPeriod();
 }
 
 AboutBox* Startup::showAbout() {

@@ -7,11 +7,20 @@
 
 #include <QString>
 #include <cstdint>
+#include <memory>
 #include <optional>
 
 namespace corvane {
 
-class Monitor;
+class AlarmList;
+class Clock;
+class Dialogs;
+class MainWindowModel;
+class Pager;
+class RelayWatchdog;
+class Sounds;
+class Timer;
+struct MonitorConfig;
 
 class HeartbeatWatchdog {
 public:
@@ -23,16 +32,23 @@ public:
     static constexpr const char* kBack = "CorvaneBox is Back";
     static constexpr const char* kResponded = "CorvaneBox responded";
 
-    // Installs the tick on Timer3 and gives it the configured period.
-    explicit HeartbeatWatchdog(Monitor& monitor);
+    // Creates Timer3 (running) with the configured period and installs the "&Watchdog Timeout" menu.
+    HeartbeatWatchdog(MainWindowModel& ui, const MonitorConfig& config, Clock& clock, Dialogs& dialogs,
+                      const Sounds& sounds, AlarmList& alarms, Pager& pager, const RelayWatchdog& relay);
+    ~HeartbeatWatchdog();
 
     // The tick period for a WATCHDOG_TO: the product is a 16-bit value, so a time-out whose tenfold
     // does not fit (or a negative one) gives nothing and the period stays as it was. 0 stops the tick.
     static std::optional<int> periodFor(std::int16_t watchdogTimeout);
     void applyConfiguredPeriod();
 
+    // Timer3 runs (again, its period counted from now), or stops.
+    void start();
+    void stop();
     // One Timer3 tick.
     void tick();
+    // Ticks since the last heartbeat.
+    int counter() const { return m_counter; }
     // A heartbeat arrived: the count starts again and the bar is emptied.
     void heartbeatArrived();
     // The engine's clock arrived: late in a count it stands in for a heartbeat.
@@ -48,9 +64,17 @@ public:
 private:
     void counting();
     void timedOut();
-    void appendLine(const QString& text);
 
-    Monitor& m_monitor;
+    MainWindowModel& m_ui;
+    const MonitorConfig& m_config;
+    Clock& m_clock;
+    Dialogs& m_dialogs;
+    const Sounds& m_sounds;
+    AlarmList& m_alarms;
+    Pager& m_pager;
+    const RelayWatchdog& m_relay;
+    std::unique_ptr<Timer> m_timer3;
+    int m_counter = 0;    // ticks since the last heartbeat
     QString m_lastText;   // the text of the last watchdog alarm line, empty before the first outage
     bool m_paged = false; // a "not responding" page was asked for in this outage
 };

@@ -1,126 +1,129 @@
 #include "watchdogs/RelayWatchdog.h"
 
 #include "alarms/AlarmList.h"
-#include "app/Monitor.h"
 #include "board/BoardModel.h"
-#include "common/LegacyText.h"
-#include "link/EngineLink.h"
-#include "link/LinkActions.h"
+#include "common/MainWindowModel.h"
+#include "common/MonitorConfig.h"
+#include "link/LinkSocket.h"
+#include "platform/Clock.h"
 #include "platform/Tones.h"
 #include "platform/X11Windows.h"
 
-#include <iterator>
-
 namespace corvane {
 
-RelayWatchdog::RelayWatchdog(Monitor& monitor)
-    : m_monitor(monitor), m_terminator(std::make_unique<x11::X11RelayTerminator>()),
-      m_refreshPause(monitor.platform.clock) {
-    m_monitor.timer2->setCallback([this] { tick(); });
-    m_monitor.timer1->setCallback([this] { resetIndicators(); });
+RelayWatchdog::RelayWatchdog(MainWindowModel& ui, const MonitorConfig& config, Clock& clock,
+                             ToneOutput& tones, LinkSocket& link, BoardModel& board, AlarmList& alarms,
+                             Reconnect reconnect, HeartbeatPeriod heartbeatPeriod)
+    : m_ui(ui), m_config(config), m_clock(clock), m_tones(tones), m_link(link), m_board(board),
+      m_alarms(alarms), m_reconnect(std::move(reconnect)), m_heartbeatPeriod(std::move(heartbeatPeriod)),
+      m_timer1(clock.createTimer()), m_timer2(clock.createTimer()),
+      m_terminator(std::make_unique<x11::X11RelayTerminator>()), m_refreshPause(clock) {
+    m_timer1->setInterval(1000);
+    m_timer2->setInterval(5000);
+    m_timer2->setEnabled(true);
+    m_timer2->setCallback([this] { tick(); });
+    m_timer1->setCallback([this] { resetIndicators(); });
 }
 
 RelayWatchdog::~RelayWatchdog() = default;
 
+void RelayWatchdog::start() {
+    m_timer2->setEnabled(true);
+}
+
+void RelayWatchdog::stop() {
+    m_timer2->setEnabled(false);
+}
+
+bool RelayWatchdog::running() const {
+    return m_timer2->isEnabled();
+}
+
 void RelayWatchdog::startIndicatorReset() {
-    m_monitor.timer1->setEnabled(true);
+    m_timer1->setEnabled(true);
+}
+
+bool RelayWatchdog::indicatorResetPending() const {
+    return m_timer1->isEnabled();
 }
 
 void RelayWatchdog::pingAnswered() {
-    m_monitor.watchdog.relayDown = false;
-    m_monitor.watchdog.pingAnswered = true;
-}
-
-bool RelayWatchdog::boardReady() const {
-    return m_monitor.watchdog.boardReady;
-}
-
-bool RelayWatchdog::startupDone() const {
-    return m_monitor.watchdog.startupDone;
-}
-
-bool RelayWatchdog::relayDown() const {
-    return m_monitor.watchdog.relayDown;
+    m_relayDown = false;
+    m_pingAnswered = true;
 }
 
 int RelayWatchdog::period() const {
-    return m_monitor.timer2->interval();
+    return m_timer2->interval();
 }
 
 void RelayWatchdog::tick() {
-    if (m_monitor.watchdog.boardReady)
+    if (m_boardReady)
         watchTick();
     else
         completionTick();
 }
 
 void RelayWatchdog::resetIndicators() {
-    MainWindowModel& ui = m_monitor.ui;
-    ui.setBack(Element::AckLbl, kGrey);
-    ui.setBack(Element::Repl, kGrey);
-    ui.setCaption(Element::Repl, QStringLiteral("Replic"));
-    m_monitor.timer1->setEnabled(false);
+    m_ui.setBack(Element::AckLbl, kGrey);
+    m_ui.setBack(Element::Repl, kGrey);
+    m_ui.setCaption(Element::Repl, QStringLiteral("Replic"));
+    m_timer1->setEnabled(false);
 }
 
 void RelayWatchdog::completionTick() {
-    if (!m_monitor.board)
-        return;
     // The board is complete once a whole tick has passed without a new cell.
-    const int last = m_monitor.board->lastBuiltIndex();
+    const int last = m_board.lastBuiltIndex();
     if (last == m_savedIndex)
         completeBoard();
     m_savedIndex = last;
 }
 
 void RelayWatchdog::completeBoard() {
-    MainWindowModel& ui = m_monitor.ui;
-    BoardModel& board = *m_monitor.board;
-    if (const ChannelCell* lowest = board.cell(board.highestBuiltIndex())) {
+    if (const ChannelCell* lowest = m_board.cell(m_board.highestBuiltIndex())) {
         const int height = lowest->back.top() + lowest->back.height() + kCompletionMarginTwips;
-        ui.setClientSize(QSize(ui.clientSize().width(), height));
+        m_ui.setClientSize(QSize(m_ui.clientSize().width(), height));
     }
-    m_monitor.watchdog.boardReady = true;
-    board.fillTheLabels();
-    m_monitor.watchdog.startupDone = true;
-    send(QStringLiteral("W")); // the first ping
-    ui.requestRaise();
-    send(QStringLiteral("SSSSS"));
+    m_boardReady = true;
+    m_board.fillTheLabels();
+    m_startupDone = true;
+    m_link.sendCommand(QStringLiteral("W")); // the first ping
+    m_ui.requestRaise();
+    m_link.sendCommand(QStringLiteral("SSSSS"));
     emit boardCompleted();
 }
 
 void RelayWatchdog::watchTick() {
-    const QDateTime now = m_monitor.platform.clock.now();
-    const int period = m_monitor.timer3->interval();
-    if (m_monitor.watchdog.pingAnswered) {
-        send(QStringLiteral("W"));
+    const QDateTime now = m_clock.now();
+    const int period = m_heartbeatPeriod();
+    if (m_pingAnswered) {
+        m_link.sendCommand(QStringLiteral("W"));
         // P / 30 seconds: 50 s with the default 1500 ms heartbeat tick.
         m_deadline = now.addMSecs(static_cast<qint64>(period) * 1000 / 30);
-        m_monitor.watchdog.pingAnswered = false;
+        m_pingAnswered = false;
     } else if (!m_deadline.isValid() || now > m_deadline) {
         pingTimedOut(now);
     } else {
-        send(QStringLiteral("W"));
+        m_link.sendCommand(QStringLiteral("W"));
     }
-    m_monitor.timer2->setInterval(10 * period);
+    m_timer2->setInterval(10 * period);
 }
 
 void RelayWatchdog::pingTimedOut(const QDateTime& now) {
-    MainWindowModel& ui = m_monitor.ui;
-    ui.setCaption(Element::AckLbl, QStringLiteral("W"));
-    ui.setBack(Element::AckLbl, kRed);
-    m_monitor.watchdog.relayDown = true;
+    m_ui.setCaption(Element::AckLbl, QStringLiteral("W"));
+    m_ui.setBack(Element::AckLbl, kRed);
+    m_relayDown = true;
     // ReConnect, and the ping once the connect has ended: a TCP connect takes a while, and a ping sent
     // before it is connected is lost, which would leave the deadline past and reconnect at every tick.
-    reconnect(m_monitor.link, *m_monitor.linkHealth, m_monitor.computerName, [this] { send(QStringLiteral("W")); });
+    m_reconnect([this] { m_link.sendCommand(QStringLiteral("W")); });
     // Without a relay title the deadline stays past, so every later tick reconnects again.
-    if (!m_monitor.config.relayWindowTitle.isEmpty())
+    if (!m_config.relayWindowTitle.isEmpty())
         terminateRelay(now);
 }
 
 void RelayWatchdog::terminateRelay(const QDateTime& now) {
     m_deadline = now.addSecs(kGraceSeconds); // time for the relay to be restarted
     QString text;
-    switch (m_terminator->terminateWindowOwner(m_monitor.config.relayWindowTitle)) {
+    switch (m_terminator->terminateWindowOwner(m_config.relayWindowTitle)) {
     case RelayTermination::Terminated:
         text = QLatin1String(kTerminated);
         break;
@@ -132,20 +135,10 @@ void RelayWatchdog::terminateRelay(const QDateTime& now) {
         break;
     }
     if (text != QLatin1String(kNotFound))
-        m_monitor.platform.tones.play(kBeepHz,
-                                      kBeepMs); // a window was found: beep whatever the sounds menu says
-    const QString line = alarmStamp(m_monitor.platform.clock.now()) + text;
-    if (m_monitor.alarms)
-        m_monitor.alarms->appendAlarmLine(line);
-    else
-        m_monitor.ui.setCaption(Element::LastAlarm, line);
+        m_tones.play(kBeepHz, kBeepMs); // a window was found: beep whatever the sounds menu says
+    m_alarms.raise(text);
     // Give the relay a moment before the engine is asked for its description again.
     m_refreshPause.start(kRefreshPauseMs, [this] { emit refreshWanted(); });
-}
-
-void RelayWatchdog::send(const QString& command) {
-    if (m_monitor.link)
-        m_monitor.link->sendCommand(command);
 }
 
 } // namespace corvane
