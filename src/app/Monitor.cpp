@@ -1,5 +1,6 @@
 #include "app/Monitor.h"
 
+#include "alarms/AlarmHandler.h"
 #include "alarms/AlarmList.h"
 #include "alarms/PageFilter.h"
 #include "alarms/Pager.h"
@@ -11,11 +12,11 @@
 #include "link/LinkActions.h"
 #include "link/LinkHealth.h"
 #include "logplay/Logging.h"
-#include "messages/AlarmHandler.h"
 #include "messages/MessageIntake.h"
 #include "messages/StatusHandlers.h"
 #include "operator/Selection.h"
 #include "operator/SwitchCommands.h"
+#include "platform/SmtpMail.h"
 #include "platform/Tones.h"
 #include "stats/Statistics.h"
 #include "watchdogs/HeartbeatWatchdog.h"
@@ -39,10 +40,12 @@ Monitor::Monitor(MonitorConfig& config_, Platform& platform_, QString computerNa
     intake = std::make_unique<MessageIntake>(*this);
     logging = std::make_unique<Logging>(*this);
     installLinkActions(*this);
-    alarms = std::make_unique<AlarmList>(*this);
-    pager = std::make_unique<Pager>(*this);
-    installPageMaskMenus(*this);
-    installAlarmHandler(*this);
+    alarms = std::make_unique<AlarmList>(ui, platform.clock);
+    pager = std::make_unique<Pager>(
+        ui, config, platform.clock, platform.dialogs,
+        std::make_unique<SmtpMail>(config, platform.dialogs, platform.clock, computerName), link, *alarms);
+    installPageMaskMenus(ui, config, platform.dialogs);
+    AlarmHandler(ui, config, *alarms, sounds, *pager).install(dispatcher);
     stats = std::make_unique<Statistics>(*this);
     callDetails = std::make_unique<CallDetailList>(*this);
     heartbeat = std::make_unique<HeartbeatWatchdog>(*this);
