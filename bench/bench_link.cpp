@@ -6,12 +6,12 @@
 // itself (neither arrived nor counted by the kernel).
 // Run: QT_QPA_PLATFORM=offscreen build-bench/bench/bench_link [burst [tcp|udp]]
 
+#include "alarms/AlarmHandler.h"
 #include "alarms/AlarmList.h"
 #include "app/Monitor.h"
 #include "board/BoardModel.h"
 #include "link/EngineLink.h"
 #include "link/UdpEngineLink.h"
-#include "messages/AlarmHandler.h"
 #include "messages/MessageIntake.h"
 #include "support/BenchSupport.h"
 #include "support/EngineSimProcess.h"
@@ -46,7 +46,8 @@ struct BlastCounter {
     QElapsedTimer sinceLast;
 
     void install(Monitor& monitor) {
-        monitor.dispatcher.setHandler('A', [this, &monitor](QStringView body) {
+        const AlarmHandler alarms(monitor.ui, monitor.config, *monitor.alarms, monitor.sounds, *monitor.pager);
+        monitor.dispatcher.setHandler('A', [this, alarms](QStringView body) {
             if (body.startsWith(u" blast ")) {
                 ++received;
                 const qint64 n = body.mid(7).toLongLong();
@@ -55,7 +56,7 @@ struct BlastCounter {
                 last = n;
                 sinceLast.restart();
             }
-            handleAlarm(monitor, body);
+            alarms.handle(body);
         });
         sinceLast.start();
     }

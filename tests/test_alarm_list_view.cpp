@@ -3,7 +3,7 @@
 #include "alarms/AlarmList.h"
 #include "alarms/AlarmListView.h"
 #include "operator/MainWindow.h"
-#include "support/TestMonitor.h"
+#include "support/ManualClock.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -18,8 +18,9 @@ class TestAlarmListView : public QObject {
 
 private slots:
     void keysOnTheList() {
-        test::TestMonitor t;
-        AlarmList& list = *t.monitor.alarms;
+        MainWindowModel ui;
+        test::ManualClock clock;
+        AlarmList list(ui, clock);
         AlarmListView view(list);
         view.show();
         for (const char* s : {"one", "two", "three", "four"})
@@ -56,18 +57,17 @@ private slots:
     }
 
     void leavingTheMaximumBoxOnTheWindow() {
-        test::TestMonitor t;
-        MonitorMain window(t.monitor.ui);
-        installAlarmViews(t.monitor, window);
-        QVERIFY(qobject_cast<AlarmListView*>(window.elementWidget(Element::AlarmsList)));
-        AlarmList& list = *t.monitor.alarms;
+        MainWindowModel ui;
+        test::ManualClock clock;
+        AlarmList list(ui, clock);
+        MonitorMain window(ui);
+        watchMaxCountBox(list, window.elementWidget(Element::MaxListCount));
         for (int i = 0; i < 12; ++i)
             list.addAlarmLine(QString::number(i));
         auto* box = qobject_cast<QLineEdit*>(window.elementWidget(Element::MaxListCount));
         QVERIFY(box);
         box->setText(QString());
         QTest::keyClicks(box, QStringLiteral("9"));
-        QCOMPARE(t.monitor.ui.element(Element::MaxListCount).caption, QStringLiteral("9"));
         QFocusEvent out(QEvent::FocusOut, Qt::TabFocusReason);
         QApplication::sendEvent(box, &out);
         QCOMPARE(list.selectedRows(), (QList<int>{0, 1, 2}));

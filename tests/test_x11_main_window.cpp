@@ -950,7 +950,7 @@ private slots:
         auto* view = new BoardView(*m.board);
         window.setElementWidget(Element::Picture1, view);
         auto* overlay = new BoardStaleOverlay(*m.linkHealth, *view);
-        installAlarmViews(m, window);
+        window.setElementWidget(Element::AlarmsList, new AlarmListView(*m.alarms));
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         QTRY_VERIFY_WITH_TIMEOUT(m.board->hasCell(424), 20000);

@@ -1,22 +1,24 @@
 #include "alarms/AlarmList.h"
 
-#include "app/Monitor.h"
+#include "alarms/PageFilter.h"
+#include "alarms/Sounds.h"
 #include "common/LegacyText.h"
+#include "common/MainWindowModel.h"
 #include "platform/Clock.h"
 
 #include <algorithm>
 
 namespace corvane {
 
-AlarmList::AlarmList(Monitor& monitor) : m_monitor(monitor), m_selection(this) {
-    m_monitor.ui.setElementAction(Element::Command1, MainWindowModel::Gesture::Click, [this] { clear(); });
-    m_monitor.ui.setMenuAction(MenuItem::AllowSounds, [this] { allowSoundsClicked(); });
+AlarmList::AlarmList(MainWindowModel& ui, const Clock& clock) : m_ui(ui), m_clock(clock), m_selection(this) {
+    m_ui.setElementAction(Element::Command1, MainWindowModel::Gesture::Click, [this] { clear(); });
+    m_ui.setMenuAction(MenuItem::AllowSounds, [this] { allowSoundsClicked(); });
 }
 
 AlarmList::~AlarmList() = default;
 
 QString AlarmList::alarmLine(const QString& text) const {
-    return alarmStamp(m_monitor.platform.clock.now()) + text;
+    return alarmStamp(m_clock.now()) + text;
 }
 
 void AlarmList::addAlarmLine(const QString& line) {
@@ -34,11 +36,11 @@ void AlarmList::appendAlarmLine(const QString& line) {
     beginInsertRows({}, count(), count());
     m_lines.append(line);
     endInsertRows();
-    m_monitor.ui.setCaption(Element::LastAlarm, line);
+    m_ui.setCaption(Element::LastAlarm, line);
 }
 
 std::optional<std::int16_t> AlarmList::maxCount() const {
-    return leadingInt16(m_monitor.ui.element(Element::MaxListCount).caption);
+    return leadingInt16(m_ui.element(Element::MaxListCount).caption);
 }
 
 bool AlarmList::isSelected(int row) const {
@@ -106,24 +108,18 @@ QVariant AlarmList::data(const QModelIndex& i, int role) const {
 }
 
 void AlarmList::allowSoundsClicked() {
-    MainWindowModel& ui = m_monitor.ui;
-    const bool on = !ui.isChecked(MenuItem::AllowSounds);
-    ui.setMenuChecked(MenuItem::AllowSounds, on);
+    const bool on = !m_ui.isChecked(MenuItem::AllowSounds);
+    m_ui.setMenuChecked(MenuItem::AllowSounds, on);
     if (on)
-        setMaskMenusEnabled(m_monitor, true);
-    else if (!ui.isChecked(MenuItem::EnablePager))
-        setMaskMenusEnabled(m_monitor, false);
+        setMaskMenusEnabled(m_ui, true);
+    else if (!m_ui.isChecked(MenuItem::EnablePager))
+        setMaskMenusEnabled(m_ui, false);
 }
 
-void setMaskMenusEnabled(Monitor& monitor, bool enabled) {
-    for (MenuItem m : {MenuItem::PageNumberMask, MenuItem::PageStrAllow, MenuItem::PageStringMask})
-        monitor.ui.setMenuEnabled(m, enabled);
-}
-
-void alarmChime(Monitor& monitor) {
+void alarmChime(const Sounds& sounds) {
     for (int i = 0; i < 3; ++i) {
-        monitor.playSound(880, 100);
-        monitor.playSound(660, 100);
+        sounds.play(880, 100);
+        sounds.play(660, 100);
     }
 }
 

@@ -12,12 +12,14 @@
 
 namespace corvane {
 
-class Monitor;
+class Clock;
+class MainWindowModel;
+class Sounds;
 
 class AlarmList : public QAbstractListModel {
     Q_OBJECT
 public:
-    explicit AlarmList(Monitor& monitor);
+    AlarmList(MainWindowModel& ui, const Clock& clock);
     ~AlarmList() override;
 
     // The stamp of the current local time followed by the text: "mm/dd/yy hh:mm AMPM ---text".
@@ -59,15 +61,13 @@ public:
 
 private:
     void allowSoundsClicked();
-    Monitor& m_monitor;
+    MainWindowModel& m_ui;
+    const Clock& m_clock;
     QStringList m_lines;
     QItemSelectionModel m_selection;
 };
 
 // AlarmChime: three rising and falling pairs of tones, each only while sounds are allowed.
-void alarmChime(Monitor& monitor);
-
-// Enables or disables the three paging mask menus together.
-void setMaskMenusEnabled(Monitor& monitor, bool enabled);
+void alarmChime(const Sounds& sounds);
 
 } // namespace corvane

@@ -1,8 +1,6 @@
 #include "alarms/AlarmListView.h"
 
 #include "alarms/AlarmList.h"
-#include "app/Monitor.h"
-#include "operator/MainWindow.h"
 
 #include <QClipboard>
 #include <QGuiApplication>
@@ -162,12 +160,9 @@ void AlarmListView::copySelection() {
     clipboard->setText(m_alarms.copyText());
 }
 
-void installAlarmViews(Monitor& monitor, MonitorMain& window) {
-    if (!monitor.alarms)
-        return;
-    window.setElementWidget(Element::AlarmsList, new AlarmListView(*monitor.alarms));
-    if (QWidget* box = window.elementWidget(Element::MaxListCount))
-        box->installEventFilter(new MaxCountWatcher(*monitor.alarms, box));
+void watchMaxCountBox(AlarmList& alarms, QWidget* box) {
+    if (box)
+        box->installEventFilter(new MaxCountWatcher(alarms, box));
 }
 
 } // namespace corvane

@@ -16,8 +16,6 @@ class QPushButton;
 namespace corvane {
 
 class AlarmList;
-class Monitor;
-class MonitorMain;
 
 class AlarmListView : public QListView {
     Q_OBJECT
@@ -53,8 +51,7 @@ private:
     bool m_restoring = false;
 };
 
-// Puts the alarm list view into the main window and makes leaving the MaxListCount box select the
-// lines over the maximum.
-void installAlarmViews(Monitor& monitor, MonitorMain& window);
+// Makes leaving the MaxListCount box select the lines over the maximum (no box, nothing to watch).
+void watchMaxCountBox(AlarmList& alarms, QWidget* box);
 
 } // namespace corvane

@@ -1,6 +1,7 @@
 #include "alarms/PageFilter.h"
 
-#include "app/Monitor.h"
+#include "common/MainWindowModel.h"
+#include "common/MonitorConfig.h"
 #include "platform/Dialogs.h"
 
 namespace corvane {
@@ -52,9 +53,8 @@ bool anyPieceFound(QStringView list, QStringView text) {
     }
 }
 
-void editMask(Monitor& monitor, QString& setting, const char* prompt) {
-    setting = monitor.platform.dialogs.input(QString::fromLatin1(prompt),
-                                             QStringLiteral("Mask definition Entry"), setting);
+void editMask(Dialogs& dialogs, QString& setting, const char* prompt) {
+    setting = dialogs.input(QString::fromLatin1(prompt), QStringLiteral("Mask definition Entry"), setting);
 }
 
 } // namespace
@@ -78,25 +78,29 @@ bool isPageMasked(const MonitorConfig& config, QStringView text) {
     return !config.alarmStringMask.isEmpty() && anyPieceFound(config.alarmStringMask, text);
 }
 
-void installPageMaskMenus(Monitor& monitor) {
-    MainWindowModel& ui = monitor.ui;
-    ui.setMenuAction(MenuItem::PageNumberMask, [&monitor] {
-        editMask(monitor, monitor.config.alarmNumberMask,
+void installPageMaskMenus(MainWindowModel& ui, MonitorConfig& config, Dialogs& dialogs) {
+    ui.setMenuAction(MenuItem::PageNumberMask, [&config, &dialogs] {
+        editMask(dialogs, config.alarmNumberMask,
                  "Enter or edit the page numeric mask, a string formed by the type numbers of the alarms you "
                  "don't want to be paged for separated by '*'.");
     });
-    ui.setMenuAction(MenuItem::PageStringMask, [&monitor] {
+    ui.setMenuAction(MenuItem::PageStringMask, [&config, &dialogs] {
         editMask(
-            monitor, monitor.config.alarmStringMask,
+            dialogs, config.alarmStringMask,
             "Enter or edit a string of substrings separated by ';' that if found in an alarm message will "
             "not make it as a page even if its type number is not masked");
     });
-    ui.setMenuAction(MenuItem::PageStrAllow, [&monitor] {
+    ui.setMenuAction(MenuItem::PageStrAllow, [&config, &dialogs] {
         editMask(
-            monitor, monitor.config.alarmStringAllow,
+            dialogs, config.alarmStringAllow,
             "Enter or edit a string of substrings separated by ';' that if found in an alarm message will "
             "make it as a page even if its type number is masked");
     });
+}
+
+void setMaskMenusEnabled(MainWindowModel& ui, bool enabled) {
+    for (MenuItem m : {MenuItem::PageNumberMask, MenuItem::PageStrAllow, MenuItem::PageStringMask})
+        ui.setMenuEnabled(m, enabled);
 }
 
 } // namespace corvane

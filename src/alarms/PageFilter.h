@@ -9,7 +9,8 @@
 namespace corvane {
 
 struct MonitorConfig;
-class Monitor;
+class Dialogs;
+class MainWindowModel;
 
 // The type number of an alarm text, nothing when none of the substrings is in it.
 std::optional<int> alarmTypeNumber(QStringView text);
@@ -18,6 +19,8 @@ std::optional<int> alarmTypeNumber(QStringView text);
 bool isPageMasked(const MonitorConfig& config, QStringView text);
 
 // Installs the three mask menus (number mask, string mask, string allow) and their input dialogs.
-void installPageMaskMenus(Monitor& monitor);
+void installPageMaskMenus(MainWindowModel& ui, MonitorConfig& config, Dialogs& dialogs);
+// Enables or disables the three mask menus together.
+void setMaskMenusEnabled(MainWindowModel& ui, bool enabled);
 
 } // namespace corvane

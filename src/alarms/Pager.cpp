@@ -2,11 +2,12 @@
 
 #include "alarms/AlarmList.h"
 #include "alarms/PageFilter.h"
-#include "app/Monitor.h"
 #include "common/LegacyText.h"
-#include "link/EngineLink.h"
+#include "common/MainWindowModel.h"
+#include "common/MonitorConfig.h"
+#include "link/LinkSocket.h"
+#include "platform/Clock.h"
 #include "platform/Dialogs.h"
-#include "platform/SmtpMail.h"
 
 namespace corvane {
 
@@ -26,14 +27,13 @@ QString trimBlanks(const QString& text) {
 }
 } // namespace
 
-Pager::Pager(Monitor& monitor)
-    : m_monitor(monitor), m_mail(std::make_unique<SmtpMail>(monitor.config, monitor.platform.dialogs,
-                                                            monitor.platform.clock, monitor.computerName)),
-      m_lastPageTime(monitor.platform.clock.now()), m_pause(monitor.platform.clock) {
-    MainWindowModel& ui = m_monitor.ui;
-    ui.setMenuAction(MenuItem::EnablePager, [this] { enablePagerClicked(); });
-    ui.setMenuAction(MenuItem::PromptAddresses, [this] { promptAddresses(); });
-    ui.setMenuAction(MenuItem::TestPage, [this] { testPage(); });
+Pager::Pager(MainWindowModel& ui, MonitorConfig& config, Clock& clock, Dialogs& dialogs,
+             std::unique_ptr<Mail> mail, LinkSocket& link, AlarmList& alarms)
+    : m_ui(ui), m_config(config), m_clock(clock), m_dialogs(dialogs), m_link(link), m_alarms(alarms),
+      m_mail(std::move(mail)), m_lastPageTime(clock.now()), m_pause(clock) {
+    m_ui.setMenuAction(MenuItem::EnablePager, [this] { enablePagerClicked(); });
+    m_ui.setMenuAction(MenuItem::PromptAddresses, [this] { promptAddresses(); });
+    m_ui.setMenuAction(MenuItem::TestPage, [this] { testPage(); });
 }
 
 Pager::~Pager() = default;
@@ -44,7 +44,7 @@ qint64 Pager::minuteBoundaries(const QDateTime& from, const QDateTime& to) {
 }
 
 void Pager::openThrottle() {
-    m_lastPageTime = m_monitor.platform.clock.now().addSecs(-11 * 60);
+    m_lastPageTime = m_clock.now().addSecs(-11 * 60);
 }
 
 QString Pager::pendingPage() const {
@@ -59,12 +59,12 @@ QString Pager::pendingPage() const {
 }
 
 bool Pager::throttleOpen() const {
-    return minuteBoundaries(m_lastPageTime, m_monitor.platform.clock.now()) > kThrottleMinutes;
+    return minuteBoundaries(m_lastPageTime, m_clock.now()) > kThrottleMinutes;
 }
 
 void Pager::pageNow(const QString& text) {
     // A masked text never enters the page, but it may send what is waiting.
-    if (!isPageMasked(m_monitor.config, text))
+    if (!isPageMasked(m_config, text))
         m_pendingTexts.append(text);
     if (m_busy) {
         // Waiting requests are merged into one, so a stalled server or an open prompt costs one page
@@ -87,7 +87,7 @@ void Pager::startRequest() {
 
 void Pager::mailLogon(std::function<void(bool)> then) {
     if (m_mail->sessionOpen()) {
-        m_monitor.platform.dialogs.message(QStringLiteral("Session already established"));
+        m_dialogs.message(QStringLiteral("Session already established"));
         then(false);
         return;
     }
@@ -95,7 +95,7 @@ void Pager::mailLogon(std::function<void(bool)> then) {
         if (!result.ok()) {
             logMailError("E-mail Logon error ", result);
             if (result.number == Mail::kCancelledLogon)
-                m_monitor.platform.dialogs.message(QStringLiteral("Canceled Login"));
+                m_dialogs.message(QStringLiteral("Canceled Login"));
         }
         then(result.ok());
     });
@@ -111,8 +111,8 @@ void Pager::queuePage() {
         return;
     }
     m_textsInMessage = m_pendingTexts.size();
-    m_message = MailMessage{m_monitor.config.title, pendingPage(), {}};
-    m_recipients = m_monitor.config.pagerRecipients.split(u';');
+    m_message = MailMessage{m_config.title, pendingPage(), {}};
+    m_recipients = m_config.pagerRecipients.split(u';');
     m_nextRecipient = 0;
     sendNext();
 }
@@ -121,7 +121,7 @@ void Pager::sendNext() {
     if (m_nextRecipient >= m_recipients.size()) {
         // Sent or failed, the page is done with; texts that came during the send wait for the next one.
         m_pendingTexts.remove(0, m_textsInMessage);
-        m_lastPageTime = m_monitor.platform.clock.now();
+        m_lastPageTime = m_clock.now();
         finishRequest();
         return;
     }
@@ -145,40 +145,37 @@ void Pager::finishRequest() {
 
 void Pager::logMailError(const char* what, const MailResult& result) {
     // The date alone, without the time part of an alarm line.
-    const QString date = alarmStamp(m_monitor.platform.clock.now()).left(9);
+    const QString date = alarmStamp(m_clock.now()).left(9);
     const QString line = date + QString::fromLatin1(what) +
                          numberText(static_cast<long long>(result.number)) + QStringLiteral(" occurred, ") +
                          result.description;
-    if (m_monitor.alarms)
-        m_monitor.alarms->appendAlarmLine(line);
+    m_alarms.appendAlarmLine(line);
 }
 
 void Pager::enablePagerClicked() {
-    MainWindowModel& ui = m_monitor.ui;
-    const bool on = !ui.isChecked(MenuItem::EnablePager);
-    ui.setMenuChecked(MenuItem::EnablePager, on);
+    const bool on = !m_ui.isChecked(MenuItem::EnablePager);
+    m_ui.setMenuChecked(MenuItem::EnablePager, on);
     if (on) {
-        ui.setMenuEnabled(MenuItem::PromptAddresses, true);
-        setMaskMenusEnabled(m_monitor, true);
+        m_ui.setMenuEnabled(MenuItem::PromptAddresses, true);
+        setMaskMenusEnabled(m_ui, true);
         promptAddresses();
     } else {
-        ui.setMenuEnabled(MenuItem::PromptAddresses, false);
-        if (!ui.isChecked(MenuItem::AllowSounds))
-            setMaskMenusEnabled(m_monitor, false);
+        m_ui.setMenuEnabled(MenuItem::PromptAddresses, false);
+        if (!m_ui.isChecked(MenuItem::AllowSounds))
+            setMaskMenusEnabled(m_ui, false);
     }
     openThrottle();
 }
 
 void Pager::promptAddresses() {
-    m_monitor.config.pagerRecipients = m_monitor.platform.dialogs.input(
-        QStringLiteral("Enter or edit pagees email addresses separated by ';'"),
-        QStringLiteral("Page Recipients Entry"), m_monitor.config.pagerRecipients);
+    m_config.pagerRecipients =
+        m_dialogs.input(QStringLiteral("Enter or edit pagees email addresses separated by ';'"),
+                        QStringLiteral("Page Recipients Entry"), m_config.pagerRecipients);
 }
 
 void Pager::testPage() {
     // The engine answers with an alarm, which then goes out at once through the alarm path.
-    if (m_monitor.link)
-        m_monitor.link->sendCommand(QStringLiteral("ppppp"));
+    m_link.sendCommand(QStringLiteral("ppppp"));
     openThrottle();
 }
 

@@ -16,12 +16,18 @@
 
 namespace corvane {
 
-class Monitor;
+class AlarmList;
+class Clock;
+class Dialogs;
+class LinkSocket;
+class MainWindowModel;
+struct MonitorConfig;
 
 class Pager : public QObject {
     Q_OBJECT
 public:
-    explicit Pager(Monitor& monitor);
+    Pager(MainWindowModel& ui, MonitorConfig& config, Clock& clock, Dialogs& dialogs,
+          std::unique_ptr<Mail> mail, LinkSocket& link, AlarmList& alarms);
     ~Pager() override;
 
     // PageNow: queue the text and, when the throttle lets the page out, logon, send and logoff (a request
@@ -68,7 +74,12 @@ private:
     void promptAddresses();
     void testPage();
 
-    Monitor& m_monitor;
+    MainWindowModel& m_ui;
+    MonitorConfig& m_config;
+    Clock& m_clock;
+    Dialogs& m_dialogs;
+    LinkSocket& m_link;
+    AlarmList& m_alarms;
     std::unique_ptr<Mail> m_mail;
     // Oldest first, so that a long outage's repeated pages each cost one append rather than a copy of
     // everything pending before them.

@@ -1,5 +1,6 @@
 #include "app/Monitor.h"
 
+#include "alarms/AlarmHandler.h"
 #include "alarms/AlarmList.h"
 #include "alarms/PageFilter.h"
 #include "alarms/Pager.h"
@@ -11,12 +12,12 @@
 #include "link/LinkActions.h"
 #include "link/LinkHealth.h"
 #include "logplay/Logging.h"
-#include "messages/AlarmHandler.h"
 #include "messages/ChannelHandlers.h"
 #include "messages/MessageIntake.h"
 #include "messages/StatusHandlers.h"
 #include "operator/Selection.h"
 #include "operator/SwitchCommands.h"
+#include "platform/SmtpMail.h"
 #include "platform/Tones.h"
 #include "stats/Statistics.h"
 #include "watchdogs/HeartbeatWatchdog.h"
@@ -38,15 +39,17 @@ Monitor::Monitor(MonitorConfig& config_, Platform& platform_, QString computerNa
     linkHealth = std::make_unique<LinkHealth>(config, platform.clock, [this] { return board->cellIds(); });
     connect(board.get(), &BoardModel::channelReported, linkHealth.get(), &LinkHealth::channelReported);
     installLinkActions(ui, link, *linkHealth, computerName);
-    alarms = std::make_unique<AlarmList>(*this);
+    alarms = std::make_unique<AlarmList>(ui, platform.clock);
     connect(linkHealth.get(), &LinkHealth::alarmRaised, alarms.get(), &AlarmList::raise);
     connect(&link, &LinkSocket::problem, alarms.get(), &AlarmList::raise);
     // After the alarm list, where a log file that cannot be written is told.
     logging = std::make_unique<Logging>(ui, config, platform.clock, platform.dialogs, link, queue, *alarms);
     connect(intake.get(), &MessageIntake::messageTaken, this, [this](const QString& m) { logging->record(m); });
-    pager = std::make_unique<Pager>(*this);
-    installPageMaskMenus(*this);
-    installAlarmHandler(*this);
+    pager = std::make_unique<Pager>(
+        ui, config, platform.clock, platform.dialogs,
+        std::make_unique<SmtpMail>(config, platform.dialogs, platform.clock, computerName), link, *alarms);
+    installPageMaskMenus(ui, config, platform.dialogs);
+    AlarmHandler(ui, config, *alarms, sounds, *pager).install(dispatcher);
     stats = std::make_unique<Statistics>(ui, config, platform.clock, *groups, *board, link, *alarms, sounds);
     callDetails = std::make_unique<CallDetailList>(ui, config, *board);
     // The relay watchdog paces its pings by the heartbeat's tick; the heartbeat watchdog words an

@@ -1,5 +1,6 @@
 #include "app/Startup.h"
 
+#include "alarms/AlarmList.h"
 #include "alarms/AlarmListView.h"
 #include "app/HeadlessWatch.h"
 #include "app/IniFile.h"
@@ -281,7 +282,8 @@ void Startup::plugInViews() {
     // The operator works the board: from the start the arrows move its cursor, not the tabs.
     board->canvas()->setFocus();
     new BoardStaleOverlay(*m_monitor->linkHealth, *board);
-    installAlarmViews(*m_monitor, *m_window);
+    m_window->setElementWidget(Element::AlarmsList, new AlarmListView(*m_monitor->alarms));
+    watchMaxCountBox(*m_monitor->alarms, m_window->elementWidget(Element::MaxListCount));
     // The chat window comes and goes with the chat's state; the main window owns its host.
     new ChatWindowHost(*m_monitor->chat, m_window.get());
     // The statistics window is placed beside the main window; call detail windows are top-level.
