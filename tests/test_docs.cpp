@@ -1,13 +1,15 @@
-// The operator's documentation against the program: the monitor.ini keys the reader accepts, the
-// message types the dispatcher handles, the menus and buttons of the main window, and the pictures
-// and links the guide points at. A key, a message type or a menu added without its documentation, or
-// documentation left behind by one that was removed or renamed, fails here.
+// The documentation against the program: the monitor.ini keys the reader accepts, the message types
+// the dispatcher handles, the menus and buttons of the main window, the pictures and links the guide
+// points at, and the developer's map of layers and subsystems. A key, a message type, a menu or a
+// subsystem added without its documentation, or documentation left behind by one that was removed or
+// renamed, fails here; so does an include that reaches up a layer.
 #include "app/IniFile.h"
 #include "common/Version.h"
 #include "common/MainWindowModel.h"
 #include "support/TestMonitor.h"
 
 #include <QDir>
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
@@ -16,6 +18,7 @@
 #include <QSet>
 #include <QStandardPaths>
 #include <QTest>
+#include <algorithm>
 
 using namespace corvane;
 
@@ -119,6 +122,29 @@ QSet<QString> anchorsOf(const QString& markdown) {
     for (auto it = heading.globalMatch(markdown); it.hasNext();)
         anchors.insert(anchorOf(it.next().captured(1)));
     return anchors;
+}
+
+// The folders of src/ from the bottom layer up, as the developer's map lists them: rows "| 1 | `common` |".
+QStringList mapLayers() {
+    static const QRegularExpression row(QStringLiteral("^\\| \\d+ \\| `([a-z]+)` \\|"));
+    QStringList layers;
+    for (const QString& line : markdownSection(readText(QStringLiteral("docs/architecture.md")),
+                                               QStringLiteral("## Layers"))) {
+        const auto m = row.match(line);
+        if (m.hasMatch())
+            layers << m.captured(1);
+    }
+    return layers;
+}
+
+// Every header and source file under a folder of src/, relative to the tree.
+QStringList sourcesIn(const QString& folder) {
+    QStringList files;
+    QDirIterator it(sourcePath(QStringLiteral("src/") + folder), {QStringLiteral("*.h"), QStringLiteral("*.cpp")},
+                    QDir::Files, QDirIterator::Subdirectories);
+    while (it.hasNext())
+        files << QDir(sourcePath(QString())).relativeFilePath(it.next());
+    return files;
 }
 
 QString listed(const QSet<QString>& set) {
@@ -245,6 +271,53 @@ private slots:
         QVERIFY2(broken.isEmpty(), qPrintable(broken.join(QStringLiteral(", "))));
         for (const char* shot : {"main-window.png", "statistics.png", "call-detail.png", "chat.png"})
             QVERIFY2(pictures.contains(QString::fromLatin1(shot)), shot);
+    }
+
+    void theMapListsTheLayersThatTheBuildLinks() {
+        const QStringList layers = mapLayers();
+        static const QRegularExpression order(QStringLiteral("set\\(corvane_layers ([a-z ]+)\\)"));
+        const auto m = order.match(readText(QStringLiteral("src/CMakeLists.txt")));
+        QVERIFY(m.hasMatch());
+        QCOMPARE(layers, m.captured(1).split(u' '));
+        const QStringList folders = QDir(sourcePath(QStringLiteral("src"))).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+        COMPARE_NAMES(sorted(layers), sorted(folders), "Source folders");
+    }
+
+    void includesGoDownTheLayers() {
+        const QStringList layers = mapLayers();
+        QVERIFY(!layers.isEmpty());
+        static const QRegularExpression include(QStringLiteral("^#include \"([a-z]+)/[^\"]+\""),
+                                                QRegularExpression::MultilineOption);
+        QStringList climbs;
+        for (qsizetype layer = 0; layer < layers.size(); ++layer)
+            for (const QString& file : sourcesIn(layers[layer]))
+                for (auto it = include.globalMatch(readText(file)); it.hasNext();) {
+                    const auto m = it.next();
+                    if (layers.indexOf(m.captured(1)) > layer)
+                        climbs << file + QStringLiteral(": ") + m.captured(0);
+                }
+        QVERIFY2(climbs.isEmpty(), qPrintable(climbs.join(u'\n')));
+    }
+
+    void everySubsystemOnTheMapExists() {
+        static const QRegularExpression row(QStringLiteral("^\\| `([A-Za-z]+)` \\| `([a-z]+)` \\|"));
+        int named = 0;
+        QStringList missing;
+        for (const QString& line : markdownSection(readText(QStringLiteral("docs/architecture.md")),
+                                                   QStringLiteral("## Subsystems"))) {
+            const auto m = row.match(line);
+            if (!m.hasMatch())
+                continue;
+            ++named;
+            const QRegularExpression declared(QStringLiteral("^(class|struct) %1\\b[^;\\n]*$").arg(m.captured(1)),
+                                              QRegularExpression::MultilineOption);
+            const QStringList headers = sourcesIn(m.captured(2)).filter(QRegularExpression(QStringLiteral("\\.h$")));
+            if (std::none_of(headers.begin(), headers.end(),
+                             [&](const QString& h) { return declared.match(readText(h)).hasMatch(); }))
+                missing << m.captured(2) + u'/' + m.captured(1);
+        }
+        QVERIFY(named > 10);
+        QVERIFY2(missing.isEmpty(), qPrintable(QStringLiteral("Not in src/: ") + missing.join(u' ')));
     }
 
     void manPagesNameTheCurrentVersion() {
