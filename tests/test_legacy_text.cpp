@@ -1,5 +1,5 @@
 #include "common/LegacyText.h"
-#include "common/PollingWait.h"
+#include "platform/PollingWait.h"
 #include "support/ManualClock.h"
 
 #include <QtTest>

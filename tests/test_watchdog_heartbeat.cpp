@@ -4,7 +4,7 @@
 #include "alarms/AlarmList.h"
 #include "alarms/Pager.h"
 #include "common/LegacyText.h"
-#include "common/PollingWait.h"
+#include "platform/PollingWait.h"
 #include "platform/Mail.h"
 #include "support/TestMonitor.h"
 #include "watchdogs/HeartbeatWatchdog.h"

@@ -4,7 +4,7 @@
 // off. A burst of alarms therefore makes one mail per recipient instead of many, and so does a stream of
 // alarms arriving while a page is being sent or while the logon waits for the operator's password.
 
-#include "common/PollingWait.h"
+#include "platform/PollingWait.h"
 #include "platform/Mail.h"
 
 #include <QDateTime>

@@ -4,7 +4,7 @@
 
 #include "common/MonitorConfig.h"
 #include "platform/Platform.h"
-#include "common/PollingWait.h"
+#include "platform/PollingWait.h"
 
 #include <QString>
 #include <QStringList>

@@ -5,7 +5,7 @@
 #include "common/LegacyText.h"
 #include "common/MainWindowModel.h"
 #include "common/MonitorConfig.h"
-#include "common/PollingWait.h"
+#include "platform/PollingWait.h"
 #include "link/LinkSocket.h"
 
 #include <algorithm>

@@ -4,7 +4,7 @@
 // the middle of one; the newer action then runs to its end before the older one goes on, which is how
 // these actions always behaved when their waits ran pending events from inside the first action.
 
-#include "common/PollingWait.h"
+#include "platform/PollingWait.h"
 #include "platform/Clock.h"
 
 #include <functional>

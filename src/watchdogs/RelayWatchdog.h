@@ -5,7 +5,7 @@
 // it can be restarted, allowing it 60 seconds before the next time-out. Timer1 greys the
 // acknowledgement and replication indicators one second after they were lit.
 
-#include "common/PollingWait.h"
+#include "platform/PollingWait.h"
 #include "platform/RelayTerminator.h"
 
 #include <QDateTime>

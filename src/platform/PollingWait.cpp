@@ -1,4 +1,4 @@
-#include "common/PollingWait.h"
+#include "platform/PollingWait.h"
 
 #include <algorithm>
 
