@@ -2,7 +2,7 @@
 // the dispatcher handles, the menus and buttons of the main window, the pictures and links the guide
 // points at, and the developer's map of layers and subsystems. A key, a message type, a menu or a
 // subsystem added without its documentation, or documentation left behind by one that was removed or
-// renamed, fails here; so does an include that reaches up a layer.
+// renamed, fails here.
 #include "app/IniFile.h"
 #include "common/Version.h"
 #include "common/MainWindowModel.h"
@@ -281,22 +281,6 @@ private slots:
         QCOMPARE(layers, m.captured(1).split(u' '));
         const QStringList folders = QDir(sourcePath(QStringLiteral("src"))).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
         COMPARE_NAMES(sorted(layers), sorted(folders), "Source folders");
-    }
-
-    void includesGoDownTheLayers() {
-        const QStringList layers = mapLayers();
-        QVERIFY(!layers.isEmpty());
-        static const QRegularExpression include(QStringLiteral("^#include \"([a-z]+)/[^\"]+\""),
-                                                QRegularExpression::MultilineOption);
-        QStringList climbs;
-        for (qsizetype layer = 0; layer < layers.size(); ++layer)
-            for (const QString& file : sourcesIn(layers[layer]))
-                for (auto it = include.globalMatch(readText(file)); it.hasNext();) {
-                    const auto m = it.next();
-                    if (layers.indexOf(m.captured(1)) > layer)
-                        climbs << file + QStringLiteral(": ") + m.captured(0);
-                }
-        QVERIFY2(climbs.isEmpty(), qPrintable(climbs.join(u'\n')));
     }
 
     void everySubsystemOnTheMapExists() {
