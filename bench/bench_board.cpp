@@ -107,10 +107,10 @@ private:
 void stream(QApplication& app, Monitor& monitor, BoardCanvas& canvas, const QString& view, int rate,
             int seconds) {
     const QStringList messages = stateFlips(rate * seconds, static_cast<unsigned>(rate));
-    BoardModel& board = *monitor.board;
+    BoardModel& board = monitor.board();
     PaintTimer timer;
     canvas.installEventFilter(&timer);
-    const qint64 processedBefore = monitor.intake->processedCount();
+    const qint64 processedBefore = monitor.intake().processedCount();
     qsizetype fed = 0;
     qsizetype behind = 0;
     QElapsedTimer wall;
@@ -120,8 +120,8 @@ void stream(QApplication& app, Monitor& monitor, BoardCanvas& canvas, const QStr
     QObject::connect(&feeder, &QTimer::timeout, [&] {
         // As a stream socket would: what finds the ring full waits in the connection.
         const qsizetype due = std::min<qsizetype>(messages.size(), wall.elapsed() * rate / 1000);
-        for (; fed < due && !monitor.queue.isFull(); ++fed)
-            monitor.queue.store(QString(messages[fed]));
+        for (; fed < due && !monitor.queue().isFull(); ++fed)
+            monitor.queue().store(QString(messages[fed]));
         behind = std::max(behind, due - fed);
     });
 
@@ -175,14 +175,14 @@ void stream(QApplication& app, Monitor& monitor, BoardCanvas& canvas, const QStr
     feeder.stop();
     operatorClicks.stop();
     // What is still queued is worked off, and the last changes painted, before the view is compared.
-    while (!monitor.queue.isEmpty())
+    while (!monitor.queue().isEmpty())
         app.processEvents();
     QElapsedTimer settle;
     settle.start();
     while (settle.elapsed() < 200)
         app.processEvents();
     canvas.removeEventFilter(&timer);
-    const qint64 processed = monitor.intake->processedCount() - processedBefore;
+    const qint64 processed = monitor.intake().processedCount() - processedBefore;
 
     const QString name =
         QStringLiteral("Board view, %1, under %2 msg/s for %3 s").arg(view).arg(grouped(rate)).arg(seconds);
@@ -223,7 +223,7 @@ int main(int argc, char* argv[]) {
     Services services;
     MonitorConfig config;
     Monitor monitor(config, services.platform, QStringLiteral("BENCH"));
-    BoardModel& board = *monitor.board;
+    BoardModel& board = monitor.board();
     board.placeCell(1, 8, 1);
     feedThroughQueue(monitor, boardDescription());
     completeBoard(monitor);
@@ -303,7 +303,7 @@ int main(int argc, char* argv[]) {
         QElapsedTimer t;
         t.start();
         const double cpu = cpuSeconds();
-        monitor.dispatcher.dispatch(QStringLiteral("t%1,3,%2,0").arg(id).arg(i % 2 ? 10 : 12));
+        monitor.dispatcher().dispatch(QStringLiteral("t%1,3,%2,0").arg(id).arg(i % 2 ? 10 : 12));
         while (watch.paints == paintsBefore && t.elapsed() < 1000)
             QCoreApplication::processEvents();
         if (watch.paints == paintsBefore) {

@@ -46,8 +46,9 @@ struct BlastCounter {
     QElapsedTimer sinceLast;
 
     void install(Monitor& monitor) {
-        const AlarmHandler alarms(monitor.ui, monitor.config, *monitor.alarms, monitor.sounds, *monitor.pager);
-        monitor.dispatcher.setHandler('A', [this, alarms](QStringView body) {
+        const AlarmHandler alarms(monitor.ui(), monitor.config(), monitor.alarms(), monitor.sounds(),
+                                  monitor.pager());
+        monitor.dispatcher().setHandler('A', [this, alarms](QStringView body) {
             if (body.startsWith(u" blast ")) {
                 ++received;
                 const qint64 n = body.mid(7).toLongLong();
@@ -81,7 +82,7 @@ bool describedBoard(test::EngineSimProcess& sim, Program& program, const char* l
     if (!program.started() || !sim.waitForCommand(QStringLiteral("UUUUU"), 20000))
         return false;
     Monitor& monitor = program.monitor();
-    const auto cells = [&] { return static_cast<int>(monitor.board->cells().size()) - 1; };
+    const auto cells = [&] { return static_cast<int>(monitor.board().cells().size()) - 1; };
     QElapsedTimer waited;
     waited.start();
     QElapsedTimer still;
@@ -126,7 +127,7 @@ bool tcpBurst(qint64 count) {
     Monitor& monitor = program.monitor();
     BlastCounter counter;
     counter.install(monitor);
-    const qint64 processedBefore = monitor.intake->processedCount();
+    const qint64 processedBefore = monitor.intake().processedCount();
     QElapsedTimer timer;
     timer.start();
     const double cpuStart = cpuSeconds();
@@ -148,8 +149,8 @@ bool tcpBurst(qint64 count) {
              .arg(seconds, 0, 'f', 3)
              .arg(cpu, 0, 'f', 3)
              .arg(counter.outOfOrder)
-             .arg(monitor.intake->processedCount() - processedBefore - counter.received)
-             .arg(monitor.alarms->count()));
+             .arg(monitor.intake().processedCount() - processedBefore - counter.received)
+             .arg(monitor.alarms().count()));
     return true;
 }
 
@@ -168,7 +169,7 @@ bool udpSteady(qint64 rate, qint64 count) {
     Monitor& monitor = program.monitor();
     BlastCounter counter;
     counter.install(monitor);
-    const auto& link = dynamic_cast<const UdpEngineLink&>(*monitor.link);
+    const auto& link = dynamic_cast<const UdpEngineLink&>(*monitor.link());
     const qint64 kernelDropsBefore = link.kernelDrops();
     QElapsedTimer timer;
     timer.start();
@@ -182,7 +183,7 @@ bool udpSteady(qint64 rate, qint64 count) {
         [&] {
             engineDone = engineDone || sim.waitForLine(finished, 0, from).has_value();
             return counter.received >= count ||
-                   (engineDone && monitor.queue.isEmpty() && counter.sinceLast.elapsed() > 500);
+                   (engineDone && monitor.queue().isEmpty() && counter.sinceLast.elapsed() > 500);
         },
         3000);
     const double seconds = static_cast<double>(timer.nsecsElapsed()) / 1e9;

@@ -68,8 +68,8 @@ int main(int argc, char* argv[]) {
     const long peak = statusKb("VmHWM");
 
     figure(QStringLiteral("Resident memory: %1-cell board, alarm list full (%2 lines), views shown")
-               .arg(grouped(static_cast<double>(monitor.board->cells().size() - 1)))
-               .arg(grouped(monitor.alarms->count())),
+               .arg(grouped(static_cast<double>(monitor.board().cells().size() - 1)))
+               .arg(grouped(monitor.alarms().count())),
            QStringLiteral("%1 (peak %2)").arg(mb(full), mb(peak)), QStringLiteral("<= 150 MB"),
            full <= kTargetKb && peak <= kTargetKb);
     note(QStringLiteral("VmRSS: %1 with Qt started, %2 with the main window shown, %3 with the board built, "

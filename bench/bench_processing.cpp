@@ -31,7 +31,7 @@ void modelsOnly(const QStringList& mix) {
     MonitorConfig config;
     Monitor monitor(config, services.platform, QStringLiteral("BENCH"));
     // As the load step does, before the first report.
-    monitor.board->placeCell(1, 8, 1);
+    monitor.board().placeCell(1, 8, 1);
     feedThroughQueue(monitor, boardDescription());
     completeBoard(monitor);
     // A first pass warms the caches and the allocator, as a running monitor's are.
@@ -53,9 +53,9 @@ void modelsOnly(const QStringList& mix) {
              .arg(seconds, 0, 'f', 3)
              .arg(cpu, 0, 'f', 3)
              .arg(grouped(static_cast<double>(taken) / cpu))
-             .arg(monitor.board->cells().size() - 1)
-             .arg(monitor.alarms->count())
-             .arg(monitor.ui.element(Element::MaxListCount).caption));
+             .arg(monitor.board().cells().size() - 1)
+             .arg(monitor.alarms().count())
+             .arg(monitor.ui().element(Element::MaxListCount).caption));
 }
 
 // Counts the paint events of one widget.
@@ -89,14 +89,14 @@ void withViews(const QStringList& mix) {
     const qsizetype n = mix.size();
     qsizetype next = 0;
     std::function<void()> refill = [&] {
-        while (next < n && !monitor.queue.isFull()) {
+        while (next < n && !monitor.queue().isFull()) {
             const QString& m = mix[next++];
-            monitor.queue.store(QString(m.constData(), m.size()));
+            monitor.queue().store(QString(m.constData(), m.size()));
         }
         if (next < n)
-            monitor.queue.notifyWhenRoom(refill);
+            monitor.queue().notifyWhenRoom(refill);
     };
-    const qint64 before = monitor.intake->processedCount();
+    const qint64 before = monitor.intake().processedCount();
     QElapsedTimer wall;
     wall.start();
     const double cpuStart = cpuSeconds();
@@ -105,16 +105,16 @@ void withViews(const QStringList& mix) {
     QTimer look;
     look.setInterval(5);
     QObject::connect(&look, &QTimer::timeout, &loop, [&] {
-        if (monitor.intake->processedCount() - before >= n || wall.elapsed() > 120000)
+        if (monitor.intake().processedCount() - before >= n || wall.elapsed() > 120000)
             loop.quit();
     });
     look.start();
     loop.exec();
     const double seconds = static_cast<double>(wall.nsecsElapsed()) / 1e9;
     const double cpu = cpuSeconds() - cpuStart;
-    const qint64 taken = monitor.intake->processedCount() - before;
+    const qint64 taken = monitor.intake().processedCount() - before;
     const double rate = static_cast<double>(taken) / seconds;
-    monitor.queue.cancelNotify();
+    monitor.queue().cancelNotify();
     figure(QStringLiteral("Processing with the main window and views (event loop and painting, offscreen)"),
            QStringLiteral("%1 msg/s").arg(grouped(rate)));
     note(QStringLiteral("with views: %1 messages in %2 s wall, %3 s processor, %4 board repaints")

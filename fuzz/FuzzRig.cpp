@@ -73,17 +73,17 @@ MonitorConfig reachingConfig() {
 
 Rig::Rig(MonitorConfig config) : m_test(std::make_unique<test::TestMonitor>(std::move(config))) {
     Monitor& m = m_test->monitor;
-    m.link.reset(std::make_unique<test::RecordingLink>(false));
-    m.relay->setTerminator(std::make_unique<RefusingTerminator>());
-    m.pager->setMail(std::make_unique<SinkMail>());
+    m.link().reset(std::make_unique<test::RecordingLink>(false));
+    m.relay().setTerminator(std::make_unique<RefusingTerminator>());
+    m.pager().setMail(std::make_unique<SinkMail>());
     // The switches the start-up would set from such a monitor.ini.
-    m.ui.setMenuChecked(MenuItem::AllowSounds, m.config.present.playSound);
-    m.ui.setMenuChecked(MenuItem::EnablePager, m.config.pagerEnabledAtStart);
+    m.ui().setMenuChecked(MenuItem::AllowSounds, m.config().present.playSound);
+    m.ui().setMenuChecked(MenuItem::EnablePager, m.config().pagerEnabledAtStart);
     // The template cell, as the load step places it before the first report.
-    m.board->placeCell(1, 8, 1);
+    m.board().placeCell(1, 8, 1);
     // While the ring is empty, message processing has nothing to do: its millisecond ticks need not run
     // one by one, so hours pass in a few steps.
-    m_test->services.clock.setIdle([&m] { return m.queue.isEmpty(); });
+    m_test->services.clock.setIdle([&m] { return m.queue().isEmpty(); });
 }
 
 ReusedRig::ReusedRig(MonitorConfig config) : m_config(std::move(config)) {

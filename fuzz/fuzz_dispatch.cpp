@@ -27,7 +27,7 @@ void feed(fuzz::Rig& rig, QByteArrayView piece) {
         rig.services().clock.advance(std::clamp<qint64>(ms, 0, kMaxAdvanceMs));
         return;
     }
-    rig.monitor().dispatcher.dispatch(QString::fromLatin1(piece));
+    rig.monitor().dispatcher().dispatch(QString::fromLatin1(piece));
 }
 
 void feedAll(fuzz::Rig& rig, QByteArrayView stream) {

@@ -62,17 +62,17 @@ void playThrough(const QByteArray& input, fuzz::Rig& rig) {
     }
     Monitor& m = rig.monitor();
     const qsizetype messagesBefore = rig.services().dialogs.messages.size();
-    m.ui.trigger(MenuItem::PlayLog);
+    m.ui().trigger(MenuItem::PlayLog);
     // A second at a time, only as far as the recorded gaps reach. A gap is less than a minute, so every
     // minute plays at least one record and the file's own length bounds the steps.
     const qsizetype maxSteps = (input.size() + 2) * 60;
-    for (qsizetype steps = 0; m.logging->isPlaying(); ++steps) {
+    for (qsizetype steps = 0; m.logging().isPlaying(); ++steps) {
         require(steps <= maxSteps, "playback does not reach the end of the file");
         rig.services().clock.advance(1000);
     }
     // Message processing takes what the last record left in the ring.
     rig.services().clock.advance(1000);
-    require(m.queue.isEmpty(), "played messages were left in the ring");
+    require(m.queue().isEmpty(), "played messages were left in the ring");
     require(rig.services().dialogs.messages.size() > messagesBefore, "playback ended without its closing message");
     QCoreApplication::sendPostedEvents();
 }

@@ -76,13 +76,13 @@ private slots:
         QVERIFY(test::runStartup(startup, services.clock, QString()));
         // trigger() returns: the box is modeless.
         QVERIFY(!startup.aboutBox());
-        startup.monitor()->ui.trigger(MenuItem::About);
+        startup.monitor()->ui().trigger(MenuItem::About);
         AboutBox* first = startup.aboutBox();
         QVERIFY(first);
         QVERIFY(first->isVisible());
         QVERIFY(!first->isModal());
         first->cmdOK->click();
-        startup.monitor()->ui.trigger(MenuItem::About);
+        startup.monitor()->ui().trigger(MenuItem::About);
         QCOMPARE(startup.aboutBox(), first);
         QVERIFY(first->isVisible());
     }

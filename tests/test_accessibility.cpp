@@ -25,8 +25,8 @@ struct Fixture {
             send(m);
     }
     TestMonitor t;
-    BoardModel& board() { return *t.monitor.board; }
-    void send(const char* m) { t.monitor.dispatcher.dispatch(QString::fromLatin1(m)); }
+    BoardModel& board() { return t.monitor.board(); }
+    void send(const char* m) { t.monitor.dispatcher().dispatch(QString::fromLatin1(m)); }
 };
 
 // The item of a channel, found the way a reader walks the list (which makes every item before it).
@@ -180,7 +180,7 @@ private slots:
 
     void aBigBoardMakesItemsOnlyWhenAsked() {
         TestMonitor t;
-        BoardModel& board = *t.monitor.board;
+        BoardModel& board = t.monitor.board();
         board.placeCell(1, 8, 1);
         for (int s = 1; s <= 327 && board.cells().size() <= 10000; ++s)
             for (int p = 1; p <= 31; ++p)
@@ -219,9 +219,9 @@ private slots:
 
     void indicatorsAndButtonsHaveNamesAndTheirStateInWords() {
         TestMonitor t;
-        MainWindowModel& ui = t.monitor.ui;
+        MainWindowModel& ui = t.monitor.ui();
         MonitorMain window(ui);
-        window.setElementWidget(Element::Picture1, new BoardView(*t.monitor.board));
+        window.setElementWidget(Element::Picture1, new BoardView(t.monitor.board()));
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
 

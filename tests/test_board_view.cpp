@@ -108,11 +108,11 @@ struct Fixture {
         board().placeCell(1, 8, 1);
         for (const char* m :
              {"t101,1,1,0", "t106,1,2,0", "t107,2,4,0", "t131,3,6,0", "t201,4,10,0", "t301,5,9,0"})
-            t.monitor.dispatcher.dispatch(QString::fromLatin1(m));
+            t.monitor.dispatcher().dispatch(QString::fromLatin1(m));
     }
     TestMonitor t;
-    BoardModel& board() { return *t.monitor.board; }
-    void send(const char* m) { t.monitor.dispatcher.dispatch(QString::fromLatin1(m)); }
+    BoardModel& board() { return t.monitor.board(); }
+    void send(const char* m) { t.monitor.dispatcher().dispatch(QString::fromLatin1(m)); }
 };
 
 // What goes on during a burst of the engine's state reports over the whole board.
@@ -132,7 +132,7 @@ struct BurstBoard {
     }
     TestMonitor t;
     std::mt19937 rng{25};
-    BoardModel& board() { return *t.monitor.board; }
+    BoardModel& board() { return t.monitor.board(); }
     static QString report(int id, int state, int peer) {
         // Odd spans are R side, even spans O side; a group for every six positions.
         const int group = (id % 100 - 1) / 6 + 1;
@@ -146,12 +146,12 @@ struct BurstBoard {
         return static_cast<int>(rng() % kSpans + 1) * 100 + static_cast<int>(rng() % kPerSpan + 1);
     }
     void stream(const QString& message) {
-        if (t.monitor.queue.isFull())
+        if (t.monitor.queue().isFull())
             drain();
-        QVERIFY(t.monitor.queue.store(message));
+        QVERIFY(t.monitor.queue().store(message));
     }
     // The clock stands still, so one tick takes all that waits.
-    void drain() { t.monitor.intake->tick(); }
+    void drain() { t.monitor.intake().tick(); }
     // Reports for cells all over the board: new states, and calls set up and torn down with the
     // neighbouring span when `calls`.
     void burst(int count, bool calls) {
@@ -217,7 +217,7 @@ private slots:
         QVERIFY(dark);
 
         // No colour: the board turns grey and the cells lose their squares.
-        f.t.monitor.ui.trigger(MenuItem::GroupColors0);
+        f.t.monitor.ui().trigger(MenuItem::GroupColors0);
         const QImage grey = view.canvas()->grab().toImage();
         QCOMPARE(pixelAtTwips(grey, 1555 + 30, 100 + 30), colour(0x808080));
         QCOMPARE(pixelAtTwips(grey, 1607 + 30, 152 + 30), colour(0x0000FF));
@@ -363,7 +363,7 @@ private slots:
 
     void toolTipOfTheStateLabel() {
         Fixture f;
-        f.t.monitor.groups->setNameO(2, QStringLiteral("Trunks"));
+        f.t.monitor.groups().setNameO(2, QStringLiteral("Trunks"));
         f.send("t107,2,4,0");
         BoardView view(f.board());
         view.resize(900, 300);
@@ -435,14 +435,14 @@ private slots:
                     // The pointer over a cell shows its route line; the menu hides them all now and then.
                     QTest::mouseMove(canvas, at(canvas, cellAt(b.anyCell()).stateRect));
                     if (slice == 2 && round % 2 == 1)
-                        b.t.monitor.ui.trigger(MenuItem::ShowRouteLines);
+                        b.t.monitor.ui().trigger(MenuItem::ShowRouteLines);
                     break;
                 case During::Labels:
                     b.stream(QStringLiteral("+C%1").arg(slice + round));
                     b.stream(QStringLiteral("D%1,%2,Group %3").arg(slice + 1).arg(round % 2).arg(round));
                     b.drain();
                     if (slice == 1)
-                        b.t.monitor.ui.trigger(round % 2 ? MenuItem::SizeF10 : MenuItem::SizeF8);
+                        b.t.monitor.ui().trigger(round % 2 ? MenuItem::SizeF10 : MenuItem::SizeF8);
                     break;
                 case During::Hidden:
                     if (slice == 0)
@@ -462,7 +462,7 @@ private slots:
                     b.settle();
             }
             b.settle();
-            QVERIFY(b.t.monitor.queue.isEmpty());
+            QVERIFY(b.t.monitor.queue().isEmpty());
             QVERIFY2(wrongBoardPixels(*canvas, &where) == 0,
                      qPrintable(QStringLiteral("round %1: %2").arg(round).arg(where)));
             // And a click of its own once the burst is over, a mark on a cell in view.
@@ -479,7 +479,7 @@ private slots:
         RecordingMouse mouse;
         f.board().setMouseHandler(&mouse);
         auto* link = new RecordingLink;
-        f.t.monitor.link.reset(std::unique_ptr<EngineLink>(link));
+        f.t.monitor.link().reset(std::unique_ptr<EngineLink>(link));
         BoardView view(f.board());
         view.resize(900, 300);
         view.show();
@@ -512,7 +512,7 @@ private slots:
     void zoomScalesTheWholeBoard() {
         QFETCH(double, zoom);
         Fixture f;
-        f.t.monitor.groups->setNameO(2, QStringLiteral("Trunks"));
+        f.t.monitor.groups().setNameO(2, QStringLiteral("Trunks"));
         f.send("t107,2,4,0");
         RecordingMouse mouse;
         f.board().setMouseHandler(&mouse);
@@ -709,7 +709,7 @@ private slots:
         QFETCH(bool, inner);
         QFETCH(QString, number);
         TestMonitor t;
-        const QFontMetrics metrics(labelFont(*t.monitor.board));
+        const QFontMetrics metrics(labelFont(t.monitor.board()));
         const int width = px(BoardModel::kLabelWidth);
         const QString shown = spanLabelText(caption, inner, metrics, width);
         QVERIFY(metrics.horizontalAdvance(shown) <= width);
@@ -724,9 +724,9 @@ private slots:
     void aLabelCutShortHasItsWholeCaptionAsToolTip() {
         Fixture f;
         const QString longName = QStringLiteral("Trunks to the northern exchange of the city");
-        f.t.monitor.groups->setNameR(4, longName);
-        f.t.monitor.groups->setNameR(5, QStringLiteral("r5"));
-        f.t.monitor.groups->setNameO(1, longName);
+        f.t.monitor.groups().setNameR(4, longName);
+        f.t.monitor.groups().setNameR(5, QStringLiteral("r5"));
+        f.t.monitor.groups().setNameO(1, longName);
         f.board().fillTheLabels();
         BoardView view(f.board());
         view.resize(1200, 300);

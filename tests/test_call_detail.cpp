@@ -13,18 +13,18 @@ namespace {
 struct Fixture {
     Fixture() {
         t.config.title = QStringLiteral("Plant");
-        t.monitor.board->placeCell(1, 8, 1);
+        t.monitor.board().placeCell(1, 8, 1);
     }
     TestMonitor t;
-    BoardModel& board() { return *t.monitor.board; }
-    CallDetailList& list() { return *t.monitor.callDetails; }
-    void send(const QString& message) { t.monitor.dispatcher.dispatch(message); }
+    BoardModel& board() { return t.monitor.board(); }
+    CallDetailList& list() { return t.monitor.callDetails(); }
+    void send(const QString& message) { t.monitor.dispatcher().dispatch(message); }
     // The menu, and the window it opened.
     CallDetail& open() {
         QList<bool> before;
         for (int i = 0; i < list().count(); ++i)
             before << list().at(i).isVisible();
-        t.monitor.ui.trigger(MenuItem::CallDet);
+        t.monitor.ui().trigger(MenuItem::CallDet);
         for (int i = 0; i < list().count(); ++i)
             if (list().at(i).isVisible() && (i >= before.size() || !before[i]))
                 return list().at(i);

@@ -16,13 +16,13 @@ using corvane::test::TestMonitor;
 
 namespace {
 struct Fixture {
-    Fixture() : host(*t.monitor.callDetails) {
-        t.monitor.board->placeCell(1, 8, 1);
+    Fixture() : host(t.monitor.callDetails()) {
+        t.monitor.board().placeCell(1, 8, 1);
         for (int s : {1, 2, 3})
             for (int i = 1; i <= (s == 2 ? 30 : 24); ++i)
                 send(QStringLiteral("t%1,1,0,0").arg(s * 100 + i));
     }
-    void send(const QString& message) { t.monitor.dispatcher.dispatch(message); }
+    void send(const QString& message) { t.monitor.dispatcher().dispatch(message); }
     TestMonitor t;
     CallDetailWindowHost host;
 };
@@ -35,7 +35,7 @@ private slots:
         Fixture f;
         f.send("t101,1,9,0"); // R side, red
         f.send("c101 ALERTING");
-        f.t.monitor.ui.trigger(MenuItem::CallDet);
+        f.t.monitor.ui().trigger(MenuItem::CallDet);
         QCOMPARE(f.host.count(), 1);
         CallDetailWindow* w = f.host.window(0);
         QVERIFY(w->isVisible());
@@ -52,19 +52,19 @@ private slots:
         f.send("c102 CONNECTED");
         QCOMPARE(w->lineBox(2)->text(), QString("102 CONNECTED"));
 
-        f.t.monitor.ui.trigger(MenuItem::CallDet);
+        f.t.monitor.ui().trigger(MenuItem::CallDet);
         QCOMPARE(f.host.count(), 2);
         QVERIFY(f.host.window(1)->isVisible());
         w->close();
         QVERIFY(!w->isVisible());
-        f.t.monitor.ui.trigger(MenuItem::CallDet);
+        f.t.monitor.ui().trigger(MenuItem::CallDet);
         QCOMPARE(f.host.count(), 2);
         QVERIFY(w->isVisible());
     }
 
     void keysPageThroughTheSpansWithoutMovingTheScrollBar() {
         Fixture f;
-        f.t.monitor.ui.trigger(MenuItem::CallDet);
+        f.t.monitor.ui().trigger(MenuItem::CallDet);
         CallDetailWindow* w = f.host.window(0);
         QTest::keyClick(w->lineBox(3), Qt::Key_PageDown);
         QCOMPARE(w->model().page(), 2);
@@ -82,7 +82,7 @@ private slots:
 
     void draggingShowsTheSpanAndReleasingShowsItsLines() {
         Fixture f;
-        f.t.monitor.ui.trigger(MenuItem::CallDet);
+        f.t.monitor.ui().trigger(MenuItem::CallDet);
         CallDetailWindow* w = f.host.window(0);
         QScrollBar* bar = w->scrollBar();
         bar->setSliderDown(true);
@@ -105,7 +105,7 @@ private slots:
     void linesFollowTheWindowsWidth() {
         QFETCH(int, lower);
         Fixture f;
-        f.t.monitor.ui.trigger(MenuItem::CallDet);
+        f.t.monitor.ui().trigger(MenuItem::CallDet);
         CallDetailWindow* w = f.host.window(0);
         const int before = w->lineBox(1)->width();
         w->resize(w->width() + 100, w->height() - lower);

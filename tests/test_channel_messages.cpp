@@ -12,13 +12,13 @@ using corvane::test::TestMonitor;
 
 namespace {
 struct Fixture {
-    Fixture() { monitor().board->placeCell(1, 8, 1); }
+    Fixture() { monitor().board().placeCell(1, 8, 1); }
     TestMonitor t;
     Monitor& monitor() { return t.monitor; }
-    BoardModel& board() { return *t.monitor.board; }
-    void send(const QString& message) { t.monitor.dispatcher.dispatch(message); }
+    BoardModel& board() { return t.monitor.board(); }
+    void send(const QString& message) { t.monitor.dispatcher().dispatch(message); }
     const ChannelCell& c(int id) { return *board().cell(id); }
-    const ElementState& callText() { return t.monitor.ui.element(Element::CallText); }
+    const ElementState& callText() { return t.monitor.ui().element(Element::CallText); }
 };
 } // namespace
 
@@ -75,7 +75,7 @@ private slots:
         QCOMPARE(f.c(306).peerNumber(), 306);
         // Huge group numbers are painted but never size a table.
         f.send(QStringLiteral("t307,32000,2,1208"));
-        QCOMPARE(f.t.monitor.groups->capacityO(), 20);
+        QCOMPARE(f.t.monitor.groups().capacityO(), 20);
         QCOMPARE(f.board().statsRows().count(32000), std::size_t(1));
     }
 
@@ -132,7 +132,7 @@ private slots:
         f.send(QStringLiteral("c407 ALERTING"));
         QVERIFY(f.c(407).routeVisible);
         // Unchecking the option does not stop call information from showing a line.
-        f.t.monitor.ui.trigger(MenuItem::ShowRouteLines);
+        f.t.monitor.ui().trigger(MenuItem::ShowRouteLines);
         f.send(QStringLiteral("c305 ALERTING"));
         QVERIFY(f.c(305).routeVisible);
     }

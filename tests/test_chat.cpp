@@ -23,14 +23,14 @@ using corvane::test::TestMonitor;
 namespace {
 struct Chat {
     Chat() : link(new RecordingLink) {
-        t.monitor.config.title = QStringLiteral("Plant");
-        t.monitor.link.reset(std::unique_ptr<EngineLink>(link));
-        t.monitor.relay->stop();
+        t.monitor.config().title = QStringLiteral("Plant");
+        t.monitor.link().reset(std::unique_ptr<EngineLink>(link));
+        t.monitor.relay().stop();
     }
-    void message(const QString& text) { t.monitor.dispatcher.dispatch(text); }
+    void message(const QString& text) { t.monitor.dispatcher().dispatch(text); }
     TestMonitor t;
     RecordingLink* link;
-    ChatModel& model = *t.monitor.chat;
+    ChatModel& model = t.monitor.chat();
     ChatWindowHost host{model};
 };
 } // namespace
@@ -50,7 +50,7 @@ private slots:
 void TestChat::linesArriveNewestFirstAndShowTheWindow() {
     Chat c;
     QVERIFY(!c.host.window());
-    c.t.monitor.ui.setMenuChecked(MenuItem::AllowSounds, true);
+    c.t.monitor.ui().setMenuChecked(MenuItem::AllowSounds, true);
     c.message(QStringLiteral("@a"));
     QCOMPARE(c.t.services.tones.tones, (QList<QPair<int, int>>{{440, 50}, {622, 50}, {880, 50}}));
     c.message(QStringLiteral("@b"));
@@ -70,27 +70,27 @@ void TestChat::linesArriveNewestFirstAndShowTheWindow() {
 
 void TestChat::disabledChatStoresLinesQuietly() {
     Chat c;
-    c.t.monitor.ui.trigger(MenuItem::DisableChat);
-    QVERIFY(c.t.monitor.ui.isChecked(MenuItem::DisableChat));
+    c.t.monitor.ui().trigger(MenuItem::DisableChat);
+    QVERIFY(c.t.monitor.ui().isChecked(MenuItem::DisableChat));
     c.message(QStringLiteral("@quiet"));
     QCOMPARE(c.model.received(), QStringLiteral("quiet\r\n"));
     QVERIFY(c.model.isLoaded());
     QVERIFY(c.host.window());
     QVERIFY(!c.host.window()->isVisible());
-    c.t.monitor.ui.trigger(MenuItem::MegBst);
+    c.t.monitor.ui().trigger(MenuItem::MegBst);
     QVERIFY(!c.host.window()->isVisible());
-    c.t.monitor.ui.trigger(MenuItem::DisableChat);
-    c.t.monitor.ui.trigger(MenuItem::MegBst);
+    c.t.monitor.ui().trigger(MenuItem::DisableChat);
+    c.t.monitor.ui().trigger(MenuItem::MegBst);
     QVERIFY(c.host.window()->isVisible());
     QCOMPARE(c.host.window()->receivedBox()->toPlainText(), QStringLiteral("quiet\n"));
     // Disabling again leaves an open window open.
-    c.t.monitor.ui.trigger(MenuItem::DisableChat);
+    c.t.monitor.ui().trigger(MenuItem::DisableChat);
     QVERIFY(c.host.window()->isVisible());
 }
 
 void TestChat::enterSendsTheLine() {
     Chat c;
-    c.t.monitor.ui.trigger(MenuItem::MegBst);
+    c.t.monitor.ui().trigger(MenuItem::MegBst);
     ChatWindow* w = c.host.window();
     QVERIFY(w);
     c.link->sent.clear();
@@ -104,7 +104,7 @@ void TestChat::enterSendsTheLine() {
 
 void TestChat::connectedMonitorsAskedOnLoadAndFocus() {
     Chat c;
-    c.t.monitor.ui.trigger(MenuItem::MegBst);
+    c.t.monitor.ui().trigger(MenuItem::MegBst);
     ChatWindow* w = c.host.window();
     QVERIFY(w);
     QVERIFY(c.link->commands().startsWith(QStringLiteral("!")));
@@ -116,14 +116,14 @@ void TestChat::connectedMonitorsAskedOnLoadAndFocus() {
     // The list itself only lands once start-up is done.
     c.message(QStringLiteral("!EARLY"));
     QCOMPARE(w->monConnectedBox()->toPlainText(), QString());
-    c.t.monitor.relay->completeBoard();
+    c.t.monitor.relay().completeBoard();
     c.message(QStringLiteral("!NORTH, SOUTH"));
     QCOMPARE(w->monConnectedBox()->toPlainText(), QStringLiteral("NORTH, SOUTH"));
 }
 
 void TestChat::clearAndClose() {
     Chat c;
-    c.t.monitor.relay->completeBoard();
+    c.t.monitor.relay().completeBoard();
     c.message(QStringLiteral("@one"));
     c.message(QStringLiteral("!NORTH"));
     ChatWindow* w = c.host.window();
@@ -184,7 +184,7 @@ void TestChat::resizeMovesAndStretches() {
 
     // The window applies the same rules to its controls.
     Chat c;
-    c.t.monitor.ui.trigger(MenuItem::MegBst);
+    c.t.monitor.ui().trigger(MenuItem::MegBst);
     ChatWindow* w = c.host.window();
     const QRect before = w->receivedBox()->geometry();
     const int clearBefore = w->clearButton()->x();

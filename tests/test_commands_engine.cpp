@@ -34,9 +34,9 @@ struct Rig {
         config.monitorPort = static_cast<std::int16_t>(EngineSimProcess::freeMonitorPort());
         t = std::make_unique<TestMonitor>(config);
         // The board completion is left out; tests set the start-up flags themselves.
-        t->monitor.relay->stop();
-        t->monitor.board->placeCell(1, 8, 1);
-        t->monitor.link.reset(createEngineLink(t->monitor));
+        t->monitor.relay().stop();
+        t->monitor.board().placeCell(1, 8, 1);
+        t->monitor.link().reset(createEngineLink(t->monitor));
     }
     Monitor& m() { return t->monitor; }
     qint64 now() const { return t->services.clock.tickMs(); }
@@ -100,23 +100,23 @@ void TestCommandsEngine::refreshSequence() {
     };
 
     const qint64 start = rig.now();
-    rig.m().commands->refreshInfo();
+    rig.m().commands().refreshInfo();
     QVERIFY(pump({&rig}, [&] { return printed().contains(QStringLiteral("UUUUU")); }));
     QCOMPARE(printed(), (QStringList{"$TESTBOX", "SSSSS", "CCCCC", "UUUUU"}));
     // Each wait ended on the engine's answer, long before its bound of 51 looks.
     QVERIFY2(rig.now() - start < 2000, qPrintable(QString::number(rig.now() - start)));
-    QVERIFY(rig.m().ui.windowCaption().endsWith(QStringLiteral("CORVANE-SIM")));
-    QVERIFY(pump({&rig}, [&] { return rig.m().board->hasCell(224); }));
-    QCOMPARE(rig.m().commands->runner().activeCount(), 0);
+    QVERIFY(rig.m().ui().windowCaption().endsWith(QStringLiteral("CORVANE-SIM")));
+    QVERIFY(pump({&rig}, [&] { return rig.m().board().hasCell(224); }));
+    QCOMPARE(rig.m().commands().runner().activeCount(), 0);
 
     // After start-up the group names are asked for first.
-    rig.m().relay->completeBoard();
+    rig.m().relay().completeBoard();
     QVERIFY(pump({&rig}, [&] { return commandsFrom(sim, 0).endsWith(QStringLiteral("SSSSS")); }));
     const qsizetype from = sim.lines().size();
-    rig.m().commands->refreshInfo();
+    rig.m().commands().refreshInfo();
     QVERIFY(pump({&rig}, [&] { return commandsFrom(sim, 0, from).contains(QStringLiteral("UUUUU")); }));
     QCOMPARE(commandsFrom(sim, 0, from), (QStringList{"DDDDD", "$TESTBOX", "SSSSS", "CCCCC", "UUUUU"}));
-    QVERIFY(!rig.m().groups->nameO(1).isEmpty());
+    QVERIFY(!rig.m().groups().nameO(1).isEmpty());
 }
 
 void TestCommandsEngine::waitGivesUpWithoutTheAnswer() {
@@ -124,8 +124,8 @@ void TestCommandsEngine::waitGivesUpWithoutTheAnswer() {
     QVERIFY(sim.start({"--heartbeat-ms", "0", "--clock-ms", "0"}));
     Rig rig(sim, true);
     // The switch description is lost on its way: nothing shows "S".
-    rig.m().dispatcher.setHandler('S', {});
-    rig.m().commands->refreshInfo();
+    rig.m().dispatcher().setHandler('S', {});
+    rig.m().commands().refreshInfo();
     QVERIFY(sim.waitForCommand(QStringLiteral("SSSSS")));
     qint64 sentS = -1;
     QVERIFY(pump(
@@ -149,23 +149,23 @@ void TestCommandsEngine::channelCommandsReachTheEngineInIdOrder() {
     QVERIFY(
         sim.start({"--heartbeat-ms", "0", "--clock-ms", "0", "--spans", "23", "--channels-per-span", "5"}));
     Rig rig(sim, true);
-    rig.m().commands->refreshInfo();
-    QVERIFY(pump({&rig}, [&] { return rig.m().board->hasCell(2305) && rig.m().board->hasCell(105); }));
-    BoardModel& b = *rig.m().board;
+    rig.m().commands().refreshInfo();
+    QVERIFY(pump({&rig}, [&] { return rig.m().board().hasCell(2305) && rig.m().board().hasCell(105); }));
+    BoardModel& b = rig.m().board();
     b.setMark(2301, QStringLiteral("X"));
     b.setMark(105, QStringLiteral("X"));
     const qsizetype from = sim.lines().size();
-    rig.m().ui.gesture(Element::Command2_6, MainWindowModel::Gesture::Click);
+    rig.m().ui().gesture(Element::Command2_6, MainWindowModel::Gesture::Click);
     QVERIFY(pump({&rig}, [&] { return commandsFrom(sim, 0, from).size() >= 2; }));
     QCOMPARE(commandsFrom(sim, 0, from), (QStringList{"T0105", "T2301"}));
     QVERIFY(b.cell(105)->isMarked());
     QVERIFY(b.cell(2301)->isMarked());
 
     b.setMark(2301, QString());
-    rig.m().ui.gesture(Element::Command2_0, MainWindowModel::Gesture::Click);
+    rig.m().ui().gesture(Element::Command2_0, MainWindowModel::Gesture::Click);
     QVERIFY(pump({&rig}, [&] { return commandsFrom(sim, 0, from).size() >= 3; }));
-    rig.m().ui.setChecked(Element::Truncate, false);
-    rig.m().ui.gesture(Element::Command2_0, MainWindowModel::Gesture::Click);
+    rig.m().ui().setChecked(Element::Truncate, false);
+    rig.m().ui().gesture(Element::Command2_0, MainWindowModel::Gesture::Click);
     QVERIFY(pump({&rig}, [&] { return commandsFrom(sim, 0, from).size() >= 4; }));
     QCOMPARE(commandsFrom(sim, 0, from), (QStringList{"T0105", "T2301", "X0105", "Y0105"}));
 }
@@ -189,8 +189,8 @@ void TestCommandsEngine::refusalsAreRecorded() {
     if (!refuse.isEmpty())
         QVERIFY(sim.control(QStringLiteral("refuse ") + refuse));
     Rig rig(sim, true);
-    rig.m().commands->refreshInfo();
-    BoardModel& b = *rig.m().board;
+    rig.m().commands().refreshInfo();
+    BoardModel& b = rig.m().board();
     QVERIFY(pump({&rig}, [&] { return b.hasCell(1324); }));
     const std::vector<int> ids = b.cellIds();
     int n = 0;
@@ -201,37 +201,37 @@ void TestCommandsEngine::refusalsAreRecorded() {
         }
     QCOMPARE(n, marked);
     const qsizetype from = sim.lines().size();
-    const int before = rig.m().alarms->count();
-    rig.m().ui.gesture(Element::Command2_1, MainWindowModel::Gesture::Click); // "&Include"
+    const int before = rig.m().alarms().count();
+    rig.m().ui().gesture(Element::Command2_1, MainWindowModel::Gesture::Click); // "&Include"
     QVERIFY(pump({&rig}, [&] { return commandsFrom(sim, 0, from).size() >= marked; }));
     // The last answers, then more than the quiet second: a batch that paused would show here as a
     // second line.
     const qint64 sent = rig.now();
     QVERIFY(pump({&rig}, [&] { return rig.now() - sent > 3 * RefusedCommands::kQuietMs; }));
-    QStringList added = rig.m().alarms->lines().mid(before);
+    QStringList added = rig.m().alarms().lines().mid(before);
     for (QString& line : added)
         line = line.section(QStringLiteral("---"), 1);
     QCOMPARE(added, lines);
-    QCOMPARE(rig.m().ui.element(Element::AckLbl).caption, QStringLiteral("x"));
+    QCOMPARE(rig.m().ui().element(Element::AckLbl).caption, QStringLiteral("x"));
 }
 
 void TestCommandsEngine::withdrawnControlsAreExplained() {
     EngineSimProcess sim;
     QVERIFY(sim.start({"--heartbeat-ms", "0", "--clock-ms", "0", "--spans", "1"}));
     Rig rig(sim, false);
-    rig.m().commands->refreshInfo();
+    rig.m().commands().refreshInfo();
     QVERIFY(pump({&rig}, [&] { return !commandsFrom(sim, 0).filter(QStringLiteral("UUUUU")).isEmpty(); }));
-    const MainWindowModel& ui = rig.m().ui;
+    const MainWindowModel& ui = rig.m().ui();
     QVERIFY(!ui.element(Element::ControlWithdrawn).visible);
-    const int before = rig.m().alarms->count();
+    const int before = rig.m().alarms().count();
     // Repeated by the engine: told once.
     for (int i = 0; i < 2; ++i) {
         QVERIFY(sim.control(QStringLiteral("send -S")));
         QVERIFY(pump({&rig}, [&] { return !ui.element(Element::Command2_0).visible; }));
     }
     QVERIFY(sim.control(QStringLiteral("send ASpan 1 red alarm")));
-    QVERIFY(pump({&rig}, [&] { return rig.m().alarms->count() == before + 2; }));
-    const QStringList added = rig.m().alarms->lines().mid(before);
+    QVERIFY(pump({&rig}, [&] { return rig.m().alarms().count() == before + 2; }));
+    const QStringList added = rig.m().alarms().lines().mid(before);
     QVERIFY2(added[0].endsWith(QStringLiteral(
                  "---Engine withdrew control from this monitor: Exclude, Include and Actions are off")),
              qPrintable(added[0]));
@@ -253,21 +253,22 @@ void TestCommandsEngine::twoMonitorsChat() {
     Rig a(sim, true);
     Rig b(sim, false);
     for (Rig* r : {&a, &b}) {
-        r->m().relay->completeBoard();
-        r->m().commands->refreshInfo();
+        r->m().relay().completeBoard();
+        r->m().commands().refreshInfo();
     }
     QVERIFY(pump({&a, &b}, [&] { return commandsFrom(sim, 0).count(QStringLiteral("UUUUU")) == 2; }));
 
-    a.m().ui.trigger(MenuItem::MegBst);
-    QVERIFY(a.m().chat->isShown());
-    QVERIFY(pump({&a, &b}, [&] { return a.m().chat->monConnected().count(QStringLiteral("TESTBOX")) == 2; }));
-    a.m().chat->sendLine(QStringLiteral("shift change at six"));
-    QVERIFY(pump({&a, &b}, [&] { return !b.m().chat->received().isEmpty(); }));
-    QCOMPARE(b.m().chat->received(), QStringLiteral("shift change at six\r\n"));
-    QVERIFY(b.m().chat->isShown());
-    b.m().chat->sendLine(QString::fromLatin1("re\xe7u"));
-    QVERIFY(pump({&a, &b}, [&] { return a.m().chat->received().count(QStringLiteral("\r\n")) == 2; }));
-    QCOMPARE(a.m().chat->received(), QString::fromLatin1("re\xe7u\r\nshift change at six\r\n"));
+    a.m().ui().trigger(MenuItem::MegBst);
+    QVERIFY(a.m().chat().isShown());
+    QVERIFY(
+        pump({&a, &b}, [&] { return a.m().chat().monConnected().count(QStringLiteral("TESTBOX")) == 2; }));
+    a.m().chat().sendLine(QStringLiteral("shift change at six"));
+    QVERIFY(pump({&a, &b}, [&] { return !b.m().chat().received().isEmpty(); }));
+    QCOMPARE(b.m().chat().received(), QStringLiteral("shift change at six\r\n"));
+    QVERIFY(b.m().chat().isShown());
+    b.m().chat().sendLine(QString::fromLatin1("re\xe7u"));
+    QVERIFY(pump({&a, &b}, [&] { return a.m().chat().received().count(QStringLiteral("\r\n")) == 2; }));
+    QCOMPARE(a.m().chat().received(), QString::fromLatin1("re\xe7u\r\nshift change at six\r\n"));
 }
 
 QTEST_MAIN(TestCommandsEngine)

@@ -197,7 +197,7 @@ private slots:
         test::TestMonitor t;
         QSet<QString> handled;
         for (int c = 1; c < 128; ++c)
-            if (t.monitor.dispatcher.hasHandler(static_cast<char>(c)))
+            if (t.monitor.dispatcher().hasHandler(static_cast<char>(c)))
                 handled.insert(QString(QChar(c)));
         QVERIFY(handled.size() >= 12);
 

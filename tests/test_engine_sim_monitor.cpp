@@ -130,21 +130,22 @@ void TestEngineSimMonitor::boardFollowsTheEngine() {
     // The whole board arrives and is painted as the engine has it.
     Board engine = engineBoard(sim.tcpPort());
     QCOMPARE(int(engine.size()), 3 * 24);
-    QTRY_VERIFY_WITH_TIMEOUT(difference(engine, *monitor.board).isEmpty(), 20000);
+    QTRY_VERIFY_WITH_TIMEOUT(difference(engine, monitor.board()).isEmpty(), 20000);
 
     // Busy traffic: afterwards the monitor's board still matches the engine's, message for message.
     QVERIFY(sim.control(QStringLiteral("traffic 300")));
-    const auto droppedBefore = monitor.link->discardedCount();
+    const auto droppedBefore = monitor.link()->discardedCount();
     QTest::qWait(1500);
     QVERIFY(sim.control(QStringLiteral("traffic 0")));
     engine = engineBoard(sim.tcpPort());
-    QTRY_VERIFY_WITH_TIMEOUT(monitor.queue.isEmpty() && difference(engine, *monitor.board).isEmpty(), 20000);
-    QCOMPARE(monitor.link->discardedCount(), droppedBefore);
+    QTRY_VERIFY_WITH_TIMEOUT(monitor.queue().isEmpty() && difference(engine, monitor.board()).isEmpty(),
+                             20000);
+    QCOMPARE(monitor.link()->discardedCount(), droppedBefore);
 
     // An alarm from the engine lands in the alarm list.
     QVERIFY(sim.control(QStringLiteral("send ATrunk 105 down")));
-    QTRY_VERIFY_WITH_TIMEOUT(monitor.alarms->count() > 0 &&
-                                 monitor.alarms->lines().last().endsWith(QStringLiteral("---Trunk 105 down")),
+    QTRY_VERIFY_WITH_TIMEOUT(monitor.alarms().count() > 0 && monitor.alarms().lines().last().endsWith(
+                                                                 QStringLiteral("---Trunk 105 down")),
                              10000);
 
     // A chat line from another monitor is shown.
@@ -153,7 +154,7 @@ void TestEngineSimMonitor::boardFollowsTheEngine() {
     QVERIFY(other.waitForConnected(5000));
     other.write("@hello from the night shift|");
     QTRY_VERIFY_WITH_TIMEOUT(
-        monitor.chat->received().startsWith(QStringLiteral("hello from the night shift")), 10000);
+        monitor.chat().received().startsWith(QStringLiteral("hello from the night shift")), 10000);
 
     // Board completion runs on the relay timer's first tick: the first ping and "SSSSS" again.
     const auto ping = sim.waitForCommand(QStringLiteral("W"), 20000, c->line);
@@ -178,23 +179,23 @@ void TestEngineSimMonitor::aLostLinkIsShownUntilTheBoardIsDescribedAgain() {
     QVERIFY2(live.start(false), qPrintable(live.sim.errors()));
     Monitor& monitor = *live.monitor;
     EngineSimProcess& sim = live.sim;
-    QTRY_VERIFY_WITH_TIMEOUT(monitor.board->hasCell(424), 20000);
-    const int cells = static_cast<int>(monitor.board->cells().size()) - 1; // the template cell aside
+    QTRY_VERIFY_WITH_TIMEOUT(monitor.board().hasCell(424), 20000);
+    const int cells = static_cast<int>(monitor.board().cells().size()) - 1; // the template cell aside
     QCOMPARE(cells, 4 * 24);
-    BoardView view(*monitor.board);
-    BoardStaleOverlay overlay(*monitor.linkHealth, view);
+    BoardView view(monitor.board());
+    BoardStaleOverlay overlay(monitor.linkHealth(), view);
     view.resize(500, 300);
     view.show();
     QVERIFY(QTest::qWaitForWindowExposed(&view));
     // A cell's middle, below the overlay's line.
-    const QPoint probe = view.canvas()->toPixels(monitor.board->cell(305)->stateRect).center();
+    const QPoint probe = view.canvas()->toPixels(monitor.board().cell(305)->stateRect).center();
     QVERIFY(probe.y() > overlay.lineHeight() && view.viewport()->rect().contains(probe));
     const QColor fresh = view.grab().toImage().pixelColor(view.viewport()->mapTo(&view, probe));
     const QString address = QStringLiteral("127.0.0.1:%1").arg(sim.tcpPort());
-    const int before = monitor.alarms->count();
+    const int before = monitor.alarms().count();
     auto addedTexts = [&] {
         QStringList out;
-        for (const QString& line : monitor.alarms->lines().mid(before))
+        for (const QString& line : monitor.alarms().lines().mid(before))
             out << line.section(QStringLiteral("---"), 1);
         return out;
     };
@@ -203,8 +204,8 @@ void TestEngineSimMonitor::aLostLinkIsShownUntilTheBoardIsDescribedAgain() {
         QVERIFY(sim.control(QStringLiteral("listen off")));
         QTRY_COMPARE_WITH_TIMEOUT(
             addedTexts(), QStringList{QStringLiteral("Link to the engine lost (%1)").arg(address)}, 10000);
-        QVERIFY(monitor.linkHealth->isStale());
-        QCOMPARE(monitor.linkHealth->channelsAwaited(), cells);
+        QVERIFY(monitor.linkHealth().isStale());
+        QCOMPARE(monitor.linkHealth().channelsAwaited(), cells);
         QVERIFY(overlay.isVisible());
         QVERIFY(overlay.accessibleName().startsWith(QStringLiteral("Board not current since ")));
         QVERIFY(overlay.accessibleName().endsWith(QStringLiteral("link to the engine lost")));
@@ -213,14 +214,14 @@ void TestEngineSimMonitor::aLostLinkIsShownUntilTheBoardIsDescribedAgain() {
         QVERIFY2(stale.lightness() < fresh.lightness(),
                  qPrintable(QStringLiteral("%1 -> %2").arg(fresh.name(), stale.name())));
         // A ReConnect while nothing listens fails, and tells nothing more.
-        monitor.ui.trigger(MenuItem::Refresh);
+        monitor.ui().trigger(MenuItem::Refresh);
         QTest::qWait(1000);
         QCOMPARE(addedTexts().size(), 1);
-        QVERIFY(monitor.linkHealth->isStale());
+        QVERIFY(monitor.linkHealth().isStale());
         QVERIFY(sim.control(QStringLiteral("listen on")));
     }
     const qsizetype mark = sim.lines().size();
-    monitor.ui.trigger(refreshInfo ? MenuItem::RefreshInfo : MenuItem::Refresh);
+    monitor.ui().trigger(refreshInfo ? MenuItem::RefreshInfo : MenuItem::Refresh);
     const auto hello = sim.waitForCommand(QStringLiteral("$LIVEBOX"), 10000, mark);
     QVERIFY(hello);
     if (!engineStops) {
@@ -246,7 +247,7 @@ void TestEngineSimMonitor::aLostLinkIsShownUntilTheBoardIsDescribedAgain() {
                                            QStringLiteral("Asking the engine for the whole board again")}),
                               10000);
     // Stale until every channel has been reported again.
-    QTRY_VERIFY_WITH_TIMEOUT(!monitor.linkHealth->isStale(), 20000);
+    QTRY_VERIFY_WITH_TIMEOUT(!monitor.linkHealth().isStale(), 20000);
     QVERIFY(!overlay.isVisible());
     QCOMPARE(view.grab().toImage().pixelColor(view.viewport()->mapTo(&view, probe)), fresh);
 }

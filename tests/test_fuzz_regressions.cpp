@@ -39,16 +39,16 @@ private slots:
         file.write(log);
         file.close();
         test::TestMonitor t(config);
-        t.monitor.link.reset(std::make_unique<test::RecordingLink>(false));
-        t.monitor.ui.trigger(MenuItem::PlayLog);
-        QVERIFY(t.monitor.logging->isPlaying());
+        t.monitor.link().reset(std::make_unique<test::RecordingLink>(false));
+        t.monitor.ui().trigger(MenuItem::PlayLog);
+        QVERIFY(t.monitor.logging().isPlaying());
         t.services.clock.advance(Logging::kFirstPlayMs + 5);
-        QCOMPARE(t.monitor.intake->processedCount(), 1);
+        QCOMPARE(t.monitor.intake().processedCount(), 1);
         t.services.clock.advance(990);
-        QCOMPARE(t.monitor.intake->processedCount(), 1);
+        QCOMPARE(t.monitor.intake().processedCount(), 1);
         t.services.clock.advance(20);
-        QCOMPARE(t.monitor.intake->processedCount(), 2);
-        QVERIFY(!t.monitor.logging->isPlaying());
+        QCOMPARE(t.monitor.intake().processedCount(), 2);
+        QVERIFY(!t.monitor.logging().isPlaying());
     }
 
     // The refresh sequence dropped while its wait had been resumed after a newer action once stayed

@@ -43,10 +43,10 @@ private slots:
 
     void theBoardIsPaintedAtTheFullResolution() {
         TestMonitor t;
-        BoardModel& board = *t.monitor.board;
+        BoardModel& board = t.monitor.board();
         board.placeCell(1, 8, 1);
         for (const char* m : {"t101,1,1,0", "t102,1,2,0", "t103,2,4,0"})
-            t.monitor.dispatcher.dispatch(QString::fromLatin1(m));
+            t.monitor.dispatcher().dispatch(QString::fromLatin1(m));
         board.setMark(102, QStringLiteral("X"));
         // A border of its own, as the pointer's highlight gives it (painting makes it the group colour).
         board.setBorder(101, kWhite, 6);
@@ -87,7 +87,7 @@ private slots:
 
     void thePicturesOfTheMainWindowAreSharp() {
         TestMonitor t;
-        MainWindowModel& ui = t.monitor.ui;
+        MainWindowModel& ui = t.monitor.ui();
         MonitorMain window(ui);
         ui.setVisible(Element::UDP_WD, true);
         QPixmap logo(400, 80);

@@ -25,10 +25,10 @@ private slots:
         LiveMonitor rig;
         QVERIFY(rig.start(true));
         QVERIFY(rig.paints(1, 2));
-        const auto& link = dynamic_cast<const UdpEngineLink&>(*rig.monitor->link);
+        const auto& link = dynamic_cast<const UdpEngineLink&>(*rig.monitor->link());
         // Messages processed other than the blast's own.
-        QTRY_VERIFY(rig.monitor->queue.isEmpty());
-        const qint64 processedBefore = rig.monitor->intake->processedCount();
+        QTRY_VERIFY(rig.monitor->queue().isEmpty());
+        const qint64 processedBefore = rig.monitor->intake().processedCount();
         const std::int64_t kernelDropsBefore = link.kernelDrops();
         const long rssBefore = statusKb("VmRSS");
         const qsizetype mark = rig.sim.lines().size();
@@ -40,7 +40,7 @@ private slots:
         took.start();
         const bool finished = QTest::qWaitFor(
             [&] {
-                maxPending = std::max(maxPending, rig.monitor->queue.pendingCount());
+                maxPending = std::max(maxPending, rig.monitor->queue().pendingCount());
                 maxRss = std::max(maxRss, statusKb("VmRSS"));
                 return rig.sim.lines().indexOf(QRegularExpression(QStringLiteral("# blast finished .*")),
                                                mark) >= 0;
@@ -54,15 +54,15 @@ private slots:
         quiet.start();
         QVERIFY(QTest::qWaitFor(
             [&] {
-                const qint64 now = rig.monitor->intake->processedCount();
-                if (now != seen || !rig.monitor->queue.isEmpty()) {
+                const qint64 now = rig.monitor->intake().processedCount();
+                if (now != seen || !rig.monitor->queue().isEmpty()) {
                     seen = now;
                     quiet.restart();
                 }
                 return quiet.elapsed() >= 1000;
             },
             60000));
-        const qint64 arrived = rig.monitor->intake->processedCount() - processedBefore;
+        const qint64 arrived = rig.monitor->intake().processedCount() - processedBefore;
         const std::int64_t kernelDropped = link.kernelDrops() - kernelDropsBefore;
         qInfo("arrived %lld, kernel dropped %lld, receive buffer %d bytes, queue high-water %d, memory grew "
               "%ld kB",
@@ -76,7 +76,7 @@ private slots:
             QVERIFY(arrived <= kBlast);
         QCOMPARE(link.ignoredCount(), 0);
         QVERIFY2(maxRss - rssBefore < 100 * 1024, qPrintable(QStringLiteral("grew %1 kB").arg(maxRss - rssBefore)));
-        QVERIFY(rig.monitor->alarms->count() <= 201);
+        QVERIFY(rig.monitor->alarms().count() <= 201);
         QVERIFY(rig.paints(9, 3));
     }
 };

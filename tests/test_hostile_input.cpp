@@ -48,16 +48,16 @@ const QList<QByteArray>& hostileValues() {
 const QByteArray kHandledTypes = "AtcC+-SWD!@T";
 
 struct Rig {
-    explicit Rig(MonitorConfig config = {}) : t(std::move(config)) { monitor().board->placeCell(1, 8, 1); }
+    explicit Rig(MonitorConfig config = {}) : t(std::move(config)) { monitor().board().placeCell(1, 8, 1); }
     TestMonitor t;
     Monitor& monitor() { return t.monitor; }
-    BoardModel& board() { return *t.monitor.board; }
+    BoardModel& board() { return t.monitor.board(); }
 
     // One message as the UDP link stores it: any length, any byte.
     void feed(const QByteArray& message) {
-        QVERIFY(monitor().queue.store(fromWire(message)));
-        monitor().intake->tick();
-        QCOMPARE(monitor().queue.pendingCount(), 0);
+        QVERIFY(monitor().queue().store(fromWire(message)));
+        monitor().intake().tick();
+        QCOMPARE(monitor().queue().pendingCount(), 0);
     }
 
     // A normal report still paints its cell; the state and group change from round to round so an
@@ -79,12 +79,12 @@ struct Rig {
     // The caps that keep a flood from growing memory. The watchdogs add their own lines without the
     // size check (one per outage or relay time-out), `ownLines` at most.
     void checkBounds(int ownLines = 0) {
-        const auto max = monitor().alarms->maxCount();
+        const auto max = monitor().alarms().maxCount();
         if (max)
-            QVERIFY2(monitor().alarms->count() <= std::max<int>(*max, 0) + 1 + ownLines,
-                     qPrintable(QString::number(monitor().alarms->count())));
-        QVERIFY(monitor().chat->received().size() <= ChatModel::kMaxReceived);
-        QVERIFY(monitor().groups->capacityR() <= 32767 && monitor().groups->capacityO() <= 32767);
+            QVERIFY2(monitor().alarms().count() <= std::max<int>(*max, 0) + 1 + ownLines,
+                     qPrintable(QString::number(monitor().alarms().count())));
+        QVERIFY(monitor().chat().received().size() <= ChatModel::kMaxReceived);
+        QVERIFY(monitor().groups().capacityR() <= 32767 && monitor().groups().capacityO() <= 32767);
         QVERIFY(board().cells().size() <= 32768);
     }
 };
@@ -165,22 +165,22 @@ private slots:
             else
                 ++expected;
         }
-        TcpFraming framing(rig.monitor().queue);
-        const qint64 before = rig.monitor().intake->processedCount();
+        TcpFraming framing(rig.monitor().queue());
+        const qint64 before = rig.monitor().intake().processedCount();
         for (qsizetype pos = 0; pos < stream.size();) {
             const qsizetype n = std::min<qsizetype>(1 + random.bounded(70000), stream.size() - pos);
             if (framing.arrive(stream.mid(pos, n)) == TcpFraming::Result::HeldBack) {
                 while (framing.holdsBackData()) {
-                    rig.monitor().intake->tick();
+                    rig.monitor().intake().tick();
                     framing.resume();
                 }
             }
             QVERIFY(framing.partialMessage().size() <= TcpFraming::kMaxMessage);
-            QVERIFY(rig.monitor().queue.pendingCount() <= MessageQueue::kCapacity);
+            QVERIFY(rig.monitor().queue().pendingCount() <= MessageQueue::kCapacity);
             pos += n;
         }
-        rig.monitor().intake->tick();
-        QCOMPARE(rig.monitor().intake->processedCount() - before, expected);
+        rig.monitor().intake().tick();
+        QCOMPARE(rig.monitor().intake().processedCount() - before, expected);
         QCOMPARE(framing.discardedCount(), overlong);
         QVERIFY(rig.paintsCell(1));
         rig.checkBounds();
@@ -191,14 +191,14 @@ private slots:
         // empty, never grows past a maximum it can read, and alarms keep coming in.
         for (const char* max : {"-32768", "-5", "-1", "0", "1", "2", "abc", "32767", "99999"}) {
             Rig rig;
-            rig.monitor().ui.setCaption(Element::MaxListCount, QString::fromLatin1(max));
+            rig.monitor().ui().setCaption(Element::MaxListCount, QString::fromLatin1(max));
             for (int i = 0; i < 300; ++i)
                 rig.feed("Aalarm " + QByteArray::number(i));
-            const auto readable = rig.monitor().alarms->maxCount();
-            QVERIFY2(rig.monitor().alarms->count() >= 1, max);
+            const auto readable = rig.monitor().alarms().maxCount();
+            QVERIFY2(rig.monitor().alarms().count() >= 1, max);
             if (readable)
-                QVERIFY2(rig.monitor().alarms->count() <= std::max<int>(*readable, 0) + 1, max);
-            QVERIFY(rig.monitor().alarms->lines().last().endsWith(QStringLiteral("---alarm 299")));
+                QVERIFY2(rig.monitor().alarms().count() <= std::max<int>(*readable, 0) + 1, max);
+            QVERIFY(rig.monitor().alarms().lines().last().endsWith(QStringLiteral("---alarm 299")));
             QVERIFY(rig.paintsCell(3));
         }
     }
@@ -208,12 +208,12 @@ private slots:
         const QByteArray line = "@" + QByteArray(30000, 'z');
         for (int i = 0; i < 200; ++i)
             rig.feed(line + QByteArray::number(i));
-        QVERIFY(rig.monitor().chat->received().size() <= ChatModel::kMaxReceived);
+        QVERIFY(rig.monitor().chat().received().size() <= ChatModel::kMaxReceived);
         // The newest line is at the top, whole.
-        QVERIFY(rig.monitor().chat->received().startsWith(QString(30000, u'z') + QStringLiteral("199\r\n")));
+        QVERIFY(rig.monitor().chat().received().startsWith(QString(30000, u'z') + QStringLiteral("199\r\n")));
         rig.feed("@short");
         QVERIFY(
-            rig.monitor().chat->received().startsWith(QStringLiteral("short\r\n") + QString(30000, u'z')));
+            rig.monitor().chat().received().startsWith(QStringLiteral("short\r\n") + QString(30000, u'z')));
         QVERIFY(rig.paintsCell(4));
     }
 
@@ -265,16 +265,16 @@ private slots:
             QVERIFY(f.open(QIODevice::WriteOnly));
             f.write(log);
         }
-        rig.monitor().ui.trigger(MenuItem::PlayLog);
-        QVERIFY(rig.monitor().ui.isChecked(MenuItem::PlayLog));
+        rig.monitor().ui().trigger(MenuItem::PlayLog);
+        QVERIFY(rig.monitor().ui().isChecked(MenuItem::PlayLog));
         // Every gap is under a minute: this plays the whole file.
-        for (int i = 0; i < 400 && rig.monitor().ui.isChecked(MenuItem::PlayLog); ++i)
+        for (int i = 0; i < 400 && rig.monitor().ui().isChecked(MenuItem::PlayLog); ++i)
             rig.t.services.clock.advance(60000);
-        QVERIFY(!rig.monitor().ui.isChecked(MenuItem::PlayLog));
+        QVERIFY(!rig.monitor().ui().isChecked(MenuItem::PlayLog));
         QVERIFY(rig.t.services.dialogs.messages.last().contains(QStringLiteral("End Of Play Back")));
         // The good records all came through, in order.
         QStringList alarms;
-        for (const QString& line : rig.monitor().alarms->lines()) {
+        for (const QString& line : rig.monitor().alarms().lines()) {
             const qsizetype at = line.indexOf(QStringLiteral("---good "));
             if (at >= 0)
                 alarms << line.mid(at + 3);

@@ -58,7 +58,7 @@ private slots:
         QVERIFY(rig.sim.control(QStringLiteral("oversize 1048576")));
         // The overlong message is discarded, and the failed arrival asks the engine for everything
         // again on a new connection.
-        QTRY_VERIFY_WITH_TIMEOUT(rig.monitor->link->discardedCount() == 1, 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(rig.monitor->link()->discardedCount() == 1, 20000);
         QVERIFY(rig.sim.waitForCommand(QStringLiteral("UUUUU"), 20000, mark));
         QVERIFY(rig.sim.lines().indexOf(QRegularExpression(QStringLiteral("# tcp connect .*")), mark) >= 0);
         QVERIFY2(statusKb("VmRSS") - rssBefore < 64 * 1024,
@@ -67,7 +67,7 @@ private slots:
         // Again, five times as long: the same.
         const qsizetype again = rig.sim.lines().size();
         QVERIFY(rig.sim.control(QStringLiteral("oversize 5000000")));
-        QTRY_VERIFY_WITH_TIMEOUT(rig.monitor->link->discardedCount() == 2, 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(rig.monitor->link()->discardedCount() == 2, 20000);
         QVERIFY(rig.sim.waitForCommand(QStringLiteral("UUUUU"), 20000, again));
         QVERIFY(rig.paints(3, 1));
     }
@@ -80,12 +80,12 @@ private slots:
         QVERIFY(rig.sim.control(QStringLiteral("garbage %1").arg(kGarbage)));
         // Over TCP every one of them is taken and handled, as is everything else the engine sent on
         // this connection: none is lost, none is split.
-        QTRY_VERIFY_WITH_TIMEOUT(rig.monitor->intake->processedCount() == sentOnOpenConnection(rig.sim),
+        QTRY_VERIFY_WITH_TIMEOUT(rig.monitor->intake().processedCount() == sentOnOpenConnection(rig.sim),
                                  40000);
-        QVERIFY(rig.monitor->intake->processedCount() > kGarbage);
-        QCOMPARE(rig.monitor->link->discardedCount(), 0);
-        QVERIFY(rig.monitor->alarms->count() <= 201);
-        QVERIFY(rig.monitor->chat->received().size() <= ChatModel::kMaxReceived);
+        QVERIFY(rig.monitor->intake().processedCount() > kGarbage);
+        QCOMPARE(rig.monitor->link()->discardedCount(), 0);
+        QVERIFY(rig.monitor->alarms().count() <= 201);
+        QVERIFY(rig.monitor->chat().received().size() <= ChatModel::kMaxReceived);
         QVERIFY(rig.paints(12, 5));
     }
 
@@ -111,17 +111,17 @@ private slots:
             }
             return false;
         };
-        QVERIFY(run(60000, [&] { return m.relay->boardReady(); }));
+        QVERIFY(run(60000, [&] { return m.relay().boardReady(); }));
         QVERIFY(sim.control(QStringLiteral("mute-pings 600000")));
-        QVERIFY(run(120000, [&] { return m.relay->relayDown(); }));
+        QVERIFY(run(120000, [&] { return m.relay().relayDown(); }));
         const qsizetype mark = sim.lines().size();
         QVERIFY(sim.control(QStringLiteral("mute-pings 0")));
-        QVERIFY(run(120000, [&] { return !m.relay->relayDown(); }));
+        QVERIFY(run(120000, [&] { return !m.relay().relayDown(); }));
         // Pinging goes on without reconnecting.
         const qsizetype settled = sim.lines().size();
         static_cast<void>(run(60000, [] { return false; }));
         QVERIFY(sim.lines().indexOf(QRegularExpression(QStringLiteral("# tcp connect .*")), settled) < 0);
-        QVERIFY(!m.relay->relayDown());
+        QVERIFY(!m.relay().relayDown());
         QVERIFY(sim.commands(mark).size() > 2);
     }
 

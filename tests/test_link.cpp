@@ -86,14 +86,14 @@ private slots:
             TestMonitor t(
                 udpConfig(EngineSimProcess::freeMonitorPort(), EngineSimProcess::freeMonitorPort()));
             t.monitor.load();
-            QVERIFY(t.monitor.link && t.monitor.link->isUdp());
-            QVERIFY(!t.monitor.ui.element(Element::TCP).visible);
+            QVERIFY(t.monitor.link() && t.monitor.link()->isUdp());
+            QVERIFY(!t.monitor.ui().element(Element::TCP).visible);
         }
         FakeTcpEngine engine;
         TestMonitor t(tcpConfig(engine.port()));
         t.monitor.load();
-        QVERIFY(t.monitor.link && !t.monitor.link->isUdp());
-        QVERIFY(t.monitor.ui.element(Element::TCP).visible);
+        QVERIFY(t.monitor.link() && !t.monitor.link()->isUdp());
+        QVERIFY(t.monitor.ui().element(Element::TCP).visible);
         // Start-up connects and says hello.
         QTRY_VERIFY(engine.received.startsWith("$TESTBOX|"));
     }

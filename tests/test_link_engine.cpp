@@ -33,9 +33,9 @@ struct EngineRig {
         config.monitorPort = static_cast<std::int16_t>(EngineSimProcess::freeMonitorPort());
         t = std::make_unique<TestMonitor>(config);
         for (char type : QByteArray("AtcC+-SWD!@T"))
-            t->monitor.dispatcher.setHandler(
+            t->monitor.dispatcher().setHandler(
                 type, [this, type](QStringView body) { seen << QChar::fromLatin1(type) + body.toString(); });
-        t->monitor.link.reset(createEngineLink(t->monitor));
+        t->monitor.link().reset(createEngineLink(t->monitor));
         return true;
     }
     Monitor& monitor() { return t->monitor; }
@@ -62,8 +62,8 @@ private slots:
         const auto hello = rig.sim.waitForCommand(QStringLiteral("$TESTBOX"));
         QVERIFY(hello);
         QCOMPARE(hello->port, static_cast<quint16>(rig.t->config.monitorPort));
-        rig.monitor().link->sendCommand(QStringLiteral("SSSSS"));
-        rig.monitor().link->sendCommand(QStringLiteral("CCCCC"));
+        rig.monitor().link()->sendCommand(QStringLiteral("SSSSS"));
+        rig.monitor().link()->sendCommand(QStringLiteral("CCCCC"));
         QVERIFY(rig.sim.waitForCommand(QStringLiteral("SSSSS")));
         QVERIFY(rig.sim.waitForCommand(QStringLiteral("CCCCC")));
         QVERIFY(rig.waitForSeen(2));
@@ -81,9 +81,9 @@ private slots:
         QVERIFY(rig.start(false));
         reconnect(rig.monitor());
         QVERIFY(rig.sim.waitForCommand(QStringLiteral("$TESTBOX")));
-        QCOMPARE(rig.monitor().ui.element(Element::TCP).fore, std::optional<LegacyColor>(kGreen));
-        rig.monitor().link->sendCommand(QStringLiteral("SSSSS"));
-        rig.monitor().link->sendCommand(QStringLiteral("DDDDD"));
+        QCOMPARE(rig.monitor().ui().element(Element::TCP).fore, std::optional<LegacyColor>(kGreen));
+        rig.monitor().link()->sendCommand(QStringLiteral("SSSSS"));
+        rig.monitor().link()->sendCommand(QStringLiteral("DDDDD"));
         QVERIFY(rig.sim.waitForCommand(QStringLiteral("SSSSS")));
         QVERIFY(rig.sim.waitForCommand(QStringLiteral("DDDDD")));
         QVERIFY(rig.waitForSeen(2));
@@ -108,7 +108,7 @@ private slots:
         for (int i = 0; i < kBurst; ++i)
             if (rig.seen[i] != QStringLiteral("A blast %1").arg(i + 1, 6, 10, QLatin1Char('0')))
                 QFAIL(qPrintable(QStringLiteral("message %1 is %2").arg(i).arg(rig.seen[i])));
-        QCOMPARE(rig.monitor().link->discardedCount(), 0);
+        QCOMPARE(rig.monitor().link()->discardedCount(), 0);
     }
 
     void refreshSequenceReachesTheEngineByNameAndIPv6_data() {
@@ -142,7 +142,7 @@ private slots:
         QCOMPARE(got, (QStringList{"$LIVEBOX", "SSSSS", "CCCCC", "UUUUU"}));
         // And the engine's answers are heard.
         QVERIFY(rig.paints(4, 1));
-        QVERIFY(rig.monitor->alarms->lines().isEmpty());
+        QVERIFY(rig.monitor->alarms().lines().isEmpty());
     }
 
     void aNameThatDoesNotResolveIsReportedOnce_data() {
@@ -158,11 +158,11 @@ private slots:
         config.engineAddress = QStringLiteral("no-such-engine.invalid");
         config.enginePort = 1260;
         TestMonitor t(config);
-        t.monitor.link.reset(createEngineLink(t.monitor));
+        t.monitor.link().reset(createEngineLink(t.monitor));
         for (int attempt = 0; attempt < 2; ++attempt) {
             bool ended = false;
             reconnect(t.monitor, [&] { ended = true; });
-            t.monitor.link->sendCommand(QStringLiteral("SSSSS"));
+            t.monitor.link()->sendCommand(QStringLiteral("SSSSS"));
             QVERIFY(QTest::qWaitFor(
                 [&] {
                     t.services.clock.advance(TcpEngineLink::kLookMs);
@@ -170,9 +170,10 @@ private slots:
                 },
                 20000));
         }
-        QCOMPARE(t.monitor.alarms->lines().size(), 1);
-        QVERIFY2(t.monitor.alarms->lines()[0].endsWith(QStringLiteral("Engine address no-such-engine.invalid not found")),
-                 qPrintable(t.monitor.alarms->lines()[0]));
+        QCOMPARE(t.monitor.alarms().lines().size(), 1);
+        QVERIFY2(t.monitor.alarms().lines()[0].endsWith(
+                     QStringLiteral("Engine address no-such-engine.invalid not found")),
+                 qPrintable(t.monitor.alarms().lines()[0]));
     }
 
     void reconnectAfterTheEngineDropsTheLink() {
@@ -180,14 +181,14 @@ private slots:
         QVERIFY(rig.start(false));
         reconnect(rig.monitor());
         QVERIFY(rig.sim.waitForCommand(QStringLiteral("$TESTBOX")));
-        const ElementState& label = rig.monitor().ui.element(Element::TCP);
+        const ElementState& label = rig.monitor().ui().element(Element::TCP);
         QVERIFY(rig.sim.control(QStringLiteral("close")));
         QTRY_COMPARE(label.fore, std::optional<LegacyColor>(kRed));
         const qsizetype mark = rig.sim.lines().size();
-        rig.monitor().ui.trigger(MenuItem::Refresh);
+        rig.monitor().ui().trigger(MenuItem::Refresh);
         QVERIFY(rig.sim.waitForCommand(QStringLiteral("$TESTBOX"), 10000, mark));
         QCOMPARE(label.fore, std::optional<LegacyColor>(kGreen));
-        rig.monitor().link->sendCommand(QStringLiteral("CCCCC"));
+        rig.monitor().link()->sendCommand(QStringLiteral("CCCCC"));
         QVERIFY(rig.sim.waitForCommand(QStringLiteral("CCCCC"), 10000, mark));
         QVERIFY(rig.waitForSeen(1));
         QCOMPARE(rig.seen.last(), QStringLiteral("+C"));

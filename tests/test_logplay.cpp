@@ -35,7 +35,7 @@ struct LogRig {
         config.logFile = dir.filePath(QStringLiteral("Monitor.Log"));
         t = std::make_unique<TestMonitor>(config);
         for (char type : QByteArray("AtcC+-SWD!@T"))
-            t->monitor.dispatcher.setHandler(type, [this, type](QStringView body) {
+            t->monitor.dispatcher().setHandler(type, [this, type](QStringView body) {
                 seen.append({t->services.clock.tickMs(), QChar::fromLatin1(type) + body.toString()});
             });
     }
@@ -102,20 +102,20 @@ private slots:
         rig.writeLog("old\r\n");
         rig.dialogs().yesNoAnswers.enqueue(true);
         rig.clock().advance(12345);
-        rig.monitor().ui.trigger(MenuItem::LogMsgs);
+        rig.monitor().ui().trigger(MenuItem::LogMsgs);
         QCOMPARE(rig.dialogs().questions, QStringList{"|This will erase " + rig.path() + " Proceed?"});
-        const MainWindowModel& ui = rig.monitor().ui;
+        const MainWindowModel& ui = rig.monitor().ui();
         QVERIFY(ui.isChecked(MenuItem::LogMsgs));
         QVERIFY(!ui.menu(MenuItem::PlayLog).enabled);
         QCOMPARE(ui.element(Element::Recording).caption, QStringLiteral("Recording"));
         QVERIFY(ui.element(Element::Recording).visible);
         QCOMPARE(rig.readLog(), QByteArray());
 
-        rig.monitor().queue.store(QStringLiteral("W"));
+        rig.monitor().queue().store(QStringLiteral("W"));
         rig.clock().advance(1);
         rig.clock().advance(1499);
-        rig.monitor().queue.store(QStringLiteral("A say \"hi\""));
-        rig.monitor().queue.store(QString());
+        rig.monitor().queue().store(QStringLiteral("A say \"hi\""));
+        rig.monitor().queue().store(QString());
         rig.clock().advance(1);
         // Each record is on disk as soon as its message has been processed.
         QCOMPARE(rig.readLog(), QByteArray("1,\"W\"\r\n1501,\"A say \"hi\"\"\r\n1501,\"\"\r\n"));
@@ -125,17 +125,17 @@ private slots:
         QCOMPARE(ui.element(Element::Recording).visible, !shown);
 
         // Playback cannot start while recording.
-        rig.monitor().ui.trigger(MenuItem::PlayLog);
+        rig.monitor().ui().trigger(MenuItem::PlayLog);
         QVERIFY(!ui.isChecked(MenuItem::PlayLog));
         QCOMPARE(ui.element(Element::Recording).caption, QStringLiteral("Recording"));
 
-        rig.monitor().ui.trigger(MenuItem::LogMsgs);
+        rig.monitor().ui().trigger(MenuItem::LogMsgs);
         QVERIFY(!ui.isChecked(MenuItem::LogMsgs));
         QVERIFY(ui.menu(MenuItem::PlayLog).enabled);
         QVERIFY(!ui.element(Element::Recording).visible);
         rig.clock().advance(Logging::kBlinkMs * 3);
         QVERIFY(!ui.element(Element::Recording).visible);
-        rig.monitor().queue.store(QStringLiteral("W"));
+        rig.monitor().queue().store(QStringLiteral("W"));
         rig.clock().advance(1);
         QCOMPARE(rig.readLog().count('\n'), 3);
     }
@@ -154,16 +154,16 @@ private slots:
         LogRig rig;
         rig.t->config.logFile = logFile;
         rig.dialogs().yesNoAnswers.enqueue(true);
-        rig.monitor().ui.trigger(MenuItem::LogMsgs);
+        rig.monitor().ui().trigger(MenuItem::LogMsgs);
         for (int i = 0; i < 3; ++i)
-            rig.monitor().queue.store(QStringLiteral("W"));
+            rig.monitor().queue().store(QStringLiteral("W"));
         rig.clock().advance(5);
-        const AlarmList& alarms = *rig.monitor().alarms;
+        const AlarmList& alarms = rig.monitor().alarms();
         QCOMPARE(alarms.count(), 1);
         QVERIFY2(alarms.line(0).endsWith(QStringLiteral("Could not record to ") + logFile + QStringLiteral(": ") +
                                          reason),
                  qPrintable(alarms.line(0)));
-        const MainWindowModel& ui = rig.monitor().ui;
+        const MainWindowModel& ui = rig.monitor().ui();
         QVERIFY(!ui.isChecked(MenuItem::LogMsgs));
         QVERIFY(ui.menu(MenuItem::PlayLog).enabled);
         QCOMPARE(ui.element(Element::Recording).caption, QStringLiteral("Recording failed"));
@@ -174,13 +174,13 @@ private slots:
 
     void recordsPastThirtyTwoBitsAreLeftOut() {
         LogRig rig;
-        rig.clock().setIdle([&rig] { return rig.monitor().queue.pendingCount() == 0; });
+        rig.clock().setIdle([&rig] { return rig.monitor().queue().pendingCount() == 0; });
         rig.dialogs().yesNoAnswers.enqueue(true);
-        rig.monitor().ui.trigger(MenuItem::LogMsgs);
+        rig.monitor().ui().trigger(MenuItem::LogMsgs);
         rig.clock().advance(std::numeric_limits<std::int32_t>::max() - 1);
-        rig.monitor().queue.store(QStringLiteral("A last that fits"));
+        rig.monitor().queue().store(QStringLiteral("A last that fits"));
         rig.clock().advance(1);
-        rig.monitor().queue.store(QStringLiteral("A too late"));
+        rig.monitor().queue().store(QStringLiteral("A too late"));
         rig.clock().advance(1);
         QCOMPARE(rig.readLog(), QByteArray("2147483647,\"A last that fits\"\r\n"));
         QCOMPARE(rig.seen.size(), 2);
@@ -190,9 +190,9 @@ private slots:
         LogRig rig;
         rig.writeLog("5,\"W\"\r\n");
         rig.dialogs().yesNoAnswers.enqueue(false);
-        rig.monitor().ui.trigger(MenuItem::LogMsgs);
-        QVERIFY(!rig.monitor().ui.isChecked(MenuItem::LogMsgs));
-        rig.monitor().queue.store(QStringLiteral("A1"));
+        rig.monitor().ui().trigger(MenuItem::LogMsgs);
+        QVERIFY(!rig.monitor().ui().isChecked(MenuItem::LogMsgs));
+        rig.monitor().queue().store(QStringLiteral("A1"));
         rig.clock().advance(1);
         QCOMPARE(rig.readLog(), QByteArray("5,\"W\"\r\n"));
     }
@@ -206,13 +206,13 @@ private slots:
                      "not a record\r\n"
                      "62000,\"A4\"\r\n"
                      "1000,\"A5\"\r\n"); // going backwards: plays 1 s later
-        const MainWindowModel& ui = rig.monitor().ui;
-        rig.monitor().ui.trigger(MenuItem::PlayLog);
+        const MainWindowModel& ui = rig.monitor().ui();
+        rig.monitor().ui().trigger(MenuItem::PlayLog);
         QVERIFY(ui.isChecked(MenuItem::PlayLog));
         QVERIFY(!ui.menu(MenuItem::LogMsgs).enabled);
         QCOMPARE(ui.element(Element::Recording).caption, QStringLiteral("Play Back"));
         QVERIFY(ui.element(Element::Recording).visible);
-        QCOMPARE(rig.monitor().logging->playbackLine(), QStringLiteral("A1"));
+        QCOMPARE(rig.monitor().logging().playbackLine(), QStringLiteral("A1"));
 
         rig.clock().advance(10000);
         QCOMPARE(rig.messages(), (QStringList{"A1", "W", "A say \"quoted\", ok", "T12:00:00", "A4", "A5"}));
@@ -235,7 +235,7 @@ private slots:
             log += formatLogRecord(0, QStringLiteral("t%1").arg(i));
         log += formatLogRecord(3, QStringLiteral("W"));
         rig.writeLog(log);
-        rig.monitor().ui.trigger(MenuItem::PlayLog);
+        rig.monitor().ui().trigger(MenuItem::PlayLog);
         rig.clock().advance(2000);
         QCOMPARE(rig.seen.size(), 2501);
         for (int i = 0; i < 2500; ++i)
@@ -254,7 +254,7 @@ private slots:
         QByteArray log = formatLogRecord(0, longest) + formatLogRecord(0, boundary) + formatLogRecord(1, "W");
         log.chop(2);
         rig.writeLog(log);
-        rig.monitor().ui.trigger(MenuItem::PlayLog);
+        rig.monitor().ui().trigger(MenuItem::PlayLog);
         rig.clock().advance(2000);
         QCOMPARE(rig.messages(), (QStringList{longest, boundary, QStringLiteral("W")}));
     }
@@ -264,9 +264,9 @@ private slots:
             LogRig rig;
             if (exists)
                 rig.writeLog("garbage only\r\n");
-            rig.monitor().ui.trigger(MenuItem::PlayLog);
+            rig.monitor().ui().trigger(MenuItem::PlayLog);
             QCOMPARE(rig.dialogs().messages, QStringList{"|No Log File"});
-            const MainWindowModel& ui = rig.monitor().ui;
+            const MainWindowModel& ui = rig.monitor().ui();
             QVERIFY(!ui.isChecked(MenuItem::PlayLog));
             QVERIFY(ui.menu(MenuItem::LogMsgs).enabled);
             QVERIFY(!ui.element(Element::Recording).visible);
@@ -283,19 +283,19 @@ private slots:
         config.engineAddress = QStringLiteral("127.0.0.1");
         config.enginePort = static_cast<std::int16_t>(engine.serverPort());
         LogRig rig(config);
-        rig.monitor().link.reset(createEngineLink(rig.monitor()));
-        rig.monitor().link->connectEngine();
+        rig.monitor().link().reset(createEngineLink(rig.monitor()));
+        rig.monitor().link()->connectEngine();
         QTRY_VERIFY(engine.hasPendingConnections());
         QTcpSocket* first = engine.nextPendingConnection();
         rig.writeLog("1500,\"W\"\r\n");
-        rig.monitor().ui.trigger(MenuItem::PlayLog);
+        rig.monitor().ui().trigger(MenuItem::PlayLog);
         // Live messages stop for the length of the playback.
         QTRY_COMPARE(first->state(), QAbstractSocket::UnconnectedState);
         // A file of one record: queued 10 ms after the start, and that same tick ends the playback.
         rig.clock().advance(9);
-        QVERIFY(rig.monitor().ui.isChecked(MenuItem::PlayLog));
+        QVERIFY(rig.monitor().ui().isChecked(MenuItem::PlayLog));
         rig.clock().advance(1);
-        QVERIFY(!rig.monitor().ui.isChecked(MenuItem::PlayLog));
+        QVERIFY(!rig.monitor().ui().isChecked(MenuItem::PlayLog));
         QCOMPARE(rig.dialogs().messages.size(), 1);
         QTRY_VERIFY(engine.hasPendingConnections());
         rig.clock().advance(1);
@@ -313,7 +313,7 @@ private slots:
         LogRig rig(config);
         rig.writeLog("0,\"SDEMO,4,4\"\r\n20,\"A1 ok\"\r\n");
         rig.monitor().load();
-        QVERIFY(rig.monitor().ui.isChecked(MenuItem::PlayLog));
+        QVERIFY(rig.monitor().ui().isChecked(MenuItem::PlayLog));
         QTest::qWait(50);
         QVERIFY(!engine.hasPendingConnections());
         rig.clock().advance(1100);
@@ -330,11 +330,11 @@ private slots:
         config.engineAddress = QStringLiteral("127.0.0.1");
         config.enginePort = static_cast<std::int16_t>(sim.tcpPort());
         LogRig rig(config);
-        rig.monitor().link.reset(createEngineLink(rig.monitor()));
+        rig.monitor().link().reset(createEngineLink(rig.monitor()));
         reconnect(rig.monitor());
         QVERIFY(sim.waitForCommand(QStringLiteral("$TESTBOX")));
         rig.dialogs().yesNoAnswers.enqueue(true);
-        rig.monitor().ui.trigger(MenuItem::LogMsgs);
+        rig.monitor().ui().trigger(MenuItem::LogMsgs);
         // Line breaks, which only TCP's framing lets inside a message, are escaped on the control line.
         const QStringList sent{"A first",       "T12:00:01", "A he said \"stop\", twice",
                                "A trunk down\r\n7,\"Wfake", "A\nW\r", "t305,2,9,1207", "W", "A caf\u00e9 last"};
@@ -342,14 +342,14 @@ private slots:
             m.replace(u'\r', QStringLiteral("\\r")).replace(u'\n', QStringLiteral("\\n"));
             QVERIFY(sim.control(QStringLiteral("send-escaped ") + m));
             // Let the message arrive, then process it a little later each time.
-            QTRY_VERIFY(rig.monitor().queue.pendingCount() > 0);
+            QTRY_VERIFY(rig.monitor().queue().pendingCount() > 0);
             rig.clock().advance(250);
         }
-        rig.monitor().ui.trigger(MenuItem::LogMsgs);
+        rig.monitor().ui().trigger(MenuItem::LogMsgs);
         QCOMPARE(rig.messages(), sent);
 
         rig.seen.clear();
-        rig.monitor().ui.trigger(MenuItem::PlayLog);
+        rig.monitor().ui().trigger(MenuItem::PlayLog);
         rig.clock().advance(20000);
         // Each message plays back as itself, its line breaks as blanks: never as another message.
         QStringList played = sent;

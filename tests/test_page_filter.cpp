@@ -131,7 +131,7 @@ private slots:
 
     void maskMenusFollowSoundsAndPager() {
         test::TestMonitor t;
-        MainWindowModel& ui = t.monitor.ui;
+        MainWindowModel& ui = t.monitor.ui();
         const auto masksEnabled = [&] {
             const bool a = ui.menu(MenuItem::PageNumberMask).enabled;
             if (ui.menu(MenuItem::PageStrAllow).enabled != a ||

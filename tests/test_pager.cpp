@@ -55,10 +55,10 @@ class TestPager : public QObject {
         c.mailSender = QStringLiteral("monitor@corvane.test");
         c.pagerRecipients = recipients;
         auto t = std::make_unique<test::TestMonitor>(c);
-        t->monitor.ui.setMenuChecked(MenuItem::EnablePager, true);
+        t->monitor.ui().setMenuChecked(MenuItem::EnablePager, true);
         // No engine here: the watchdogs would page its silence in the middle of these tests.
-        t->monitor.relay->stop();
-        t->monitor.heartbeat->stop();
+        t->monitor.relay().stop();
+        t->monitor.heartbeat().stop();
         return t;
     }
 
@@ -67,7 +67,7 @@ class TestPager : public QObject {
     static bool runUntilIdle(test::TestMonitor& t) {
         QElapsedTimer real;
         real.start();
-        while (t.monitor.pager->isBusy()) {
+        while (t.monitor.pager().isBusy()) {
             if (real.elapsed() > 30000)
                 return false;
             QTest::qWait(5);
@@ -77,7 +77,7 @@ class TestPager : public QObject {
     }
 
     static void alarm(test::TestMonitor& t, const QString& text) {
-        t.monitor.dispatcher.dispatch(u'A' + text);
+        t.monitor.dispatcher().dispatch(u'A' + text);
     }
 
 private slots:
@@ -114,26 +114,26 @@ private slots:
         QStringList lines;
         for (int i = 1; i <= 10; ++i) {
             alarm(*t, QStringLiteral("T1 Alarm span %1").arg(i));
-            lines.prepend(t->monitor.alarms->lines().last());
-            QVERIFY(!t->monitor.pager->isBusy());
+            lines.prepend(t->monitor.alarms().lines().last());
+            QVERIFY(!t->monitor.pager().isBusy());
             clock.advance(20 * 1000);
         }
         QCOMPARE(m_server->messages().size(), before);
-        QCOMPARE(t->monitor.pager->pendingPage(),
+        QCOMPARE(t->monitor.pager().pendingPage(),
                  lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n"));
 
         // 08:08:20 now; 08:10:59 is still only ten boundaries after 08:00:00.
         clock.advanceTo(QDateTime(QDate(2026, 3, 7), QTime(8, 10, 59)));
         alarm(*t, QStringLiteral("Completion rate low"));
-        lines.prepend(t->monitor.alarms->lines().last());
-        QVERIFY(!t->monitor.pager->isBusy());
+        lines.prepend(t->monitor.alarms().lines().last());
+        QVERIFY(!t->monitor.pager().isBusy());
         QCOMPARE(m_server->messages().size(), before);
 
         clock.advanceTo(QDateTime(QDate(2026, 3, 7), QTime(8, 11, 0)));
         alarm(*t, QStringLiteral("Replication lost"));
-        lines.prepend(t->monitor.alarms->lines().last());
+        lines.prepend(t->monitor.alarms().lines().last());
         const QDateTime sendStart = clock.now();
-        QVERIFY(t->monitor.pager->isBusy());
+        QVERIFY(t->monitor.pager().isBusy());
         QVERIFY(runUntilIdle(*t));
 
         const QList<Received> mails = m_server->messages().mid(before);
@@ -147,20 +147,20 @@ private slots:
         QVERIFY(lines.first().endsWith(QStringLiteral("---Replication lost")));
         // About 2.2 s after each of the three sends, and the throttle starts again from the send.
         QVERIFY(sendStart.msecsTo(clock.now()) >= 3 * 2200);
-        QCOMPARE(t->monitor.pager->lastPageTime().secsTo(clock.now()) < 1, true);
-        QCOMPARE(t->monitor.pager->pendingPage(), QString());
+        QCOMPARE(t->monitor.pager().lastPageTime().secsTo(clock.now()) < 1, true);
+        QCOMPARE(t->monitor.pager().pendingPage(), QString());
 
         // The next alarm waits again.
         clock.advance(60 * 1000);
         alarm(*t, QStringLiteral("Alarm again"));
-        QVERIFY(!t->monitor.pager->isBusy());
+        QVERIFY(!t->monitor.pager().isBusy());
         QCOMPARE(m_server->messages().size(), before + 3);
     }
 
     void maskedTextFlushesWithoutJoining() {
         const int before = m_server->messages().size();
         auto t = makeMonitor(*m_server, QStringLiteral("ops@corvane.test"));
-        Pager& pager = *t->monitor.pager;
+        Pager& pager = t->monitor.pager();
         // Nothing pending: a masked text does nothing at all, even with the throttle open.
         pager.openThrottle();
         const QDateTime opened = pager.lastPageTime();
@@ -171,7 +171,7 @@ private slots:
 
         pager.setLastPageTime(t->services.clock.now());
         pager.pageNow(QStringLiteral("CorvaneBox not responding"));
-        t->monitor.config.alarmNumberMask = QStringLiteral("*7");
+        t->monitor.config().alarmNumberMask = QStringLiteral("*7");
         pager.pageNow(QStringLiteral("short calls on 4")); // masked by number: not added
         QCOMPARE(pager.pendingPage(), QStringLiteral("CorvaneBox not responding\r\n"));
         t->services.clock.advance(11 * 60 * 1000);
@@ -185,38 +185,38 @@ private slots:
 
     void refusedRecipientIsLoggedAndOthersStillGetTheirs() {
         auto t = makeMonitor(*m_refusing, QStringLiteral("a@corvane.test;b@corvane.test;c@corvane.test"));
-        t->monitor.pager->openThrottle();
+        t->monitor.pager().openThrottle();
         alarm(*t, QStringLiteral("Event 42"));
         QVERIFY(runUntilIdle(*t));
         const QList<Received> mails = m_refusing->messages();
         QCOMPARE(recipientsOf(mails), (QStringList{"a@corvane.test", "c@corvane.test"}));
-        const AlarmList& list = *t->monitor.alarms;
+        const AlarmList& list = t->monitor.alarms();
         QCOMPARE(list.count(), 2);
         const QString error = list.line(1);
         // The date alone, then the number with its leading blank.
         QVERIFY2(error.startsWith(QStringLiteral("03/07/26 E-mail send error  55 occurred, ")),
                  qPrintable(error));
         QVERIFY2(error.contains(QStringLiteral("550")), qPrintable(error));
-        QCOMPARE(t->monitor.ui.element(Element::LastAlarm).caption, error);
-        QCOMPARE(t->monitor.pager->pendingPage(), QString());
+        QCOMPARE(t->monitor.ui().element(Element::LastAlarm).caption, error);
+        QCOMPARE(t->monitor.pager().pendingPage(), QString());
     }
 
     void emptyRecipientPieceIsASendError() {
         const int before = m_server->messages().size();
         auto t = makeMonitor(*m_server, QStringLiteral("a@corvane.test;"));
-        t->monitor.pager->openThrottle();
-        t->monitor.pager->pageNow(QStringLiteral("T1 Alarm 9"));
+        t->monitor.pager().openThrottle();
+        t->monitor.pager().pageNow(QStringLiteral("T1 Alarm 9"));
         QVERIFY(runUntilIdle(*t));
         QCOMPARE(recipientsOf(m_server->messages().mid(before)), QStringList{"a@corvane.test"});
-        QCOMPARE(t->monitor.alarms->count(), 1);
-        QVERIFY(t->monitor.alarms->line(0).startsWith(
+        QCOMPARE(t->monitor.alarms().count(), 1);
+        QVERIFY(t->monitor.alarms().line(0).startsWith(
             QStringLiteral("03/07/26 E-mail send error  32021 occurred, ")));
     }
 
     void requestDuringASendOnlyJoinsThePendingPage() {
         const int before = m_server->messages().size();
         auto t = makeMonitor(*m_server, QStringLiteral("a@corvane.test"));
-        Pager& pager = *t->monitor.pager;
+        Pager& pager = t->monitor.pager();
         pager.openThrottle();
         pager.pageNow(QStringLiteral("T1 Alarm first"));
         QVERIFY(pager.isBusy());
@@ -236,7 +236,7 @@ private slots:
     void streamOfAlarmsAfterATestPage() {
         const int before = m_server->messages().size();
         auto t = makeMonitor(*m_server, QStringLiteral("a@corvane.test;b@corvane.test"));
-        t->monitor.ui.trigger(MenuItem::TestPage);
+        t->monitor.ui().trigger(MenuItem::TestPage);
         for (int second = 0; second < 30; ++second) {
             alarm(*t, second == 0 ? QStringLiteral("page test 1") : QStringLiteral("T1 Alarm %1").arg(second));
             QTest::qWait(20); // real time for the transfers
@@ -246,8 +246,8 @@ private slots:
         const QList<Received> mails = m_server->messages().mid(before);
         QCOMPARE(recipientsOf(mails), (QStringList{"a@corvane.test", "b@corvane.test"}));
         for (const Received& m : mails)
-            QCOMPARE(m.body, t->monitor.alarms->line(0) + u'\n');
-        QCOMPARE(t->monitor.pager->pendingPage().count(QStringLiteral("\r\n")), 29);
+            QCOMPARE(m.body, t->monitor.alarms().line(0) + u'\n');
+        QCOMPARE(t->monitor.pager().pendingPage().count(QStringLiteral("\r\n")), 29);
     }
 
     // The server stopped for 1,000 alarms a second apart: one attempt per recipient in each throttle
@@ -257,23 +257,23 @@ private slots:
         QVERIFY(server.waitReady());
         auto t = makeMonitor(server, QStringLiteral("a@corvane.test;b@corvane.test"));
         server.stop();
-        const AlarmList& list = *t->monitor.alarms;
+        const AlarmList& list = t->monitor.alarms();
         QStringList errors;
         connect(&list, &QAbstractItemModel::rowsInserted, this, [&](const QModelIndex&, int first, int) {
             if (list.line(first).contains(QStringLiteral("E-mail send error ")))
                 errors << list.line(first);
         });
-        t->monitor.pager->openThrottle(); // 08:00:00: the first alarm is sent at once
+        t->monitor.pager().openThrottle(); // 08:00:00: the first alarm is sent at once
         for (int i = 1; i <= 1000; ++i) {
             alarm(*t, QStringLiteral("T1 Alarm %1").arg(i));
-            if (t->monitor.pager->isBusy())
+            if (t->monitor.pager().isBusy())
                 QTest::qWait(5); // the refused connection comes back in real time
             t->services.clock.advance(1000);
         }
         QVERIFY(runUntilIdle(*t));
         // 1,000 s: a window opening at 08:00:00 and one at 08:11:00, two recipients each.
         QCOMPARE(errors.size(), 4);
-        QVERIFY(t->monitor.pager->pendingPage().count(QStringLiteral("\r\n")) < 1000 - 600);
+        QVERIFY(t->monitor.pager().pendingPage().count(QStringLiteral("\r\n")) < 1000 - 600);
         QVERIFY(list.count() <= 200 + 1 + errors.size());
     }
 
@@ -305,23 +305,23 @@ private slots:
         QByteArray ini = trusted ? "MAIL_CA_FILE, \"" + m_certificate.toLocal8Bit() + "\"\r\n" : QByteArray();
         if (logon)
             ini += "MAIL_USER, 0042\r\nMAIL_PASSWORD, p\xC3\xA4ss\"w\xE9rd\r\n";
-        ini::read(ini, t->monitor.config);
-        t->monitor.pager->openThrottle();
-        t->monitor.pager->pageNow(QStringLiteral("T1 Alarm over TLS"));
+        ini::read(ini, t->monitor.config());
+        t->monitor.pager().openThrottle();
+        t->monitor.pager().pageNow(QStringLiteral("T1 Alarm over TLS"));
         QVERIFY(runUntilIdle(*t));
         const QList<Received> mails = s.messages().mid(mailsBefore);
         const QList<QJsonObject> logons = s.logons().mid(logonsBefore);
         if (refusal != 0) {
             QCOMPARE(mails.size(), 0);
             QCOMPARE(logons.size(), 0);
-            QCOMPARE(t->monitor.alarms->count(), 1);
-            const QString error = t->monitor.alarms->line(0);
+            QCOMPARE(t->monitor.alarms().count(), 1);
+            const QString error = t->monitor.alarms().line(0);
             QVERIFY2(error.startsWith(QStringLiteral("03/07/26 E-mail send error  %1 occurred, ").arg(refusal)),
                      qPrintable(error));
             QVERIFY(!error.contains(QStringLiteral("ss\"w")));
             return;
         }
-        QCOMPARE(t->monitor.alarms->count(), 0);
+        QCOMPARE(t->monitor.alarms().count(), 0);
         QCOMPARE(mails.size(), 1);
         QCOMPARE(mails[0].body, QStringLiteral("T1 Alarm over TLS\n"));
         QVERIFY(mails[0].tls);
@@ -339,41 +339,41 @@ private slots:
     void passwordPromptHoldsNothingUp() {
         const int before = m_starttls->messages().size();
         auto t = makeMonitor(*m_starttls, QStringLiteral("a@corvane.test;b@corvane.test"));
-        t->monitor.config.mailCaFile = m_certificate;
-        t->monitor.config.mailUser = QStringLiteral("operator");
-        t->monitor.heartbeat->start();
+        t->monitor.config().mailCaFile = m_certificate;
+        t->monitor.config().mailUser = QStringLiteral("operator");
+        t->monitor.heartbeat().start();
         test::ScriptedDialogs& d = t->services.dialogs;
         d.holdSecrets = true;
         test::ManualClock& clock = t->services.clock;
-        t->monitor.pager->openThrottle();
-        t->monitor.queue.store(QStringLiteral("AT1 Alarm 0"));
+        t->monitor.pager().openThrottle();
+        t->monitor.queue().store(QStringLiteral("AT1 Alarm 0"));
         clock.advance(1);
         QVERIFY(d.openSecret);
         for (int i = 1; i <= 200; ++i) {
-            t->monitor.queue.store(QStringLiteral("W"));
+            t->monitor.queue().store(QStringLiteral("W"));
             if (i % 50 == 0)
-                t->monitor.queue.store(QStringLiteral("AT1 Alarm %1").arg(i / 50));
+                t->monitor.queue().store(QStringLiteral("AT1 Alarm %1").arg(i / 50));
             clock.advance(1000);
         }
-        QCOMPARE(t->monitor.intake->processedCount(), 1 + 200 + 4);
-        QCOMPARE(t->monitor.alarms->count(), 5);
-        QVERIFY(t->monitor.heartbeat->lastWatchdogText().isEmpty());
+        QCOMPARE(t->monitor.intake().processedCount(), 1 + 200 + 4);
+        QCOMPARE(t->monitor.alarms().count(), 5);
+        QVERIFY(t->monitor.heartbeat().lastWatchdogText().isEmpty());
         QCOMPARE(d.inputs.size(), 1);
         QVERIFY(d.openSecret);
-        QVERIFY(t->monitor.pager->isBusy());
+        QVERIFY(t->monitor.pager().isBusy());
 
         d.answerSecret(QStringLiteral("s\u00e9same"));
         QVERIFY(runUntilIdle(*t));
         const QList<Received> mails = m_starttls->messages().mid(before);
         QCOMPARE(recipientsOf(mails), (QStringList{"a@corvane.test", "b@corvane.test"}));
         QCOMPARE(mails[0].body.count(u'\n'), 5);
-        QVERIFY(mails[0].body.startsWith(t->monitor.alarms->line(4) + u'\n'));
+        QVERIFY(mails[0].body.startsWith(t->monitor.alarms().line(4) + u'\n'));
         const QJsonObject logon = m_starttls->logons().last();
         QCOMPARE(logon.value(QStringLiteral("password")).toString(),
                  QString::fromLatin1(QStringLiteral("s\u00e9same").toUtf8().toHex()));
         // The password given once is kept for the run: the next page does not ask again.
-        t->monitor.pager->openThrottle();
-        t->monitor.pager->pageNow(QStringLiteral("T1 Alarm 5"));
+        t->monitor.pager().openThrottle();
+        t->monitor.pager().pageNow(QStringLiteral("T1 Alarm 5"));
         QVERIFY(runUntilIdle(*t));
         QCOMPARE(d.inputs.size(), 1);
         QCOMPARE(m_starttls->messages().size(), before + 4);
@@ -382,11 +382,11 @@ private slots:
     void bodyTextSurvivesTheWire() {
         const int before = m_server->messages().size();
         auto t = makeMonitor(*m_server, QStringLiteral("a@corvane.test"));
-        t->monitor.config.title = QStringLiteral("Salle d'\u00e9coute");
-        t->monitor.pager->openThrottle();
+        t->monitor.config().title = QStringLiteral("Salle d'\u00e9coute");
+        t->monitor.pager().openThrottle();
         // A dot alone on a line ends an SMTP message; Latin-1 text, '=' and a long line must survive.
         const QString text = QStringLiteral("T1 Alarm r\u00e9seau = 5\r\n.\r\n") + QString(120, u'x') + u' ';
-        t->monitor.pager->pageNow(text);
+        t->monitor.pager().pageNow(text);
         QVERIFY(runUntilIdle(*t));
         const QList<Received> mails = m_server->messages().mid(before);
         QCOMPARE(mails.size(), 1);
@@ -399,18 +399,18 @@ private slots:
     void watchdogOutagePagesOnceThenFlushesAtRecovery() {
         const int before = m_server->messages().size();
         auto t = makeMonitor(*m_server, QStringLiteral("noc@corvane.test"));
-        t->monitor.heartbeat->start(); // the heartbeat watchdog, 1.5 s ticks
+        t->monitor.heartbeat().start(); // the heartbeat watchdog, 1.5 s ticks
         test::ManualClock& clock = t->services.clock;
         // 101 ticks without a heartbeat: the first "not responding" page goes out at once.
         clock.advance(101 * 1500);
-        QVERIFY(t->monitor.pager->isBusy());
+        QVERIFY(t->monitor.pager().isBusy());
         // Later odd ticks, while that page is still being sent and afterwards, only gather.
         QVERIFY(runUntilIdle(*t));
         clock.advance(4 * 1500);
         QCOMPARE(m_server->messages().size(), before + 1);
-        QVERIFY(t->monitor.pager->pendingPage().startsWith(QStringLiteral("CorvaneBox not responding\r\n")));
+        QVERIFY(t->monitor.pager().pendingPage().startsWith(QStringLiteral("CorvaneBox not responding\r\n")));
         // The heartbeat returns: the next tick pages the recovery, which flushes what is pending.
-        t->monitor.dispatcher.dispatch(u"W");
+        t->monitor.dispatcher().dispatch(u"W");
         clock.advance(1500);
         QVERIFY(runUntilIdle(*t));
         const QList<Received> mails = m_server->messages().mid(before);
@@ -419,33 +419,33 @@ private slots:
         QVERIFY(mails[1].body.startsWith(
             QStringLiteral("CorvaneBox not responding\nCorvaneBox not responding\n")));
         QVERIFY(!mails[1].body.contains(QStringLiteral("responded")));
-        QCOMPARE(t->monitor.pager->pendingPage(), QString());
+        QCOMPARE(t->monitor.pager().pendingPage(), QString());
     }
 
     void cancelledLogon() {
         const int before = m_server->messages().size();
         auto t = makeMonitor(*m_server, QStringLiteral("a@corvane.test"));
-        t->monitor.config.mailUser = QStringLiteral("operator");
-        t->monitor.pager->openThrottle();
-        t->monitor.pager->pageNow(QStringLiteral("T1 Alarm 3")); // the password dialog is cancelled
+        t->monitor.config().mailUser = QStringLiteral("operator");
+        t->monitor.pager().openThrottle();
+        t->monitor.pager().pageNow(QStringLiteral("T1 Alarm 3")); // the password dialog is cancelled
         QVERIFY(runUntilIdle(*t));
         const test::ScriptedDialogs& d = t->services.dialogs;
         QCOMPARE(d.inputs.size(), 1);
         QVERIFY(d.inputs[0].startsWith(QStringLiteral("E-mail Logon|")));
         QVERIFY(d.messages.contains(QStringLiteral("|Canceled Login")));
-        const AlarmList& list = *t->monitor.alarms;
+        const AlarmList& list = t->monitor.alarms();
         QCOMPARE(list.count(), 2);
         QVERIFY2(list.line(0).startsWith(QStringLiteral("03/07/26 E-mail Logon error  32003 occurred, ")),
                  qPrintable(list.line(0)));
         // Without a session the send fails too, and the page is dropped.
         QVERIFY(list.line(1).startsWith(QStringLiteral("03/07/26 E-mail send error  32010 occurred, ")));
-        QCOMPARE(t->monitor.pager->pendingPage(), QString());
+        QCOMPARE(t->monitor.pager().pendingPage(), QString());
         QCOMPARE(m_server->messages().size(), before);
     }
 
     void sessionAlreadyEstablished() {
         auto t = makeMonitor(*m_server, QStringLiteral("a@corvane.test"));
-        Pager& pager = *t->monitor.pager;
+        Pager& pager = t->monitor.pager();
         QList<bool> logons;
         const auto record = [&logons](bool loggedOn) { logons << loggedOn; };
         pager.mailLogon(record);
@@ -459,9 +459,9 @@ private slots:
 
     void pagerMenus() {
         auto t = makeMonitor(*m_server, QStringLiteral("old@corvane.test"));
-        MainWindowModel& ui = t->monitor.ui;
+        MainWindowModel& ui = t->monitor.ui();
         test::ScriptedDialogs& d = t->services.dialogs;
-        Pager& pager = *t->monitor.pager;
+        Pager& pager = t->monitor.pager();
         test::ManualClock& clock = t->services.clock;
 
         ui.setMenuChecked(MenuItem::EnablePager, false);

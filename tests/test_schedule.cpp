@@ -28,7 +28,7 @@ QDateTime at(int day, int h, int m, int s, int ms = 0) {
 // A monitor whose minute timer first ticks one minute after `start`.
 struct ScheduledMonitor {
     explicit ScheduledMonitor(const QDateTime& start) : clock(start) {
-        monitor.ui.setMenuChecked(MenuItem::AllowSounds, true);
+        monitor.ui().setMenuChecked(MenuItem::AllowSounds, true);
     }
     void schedule(int k, const QString& pattern, const QString& command) {
         config.schedule[static_cast<std::size_t>(k)] = {pattern, command};
@@ -37,7 +37,7 @@ struct ScheduledMonitor {
     QStringList lines() const {
         static const QRegularExpression scheduled(
             QStringLiteral("^\\d\\d/\\d\\d/\\d\\d \\d\\d:\\d\\d:\\d\\d --- "));
-        return monitor.alarms->lines().filter(scheduled);
+        return monitor.alarms().lines().filter(scheduled);
     }
     ManualClock clock;
     ScriptedDialogs dialogs;
@@ -109,7 +109,7 @@ private slots:
         m.clock.advance(60000); // 08:00:40
         QCOMPARE(m.lines().size(), before + 1);
         QCOMPARE(m.lines().last(), QString("03/07/26 08:00:40 --- K0000"));
-        QCOMPARE(m.monitor.ui.element(Element::LastAlarm).caption, QString("03/07/26 08:00:40 --- K0000"));
+        QCOMPARE(m.monitor.ui().element(Element::LastAlarm).caption, QString("03/07/26 08:00:40 --- K0000"));
         QCOMPARE(m.tones.tones, (QList<QPair<int, int>>{{1000, 250}, {800, 400}}));
         m.clock.advance(10 * 60000);
         QCOMPARE(m.lines().size(), before + 1);
@@ -124,12 +124,12 @@ private slots:
         m.schedule(3, QStringLiteral("03/07/26 09:30:00"), QStringLiteral("SSSSS"));
         m.schedule(4, QStringLiteral("not a time"), QStringLiteral("NEVER"));
         m.schedule(5, QString(), QStringLiteral("EMPTY"));
-        m.monitor.ui.setMenuChecked(MenuItem::AllowSounds, false);
+        m.monitor.ui().setMenuChecked(MenuItem::AllowSounds, false);
         m.clock.advance(3 * 3600 * 1000);
         QCOMPARE(m.lines(), QStringList{QStringLiteral("03/07/26 09:30:00 --- SSSSS")});
         QVERIFY(m.tones.tones.isEmpty()); // sounds off
         // The timer kept running past the entry that does not read as a time.
-        QVERIFY(m.monitor.stats->timer().isEnabled());
+        QVERIFY(m.monitor.stats().timer().isEnabled());
     }
 
     void dueCommandReachesTheEngine() {
@@ -137,9 +137,9 @@ private slots:
         QVERIFY2(sim.start(), qPrintable(sim.errors()));
         ScheduledMonitor m(at(7, 6, 29, 30));
         m.schedule(0, P("##/##/## 06:30:00"), QStringLiteral("H"));
-        m.monitor.link.reset(std::make_unique<UdpEngineLink>(
-            m.clock, m.monitor.queue, LinkSettings{QStringLiteral("127.0.0.1"), sim.udpPort(), 0, {}}));
-        m.monitor.link->connectEngine();
+        m.monitor.link().reset(std::make_unique<UdpEngineLink>(
+            m.clock, m.monitor.queue(), LinkSettings{QStringLiteral("127.0.0.1"), sim.udpPort(), 0, {}}));
+        m.monitor.link()->connectEngine();
         m.clock.advance(60000);
         const auto cmd = sim.waitForCommand(QStringLiteral("H"));
         QVERIFY(cmd);

@@ -5,6 +5,7 @@
 #include "alarms/AlarmList.h"
 #include "app/IniFile.h"
 #include "app/Monitor.h"
+#include "app/SettingsFile.h"
 #include "app/Startup.h"
 #include "board/BoardView.h"
 #include "common/Version.h"
@@ -121,9 +122,9 @@ private slots:
             Run run(dir.path());
             QVERIFY(run.start(QStringLiteral("   ")));
             QCOMPARE(run.startup.iniPath(), dir.filePath(QStringLiteral("monitor.ini")));
-            QCOMPARE(run.startup.monitor()->ui.windowCaption(), QStringLiteral("Main"));
+            QCOMPARE(run.startup.monitor()->ui().windowCaption(), QStringLiteral("Main"));
             QCOMPARE(run.startup.window()->windowTitle(), QStringLiteral("Main"));
-            QCOMPARE(run.startup.monitor()->computerName, QStringLiteral("operator-desk-7"));
+            QCOMPARE(run.startup.monitor()->computerName(), QStringLiteral("operator-desk-7"));
             QCOMPARE(run.startup.config().logFile, dir.path() + QStringLiteral("/Monitor.Log"));
             // The splash is gone once the window is loaded.
             QVERIFY(!run.startup.splash());
@@ -131,14 +132,15 @@ private slots:
         {
             Run run(dir.path());
             QVERIFY(run.start(QStringLiteral("site2.ini")));
-            QCOMPARE(run.startup.monitor()->ui.windowCaption(), QStringLiteral("Site two"));
-            QCOMPARE(run.startup.monitor()->iniPath, dir.filePath(QStringLiteral("site2.ini")));
+            QCOMPARE(run.startup.monitor()->ui().windowCaption(), QStringLiteral("Site two"));
+            QCOMPARE(run.startup.monitor()->settingsFile().iniPath(),
+                     dir.filePath(QStringLiteral("site2.ini")));
         }
         {
             QTemporaryDir elsewhere;
             Run run(elsewhere.path());
             QVERIFY(run.start(dir.filePath(QStringLiteral("site2.ini"))));
-            QCOMPARE(run.startup.monitor()->ui.windowCaption(), QStringLiteral("Site two"));
+            QCOMPARE(run.startup.monitor()->ui().windowCaption(), QStringLiteral("Site two"));
         }
     }
 
@@ -163,13 +165,13 @@ private slots:
         {
             Run run(dir.path());
             QVERIFY(run.start(QStringLiteral("demo.ini")));
-            QVERIFY(run.startup.monitor()->ui.isChecked(MenuItem::PlayLog));
+            QVERIFY(run.startup.monitor()->ui().isChecked(MenuItem::PlayLog));
             QTest::qWait(300);
             QVERIFY(!engine.hasPendingDatagrams());
         }
         Run run(dir.path());
         QVERIFY(run.start(QStringLiteral("live.ini")));
-        QVERIFY(!run.startup.monitor()->ui.isChecked(MenuItem::PlayLog));
+        QVERIFY(!run.startup.monitor()->ui().isChecked(MenuItem::PlayLog));
         QTRY_VERIFY(engine.hasPendingDatagrams());
         QCOMPARE(engine.receiveDatagram().data(), QByteArray("$operator-desk-7"));
     }
@@ -230,20 +232,20 @@ private slots:
         QVERIFY(run.start(QString()));
         Monitor& m = *run.startup.monitor();
         for (Element e : {Element::WD_Progress, Element::WD_Back, Element::Label8, Element::UDP_WD})
-            QVERIFY2(m.ui.element(e).visible, MainWindowModel::name(e));
-        QVERIFY(m.relay->running());
-        QVERIFY(m.ui.isChecked(MenuItem::AllowSounds));
-        QVERIFY(m.ui.isChecked(MenuItem::FontNarrow));
-        QVERIFY(!m.ui.isChecked(MenuItem::BoldFont));
-        QVERIFY(m.ui.isChecked(MenuItem::SizeF11));
-        QVERIFY(!m.ui.isChecked(MenuItem::SizeF10));
-        QVERIFY(m.ui.isChecked(MenuItem::EnablePager));
+            QVERIFY2(m.ui().element(e).visible, MainWindowModel::name(e));
+        QVERIFY(m.relay().running());
+        QVERIFY(m.ui().isChecked(MenuItem::AllowSounds));
+        QVERIFY(m.ui().isChecked(MenuItem::FontNarrow));
+        QVERIFY(!m.ui().isChecked(MenuItem::BoldFont));
+        QVERIFY(m.ui().isChecked(MenuItem::SizeF11));
+        QVERIFY(!m.ui().isChecked(MenuItem::SizeF10));
+        QVERIFY(m.ui().isChecked(MenuItem::EnablePager));
         for (MenuItem item : {MenuItem::PromptAddresses, MenuItem::PageNumberMask, MenuItem::PageStrAllow,
                               MenuItem::PageStringMask})
-            QVERIFY(m.ui.menu(item).enabled);
-        QCOMPARE(m.ui.element(Element::MaxListCount).caption, QStringLiteral("350"));
-        QVERIFY(m.ui.isChecked(MenuItem::GroupColors1));
-        QCOMPARE(m.heartbeat->interval(), 300);
+            QVERIFY(m.ui().menu(item).enabled);
+        QCOMPARE(m.ui().element(Element::MaxListCount).caption, QStringLiteral("350"));
+        QVERIFY(m.ui().isChecked(MenuItem::GroupColors1));
+        QCOMPARE(m.heartbeat().interval(), 300);
     }
 
     void withoutTheKeysNothingIsTurnedOn() {
@@ -253,17 +255,17 @@ private slots:
         QVERIFY(run.start(QString()));
         Monitor& m = *run.startup.monitor();
         for (Element e : {Element::WD_Progress, Element::WD_Back, Element::Label8, Element::UDP_WD})
-            QVERIFY2(!m.ui.element(e).visible, MainWindowModel::name(e));
-        QVERIFY(!m.ui.isChecked(MenuItem::AllowSounds));
-        QVERIFY(!m.ui.isChecked(MenuItem::EnablePager));
-        QVERIFY(!m.ui.menu(MenuItem::PromptAddresses).enabled);
-        QVERIFY(m.ui.isChecked(MenuItem::BoldFont));
-        QVERIFY(m.ui.isChecked(MenuItem::SizeF10));
-        QCOMPARE(m.ui.element(Element::MaxListCount).caption, QStringLiteral("200"));
-        QVERIFY(m.ui.isChecked(MenuItem::GroupColors3));
-        QCOMPARE(m.heartbeat->interval(), 1500);
+            QVERIFY2(!m.ui().element(e).visible, MainWindowModel::name(e));
+        QVERIFY(!m.ui().isChecked(MenuItem::AllowSounds));
+        QVERIFY(!m.ui().isChecked(MenuItem::EnablePager));
+        QVERIFY(!m.ui().menu(MenuItem::PromptAddresses).enabled);
+        QVERIFY(m.ui().isChecked(MenuItem::BoldFont));
+        QVERIFY(m.ui().isChecked(MenuItem::SizeF10));
+        QCOMPARE(m.ui().element(Element::MaxListCount).caption, QStringLiteral("200"));
+        QVERIFY(m.ui().isChecked(MenuItem::GroupColors3));
+        QCOMPARE(m.heartbeat().interval(), 1500);
         // Timer2 always runs after the load step.
-        QVERIFY(m.relay->running());
+        QVERIFY(m.relay().running());
     }
 
     void heartbeatIntervalEdges() {
@@ -271,7 +273,7 @@ private slots:
             test::TestMonitor t;
             t.config.watchdogTimeout = timeout;
             Startup::applySettings(t.monitor);
-            return t.monitor.heartbeat->interval();
+            return t.monitor.heartbeat().interval();
         };
         QCOMPARE(intervalFor(0), 0);
         QCOMPARE(intervalFor(3276), 32760);
@@ -284,8 +286,8 @@ private slots:
         Startup::applySettings(t.monitor);
         for (MenuItem item :
              {MenuItem::GroupColors0, MenuItem::GroupColors1, MenuItem::GroupColors2, MenuItem::GroupColors3})
-            QVERIFY(!t.monitor.ui.isChecked(item));
-        QCOMPARE(t.monitor.heartbeat->interval(), 200);
+            QVERIFY(!t.monitor.ui().isChecked(item));
+        QCOMPARE(t.monitor.heartbeat().interval(), 200);
     }
 
     void makeIniFileWritesTheLiveSettingsThenOpensTheEditor() {
@@ -296,12 +298,12 @@ private slots:
         Run run(dir.path());
         QVERIFY(run.start(QString()));
         Monitor& m = *run.startup.monitor();
-        m.heartbeat->setInterval(2500);
-        m.ui.setCaption(Element::MaxListCount, QStringLiteral("75"));
-        const int linesBefore = m.alarms->count();
-        m.ui.trigger(MenuItem::MakeIniFile);
+        m.heartbeat().setInterval(2500);
+        m.ui().setCaption(Element::MaxListCount, QStringLiteral("75"));
+        const int linesBefore = m.alarms().count();
+        m.ui().trigger(MenuItem::MakeIniFile);
         QCOMPARE(run.services.launcher.editedFiles, QStringList{path});
-        QCOMPARE(m.alarms->count(), linesBefore);
+        QCOMPARE(m.alarms().count(), linesBefore);
         QFile old(path + QStringLiteral(".old"));
         QVERIFY(old.open(QIODevice::ReadOnly));
         QCOMPARE(old.readAll(), original);
@@ -315,15 +317,19 @@ private slots:
         QCOMPARE(back.enginePort, 9);
 
         // A file that cannot be written and an editor that cannot be started are both told, by name.
-        m.iniPath = dir.filePath(QStringLiteral("gone/monitor.ini"));
+        m.settingsFile().setIniPath(dir.filePath(QStringLiteral("gone/monitor.ini")));
         run.services.launcher.editorAvailable = false;
-        m.ui.trigger(MenuItem::MakeIniFile);
-        QCOMPARE(m.alarms->count(), linesBefore + 2);
-        QVERIFY2(m.alarms->line(linesBefore).endsWith(QStringLiteral("Could not write ") + m.iniPath +
-                                                      QStringLiteral(": No such file or directory")),
-                 qPrintable(m.alarms->line(linesBefore)));
-        QVERIFY(m.alarms->line(linesBefore + 1)
-                    .endsWith(QStringLiteral("No text editor could be started for ") + m.iniPath));
+        m.ui().trigger(MenuItem::MakeIniFile);
+        QCOMPARE(m.alarms().count(), linesBefore + 2);
+        QVERIFY2(m.alarms()
+                     .line(linesBefore)
+                     .endsWith(QStringLiteral("Could not write ") + m.settingsFile().iniPath() +
+                               QStringLiteral(": No such file or directory")),
+                 qPrintable(m.alarms().line(linesBefore)));
+        QVERIFY(m.alarms()
+                    .line(linesBefore + 1)
+                    .endsWith(QStringLiteral("No text editor could be started for ") +
+                              m.settingsFile().iniPath()));
     }
 
     void closingTheWindowEndsTheProgram() {
@@ -367,7 +373,7 @@ private slots:
                 splashGoneAt = run.services.clock.tickMs();
             // The title and the other settings wait for the end of the load step.
             if (loadedAt < 0 && run.startup.monitor())
-                QVERIFY(run.startup.monitor()->ui.windowCaption() != QStringLiteral("North"));
+                QVERIFY(run.startup.monitor()->ui().windowCaption() != QStringLiteral("North"));
         }
         QVERIFY2(loadedAt >= loadedFromMs && loadedAt <= loadedByMs, qPrintable(QString::number(loadedAt)));
         const qint64 due = std::max<qint64>(loadedAt, Startup::kSplashMinimumMs);
@@ -390,7 +396,7 @@ private slots:
         QCOMPARE(result, std::optional<bool>(false));
         run.services.clock.advance(20000);
         QCOMPARE(result, std::optional<bool>(false));
-        QVERIFY(run.startup.monitor()->ui.windowCaption() != QStringLiteral("North"));
+        QVERIFY(run.startup.monitor()->ui().windowCaption() != QStringLiteral("North"));
     }
 
     void splashShowsTitleAndVersionAndCancelEnds() {

@@ -13,18 +13,18 @@ using corvane::test::TestMonitor;
 
 namespace {
 struct Fixture {
-    explicit Fixture(MonitorConfig cfg = {}) : t(std::move(cfg)) { t.monitor.board->placeCell(1, 8, 1); }
+    explicit Fixture(MonitorConfig cfg = {}) : t(std::move(cfg)) { t.monitor.board().placeCell(1, 8, 1); }
     TestMonitor t;
-    Statistics& stats() { return *t.monitor.stats; }
-    BoardModel& board() { return *t.monitor.board; }
-    GroupTables& groups() { return *t.monitor.groups; }
-    void send(const QString& message) { t.monitor.dispatcher.dispatch(message); }
+    Statistics& stats() { return t.monitor.stats(); }
+    BoardModel& board() { return t.monitor.board(); }
+    GroupTables& groups() { return t.monitor.groups(); }
+    void send(const QString& message) { t.monitor.dispatcher().dispatch(message); }
     void minute() { t.services.clock.advance(Statistics::kIntervalMs); }
     QString row(int group) {
         const auto it = board().statsRows().find(group);
         return it == board().statsRows().end() ? QStringLiteral("<none>") : it->second.caption;
     }
-    QString callText() { return t.monitor.ui.element(Element::CallText).caption; }
+    QString callText() { return t.monitor.ui().element(Element::CallText).caption; }
 };
 } // namespace
 
@@ -85,18 +85,18 @@ private slots:
         for (int i = 1; i <= 5; ++i)
             f.send(QStringLiteral("t%1,2,2,%2").arg(300 + i).arg(1200 + i));
         f.send("t310,2,2,0");
-        f.t.monitor.ui.gesture(Element::StatsButton, MainWindowModel::Gesture::Click);
+        f.t.monitor.ui().gesture(Element::StatsButton, MainWindowModel::Gesture::Click);
         QCOMPARE(f.callText(), QString("Total calls = 7 Non Routed =  2"));
 
         for (int i = 6; i <= 9; ++i)
             f.send(QStringLiteral("t%1,2,2,%2").arg(300 + i).arg(1200 + i));
-        f.t.monitor.ui.gesture(Element::StatsButton, MainWindowModel::Gesture::Click);
+        f.t.monitor.ui().gesture(Element::StatsButton, MainWindowModel::Gesture::Click);
         QCOMPARE(f.callText(), QString("Total calls = 7 Non Routed = -2"));
     }
 
     void menuShowsAndHidesTheWindow() {
         Fixture f;
-        auto& ui = f.t.monitor.ui;
+        auto& ui = f.t.monitor.ui();
         ui.trigger(MenuItem::StatsWin);
         QVERIFY(ui.isChecked(MenuItem::StatsWin));
         QVERIFY(f.stats().window().isVisible());
@@ -123,7 +123,7 @@ private slots:
         f.stats().setMainWindowGeometry([main] { return main; });
         StatsWindowModel& w = f.stats().window();
 
-        f.t.monitor.ui.trigger(MenuItem::StatsWin);
+        f.t.monitor.ui().trigger(MenuItem::StatsWin);
         QCOMPARE(w.geometry().topLeft(), QPoint(10775, 2255));
         f.stats().windowActivated();
 
@@ -148,7 +148,7 @@ private slots:
     void windowWithoutRowsStaysWhereItIsPlaced() {
         Fixture f;
         f.stats().setMainWindowGeometry([] { return QRect(0, 0, 10275, 8865); });
-        f.t.monitor.ui.trigger(MenuItem::StatsWin);
+        f.t.monitor.ui().trigger(MenuItem::StatsWin);
         f.stats().windowActivated();
         QCOMPARE(f.stats().window().geometry().topLeft(), QPoint(9775, 255));
         QVERIFY(!f.stats().window().isLaidOut());

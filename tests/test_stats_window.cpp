@@ -23,12 +23,12 @@ private slots:
     void minuteLoadsTheWindowHiddenAndTheMenuShowsIt() {
         TestMonitor t;
         t.config.title = QStringLiteral("Plant");
-        t.monitor.board->placeCell(1, 8, 1);
+        t.monitor.board().placeCell(1, 8, 1);
         QWidget main;
         main.setGeometry(100, 100, 685, 591);
-        StatsWindowHost host(*t.monitor.stats, *t.monitor.board, t.monitor.ui, &main);
+        StatsWindowHost host(t.monitor.stats(), t.monitor.board(), t.monitor.ui(), &main);
         for (const char* m : {"t101,3,2,201", "t112,3,2,0", "t102,4,2,0", "t202,5,2,0"})
-            t.monitor.dispatcher.dispatch(QString::fromLatin1(m));
+            t.monitor.dispatcher().dispatch(QString::fromLatin1(m));
         QVERIFY(!host.window());
 
         t.services.clock.advance(Statistics::kIntervalMs);
@@ -36,10 +36,10 @@ private slots:
         QVERIFY(!host.window()->isVisible());
         QCOMPARE(host.window()->rowLabel(3)->text(), QString("G 3- 1c, 1cpm"));
 
-        t.monitor.ui.trigger(MenuItem::StatsWin);
+        t.monitor.ui().trigger(MenuItem::StatsWin);
         StatsWindow* w = host.window();
         QVERIFY(w->isVisible());
-        QVERIFY(t.monitor.stats->window().isLaidOut());
+        QVERIFY(t.monitor.stats().window().isLaidOut());
         QCOMPARE(w->windowTitle(), QString("Stats Plant"));
         // A tool window of the main window, inside the screen's work area.
         QCOMPARE(w->parentWidget(), &main);
@@ -54,14 +54,14 @@ private slots:
         QCOMPARE(w->rowLabel(5)->y(), 34); // 510 twips
 
         // New captions reach the shown labels.
-        t.monitor.dispatcher.dispatch(QStringLiteral("t102,4,2,301"));
+        t.monitor.dispatcher().dispatch(QStringLiteral("t102,4,2,301"));
         t.services.clock.advance(Statistics::kIntervalMs);
         QCOMPARE(w->rowLabel(4)->text(), QString("G 4- 1c, 1cpm"));
 
         // Closing keeps the window and unchecks the menu.
         w->close();
         QVERIFY(!w->isVisible());
-        QVERIFY(!t.monitor.ui.isChecked(MenuItem::StatsWin));
+        QVERIFY(!t.monitor.ui().isChecked(MenuItem::StatsWin));
         QCOMPARE(host.window(), w);
     }
 
@@ -76,25 +76,26 @@ private slots:
     void rowsOfATallBoardScrollWithTheBoard() {
         QFETCH(double, zoom);
         TestMonitor t;
-        BoardModel& board = *t.monitor.board;
+        BoardModel& board = t.monitor.board();
         board.placeCell(1, 8, 1);
         for (int g = 1; g <= 20; ++g)
-            t.monitor.dispatcher.dispatch(QStringLiteral("t%1,%2,2,0").arg(g * 300 + 1).arg(g));
+            t.monitor.dispatcher().dispatch(QStringLiteral("t%1,%2,2,0").arg(g * 300 + 1).arg(g));
         QWidget main;
         main.setGeometry(0, 0, 685, 591);
-        StatsWindowHost host(*t.monitor.stats, *t.monitor.board, t.monitor.ui, &main);
+        StatsWindowHost host(t.monitor.stats(), t.monitor.board(), t.monitor.ui(), &main);
         BoardView view(board);
         view.resize(600, 400);
         view.show();
         host.followBoard(view);
-        t.monitor.ui.trigger(MenuItem::StatsWin);
+        t.monitor.ui().trigger(MenuItem::StatsWin);
         StatsWindow* w = host.window();
         QVERIFY(w->isVisible());
         const QRect avail = w->screen()->availableGeometry();
         QVERIFY(avail.contains(w->frameGeometry()));
         // Cut where the work area ends rather than moved up: the rows stay level with the board's.
         const double dpi = w->logicalDpiY();
-        QCOMPARE(w->frameGeometry().top(), qRound(twipsToPixels(t.monitor.stats->window().geometry().top(), dpi)));
+        QCOMPARE(w->frameGeometry().top(),
+                 qRound(twipsToPixels(t.monitor.stats().window().geometry().top(), dpi)));
         QCOMPARE(w->frameGeometry().bottom(), avail.bottom());
         QScrollArea* rows = w->rowsArea();
         QTRY_VERIFY(rows->verticalScrollBar()->isVisible());

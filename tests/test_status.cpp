@@ -20,13 +20,13 @@ using corvane::test::TestMonitor;
 
 namespace {
 void send(Monitor& m, const char* message) {
-    m.dispatcher.dispatch(QString::fromLatin1(message));
+    m.dispatcher().dispatch(QString::fromLatin1(message));
 }
 QString ack(const Monitor& m) {
-    return m.ui.element(Element::AckLbl).caption;
+    return m.ui().element(Element::AckLbl).caption;
 }
 std::optional<LegacyColor> ackBack(const Monitor& m) {
-    return m.ui.element(Element::AckLbl).back;
+    return m.ui().element(Element::AckLbl).back;
 }
 } // namespace
 
@@ -52,25 +52,25 @@ private slots:
 void TestStatus::acknowledgementLettersLightAckLbl() {
     TestMonitor t;
     Monitor& m = t.monitor;
-    QVERIFY(!m.relay->indicatorResetPending());
+    QVERIFY(!m.relay().indicatorResetPending());
     send(m, "+D");
     QCOMPARE(ack(m), QStringLiteral("D"));
     QCOMPARE(ackBack(m), kGreen);
-    QVERIFY(m.relay->indicatorResetPending());
-    m.relay->resetIndicators();
+    QVERIFY(m.relay().indicatorResetPending());
+    m.relay().resetIndicators();
     send(m, "-X");
     QCOMPARE(ack(m), QStringLiteral("X"));
     QCOMPARE(ackBack(m), kRed);
-    QVERIFY(m.relay->indicatorResetPending());
-    m.relay->resetIndicators();
+    QVERIFY(m.relay().indicatorResetPending());
+    m.relay().resetIndicators();
     // Case matters: "+x" is the include command's acknowledgement, not the exclude's.
     send(m, "+x");
     QCOMPARE(ack(m), QStringLiteral("x"));
     // An empty acknowledgement changes no indicator but still starts the reset.
-    m.relay->resetIndicators();
+    m.relay().resetIndicators();
     send(m, "+");
     QCOMPARE(ack(m), QStringLiteral("x"));
-    QVERIFY(m.relay->indicatorResetPending());
+    QVERIFY(m.relay().indicatorResetPending());
 }
 
 void TestStatus::replicationAndHungTrunk() {
@@ -78,43 +78,43 @@ void TestStatus::replicationAndHungTrunk() {
     Monitor& m = t.monitor;
     send(m, "+D");
     send(m, "+Aprimary");
-    QCOMPARE(m.ui.element(Element::Repl).back, kGreen);
-    QCOMPARE(m.ui.element(Element::Repl).caption, QStringLiteral("Replprimary"));
+    QCOMPARE(m.ui().element(Element::Repl).back, kGreen);
+    QCOMPARE(m.ui().element(Element::Repl).caption, QStringLiteral("Replprimary"));
     QCOMPARE(ack(m), QStringLiteral("D")); // "A" is not an acknowledgement letter
     send(m, "-Nlost");
-    QCOMPARE(m.ui.element(Element::Repl).back, kRed);
-    QCOMPARE(m.ui.element(Element::Repl).caption, QStringLiteral("Repllost"));
+    QCOMPARE(m.ui().element(Element::Repl).back, kRed);
+    QCOMPARE(m.ui().element(Element::Repl).caption, QStringLiteral("Repllost"));
     send(m, "+N");
-    QCOMPARE(m.ui.element(Element::Repl).back, kRed);
+    QCOMPARE(m.ui().element(Element::Repl).back, kRed);
     send(m, "-A");
-    QCOMPARE(m.ui.element(Element::Repl).back, kGreen);
+    QCOMPARE(m.ui().element(Element::Repl).back, kGreen);
 
     send(m, "+H012/24");
-    QVERIFY(m.ui.isChecked(MenuItem::HungTrunk));
-    QCOMPARE(m.ui.element(Element::FreeVox).caption, QStringLiteral("012/24"));
+    QVERIFY(m.ui().isChecked(MenuItem::HungTrunk));
+    QCOMPARE(m.ui().element(Element::FreeVox).caption, QStringLiteral("012/24"));
     QCOMPARE(ack(m), QStringLiteral("H"));
     send(m, "+h");
-    QVERIFY(!m.ui.isChecked(MenuItem::HungTrunk));
+    QVERIFY(!m.ui().isChecked(MenuItem::HungTrunk));
     QCOMPARE(ack(m), QStringLiteral("h"));
-    QCOMPARE(m.ui.element(Element::FreeVox).caption, QStringLiteral("012/24"));
+    QCOMPARE(m.ui().element(Element::FreeVox).caption, QStringLiteral("012/24"));
     // A refusal of the hung trunk command leaves the check mark alone.
     send(m, "+H1");
     send(m, "-H");
-    QVERIFY(m.ui.isChecked(MenuItem::HungTrunk));
+    QVERIFY(m.ui().isChecked(MenuItem::HungTrunk));
     QCOMPARE(ackBack(m), kRed);
 }
 
 void TestStatus::relayAnswerClearsRelayDown() {
     TestMonitor t;
     Monitor& m = t.monitor;
-    m.relay->completeBoard();
-    m.relay->tick(); // the first ping goes unanswered
-    QVERIFY(m.relay->relayDown());
+    m.relay().completeBoard();
+    m.relay().tick(); // the first ping goes unanswered
+    QVERIFY(m.relay().relayDown());
     // A plain heartbeat is no answer to the relay's ping.
     send(m, "W");
-    QVERIFY(m.relay->relayDown());
+    QVERIFY(m.relay().relayDown());
     send(m, "+W");
-    QVERIFY(!m.relay->relayDown());
+    QVERIFY(!m.relay().relayDown());
     QCOMPARE(ack(m), QStringLiteral("W"));
 }
 
@@ -123,13 +123,13 @@ void TestStatus::refusalOfControlWithdrawsControls() {
     Monitor& m = t.monitor;
     send(m, "+D");
     send(m, "-S");
-    QVERIFY(!m.ui.menu(MenuItem::Actions).enabled);
-    QVERIFY(!m.ui.element(Element::Command2_0).visible);
-    QVERIFY(!m.ui.element(Element::Command2_1).visible);
-    QVERIFY(!m.ui.element(Element::Truncate).visible);
-    QVERIFY(m.ui.element(Element::Command2_2).visible);
+    QVERIFY(!m.ui().menu(MenuItem::Actions).enabled);
+    QVERIFY(!m.ui().element(Element::Command2_0).visible);
+    QVERIFY(!m.ui().element(Element::Command2_1).visible);
+    QVERIFY(!m.ui().element(Element::Truncate).visible);
+    QVERIFY(m.ui().element(Element::Command2_2).visible);
     QCOMPARE(ack(m), QStringLiteral("D"));
-    QVERIFY(m.relay->indicatorResetPending());
+    QVERIFY(m.relay().indicatorResetPending());
 }
 
 void TestStatus::refusalsGatheredByLetter_data() {
@@ -165,10 +165,10 @@ void TestStatus::refusalsGatheredByLetter() {
         if (step.startsWith(u'+') && step.size() > 1)
             t.services.clock.advance(step.mid(1).toInt());
         else
-            t.monitor.dispatcher.dispatch(step);
+            t.monitor.dispatcher().dispatch(step);
     }
     QStringList texts;
-    for (const QString& line : t.monitor.alarms->lines())
+    for (const QString& line : t.monitor.alarms().lines())
         texts << line.section(QStringLiteral("---"), 1);
     QCOMPARE(texts, lines);
 }
@@ -178,20 +178,20 @@ void TestStatus::descriptionGrowsTablesAndSetsCaption() {
     cfg.title = QStringLiteral("Plant");
     TestMonitor t(cfg);
     Monitor& m = t.monitor;
-    GroupTables& g = *m.groups;
+    GroupTables& g = m.groups();
     send(m, "D3,0,Sales");
     send(m, "D4,1,Trunks");
-    m.board->requestDescription(); // the description's acknowledgement ends the board's wait
+    m.board().requestDescription(); // the description's acknowledgement ends the board's wait
     send(m, "SSWITCH-A,12,40");
     t.services.clock.advance(100);
-    QVERIFY(!m.board->descriptionWaitRunning());
-    QCOMPARE(m.ui.windowCaption(), QStringLiteral("Plant SWITCH-A"));
+    QVERIFY(!m.board().descriptionWaitRunning());
+    QCOMPARE(m.ui().windowCaption(), QStringLiteral("Plant SWITCH-A"));
     QCOMPARE(g.capacityR(), 20);
     QCOMPARE(g.capacityO(), 40);
     QCOMPARE(g.groupCount(), 40);
     QCOMPARE(ack(m), QStringLiteral("S"));
     QCOMPARE(ackBack(m), kGreen);
-    QVERIFY(m.relay->indicatorResetPending());
+    QVERIFY(m.relay().indicatorResetPending());
     // The grown table starts empty; the one that kept its size keeps its names.
     QCOMPARE(g.nameO(3), QString());
     QCOMPARE(g.nameR(4), QStringLiteral("Trunks"));
@@ -200,7 +200,7 @@ void TestStatus::descriptionGrowsTablesAndSetsCaption() {
 
     send(m, "D7,0,Kept");
     send(m, "SSWITCH-B,5,10");
-    QCOMPARE(m.ui.windowCaption(), QStringLiteral("Plant SWITCH-B"));
+    QCOMPARE(m.ui().windowCaption(), QStringLiteral("Plant SWITCH-B"));
     QCOMPARE(g.capacityO(), 40);
     QCOMPARE(g.nameO(7), QStringLiteral("Kept"));
     // A count beyond 16 bits is skipped, not wrapped into a small or negative size.
@@ -213,29 +213,29 @@ void TestStatus::descriptionWithoutCommaKeepsCaption() {
     cfg.title = QStringLiteral("Plant");
     TestMonitor t(cfg);
     Monitor& m = t.monitor;
-    const QString before = m.ui.windowCaption();
+    const QString before = m.ui().windowCaption();
     // Both counts are read from the start of the body when the commas are missing.
     send(m, "S30");
-    QCOMPARE(m.ui.windowCaption(), before);
-    QCOMPARE(m.groups->capacityR(), 30);
-    QCOMPARE(m.groups->capacityO(), 30);
+    QCOMPARE(m.ui().windowCaption(), before);
+    QCOMPARE(m.groups().capacityR(), 30);
+    QCOMPARE(m.groups().capacityO(), 30);
     QCOMPARE(ack(m), QStringLiteral("S"));
 }
 
 void TestStatus::groupNameKeepsCommasAndRelabelsSpans() {
     TestMonitor t;
     Monitor& m = t.monitor;
-    BoardModel& b = *m.board;
+    BoardModel& b = m.board();
     b.placeCell(1, 8, 1);
     b.paintChannel(101, 1, 2, 0); // O side, group 2
     b.paintChannel(102, 9, 7, 0); // R side, group 7
     send(m, "D7,1,Trunks to HQ, east");
-    QCOMPARE(m.groups->nameR(7), QStringLiteral("Trunks to HQ, east"));
+    QCOMPARE(m.groups().nameR(7), QStringLiteral("Trunks to HQ, east"));
     QCOMPARE(ack(m), QStringLiteral("D"));
-    QVERIFY(m.relay->indicatorResetPending());
+    QVERIFY(m.relay().indicatorResetPending());
     send(m, "D2,0,Sales");
-    QCOMPARE(m.groups->nameO(2), QStringLiteral("Sales"));
-    QCOMPARE(m.groups->nameR(2), QString());
+    QCOMPARE(m.groups().nameO(2), QStringLiteral("Sales"));
+    QCOMPARE(m.groups().nameR(2), QString());
     // The labels are rewritten with each name.
     QCOMPARE(b.outerLabel(1).caption, QStringLiteral(" 1-Sales"));
     QCOMPARE(b.innerLabel(1).caption, QStringLiteral("Trunks to HQ, east- 1"));
@@ -250,40 +250,40 @@ void TestStatus::groupNameOutsideTableStillAcknowledges() {
     QCOMPARE(ack(m), QStringLiteral("D"));
     QCOMPARE(ackBack(m), kGreen);
     for (int i = 0; i <= 20; ++i) {
-        QCOMPARE(m.groups->nameO(i), QString());
-        QCOMPARE(m.groups->nameR(i), QString());
+        QCOMPARE(m.groups().nameO(i), QString());
+        QCOMPARE(m.groups().nameR(i), QString());
     }
 }
 
 void TestStatus::heartbeatAndClockResetWatchdog() {
     TestMonitor t;
     Monitor& m = t.monitor;
-    m.ui.setBack(Element::WD_Progress, kRed);
+    m.ui().setBack(Element::WD_Progress, kRed);
     t.services.clock.advance(77 * 1500);
     send(m, "W");
-    QCOMPARE(m.heartbeat->counter(), 0);
-    QCOMPARE(m.ui.element(Element::WD_Progress).back, kGrey);
-    QCOMPARE(m.ui.element(Element::WD_Progress).twips.width(), 0);
-    QCOMPARE(m.ui.element(Element::WD_Progress).twips.left(), 2160);
+    QCOMPARE(m.heartbeat().counter(), 0);
+    QCOMPARE(m.ui().element(Element::WD_Progress).back, kGrey);
+    QCOMPARE(m.ui().element(Element::WD_Progress).twips.width(), 0);
+    QCOMPARE(m.ui().element(Element::WD_Progress).twips.left(), 2160);
 
-    QVERIFY(!m.ui.element(Element::BoxClock).visible);
+    QVERIFY(!m.ui().element(Element::BoxClock).visible);
     t.services.clock.advance(50 * 1500);
-    m.ui.setGeometry(Element::WD_Progress, QRect(2160, 45, 547, 270));
+    m.ui().setGeometry(Element::WD_Progress, QRect(2160, 45, 547, 270));
     send(m, "T10:15:03 PM");
-    QCOMPARE(m.ui.element(Element::BoxClock).caption, QStringLiteral("10:15:03 PM"));
-    QVERIFY(m.ui.element(Element::BoxClock).visible);
-    QCOMPARE(m.heartbeat->counter(), 50);
-    QCOMPARE(m.ui.element(Element::WD_Progress).twips.width(), 547);
+    QCOMPARE(m.ui().element(Element::BoxClock).caption, QStringLiteral("10:15:03 PM"));
+    QVERIFY(m.ui().element(Element::BoxClock).visible);
+    QCOMPARE(m.heartbeat().counter(), 50);
+    QCOMPARE(m.ui().element(Element::WD_Progress).twips.width(), 547);
     t.services.clock.advance(1500);
     send(m, "T10:15:04 PM");
-    QCOMPARE(m.heartbeat->counter(), 0);
-    QCOMPARE(m.ui.element(Element::WD_Progress).twips.width(), 0);
+    QCOMPARE(m.heartbeat().counter(), 0);
+    QCOMPARE(m.ui().element(Element::WD_Progress).twips.width(), 0);
 }
 
 void TestStatus::replicatedSpanLabels() {
     TestMonitor t;
     Monitor& m = t.monitor;
-    BoardModel& b = *m.board;
+    BoardModel& b = m.board();
     b.placeCell(1, 8, 1);
     b.paintChannel(101, 9, 1, 0); // R side: inner label 1
     b.paintChannel(201, 9, 1, 0); // R side: inner label 2
@@ -295,16 +295,16 @@ void TestStatus::replicatedSpanLabels() {
     QCOMPARE(b.innerLabel(2).back, kGreen);
     QCOMPARE(b.innerLabel(1).back, kWhite);
     QCOMPARE(ack(m), QStringLiteral("C"));
-    QCOMPARE(m.ui.element(Element::Repl).back, kGreen);
+    QCOMPARE(m.ui().element(Element::Repl).back, kGreen);
 
-    m.relay->completeBoard();
+    m.relay().completeBoard();
     send(m, "+C2");
     QCOMPARE(b.innerLabel(2).back, kRed);
     QCOMPARE(b.innerLabel(1).back, kWhite);
 
     // No inner label 3: the outer labels take it, red only at the relay watchdog's default period.
     b.setLabelBack(false, 3, kGreen);
-    QCOMPARE(m.relay->period(), 5000);
+    QCOMPARE(m.relay().period(), 5000);
     send(m, "+C3");
     QCOMPARE(b.outerLabel(3).back, kGreen);
     QCOMPARE(b.outerLabel(1).back, kWhite);
@@ -318,18 +318,18 @@ void TestStatus::connectedMonitorsOnlyAfterStartup() {
     TestMonitor t;
     Monitor& m = t.monitor;
     auto* link = new RecordingLink;
-    m.link.reset(std::unique_ptr<EngineLink>(link));
+    m.link().reset(std::unique_ptr<EngineLink>(link));
     send(m, "!ALPHA, BETA");
-    QCOMPARE(m.chat->monConnected(), QString());
-    QVERIFY(!m.chat->isLoaded());
+    QCOMPARE(m.chat().monConnected(), QString());
+    QVERIFY(!m.chat().isLoaded());
     QVERIFY(link->sent.isEmpty());
-    m.relay->completeBoard();
+    m.relay().completeBoard();
     link->sent.clear();
     send(m, "!ALPHA, BETA");
-    QCOMPARE(m.chat->monConnected(), QStringLiteral("ALPHA, BETA"));
+    QCOMPARE(m.chat().monConnected(), QStringLiteral("ALPHA, BETA"));
     // Filling the box loads the chat window, which asks for the list once.
     QCOMPARE(link->commands(), QStringList{QStringLiteral("!")});
-    QVERIFY(!m.chat->isShown());
+    QVERIFY(!m.chat().isShown());
 }
 
 void TestStatus::broadcastLinesNewestFirst() {
@@ -338,11 +338,11 @@ void TestStatus::broadcastLinesNewestFirst() {
     auto& tones = t.services.tones.tones;
     send(m, "@a");
     QVERIFY(tones.isEmpty()); // sounds are off
-    QVERIFY(m.chat->isShown());
-    m.ui.setMenuChecked(MenuItem::AllowSounds, true);
+    QVERIFY(m.chat().isShown());
+    m.ui().setMenuChecked(MenuItem::AllowSounds, true);
     send(m, "@b");
     QCOMPARE(tones, (QList<QPair<int, int>>{{440, 50}, {622, 50}, {880, 50}}));
-    QCOMPARE(m.chat->received(), QStringLiteral("b\r\na\r\n"));
+    QCOMPARE(m.chat().received(), QStringLiteral("b\r\na\r\n"));
 }
 
 QTEST_GUILESS_MAIN(TestStatus)

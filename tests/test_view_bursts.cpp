@@ -57,16 +57,16 @@ private:
 private slots:
     void aTickTellsTheWindowOncePerElement() {
         test::TestMonitor t;
-        MonitorMain window(t.monitor.ui);
-        QSignalSpy told(&t.monitor.ui, &MainWindowModel::elementChanged);
+        MonitorMain window(t.monitor.ui());
+        QSignalSpy told(&t.monitor.ui(), &MainWindowModel::elementChanged);
         for (int i = 0; i < 300; ++i) {
             QVERIFY(
-                t.monitor.queue.store(QStringLiteral("T01:02:%1 PM").arg(i % 60, 2, 10, QLatin1Char('0'))));
-            QVERIFY(t.monitor.queue.store(QStringLiteral("ATrunk %1 down").arg(i)));
+                t.monitor.queue().store(QStringLiteral("T01:02:%1 PM").arg(i % 60, 2, 10, QLatin1Char('0'))));
+            QVERIFY(t.monitor.queue().store(QStringLiteral("ATrunk %1 down").arg(i)));
         }
         // The manual clock stands still, so one tick takes the whole ring.
-        t.monitor.intake->tick();
-        QVERIFY(t.monitor.queue.isEmpty());
+        t.monitor.intake().tick();
+        QVERIFY(t.monitor.queue().isEmpty());
         const auto count = [&](Element e) {
             return std::count_if(told.cbegin(), told.cend(), [e](const QList<QVariant>& args) {
                 return args.at(0).value<Element>() == e;
@@ -80,29 +80,29 @@ private slots:
         QVERIFY(clock && last);
         QCOMPARE(clock->text(), QStringLiteral("01:02:59 PM"));
         QVERIFY(last->text().endsWith(QStringLiteral("Trunk 299 down")));
-        QCOMPARE(last->text(), t.monitor.ui.element(Element::LastAlarm).caption);
+        QCOMPARE(last->text(), t.monitor.ui().element(Element::LastAlarm).caption);
 
         // Outside a tick every change is told at once, as the widgets' own tests expect.
         told.clear();
-        t.monitor.ui.setCaption(Element::BoxClock, QStringLiteral("now"));
+        t.monitor.ui().setCaption(Element::BoxClock, QStringLiteral("now"));
         QCOMPARE(told.size(), 1);
         QCOMPARE(clock->text(), QStringLiteral("now"));
     }
 
     void theEventLoopInsideABatchBringsTheWindowUpToDate() {
         test::TestMonitor t;
-        MonitorMain window(t.monitor.ui);
+        MonitorMain window(t.monitor.ui());
         auto* clock = qobject_cast<QLabel*>(window.elementWidget(Element::BoxClock));
         QVERIFY(clock);
         {
-            const MainWindowModel::Batch batch(t.monitor.ui);
-            t.monitor.ui.setCaption(Element::BoxClock, QStringLiteral("first"));
-            QCOMPARE(t.monitor.ui.element(Element::BoxClock).caption, QStringLiteral("first"));
+            const MainWindowModel::Batch batch(t.monitor.ui());
+            t.monitor.ui().setCaption(Element::BoxClock, QStringLiteral("first"));
+            QCOMPARE(t.monitor.ui().element(Element::BoxClock).caption, QStringLiteral("first"));
             QVERIFY(clock->text() != QStringLiteral("first"));
             // As a dialog opened by a handler would: the window is told while the dialog is up.
             QCoreApplication::processEvents();
             QCOMPARE(clock->text(), QStringLiteral("first"));
-            t.monitor.ui.setCaption(Element::BoxClock, QStringLiteral("second"));
+            t.monitor.ui().setCaption(Element::BoxClock, QStringLiteral("second"));
         }
         QCOMPARE(clock->text(), QStringLiteral("second"));
     }
@@ -112,8 +112,8 @@ private slots:
         Monitor& monitor = t.monitor;
         test::ManualClock& clock = t.services.clock;
         for (int id = 101; id <= 110; ++id)
-            monitor.dispatcher.dispatch(QStringLiteral("t%1,1,2,0").arg(id));
-        BoardView view(*monitor.board);
+            monitor.dispatcher().dispatch(QStringLiteral("t%1,1,2,0").arg(id));
+        BoardView view(monitor.board());
         view.resize(600, 300);
         view.show();
         QVERIFY(QTest::qWaitForWindowExposed(&view));
@@ -126,10 +126,10 @@ private slots:
                 all |= r;
             return all;
         };
-        const auto cellPx = [&](int id) { return view.canvas()->toPixels(monitor.board->cell(id)->back); };
+        const auto cellPx = [&](int id) { return view.canvas()->toPixels(monitor.board().cell(id)->back); };
         const auto stream = [&](const QString& message) {
-            QVERIFY(monitor.queue.store(message));
-            monitor.intake->tick();
+            QVERIFY(monitor.queue().store(message));
+            monitor.intake().tick();
         };
 
         // Reports in the same frame as the last paint wait for the next frame, and come together.
@@ -145,7 +145,7 @@ private slots:
         // The operator's mark is shown at once, and with it what the stream had waiting.
         rec.rects.clear();
         stream(QStringLiteral("t103,1,1,0"));
-        monitor.board->setMark(105, QStringLiteral("X"));
+        monitor.board().setMark(105, QStringLiteral("X"));
         QTRY_VERIFY(!rec.rects.isEmpty());
         QVERIFY(painted().contains(cellPx(105)));
         QVERIFY(painted().contains(cellPx(103)));
@@ -158,7 +158,7 @@ private slots:
 
     void alarmListFollowsABurst() {
         test::TestMonitor t;
-        AlarmList& list = *t.monitor.alarms;
+        AlarmList& list = t.monitor.alarms();
         AlarmListView view(list);
         view.resize(300, 120);
         view.show();
@@ -193,8 +193,8 @@ private slots:
         QFETCH(bool, placeKept);
         test::LiveMonitor live;
         QVERIFY(live.start(false));
-        AlarmList& list = *live.monitor->alarms;
-        live.monitor->ui.setCaption(Element::MaxListCount, QString::number(maxCount));
+        AlarmList& list = live.monitor->alarms();
+        live.monitor->ui().setCaption(Element::MaxListCount, QString::number(maxCount));
         AlarmListView view(list);
         view.resize(300, 120);
         view.show();

@@ -68,25 +68,25 @@ private slots:
         Rig rig;
         QVERIFY(rig.start({"--spans", "3", "--heartbeat-ms", "0", "--clock-ms", "0"}));
         Monitor& m = rig.monitor();
-        QSignalSpy raised(&m.ui, &MainWindowModel::raiseRequested);
+        QSignalSpy raised(&m.ui(), &MainWindowModel::raiseRequested);
 
         // Remember when the last cell came and when the board was completed, in the monitor's time.
         qint64 lastCellAt = -1;
-        int lastBuilt = m.board->lastBuiltIndex();
+        int lastBuilt = m.board().lastBuiltIndex();
         const bool completed = rig.run(
             60000,
             [&] {
-                if (m.board->lastBuiltIndex() != lastBuilt) {
-                    lastBuilt = m.board->lastBuiltIndex();
+                if (m.board().lastBuiltIndex() != lastBuilt) {
+                    lastBuilt = m.board().lastBuiltIndex();
                     lastCellAt = rig.clock().tickMs();
                 }
-                return m.relay->boardReady();
+                return m.relay().boardReady();
             },
             kStartUpStepMs);
         QVERIFY(completed);
         const qint64 completedAt = rig.clock().tickMs();
-        QVERIFY(m.relay->startupDone());
-        QCOMPARE(static_cast<int>(m.board->cells().size()), 1 + 3 * 24);
+        QVERIFY(m.relay().startupDone());
+        QCOMPARE(static_cast<int>(m.board().cells().size()), 1 + 3 * 24);
         // Completion came at the first tick a whole tick after the last new cell: never sooner, never
         // a tick later.
         QVERIFY(lastCellAt > 0);
@@ -94,10 +94,10 @@ private slots:
         QVERIFY(completedAt - lastCellAt < 10000 + 100);
         QCOMPARE(completedAt % 5000, 0);
         QCOMPARE(raised.count(), 1);
-        const ChannelCell* lowest = m.board->cell(m.board->highestBuiltIndex());
+        const ChannelCell* lowest = m.board().cell(m.board().highestBuiltIndex());
         QVERIFY(lowest);
-        QCOMPARE(m.board->highestBuiltIndex(), 324);
-        QCOMPARE(m.ui.clientSize().height(), lowest->back.bottom() + 1 + 3000);
+        QCOMPARE(m.board().highestBuiltIndex(), 324);
+        QCOMPARE(m.ui().clientSize().height(), lowest->back.bottom() + 1 + 3000);
 
         // The first ping and the description request reach the engine after the refresh's own.
         const QStringList sent = rig.commandTexts();
@@ -113,28 +113,28 @@ private slots:
         QVERIFY(rig.start({"--spans", "1", "--heartbeat-ms", "0", "--clock-ms", "0"}));
         Monitor& m = rig.monitor();
         QVERIFY(rig.run(
-            60000, [&] { return m.relay->boardReady(); }, kStartUpStepMs));
+            60000, [&] { return m.relay().boardReady(); }, kStartUpStepMs));
 
         // The engine answers: minutes of pings and no outage.
-        QVERIFY(!rig.run(120000, [&] { return m.relay->relayDown(); }));
+        QVERIFY(!rig.run(120000, [&] { return m.relay().relayDown(); }));
         const qsizetype pingsBefore = rig.commandTexts().count(QStringLiteral("W"));
         QVERIFY(pingsBefore >= 8);
 
         QVERIFY(rig.sim.control(QStringLiteral("pings off")));
         const qsizetype mark = rig.sim.lines().size();
         const qint64 silentFrom = rig.clock().tickMs();
-        QVERIFY(rig.run(120000, [&] { return m.relay->relayDown(); }));
+        QVERIFY(rig.run(120000, [&] { return m.relay().relayDown(); }));
         // The deadline is 50 s after the last answered ping, seen at the next 15-second tick.
         QVERIFY(rig.clock().tickMs() - silentFrom <= 50000 + 15000 + 15000);
-        QCOMPARE(m.ui.element(Element::AckLbl).caption, QStringLiteral("W"));
-        QCOMPARE(m.ui.element(Element::AckLbl).back, std::optional<LegacyColor>(kRed));
+        QCOMPARE(m.ui().element(Element::AckLbl).caption, QStringLiteral("W"));
+        QCOMPARE(m.ui().element(Element::AckLbl).back, std::optional<LegacyColor>(kRed));
         // ReConnect says hello again, then the ping goes out once more.
         QVERIFY(rig.sim.waitForCommand(QStringLiteral("$TESTBOX"), 10000, mark));
         QVERIFY(rig.sim.waitForCommand(QStringLiteral("W"), 10000, mark));
 
         // The engine answers again: the relay is back.
         QVERIFY(rig.sim.control(QStringLiteral("pings on")));
-        QVERIFY(rig.run(60000, [&] { return !m.relay->relayDown(); }));
+        QVERIFY(rig.run(60000, [&] { return !m.relay().relayDown(); }));
     }
 };
 

@@ -44,11 +44,11 @@ constexpr int kTickMs = 1500;
 struct Fixture {
     explicit Fixture(bool sirenOn = true) : t(config(sirenOn)) {
         // Only the heartbeat watchdog here: the relay watchdog would mark an unanswered relay down.
-        t.monitor.relay->stop();
-        t.monitor.ui.setMenuChecked(MenuItem::AllowSounds, true);
+        t.monitor.relay().stop();
+        t.monitor.ui().setMenuChecked(MenuItem::AllowSounds, true);
         auto recorder = std::make_unique<RecordingMail>(t.services.clock);
         mail = recorder.get();
-        t.monitor.pager->setMail(std::move(recorder));
+        t.monitor.pager().setMail(std::move(recorder));
     }
     static MonitorConfig config(bool sirenOn) {
         MonitorConfig c;
@@ -59,12 +59,12 @@ struct Fixture {
         return c;
     }
     void ticks(int n) { t.services.clock.advance(static_cast<qint64>(n) * kTickMs); }
-    void message(const QString& m) { t.monitor.dispatcher.dispatch(m); }
-    int counter() const { return t.monitor.heartbeat->counter(); }
-    QStringList lines() const { return t.monitor.alarms->lines(); }
-    const ElementState& bar() const { return t.monitor.ui.element(Element::WD_Progress); }
+    void message(const QString& m) { t.monitor.dispatcher().dispatch(m); }
+    int counter() const { return t.monitor.heartbeat().counter(); }
+    QStringList lines() const { return t.monitor.alarms().lines(); }
+    const ElementState& bar() const { return t.monitor.ui().element(Element::WD_Progress); }
     QList<QPair<int, int>>& tones() { return t.services.tones.tones; }
-    void enablePager() { t.monitor.ui.setMenuChecked(MenuItem::EnablePager, true); }
+    void enablePager() { t.monitor.ui().setMenuChecked(MenuItem::EnablePager, true); }
 
     TestMonitor t;
     RecordingMail* mail = nullptr;
@@ -94,22 +94,22 @@ private slots:
         MonitorConfig tooLong;
         tooLong.watchdogTimeout = 4000;
         TestMonitor a(tooLong);
-        QCOMPARE(a.monitor.heartbeat->interval(), 1500);
+        QCOMPARE(a.monitor.heartbeat().interval(), 1500);
 
         MonitorConfig shortOne;
         shortOne.watchdogTimeout = 20;
         TestMonitor b(shortOne);
-        QCOMPARE(b.monitor.heartbeat->interval(), 200);
+        QCOMPARE(b.monitor.heartbeat().interval(), 200);
         b.services.clock.advance(2000);
-        QCOMPARE(b.monitor.heartbeat->counter(), 10);
+        QCOMPARE(b.monitor.heartbeat().counter(), 10);
 
         MonitorConfig off;
         off.watchdogTimeout = 0;
         TestMonitor c(off);
-        c.monitor.relay->stop();
+        c.monitor.relay().stop();
         c.services.clock.advance(10 * 60 * 1000);
-        QCOMPARE(c.monitor.heartbeat->counter(), 0);
-        QVERIFY(c.monitor.alarms->lines().isEmpty());
+        QCOMPARE(c.monitor.heartbeat().counter(), 0);
+        QVERIFY(c.monitor.alarms().lines().isEmpty());
     }
 
     void heartbeatsInTimeLogNothing() {
@@ -129,7 +129,7 @@ private slots:
         }
         QVERIFY2(f.lines().isEmpty(), qPrintable(f.lines().join(u'|')));
         QVERIFY(f.tones().isEmpty());
-        QVERIFY(f.t.monitor.heartbeat->lastWatchdogText().isEmpty());
+        QVERIFY(f.t.monitor.heartbeat().lastWatchdogText().isEmpty());
     }
 
     void clockMessagesKeepItAliveOnlyFromFiftyOne() {
@@ -140,7 +140,7 @@ private slots:
             f.message(QStringLiteral("T12:00:00 PM"));
         }
         QCOMPARE(f.counter(), 50);
-        QCOMPARE(f.t.monitor.ui.element(Element::BoxClock).caption, QStringLiteral("12:00:00 PM"));
+        QCOMPARE(f.t.monitor.ui().element(Element::BoxClock).caption, QStringLiteral("12:00:00 PM"));
         f.ticks(51);
         QVERIFY(endsWith(f.lines(), {QStringLiteral("CorvaneBox not responding")}));
 
@@ -157,7 +157,7 @@ private slots:
 
     void tick101RaisesTheAlarmOnce() {
         Fixture f;
-        QSignalSpy raised(&f.t.monitor.ui, &MainWindowModel::raiseRequested);
+        QSignalSpy raised(&f.t.monitor.ui(), &MainWindowModel::raiseRequested);
         f.ticks(100);
         QCOMPARE(f.bar().twips.width(), 1095);
         QVERIFY(f.lines().isEmpty());
@@ -169,7 +169,7 @@ private slots:
         QCOMPARE(f.bar().back, std::optional<LegacyColor>(kRed));
         QCOMPARE(f.lines(), QStringList{alarmStamp(at101) + QStringLiteral("CorvaneBox not responding")});
         QCOMPARE(f.lines().first(), QStringLiteral("03/07/26 08:02 AM ---CorvaneBox not responding"));
-        QCOMPARE(f.t.monitor.ui.element(Element::LastAlarm).caption, f.lines().first());
+        QCOMPARE(f.t.monitor.ui().element(Element::LastAlarm).caption, f.lines().first());
         QCOMPARE(raised.count(), 1);
         QCOMPARE(f.tones(), (QList<QPair<int, int>>{{909, 400}}));
 
@@ -188,14 +188,15 @@ private slots:
         // One line for the whole outage; the label keeps showing the time going on; one raise.
         QCOMPARE(f.lines().size(), 1);
         QCOMPARE(raised.count(), 1);
-        QVERIFY(f.t.monitor.ui.element(Element::LastAlarm)
+        QVERIFY(f.t.monitor.ui()
+                    .element(Element::LastAlarm)
                     .caption.endsWith(QStringLiteral("---CorvaneBox not responding")));
-        QVERIFY(f.t.monitor.ui.element(Element::LastAlarm).caption != f.lines().first());
+        QVERIFY(f.t.monitor.ui().element(Element::LastAlarm).caption != f.lines().first());
     }
 
     void soundsMenuAndSirenSettingGateTheSiren() {
         Fixture quiet(false);
-        QSignalSpy raised(&quiet.t.monitor.ui, &MainWindowModel::raiseRequested);
+        QSignalSpy raised(&quiet.t.monitor.ui(), &MainWindowModel::raiseRequested);
         quiet.ticks(120);
         QVERIFY(quiet.tones().isEmpty());
         QCOMPARE(raised.count(), 0);
@@ -203,8 +204,8 @@ private slots:
         QCOMPARE(quiet.bar().back, std::optional<LegacyColor>(kGrey)); // tick 120 is even
 
         Fixture muted;
-        muted.t.monitor.ui.setMenuChecked(MenuItem::AllowSounds, false);
-        QSignalSpy raisedMuted(&muted.t.monitor.ui, &MainWindowModel::raiseRequested);
+        muted.t.monitor.ui().setMenuChecked(MenuItem::AllowSounds, false);
+        QSignalSpy raisedMuted(&muted.t.monitor.ui(), &MainWindowModel::raiseRequested);
         muted.ticks(101);
         QVERIFY(muted.tones().isEmpty());
         QCOMPARE(raisedMuted.count(), 1);
@@ -214,8 +215,8 @@ private slots:
         Fixture f;
         f.ticks(105);
         // The board completes and its first ping goes unanswered.
-        f.t.monitor.relay->completeBoard();
-        f.t.monitor.relay->tick();
+        f.t.monitor.relay().completeBoard();
+        f.t.monitor.relay().tick();
         f.ticks(1); // 106, even: nothing new
         QCOMPARE(f.lines().size(), 1);
         f.ticks(1);
@@ -224,7 +225,7 @@ private slots:
         f.ticks(20);
         QCOMPARE(f.lines().size(), 2);
         f.message(QStringLiteral("+W")); // the relay answers its ping again
-        QVERIFY(!f.t.monitor.relay->relayDown());
+        QVERIFY(!f.t.monitor.relay().relayDown());
         f.ticks(2);
         QVERIFY(endsWith(f.lines(), {QStringLiteral("CorvaneBox not responding"),
                                      QStringLiteral("UDP relay not responding"),
@@ -239,7 +240,7 @@ private slots:
         f.ticks(1);
         QVERIFY(endsWith(
             f.lines(), {QStringLiteral("CorvaneBox not responding"), QStringLiteral("CorvaneBox is Back")}));
-        QCOMPARE(f.t.monitor.ui.element(Element::LastAlarm).caption, f.lines().last());
+        QCOMPARE(f.t.monitor.ui().element(Element::LastAlarm).caption, f.lines().last());
         QCOMPARE(f.bar().twips.width(), 11); // counting again from 1
         f.ticks(50);
         f.message(QStringLiteral("W"));
@@ -261,12 +262,13 @@ private slots:
         QCOMPARE(f.mail->sent[0].recipient, QStringLiteral("ops@example.org"));
         QCOMPARE(f.mail->sent[0].subject, QStringLiteral("Plant"));
         QCOMPARE(f.mail->sent[0].body, QStringLiteral("CorvaneBox not responding\r\n"));
-        QVERIFY(f.t.monitor.heartbeat->watchdogPaged());
+        QVERIFY(f.t.monitor.heartbeat().watchdogPaged());
 
         // Later odd ticks only gather, however long the outage lasts.
         f.ticks(600);
         QCOMPARE(f.mail->sent.size(), 1);
-        QVERIFY(f.t.monitor.pager->pendingPage().startsWith(QStringLiteral("CorvaneBox not responding\r\n")));
+        QVERIFY(
+            f.t.monitor.pager().pendingPage().startsWith(QStringLiteral("CorvaneBox not responding\r\n")));
 
         f.message(QStringLiteral("W"));
         f.ticks(1);
@@ -274,8 +276,8 @@ private slots:
         QCOMPARE(f.mail->sent.size(), 2);
         QVERIFY(f.mail->sent[1].body.startsWith(
             QStringLiteral("CorvaneBox responded\r\nCorvaneBox not responding\r\n")));
-        QVERIFY(f.t.monitor.pager->pendingPage().isEmpty());
-        QVERIFY(!f.t.monitor.heartbeat->watchdogPaged());
+        QVERIFY(f.t.monitor.pager().pendingPage().isEmpty());
+        QVERIFY(!f.t.monitor.heartbeat().watchdogPaged());
     }
 
     void recoveryPagesOnlyWhatTheOutagePaged() {
@@ -287,7 +289,7 @@ private slots:
         f.message(QStringLiteral("W"));
         f.ticks(60);
         QVERIFY(f.mail->sent.isEmpty());
-        QVERIFY(f.t.monitor.pager->pendingPage().isEmpty());
+        QVERIFY(f.t.monitor.pager().pendingPage().isEmpty());
         QVERIFY(endsWith(
             f.lines(), {QStringLiteral("CorvaneBox not responding"), QStringLiteral("CorvaneBox is Back")}));
 
@@ -297,17 +299,17 @@ private slots:
         g.enablePager();
         g.ticks(103);
         QCOMPARE(g.mail->sent.size(), 1);
-        g.t.monitor.ui.setMenuChecked(MenuItem::EnablePager, false);
+        g.t.monitor.ui().setMenuChecked(MenuItem::EnablePager, false);
         g.message(QStringLiteral("W"));
         g.ticks(3);
         QCOMPARE(g.mail->sent.size(), 1);
-        QVERIFY(g.t.monitor.heartbeat->watchdogPaged());
+        QVERIFY(g.t.monitor.heartbeat().watchdogPaged());
         g.enablePager();
         g.ticks(1);
         g.t.services.clock.advance(1000);
         QCOMPARE(g.mail->sent.size(), 2);
         QCOMPARE(g.mail->sent[1].body, QStringLiteral("CorvaneBox not responding\r\n"));
-        QVERIFY(!g.t.monitor.heartbeat->watchdogPaged());
+        QVERIFY(!g.t.monitor.heartbeat().watchdogPaged());
     }
 };
 

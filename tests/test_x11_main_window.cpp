@@ -98,14 +98,14 @@ struct LiveBoard {
     bool start() {
         if (!pointer.ok() || !rig.start(true))
             return false;
-        window = std::make_unique<MonitorMain>(rig.monitor->ui);
+        window = std::make_unique<MonitorMain>(rig.monitor->ui());
         view = new BoardView(board());
         window->setElementWidget(Element::Picture1, view);
         window->show();
         return QTest::qWaitForWindowExposed(window.get()) &&
                QTest::qWaitFor([this] { return board().cellIds().size() >= 3; }, 20000);
     }
-    BoardModel& board() const { return *rig.monitor->board; }
+    BoardModel& board() const { return rig.monitor->board(); }
     QPoint onScreen(const QRect& twips) const {
         return view->canvas()->mapToGlobal(view->canvas()->toPixels(twips).center());
     }
@@ -118,7 +118,7 @@ struct LiveBoard {
         QWidget* button = window->elementWidget(Element::Command2_0);
         pointer.click(button->mapToGlobal(button->rect().center()));
         const QString letter =
-            rig.monitor->ui.element(Element::Truncate).checked ? QStringLiteral("X") : QStringLiteral("Y");
+            rig.monitor->ui().element(Element::Truncate).checked ? QStringLiteral("X") : QStringLiteral("Y");
         if (!rig.sim.waitForCommand(letter + QStringLiteral("%1").arg(expectedId, 4, 10, QLatin1Char('0')), 10000,
                                     mark))
             return {};
@@ -658,8 +658,9 @@ private slots:
         QVERIFY(view);
         BoardCanvas* canvas = view->canvas();
         QCOMPARE(canvas->zoom(), 1.5);
-        startup.monitor()->dispatcher.dispatch(QStringLiteral("t101,1,1,0"));
-        const QRect designed = twipsToPixels(startup.monitor()->board->cell(101)->back, window->logicalDpi());
+        startup.monitor()->dispatcher().dispatch(QStringLiteral("t101,1,1,0"));
+        const QRect designed =
+            twipsToPixels(startup.monitor()->board().cell(101)->back, window->logicalDpi());
         window->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(window));
 
@@ -679,7 +680,7 @@ private slots:
             else
                 keys.type(step.key, {control});
             QTRY_COMPARE(canvas->zoom(), step.zoom);
-            const QRect r = canvas->toPixels(startup.monitor()->board->cell(101)->back);
+            const QRect r = canvas->toPixels(startup.monitor()->board().cell(101)->back);
             QVERIFY(std::abs(r.width() - designed.width() * step.zoom) <= 1);
             QVERIFY(std::abs(r.left() - designed.left() * step.zoom) <= 1);
         }
@@ -705,8 +706,8 @@ private slots:
         test::LiveMonitor rig;
         QVERIFY(rig.start(true));
         Monitor& m = *rig.monitor;
-        BoardModel& board = *m.board;
-        MonitorMain window(m.ui);
+        BoardModel& board = m.board();
+        MonitorMain window(m.ui());
         auto* view = new BoardView(board);
         window.setElementWidget(Element::Picture1, view);
         window.show();
@@ -744,7 +745,7 @@ private slots:
 
         press(XK_Right);
         QTRY_COMPARE(board.gblidx(), 102);
-        QCOMPARE(m.ui.element(Element::CallText).caption, board.cell(102)->callInfo);
+        QCOMPARE(m.ui().element(Element::CallText).caption, board.cell(102)->callInfo);
         QTRY_VERIFY(framed(102));
         QVERIFY(!framed(101));
         press(XK_space);
@@ -775,7 +776,8 @@ private slots:
         QCOMPARE(heard.last(), name);
 
         const qsizetype mark = rig.sim.lines().size();
-        const QString letter = m.ui.element(Element::Truncate).checked ? QStringLiteral("X") : QStringLiteral("Y");
+        const QString letter =
+            m.ui().element(Element::Truncate).checked ? QStringLiteral("X") : QStringLiteral("Y");
         press(XK_x, {XK_Alt_L});
         QVERIFY(rig.sim.waitForCommand(letter + QStringLiteral("0203"), 10000, mark));
         QStringList sent;
@@ -795,11 +797,11 @@ private slots:
         QCOMPARE(board.markedCount(), 0);
         QCOMPARE(QApplication::focusWidget(), canvas);
         // "Stats &Window" through the menu bar's access keys.
-        QVERIFY(!m.stats->window().isVisible());
+        QVERIFY(!m.stats().window().isVisible());
         press(XK_v, {XK_Alt_L});
         QTRY_VERIFY(window.menuAction(MenuItem::View)->menu()->isVisible());
         press(XK_w);
-        QTRY_VERIFY(m.stats->window().isVisible());
+        QTRY_VERIFY(m.stats().window().isVisible());
     }
 
     // A board of 60 spans of 31 channels, several screens tall, on the bare X server and under openbox
@@ -828,24 +830,24 @@ private slots:
         const QRect avail = screen->availableGeometry();
 
         test::TestMonitor t;
-        BoardModel& board = *t.monitor.board;
-        MonitorMain window(t.monitor.ui);
+        BoardModel& board = t.monitor.board();
+        MonitorMain window(t.monitor.ui());
         auto* view = new BoardView(board);
         window.setElementWidget(Element::Picture1, view);
-        StatsWindowHost stats(*t.monitor.stats, board, t.monitor.ui, &window);
+        StatsWindowHost stats(t.monitor.stats(), board, t.monitor.ui(), &window);
         stats.followBoard(*view);
-        CallDetailWindowHost details(*t.monitor.callDetails);
+        CallDetailWindowHost details(t.monitor.callDetails());
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         board.placeCell(1, 8, 1);
         // The lowest span in red (state 9), the others green (state 2).
         for (int s = 1; s <= spans; ++s)
             for (int c = 1; c <= 31; ++c)
-                t.monitor.dispatcher.dispatch(
+                t.monitor.dispatcher().dispatch(
                     QStringLiteral("t%1,%2,%3,0").arg(s * 100 + c).arg(s).arg(s == spans ? 9 : 2));
         // The board completion: a whole tick of Timer2 without a new cell sets the window's height.
         t.services.clock.advance(2 * 5000);
-        QVERIFY(t.monitor.relay->boardReady());
+        QVERIFY(t.monitor.relay().boardReady());
         QTRY_VERIFY(avail.contains(window.frameGeometry()));
         if (windowManager)
             QTRY_VERIFY(window.frameGeometry().height() > window.height()); // framed by openbox
@@ -920,8 +922,8 @@ private slots:
         // The statistics window, taller than the work area by design, scrolls with the board; the call
         // detail window keeps inside too.
         t.services.clock.advance(Statistics::kIntervalMs);
-        t.monitor.ui.trigger(MenuItem::StatsWin);
-        t.monitor.ui.trigger(MenuItem::CallDet);
+        t.monitor.ui().trigger(MenuItem::StatsWin);
+        t.monitor.ui().trigger(MenuItem::CallDet);
         StatsWindow* statsWindow = stats.window();
         CallDetailWindow* detail = details.window(0);
         QVERIFY(QTest::qWaitForWindowExposed(statsWindow));
@@ -946,14 +948,14 @@ private slots:
         test::LiveMonitor rig;
         QVERIFY(rig.start(false));
         Monitor& m = *rig.monitor;
-        MonitorMain window(m.ui);
-        auto* view = new BoardView(*m.board);
+        MonitorMain window(m.ui());
+        auto* view = new BoardView(m.board());
         window.setElementWidget(Element::Picture1, view);
-        auto* overlay = new BoardStaleOverlay(*m.linkHealth, *view);
-        window.setElementWidget(Element::AlarmsList, new AlarmListView(*m.alarms));
+        auto* overlay = new BoardStaleOverlay(m.linkHealth(), *view);
+        window.setElementWidget(Element::AlarmsList, new AlarmListView(m.alarms()));
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
-        QTRY_VERIFY_WITH_TIMEOUT(m.board->hasCell(424), 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(m.board().hasCell(424), 20000);
 
         // The engine withdraws the controls: a note stands where the buttons were.
         const QRect buttons = window.elementWidget(Element::Command2_1)
@@ -968,7 +970,7 @@ private slots:
 
         // The link lost: the board on the screen dims until the board has been described again.
         const QPoint cell =
-            view->canvas()->mapToGlobal(view->canvas()->toPixels(m.board->cell(305)->stateRect).center());
+            view->canvas()->mapToGlobal(view->canvas()->toPixels(m.board().cell(305)->stateRect).center());
         const auto onScreen = [&] {
             return window.screen()->grabWindow(0, cell.x(), cell.y(), 1, 1).toImage().pixelColor(0, 0);
         };
@@ -991,8 +993,8 @@ private slots:
         auto* alarms = qobject_cast<AlarmListView*>(window.elementWidget(Element::AlarmsList));
         QVERIFY(alarms);
         QTRY_VERIFY(alarms->isVisible());
-        AlarmList& list = *m.alarms;
-        m.ui.setCaption(Element::MaxListCount, QStringLiteral("5000"));
+        AlarmList& list = m.alarms();
+        m.ui().setCaption(Element::MaxListCount, QStringLiteral("5000"));
         for (int i = 0; i < 300; ++i)
             list.addAlarmLine(QStringLiteral("early %1").arg(i));
         QScrollBar* bar = alarms->verticalScrollBar();

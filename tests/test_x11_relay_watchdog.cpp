@@ -56,13 +56,13 @@ struct Rig {
     // Completes the board, sees the engine answer a few pings, then silences it.
     bool silenceAfterStartUp() {
         if (!run(
-                60000, [&] { return monitor().relay->boardReady(); }, kStartUpStepMs))
+                60000, [&] { return monitor().relay().boardReady(); }, kStartUpStepMs))
             return false;
-        if (run(60000, [&] { return monitor().relay->relayDown(); }))
+        if (run(60000, [&] { return monitor().relay().relayDown(); }))
             return false;
         return sim.control(QStringLiteral("pings off"));
     }
-    QStringList relayLines() const { return t->monitor.alarms->lines().filter(QStringLiteral("UDPRelay")); }
+    QStringList relayLines() const { return t->monitor.alarms().lines().filter(QStringLiteral("UDPRelay")); }
 };
 
 QString uniqueTitle() {
@@ -96,9 +96,9 @@ private slots:
 
         const qsizetype mark = rig.sim.lines().size();
         QVERIFY(rig.run(120000, [&] { return !rig.relayLines().isEmpty(); }));
-        QVERIFY(rig.monitor().relay->relayDown());
+        QVERIFY(rig.monitor().relay().relayDown());
         QVERIFY(rig.relayLines().first().endsWith(QStringLiteral("---UDPRelay terminated")));
-        QCOMPARE(rig.monitor().ui.element(Element::LastAlarm).caption, rig.relayLines().first());
+        QCOMPARE(rig.monitor().ui().element(Element::LastAlarm).caption, rig.relayLines().first());
         QVERIFY(rig.t->services.tones.tones.contains(qMakePair(620, 250)));
         QVERIFY(relay.waitForFinished(10000));
         QCOMPARE(relay.exitStatus(), QProcess::CrashExit);

@@ -241,8 +241,8 @@ QString mixDescription(const QStringList& messages) {
 }
 
 qint64 feedThroughQueue(Monitor& monitor, const QStringList& messages) {
-    MessageQueue& queue = monitor.queue;
-    const qint64 before = monitor.intake->processedCount();
+    MessageQueue& queue = monitor.queue();
+    const qint64 before = monitor.intake().processedCount();
     qsizetype next = 0;
     const qsizetype n = messages.size();
     while (next < n || !queue.isEmpty()) {
@@ -251,14 +251,14 @@ qint64 feedThroughQueue(Monitor& monitor, const QStringList& messages) {
             const QString& m = messages[next++];
             queue.store(QString(m.constData(), m.size()));
         }
-        monitor.intake->tick();
+        monitor.intake().tick();
     }
-    return monitor.intake->processedCount() - before;
+    return monitor.intake().processedCount() - before;
 }
 
 void completeBoard(Monitor& monitor) {
-    for (int i = 0; i < 3 && !monitor.relay->boardReady(); ++i)
-        monitor.relay->tick();
+    for (int i = 0; i < 3 && !monitor.relay().boardReady(); ++i)
+        monitor.relay().tick();
 }
 
 } // namespace corvane::bench

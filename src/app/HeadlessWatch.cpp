@@ -2,6 +2,7 @@
 
 #include "alarms/AlarmList.h"
 #include "app/Monitor.h"
+#include "app/SettingsFile.h"
 #include "app/Startup.h"
 #include "common/Version.h"
 #include "link/EngineLink.h"
@@ -66,18 +67,18 @@ bool HeadlessWatch::run(const QString& iniArgument, bool record) {
     tellStartupFacts(record);
 
     m_monitor = std::make_unique<Monitor>(m_config, m_platform, computerNameFrom(m_hostName));
-    m_monitor->iniPath = m_iniPath;
+    m_monitor->settingsFile().setIniPath(m_iniPath);
     // Every line the alarm list receives, from alarm messages, the watchdogs, the scheduler and the
     // pager's own failures alike, is printed as it arrives.
-    connect(m_monitor->alarms.get(), &QAbstractItemModel::rowsInserted, this,
+    connect(&m_monitor->alarms(), &QAbstractItemModel::rowsInserted, this,
             [this](const QModelIndex&, int first, int last) { printAlarmLines(first, last); });
     m_monitor->load();
     if (!m_config.title.isEmpty())
-        m_monitor->ui.setWindowCaption(m_config.title);
+        m_monitor->ui().setWindowCaption(m_config.title);
     Startup::applySettings(*m_monitor);
     // The command line has answered the question the menu item would ask before emptying the file.
     if (record)
-        m_monitor->logging->beginRecording();
+        m_monitor->logging().beginRecording();
     return true;
 }
 
@@ -141,7 +142,7 @@ QString HeadlessWatch::outputLine(const QString& alarmLine) {
 }
 
 void HeadlessWatch::printAlarmLines(int first, int last) const {
-    const AlarmList& list = *m_monitor->alarms;
+    const AlarmList& list = m_monitor->alarms();
     for (int row = first; row <= last && row < list.count(); ++row)
         printLine(outputLine(list.line(row)));
 }
@@ -151,13 +152,13 @@ void HeadlessWatch::stop() {
         return;
     m_stopped = true;
     if (m_monitor) {
-        if (m_monitor->link)
-            m_monitor->link->close();
+        if (m_monitor->link())
+            m_monitor->link()->close();
         // The record ends with the last message processed: nothing is handled after it.
-        m_monitor->intake->stop();
+        m_monitor->intake().stop();
         // Each record is written through as it is made; closing finishes the file.
-        if (m_monitor->logging->isRecording())
-            m_monitor->logging->toggleRecording();
+        if (m_monitor->logging().isRecording())
+            m_monitor->logging().toggleRecording();
     }
     std::fflush(stdout);
     tell(QStringLiteral("Stopped"));

@@ -28,93 +28,101 @@
 namespace corvane {
 
 Monitor::Monitor(MonitorConfig& config_, Platform& platform_, QString computerName_)
-    : config(config_), platform(platform_), computerName(std::move(computerName_)),
-      sounds(ui, platform.tones) {
-    groups = std::make_unique<GroupTables>();
+    : m_config(config_), m_platform(platform_), m_computerName(std::move(computerName_)),
+      m_sounds(m_ui, m_platform.tones) {
+    m_groups = std::make_unique<GroupTables>();
     // The view paces to the screen only what message processing changes.
-    board = std::make_unique<BoardModel>(ui, config, *groups, platform.clock, link,
-                                         [this] { return intake && intake->inTick(); });
-    installChannelHandlers(dispatcher, *board, ui);
-    intake = std::make_unique<MessageIntake>(ui, platform.clock, link, queue, dispatcher);
-    linkHealth = std::make_unique<LinkHealth>(config, platform.clock, [this] { return board->cellIds(); });
-    connect(board.get(), &BoardModel::channelReported, linkHealth.get(), &LinkHealth::channelReported);
-    installLinkActions(ui, link, *linkHealth, computerName);
-    alarms = std::make_unique<AlarmList>(ui, platform.clock);
-    connect(linkHealth.get(), &LinkHealth::alarmRaised, alarms.get(), &AlarmList::raise);
-    connect(&link, &LinkSocket::problem, alarms.get(), &AlarmList::raise);
+    m_board = std::make_unique<BoardModel>(m_ui, m_config, *m_groups, m_platform.clock, m_link,
+                                           [this] { return m_intake && m_intake->inTick(); });
+    installChannelHandlers(m_dispatcher, *m_board, m_ui);
+    m_intake = std::make_unique<MessageIntake>(m_ui, m_platform.clock, m_link, m_queue, m_dispatcher);
+    m_linkHealth =
+        std::make_unique<LinkHealth>(m_config, m_platform.clock, [this] { return m_board->cellIds(); });
+    connect(m_board.get(), &BoardModel::channelReported, m_linkHealth.get(), &LinkHealth::channelReported);
+    installLinkActions(m_ui, m_link, *m_linkHealth, m_computerName);
+    m_alarms = std::make_unique<AlarmList>(m_ui, m_platform.clock);
+    connect(m_linkHealth.get(), &LinkHealth::alarmRaised, m_alarms.get(), &AlarmList::raise);
+    connect(&m_link, &LinkSocket::problem, m_alarms.get(), &AlarmList::raise);
     // After the alarm list, where a log file that cannot be written is told.
-    logging = std::make_unique<Logging>(ui, config, platform.clock, platform.dialogs, link, queue, *alarms);
-    connect(intake.get(), &MessageIntake::messageTaken, this, [this](const QString& m) { logging->record(m); });
-    pager = std::make_unique<Pager>(
-        ui, config, platform.clock, platform.dialogs,
-        std::make_unique<SmtpMail>(config, platform.dialogs, platform.clock, computerName), link, *alarms);
-    installPageMaskMenus(ui, config, platform.dialogs);
-    AlarmHandler(ui, config, *alarms, sounds, *pager).install(dispatcher);
-    stats = std::make_unique<Statistics>(ui, config, platform.clock, *groups, *board, link, *alarms, sounds);
-    callDetails = std::make_unique<CallDetailList>(ui, config, *board);
-    // The relay watchdog paces its pings by the heartbeat's tick; the heartbeat watchdog words an
-    // outage by the relay's state.
-    relay = std::make_unique<RelayWatchdog>(
-        ui, config, platform.clock, platform.tones, link, *board, *alarms,
-        [this](std::function<void()> then) { reconnect(link, *linkHealth, computerName, std::move(then)); },
-        [this] { return heartbeat->interval(); });
-    heartbeat = std::make_unique<HeartbeatWatchdog>(ui, config, platform.clock, platform.dialogs, sounds,
-                                                    *alarms, *pager, *relay);
-    commands = std::make_unique<SwitchCommands>(ui, link, *board, platform.clock, platform.dialogs, platform.tones,
-                                                *linkHealth, *relay, computerName);
+    m_logging = std::make_unique<Logging>(m_ui, m_config, m_platform.clock, m_platform.dialogs, m_link,
+                                          m_queue, *m_alarms);
+    connect(m_intake.get(), &MessageIntake::messageTaken, this,
+            [this](const QString& m) { m_logging->record(m); });
+    m_pager = std::make_unique<Pager>(
+        m_ui, m_config, m_platform.clock, m_platform.dialogs,
+        std::make_unique<SmtpMail>(m_config, m_platform.dialogs, m_platform.clock, m_computerName), m_link,
+        *m_alarms);
+    installPageMaskMenus(m_ui, m_config, m_platform.dialogs);
+    AlarmHandler(m_ui, m_config, *m_alarms, m_sounds, *m_pager).install(m_dispatcher);
+    m_stats = std::make_unique<Statistics>(m_ui, m_config, m_platform.clock, *m_groups, *m_board, m_link,
+                                           *m_alarms, m_sounds);
+    m_callDetails = std::make_unique<CallDetailList>(m_ui, m_config, *m_board);
+    // The m_relay watchdog paces its pings by the m_heartbeat's tick; the m_heartbeat watchdog words an
+    // outage by the m_relay's state.
+    m_relay = std::make_unique<RelayWatchdog>(
+        m_ui, m_config, m_platform.clock, m_platform.tones, m_link, *m_board, *m_alarms,
+        [this](std::function<void()> then) {
+            reconnect(m_link, *m_linkHealth, m_computerName, std::move(then));
+        },
+        [this] { return m_heartbeat->interval(); });
+    m_heartbeat = std::make_unique<HeartbeatWatchdog>(m_ui, m_config, m_platform.clock, m_platform.dialogs,
+                                                      m_sounds, *m_alarms, *m_pager, *m_relay);
+    m_commands =
+        std::make_unique<SwitchCommands>(m_ui, m_link, *m_board, m_platform.clock, m_platform.dialogs,
+                                         m_platform.tones, *m_linkHealth, *m_relay, m_computerName);
     // A failed TCP arrival asks the engine for everything again.
-    connect(&link, &LinkSocket::arrivalFailed, this, [this] { commands->refreshInfo(); });
-    selection = std::make_unique<Selection>(*board, ui, *commands);
-    chat = std::make_unique<ChatModel>(ui, config, link, sounds, *relay);
-    status =
-        std::make_unique<StatusHandlers>(dispatcher, ui, config, platform.clock, *groups, *board,
-                                         StatusHandlers::RelayQueries{[this] { return relay->boardReady(); },
-                                                                      [this] { return relay->period(); }});
-    // The board's description request waits for the acknowledgement indicator to show "S".
-    connect(status.get(), &StatusHandlers::acknowledgementShown, board.get(),
+    connect(&m_link, &LinkSocket::arrivalFailed, this, [this] { m_commands->refreshInfo(); });
+    m_selection = std::make_unique<Selection>(*m_board, m_ui, *m_commands);
+    m_chat = std::make_unique<ChatModel>(m_ui, m_config, m_link, m_sounds, *m_relay);
+    m_status = std::make_unique<StatusHandlers>(
+        m_dispatcher, m_ui, m_config, m_platform.clock, *m_groups, *m_board,
+        StatusHandlers::RelayQueries{[this] { return m_relay->boardReady(); },
+                                     [this] { return m_relay->period(); }});
+    // The m_board's description request waits for the acknowledgement indicator to show "S".
+    connect(m_status.get(), &StatusHandlers::acknowledgementShown, m_board.get(),
             &BoardModel::showAcknowledgement);
-    connect(status.get(), &StatusHandlers::indicatorLit, relay.get(), &RelayWatchdog::startIndicatorReset);
-    connect(status.get(), &StatusHandlers::pingAnswered, relay.get(), &RelayWatchdog::pingAnswered);
-    connect(status.get(), &StatusHandlers::heartbeatArrived, this, [this] { heartbeat->heartbeatArrived(); });
-    connect(status.get(), &StatusHandlers::clockArrived, this, [this] { heartbeat->clockArrived(); });
-    connect(status.get(), &StatusHandlers::connectedReceived, chat.get(), &ChatModel::receiveConnected);
-    connect(status.get(), &StatusHandlers::broadcastReceived, chat.get(), &ChatModel::receiveBroadcast);
-    connect(status.get(), &StatusHandlers::alarmRaised, this,
-            [this](const QString& text) { alarms->raise(text); });
-    settingsFile = std::make_unique<SettingsFile>(*this);
-    connect(relay.get(), &RelayWatchdog::boardCompleted, this, [this] {
-        commands->unmarkAll();
-        const int scheme = config.groupColorScheme;
+    connect(m_status.get(), &StatusHandlers::indicatorLit, m_relay.get(),
+            &RelayWatchdog::startIndicatorReset);
+    connect(m_status.get(), &StatusHandlers::pingAnswered, m_relay.get(), &RelayWatchdog::pingAnswered);
+    connect(m_status.get(), &StatusHandlers::heartbeatArrived, this,
+            [this] { m_heartbeat->heartbeatArrived(); });
+    connect(m_status.get(), &StatusHandlers::clockArrived, this, [this] { m_heartbeat->clockArrived(); });
+    connect(m_status.get(), &StatusHandlers::connectedReceived, m_chat.get(), &ChatModel::receiveConnected);
+    connect(m_status.get(), &StatusHandlers::broadcastReceived, m_chat.get(), &ChatModel::receiveBroadcast);
+    connect(m_status.get(), &StatusHandlers::alarmRaised, this,
+            [this](const QString& text) { m_alarms->raise(text); });
+    m_settingsFile =
+        std::make_unique<SettingsFile>(m_ui, m_config, m_platform.launcher, *m_alarms, *m_heartbeat);
+    connect(m_relay.get(), &RelayWatchdog::boardCompleted, this, [this] {
+        m_commands->unmarkAll();
+        const int scheme = m_config.groupColorScheme;
         if (scheme >= 0 && scheme <= 3)
-            board->setGroupColorMode(scheme);
+            m_board->setGroupColorMode(scheme);
     });
-    connect(relay.get(), &RelayWatchdog::refreshWanted, this, [this] { commands->refreshInfo(); });
+    connect(m_relay.get(), &RelayWatchdog::refreshWanted, this, [this] { m_commands->refreshInfo(); });
 }
 
 Monitor::~Monitor() = default;
 
 void Monitor::load(std::function<void()> loaded) {
-    ui.setVisible(Element::TCP, !config.useUdp);
-    link.reset(createEngineLink(config, platform.clock, queue));
-    ui.setCaption(Element::lblVersion,
-                  QStringLiteral("%1.%2.%3").arg(version::major).arg(version::minor).arg(version::revision));
-    // The template cell fixes the board's origin before the first report can arrive.
-    board->placeCell(1, 8, 1);
+    m_ui.setVisible(Element::TCP, !m_config.useUdp);
+    m_link.reset(createEngineLink(m_config, m_platform.clock, m_queue));
+    m_ui.setCaption(
+        Element::lblVersion,
+        QStringLiteral("%1.%2.%3").arg(version::major).arg(version::minor).arg(version::revision));
+    // The template cell fixes the m_board's origin before the first report can arrive.
+    m_board->placeCell(1, 8, 1);
     // Demonstration mode plays the log back instead of contacting the engine.
-    if (config.demo) {
-        logging->togglePlayback();
+    if (m_config.demo) {
+        m_logging->togglePlayback();
     } else {
-        commands->refreshInfo(std::move(loaded));
+        m_commands->refreshInfo(std::move(loaded));
         loaded = nullptr;
     }
     // Timer2 runs from here on, whether or not the watchdog bar is shown.
-    relay->start();
+    m_relay->start();
     if (loaded)
         loaded();
-}
-
-void Monitor::playSound(int frequencyHz, int durationMs) {
-    sounds.play(frequencyHz, durationMs);
 }
 
 } // namespace corvane

@@ -4,23 +4,37 @@
 
 #include "app/IniFile.h"
 
+#include <QString>
+
 namespace corvane {
 
-class Monitor;
+class AlarmList;
+class HeartbeatWatchdog;
+class Launcher;
+class MainWindowModel;
+struct MonitorConfig;
 
 class SettingsFile {
 public:
-    explicit SettingsFile(Monitor& monitor);
+    SettingsFile(MainWindowModel& ui, const MonitorConfig& config, Launcher& launcher, AlarmList& alarms,
+                 const HeartbeatWatchdog& heartbeat);
+
+    // IniPath: where monitor.ini was read from and is written to; empty when none was read.
+    const QString& iniPath() const { return m_iniPath; }
+    void setIniPath(const QString& path) { m_iniPath = path; }
 
     // The settings that the running window holds rather than MonitorConfig.
     ini::LiveSettings liveSettings() const;
-    // WriteIniFile to the monitor's IniPath; when the new file could not be put in place the previous one
-    // is untouched.
+    // WriteIniFile to IniPath; when the new file could not be put in place the previous one is untouched.
     ini::WriteOutcome writeIniFile();
 
 private:
-    void tellOperator(const QString& text);
-    Monitor& m_monitor;
+    MainWindowModel& m_ui;
+    const MonitorConfig& m_config;
+    Launcher& m_launcher;
+    AlarmList& m_alarms;
+    const HeartbeatWatchdog& m_heartbeat;
+    QString m_iniPath;
 };
 
 } // namespace corvane

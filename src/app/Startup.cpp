@@ -5,6 +5,7 @@
 #include "app/HeadlessWatch.h"
 #include "app/IniFile.h"
 #include "app/Monitor.h"
+#include "app/SettingsFile.h"
 #include "board/BoardModel.h"
 #include "board/BoardStaleOverlay.h"
 #include "board/BoardView.h"
@@ -173,11 +174,11 @@ void Startup::loadStep(const QString& iniArgument) {
     }
 
     m_monitor = std::make_unique<Monitor>(m_config, m_platform, m_computerName);
-    m_monitor->iniPath = m_iniPath;
-    m_window = std::make_unique<MonitorMain>(m_monitor->ui);
+    m_monitor->settingsFile().setIniPath(m_iniPath);
+    m_window = std::make_unique<MonitorMain>(m_monitor->ui());
     m_window->setWindowIcon(programWindowIcon());
     QObject::connect(m_window.get(), &MonitorMain::closed, [this] { shutdown(); });
-    m_monitor->ui.setMenuAction(MenuItem::About, [this] { showAbout(); });
+    m_monitor->ui().setMenuAction(MenuItem::About, [this] { showAbout(); });
     plugInViews();
     // The picture named by LOGO_PATH, when there is one that loads, is the logo beside the indicators.
     if (!m_config.logoPath.isEmpty()) {
@@ -201,7 +202,7 @@ void Startup::loaded() {
         m_splash.reset();
 
     if (!m_config.title.isEmpty())
-        m_monitor->ui.setWindowCaption(m_config.title);
+        m_monitor->ui().setWindowCaption(m_config.title);
     if (showWindows) {
         m_window->show();
         if (m_splash)
@@ -215,8 +216,8 @@ void Startup::loaded() {
 void Startup::cancel() {
     // CANCEL ends the program at once, whatever the start-up was doing; nothing of it goes on.
     m_next.cancel();
-    if (m_monitor && m_monitor->link)
-        m_monitor->link->close();
+    if (m_monitor && m_monitor->link())
+        m_monitor->link()->close();
     end(0);
 }
 
@@ -229,10 +230,10 @@ void Startup::end(int status) {
 }
 
 void Startup::applySettings(Monitor& monitor) {
-    const MonitorConfig& config = monitor.config;
-    MainWindowModel& ui = monitor.ui;
+    const MonitorConfig& config = monitor.config();
+    MainWindowModel& ui = monitor.ui();
     if (config.present.watchdogProgress) {
-        monitor.relay->start();
+        monitor.relay().start();
         for (Element e : {Element::WD_Progress, Element::WD_Back, Element::Label8})
             ui.setVisible(e, true);
     }
@@ -241,7 +242,7 @@ void Startup::applySettings(Monitor& monitor) {
     if (config.present.playSound)
         ui.setMenuChecked(MenuItem::AllowSounds, true);
     if (config.present.setFont) {
-        BoardModel& board = *monitor.board;
+        BoardModel& board = monitor.board();
         board.setFontNarrow(config.fontNarrow != 0);
         board.setBoldFont(config.fontBold != 0);
         if (config.fontSize >= 8 && config.fontSize <= 12)
@@ -260,7 +261,7 @@ void Startup::applySettings(Monitor& monitor) {
     // A scheme outside the menu checks nothing.
     if (config.groupColorScheme >= 0 && config.groupColorScheme <= 3)
         ui.setMenuChecked(schemes[config.groupColorScheme], true);
-    monitor.heartbeat->applyConfiguredPeriod();
+    monitor.heartbeat().applyConfiguredPeriod();
 }
 
 AboutBox* Startup::showAbout() {
@@ -276,25 +277,26 @@ AboutBox* Startup::showAbout() {
 
 void Startup::plugInViews() {
     // The views of the board and of the alarm list take the places of Picture1 and AlarmsList here.
-    auto* board = new BoardView(*m_monitor->board);
+    auto* board = new BoardView(m_monitor->board());
     m_window->setElementWidget(Element::Picture1, board);
     plugInBoardZoom(*board->canvas());
     // The operator works the board: from the start the arrows move its cursor, not the tabs.
     board->canvas()->setFocus();
-    new BoardStaleOverlay(*m_monitor->linkHealth, *board);
-    m_window->setElementWidget(Element::AlarmsList, new AlarmListView(*m_monitor->alarms));
-    watchMaxCountBox(*m_monitor->alarms, m_window->elementWidget(Element::MaxListCount));
+    new BoardStaleOverlay(m_monitor->linkHealth(), *board);
+    m_window->setElementWidget(Element::AlarmsList, new AlarmListView(m_monitor->alarms()));
+    watchMaxCountBox(m_monitor->alarms(), m_window->elementWidget(Element::MaxListCount));
     // The chat window comes and goes with the chat's state; the main window owns its host.
-    new ChatWindowHost(*m_monitor->chat, m_window.get());
+    new ChatWindowHost(m_monitor->chat(), m_window.get());
     // The statistics window is placed beside the main window; call detail windows are top-level.
-    auto* stats = new StatsWindowHost(*m_monitor->stats, *m_monitor->board, m_monitor->ui, m_window.get());
+    auto* stats =
+        new StatsWindowHost(m_monitor->stats(), m_monitor->board(), m_monitor->ui(), m_window.get());
     stats->followBoard(*board);
-    new CallDetailWindowHost(*m_monitor->callDetails, m_window.get());
+    new CallDetailWindowHost(m_monitor->callDetails(), m_window.get());
 }
 
 void Startup::plugInBoardZoom(BoardCanvas& canvas) {
     // The zoom chosen last comes back at start; each change is kept for "Make ini file".
-    MonitorConfig& config = m_monitor->config;
+    MonitorConfig& config = m_monitor->config();
     canvas.setZoom(config.boardZoomPercent / 100.0);
     QObject::connect(&canvas, &BoardCanvas::zoomChanged, &canvas, [&config](double zoom) {
         config.boardZoomPercent = static_cast<int>(std::lround(zoom * 100.0));
@@ -304,8 +306,8 @@ void Startup::plugInBoardZoom(BoardCanvas& canvas) {
 
 void Startup::shutdown() {
     // Nothing is saved: the link is closed and the program ends.
-    if (m_monitor && m_monitor->link)
-        m_monitor->link->close();
+    if (m_monitor && m_monitor->link())
+        m_monitor->link()->close();
     quit(0);
 }
 

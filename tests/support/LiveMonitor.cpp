@@ -38,7 +38,7 @@ bool LiveMonitor::paints(int state, int group) {
         return false;
     return QTest::qWaitFor(
         [&] {
-            const ChannelCell* c = monitor->board->cell(305);
+            const ChannelCell* c = monitor->board().cell(305);
             return c && c->group == group && c->stateColor == stateColor(static_cast<std::int16_t>(state)) &&
                    c->connected && c->peerNumber() == 1207;
         },

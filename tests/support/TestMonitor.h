@@ -31,11 +31,11 @@ struct TestMonitor {
 
 // The link the configuration chooses, made as the load step makes it, without the rest of the load.
 inline std::unique_ptr<EngineLink> createEngineLink(Monitor& m) {
-    return corvane::createEngineLink(m.config, m.platform.clock, m.queue);
+    return corvane::createEngineLink(m.config(), m.platform().clock, m.queue());
 }
 // ReConnect, as the menu and the relay watchdog do it.
 inline void reconnect(Monitor& m, std::function<void()> then = {}) {
-    corvane::reconnect(m.link, *m.linkHealth, m.computerName, std::move(then));
+    corvane::reconnect(m.link(), m.linkHealth(), m.computerName(), std::move(then));
 }
 
 // Runs the entry procedure on the manual clock, in steps of a few milliseconds: true once the main window
