@@ -57,8 +57,8 @@ Monitor::Monitor(MonitorConfig& config_, Platform& platform_, QString computerNa
     m_stats = std::make_unique<Statistics>(m_ui, m_config, m_platform.clock, *m_groups, *m_board, m_link,
                                            *m_alarms, m_sounds);
     m_callDetails = std::make_unique<CallDetailList>(m_ui, m_config, *m_board);
-    // The m_relay watchdog paces its pings by the m_heartbeat's tick; the m_heartbeat watchdog words an
-    // outage by the m_relay's state.
+    // The relay watchdog paces its pings by the heartbeat's tick; the heartbeat watchdog words an
+    // outage by the relay's state.
     m_relay = std::make_unique<RelayWatchdog>(
         m_ui, m_config, m_platform.clock, m_platform.tones, m_link, *m_board, *m_alarms,
         [this](std::function<void()> then) {
@@ -78,7 +78,7 @@ Monitor::Monitor(MonitorConfig& config_, Platform& platform_, QString computerNa
         m_dispatcher, m_ui, m_config, m_platform.clock, *m_groups, *m_board,
         StatusHandlers::RelayQueries{[this] { return m_relay->boardReady(); },
                                      [this] { return m_relay->period(); }});
-    // The m_board's description request waits for the acknowledgement indicator to show "S".
+    // The board's description request waits for the acknowledgement indicator to show "S".
     connect(m_status.get(), &StatusHandlers::acknowledgementShown, m_board.get(),
             &BoardModel::showAcknowledgement);
     connect(m_status.get(), &StatusHandlers::indicatorLit, m_relay.get(),
@@ -110,7 +110,7 @@ void Monitor::load(std::function<void()> loaded) {
     m_ui.setCaption(
         Element::lblVersion,
         QStringLiteral("%1.%2.%3").arg(version::major).arg(version::minor).arg(version::revision));
-    // The template cell fixes the m_board's origin before the first report can arrive.
+    // The template cell fixes the board's origin before the first report can arrive.
     m_board->placeCell(1, 8, 1);
     // Demonstration mode plays the log back instead of contacting the engine.
     if (m_config.demo) {
