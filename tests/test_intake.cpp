@@ -27,7 +27,8 @@ struct Intake {
     LinkSocket link;
     MessageQueue queue;
     Dispatcher dispatcher;
-    MessageIntake intake{ui, clock, link, queue, dispatcher};
+    int recorded = 0;
+    MessageIntake intake{ui, clock, link, queue, dispatcher, [this](const QString&) { ++recorded; }};
     QStringList seen;
     QString pending() const { return ui.element(Element::PendingLbl).caption; }
 };
@@ -38,7 +39,6 @@ class TestIntake : public QObject {
 private slots:
     void typeIsTheFirstCharacterAndCaseCounts() {
         Intake x;
-        QSignalSpy taken(&x.intake, &MessageIntake::messageTaken);
         x.clock.advance(50); // idle ticks change nothing
         QCOMPARE(x.pending(), QStringLiteral("0000"));
         for (const char* m : {"t305,2,9,1207", "T12:05:00", "c305,x", "C305,1207,y", "+C", "-S", "W", "",
@@ -49,7 +49,7 @@ private slots:
                                       "W:", "A:", "@:hi, there", "!:M1", "D:1,Sales", "S:,4,4"}));
         // The empty message and the unknown type are taken, counted and recorded all the same.
         QCOMPARE(x.intake.processedCount(), 14);
-        QCOMPARE(taken.count(), 14);
+        QCOMPARE(x.recorded, 14);
         QCOMPARE(x.queue.pendingCount(), 0);
         QCOMPARE(x.queue.readIndex(), 14);
         QCOMPARE(x.pending(), QStringLiteral("0"));

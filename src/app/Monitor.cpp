@@ -35,7 +35,8 @@ Monitor::Monitor(MonitorConfig& config_, Platform& platform_, QString computerNa
     m_board = std::make_unique<BoardModel>(m_ui, m_config, *m_groups, m_platform.clock, m_link,
                                            [this] { return m_intake && m_intake->inTick(); });
     installChannelHandlers(m_dispatcher, *m_board, m_ui);
-    m_intake = std::make_unique<MessageIntake>(m_ui, m_platform.clock, m_link, m_queue, m_dispatcher);
+    m_intake = std::make_unique<MessageIntake>(m_ui, m_platform.clock, m_link, m_queue, m_dispatcher,
+                                               [this](const QString& m) { m_logging->record(m); });
     m_linkHealth =
         std::make_unique<LinkHealth>(m_config, m_platform.clock, [this] { return m_board->cellIds(); });
     connect(m_board.get(), &BoardModel::channelReported, m_linkHealth.get(), &LinkHealth::channelReported);
@@ -46,8 +47,6 @@ Monitor::Monitor(MonitorConfig& config_, Platform& platform_, QString computerNa
     // After the alarm list, where a log file that cannot be written is told.
     m_logging = std::make_unique<Logging>(m_ui, m_config, m_platform.clock, m_platform.dialogs, m_link,
                                           m_queue, *m_alarms);
-    connect(m_intake.get(), &MessageIntake::messageTaken, this,
-            [this](const QString& m) { m_logging->record(m); });
     m_pager = std::make_unique<Pager>(
         m_ui, m_config, m_platform.clock, m_platform.dialogs,
         std::make_unique<SmtpMail>(m_config, m_platform.dialogs, m_platform.clock, m_computerName), m_link,

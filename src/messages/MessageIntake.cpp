@@ -9,8 +9,8 @@
 namespace corvane {
 
 MessageIntake::MessageIntake(MainWindowModel& ui, Clock& clock, LinkSocket& link, MessageQueue& queue,
-                             Dispatcher& dispatcher)
-    : m_ui(ui), m_clock(clock), m_link(link), m_queue(queue), m_dispatcher(dispatcher),
+                             Dispatcher& dispatcher, std::function<void(const QString&)> record)
+    : m_ui(ui), m_clock(clock), m_link(link), m_queue(queue), m_dispatcher(dispatcher), m_record(std::move(record)),
       m_timer(clock.createTimer()) {
     m_timer->setInterval(kTickMs);
     m_timer->setCallback([this] { tick(); });
@@ -46,7 +46,8 @@ void MessageIntake::stop() {
 
 void MessageIntake::processOne(const QString& message) {
     ++m_processed;
-    emit messageTaken(message);
+    if (m_record)
+        m_record(message);
     m_dispatcher.dispatch(message);
 }
 

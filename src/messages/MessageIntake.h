@@ -4,6 +4,7 @@
 // tick's time budget is spent; then the window gets its turn again.
 
 #include <QObject>
+#include <functional>
 #include <QString>
 #include <cstdint>
 #include <memory>
@@ -24,8 +25,10 @@ public:
     // Time a tick may spend on a backlog before letting the window run.
     static constexpr qint64 kBudgetMs = 4;
 
+    // `record` sees every message taken from the ring, before its handler: the log's recording hook. A
+    // call, not a signal: it runs for every message of a burst.
     MessageIntake(MainWindowModel& ui, Clock& clock, LinkSocket& link, MessageQueue& queue,
-                  Dispatcher& dispatcher);
+                  Dispatcher& dispatcher, std::function<void(const QString&)> record = {});
     ~MessageIntake() override;
 
     // One tick of DataRec; the timer calls it, tests may call it directly.
@@ -41,10 +44,6 @@ public:
     // Messages taken from the ring since the start.
     std::int64_t processedCount() const { return m_processed; }
 
-signals:
-    // A message was taken from the ring and is about to be handled: the log records it.
-    void messageTaken(const QString& message);
-
 private:
     void processOne(const QString& message);
     void showPending();
@@ -54,6 +53,7 @@ private:
     LinkSocket& m_link;
     MessageQueue& m_queue;
     Dispatcher& m_dispatcher;
+    std::function<void(const QString&)> m_record;
     std::unique_ptr<Timer> m_timer;
     std::int64_t m_processed = 0;
     std::int64_t m_shownDiscards = 0;
