@@ -7,7 +7,6 @@
 #include "messages/MessageIntake.h"
 #include "support/ManualClock.h"
 
-#include <QSignalSpy>
 #include <QTest>
 
 using namespace corvane;
