@@ -469,7 +469,7 @@ private slots:
         // An answer ends the wait at the next look.
         x.b().requestDescription();
         x.clock.advance(250);
-        x.b().showAcknowledgement(u'S');
+        x.ui.setCaption(Element::AckLbl, QStringLiteral("S"));
         x.clock.advance(50);
         QVERIFY(!x.b().descriptionWaitRunning());
         QCOMPARE(link->commands().size(), 2);

@@ -77,9 +77,6 @@ Monitor::Monitor(MonitorConfig& config_, Platform& platform_, QString computerNa
         m_dispatcher, m_ui, m_config, m_platform.clock, *m_groups, *m_board,
         StatusHandlers::RelayQueries{[this] { return m_relay->boardReady(); },
                                      [this] { return m_relay->period(); }});
-    // The board's description request waits for the acknowledgement indicator to show "S".
-    connect(m_status.get(), &StatusHandlers::acknowledgementShown, m_board.get(),
-            &BoardModel::showAcknowledgement);
     connect(m_status.get(), &StatusHandlers::indicatorLit, m_relay.get(),
             &RelayWatchdog::startIndicatorReset);
     connect(m_status.get(), &StatusHandlers::pingAnswered, m_relay.get(), &RelayWatchdog::pingAnswered);
@@ -88,8 +85,7 @@ Monitor::Monitor(MonitorConfig& config_, Platform& platform_, QString computerNa
     connect(m_status.get(), &StatusHandlers::clockArrived, this, [this] { m_heartbeat->clockArrived(); });
     connect(m_status.get(), &StatusHandlers::connectedReceived, m_chat.get(), &ChatModel::receiveConnected);
     connect(m_status.get(), &StatusHandlers::broadcastReceived, m_chat.get(), &ChatModel::receiveBroadcast);
-    connect(m_status.get(), &StatusHandlers::alarmRaised, this,
-            [this](const QString& text) { m_alarms->raise(text); });
+    connect(m_status.get(), &StatusHandlers::alarmRaised, m_alarms.get(), &AlarmList::raise);
     m_settingsFile =
         std::make_unique<SettingsFile>(m_ui, m_config, m_platform.launcher, *m_alarms, *m_heartbeat);
     connect(m_relay.get(), &RelayWatchdog::boardCompleted, this, [this] {

@@ -519,7 +519,7 @@ void BoardModel::toggleShowRouteLines() {
 void BoardModel::requestDescription() {
     m_link.sendCommand(QStringLiteral("SSSSS"));
     m_descriptionWait->start(
-        100, 51, [this] { return m_shownAck == u'S'; }, [](bool) {});
+        100, 51, [this] { return m_ui.element(Element::AckLbl).caption == QLatin1String("S"); }, [](bool) {});
 }
 
 bool BoardModel::descriptionWaitRunning() const {

@@ -167,8 +167,6 @@ public:
     // up to 51 looks, 100 ms apart, for the acknowledgement "S", without blocking.
     void requestDescription();
     bool descriptionWaitRunning() const;
-    // The acknowledgement letter the indicator shows now, which that wait looks for.
-    void showAcknowledgement(QChar letter) { m_shownAck = letter; }
 
     // Cells.
     bool hasCell(int id) const { return id >= 0 && id < kSlots && m_slot[static_cast<std::size_t>(id)] >= 0; }
@@ -269,7 +267,6 @@ private:
     Clock& m_clock;
     LinkSocket& m_link;
     std::function<bool()> m_applyingMessages;
-    QChar m_shownAck;
     // A cell's index in m_cells, -1 for none: fewer than kSlots cells can exist, so 16 bits hold it, and
     // the table stays small enough to be cheap to build.
     std::vector<std::int16_t> m_slot;

@@ -36,7 +36,6 @@ StatusHandlers::~StatusHandlers() = default;
 void StatusHandlers::setAck(QChar letter, bool positive) {
     m_ui.setCaption(Element::AckLbl, QString(letter));
     m_ui.setBack(Element::AckLbl, positive ? kGreen : kRed);
-    emit acknowledgementShown(letter);
 }
 
 void StatusHandlers::acknowledged(QStringView body) {

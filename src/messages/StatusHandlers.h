@@ -43,8 +43,6 @@ public:
     void broadcast(QStringView body);         // "@"
 
 signals:
-    // The acknowledgement indicator shows this letter now.
-    void acknowledgementShown(QChar letter);
     // An indicator was lit: Timer1 greys it again.
     void indicatorLit();
     // The relay answered a ping ("+W").
