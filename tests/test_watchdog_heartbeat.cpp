@@ -1,12 +1,17 @@
-// The heartbeat watchdog driven through the monitor's real message path and a manual clock: minutes
-// of silence, heartbeats and clock messages run in microseconds.
+// The heartbeat watchdog with its own collaborators and a manual clock: minutes of silence, heartbeats
+// and clock messages run in microseconds.
 
 #include "alarms/AlarmList.h"
 #include "alarms/Pager.h"
+#include "alarms/Sounds.h"
+#include "board/BoardModel.h"
+#include "board/GroupTables.h"
 #include "common/LegacyText.h"
-#include "platform/PollingWait.h"
-#include "platform/Mail.h"
-#include "support/TestMonitor.h"
+#include "common/MainWindowModel.h"
+#include "common/MonitorConfig.h"
+#include "link/LinkSocket.h"
+#include "support/ManualClock.h"
+#include "support/ScriptedDialogs.h"
 #include "watchdogs/HeartbeatWatchdog.h"
 #include "watchdogs/RelayWatchdog.h"
 
@@ -14,7 +19,7 @@
 #include <QtTest>
 
 using namespace corvane;
-using corvane::test::TestMonitor;
+using namespace corvane::test;
 
 namespace {
 
@@ -41,42 +46,49 @@ private:
 
 constexpr int kTickMs = 1500;
 
-struct Fixture {
-    explicit Fixture(bool sirenOn = true) : t(config(sirenOn)) {
-        // Only the heartbeat watchdog here: the relay watchdog would mark an unanswered relay down.
-        t.monitor.relay().stop();
-        t.monitor.ui().setMenuChecked(MenuItem::AllowSounds, true);
-        auto recorder = std::make_unique<RecordingMail>(t.services.clock);
-        mail = recorder.get();
-        t.monitor.pager().setMail(std::move(recorder));
+// The heartbeat watchdog and its collaborators; the relay watchdog, stopped, is only read for its state.
+struct Heartbeat {
+    explicit Heartbeat(bool sirenOn = true, std::int16_t timeout = 150)
+        : config(makeConfig(sirenOn, timeout)) {
+        relay.stop();
+        ui.setMenuChecked(MenuItem::AllowSounds, true);
     }
-    static MonitorConfig config(bool sirenOn) {
+    static MonitorConfig makeConfig(bool sirenOn, std::int16_t timeout) {
         MonitorConfig c;
         c.watchdogProgress = sirenOn;
-        c.present.watchdogProgress = sirenOn;
+        c.watchdogTimeout = timeout;
         c.pagerRecipients = QStringLiteral("ops@example.org");
         c.title = QStringLiteral("Plant");
         return c;
     }
-    void ticks(int n) { t.services.clock.advance(static_cast<qint64>(n) * kTickMs); }
-    void message(const QString& m) { t.monitor.dispatcher().dispatch(m); }
-    int counter() const { return t.monitor.heartbeat().counter(); }
-    QStringList lines() const { return t.monitor.alarms().lines(); }
-    const ElementState& bar() const { return t.monitor.ui().element(Element::WD_Progress); }
-    QList<QPair<int, int>>& tones() { return t.services.tones.tones; }
-    void enablePager() { t.monitor.ui().setMenuChecked(MenuItem::EnablePager, true); }
+    void ticks(int n) { clock.advance(static_cast<qint64>(n) * kTickMs); }
+    QStringList lines() const { return alarms.lines(); }
+    const ElementState& bar() const { return ui.element(Element::WD_Progress); }
+    void enablePager(bool on = true) { ui.setMenuChecked(MenuItem::EnablePager, on); }
 
-    TestMonitor t;
-    RecordingMail* mail = nullptr;
+    MonitorConfig config;
+    ManualClock clock;
+    ScriptedDialogs dialogs;
+    RecordingTones tones;
+    MainWindowModel ui;
+    Sounds sounds{ui, tones};
+    GroupTables groups;
+    LinkSocket link;
+    BoardModel board{ui, config, groups, clock, link, [] { return false; }};
+    AlarmList alarms{ui, clock};
+    std::unique_ptr<RecordingMail> ownMail = std::make_unique<RecordingMail>(clock);
+    RecordingMail* mail = ownMail.get();
+    Pager pager{ui, config, clock, dialogs, std::move(ownMail), link, alarms};
+    RelayWatchdog relay{
+        ui, config, clock, tones, link, board, alarms, [](auto) {}, [this] { return heartbeat.interval(); }};
+    HeartbeatWatchdog heartbeat{ui, config, clock, dialogs, sounds, alarms, pager, relay};
 };
 
 bool endsWith(const QStringList& lines, const QStringList& texts) {
-    if (lines.size() != texts.size())
-        return false;
-    for (int i = 0; i < lines.size(); ++i)
-        if (!lines[i].endsWith(QStringLiteral("---") + texts[i]))
-            return false;
-    return true;
+    return lines.size() == texts.size() && std::equal(lines.begin(), lines.end(), texts.begin(),
+                                                      [](const QString& line, const QString& text) {
+                                                          return line.endsWith(QStringLiteral("---") + text);
+                                                      });
 }
 
 } // namespace
@@ -84,139 +96,129 @@ bool endsWith(const QStringList& lines, const QStringList& texts) {
 class HeartbeatWatchdogTest : public QObject {
     Q_OBJECT
 private slots:
+    void periodFollowsTheTimeoutWithinSixteenBits_data() {
+        QTest::addColumn<int>("timeout");
+        QTest::addColumn<int>("interval");
+        QTest::newRow("default") << 150 << 1500;
+        QTest::newRow("largest") << 3276 << 32760;
+        QTest::newRow("tenfold past 16 bits keeps the default") << 3277 << 1500;
+        QTest::newRow("negative keeps the default") << -1 << 1500;
+        QTest::newRow("short") << 20 << 200;
+        QTest::newRow("off") << 0 << 0;
+    }
     void periodFollowsTheTimeoutWithinSixteenBits() {
-        QCOMPARE(HeartbeatWatchdog::periodFor(150), std::optional<int>(1500));
-        QCOMPARE(HeartbeatWatchdog::periodFor(3276), std::optional<int>(32760));
-        QCOMPARE(HeartbeatWatchdog::periodFor(3277), std::nullopt);
-        QCOMPARE(HeartbeatWatchdog::periodFor(-1), std::nullopt);
-        QCOMPARE(HeartbeatWatchdog::periodFor(0), std::optional<int>(0));
-
-        MonitorConfig tooLong;
-        tooLong.watchdogTimeout = 4000;
-        TestMonitor a(tooLong);
-        QCOMPARE(a.monitor.heartbeat().interval(), 1500);
-
-        MonitorConfig shortOne;
-        shortOne.watchdogTimeout = 20;
-        TestMonitor b(shortOne);
-        QCOMPARE(b.monitor.heartbeat().interval(), 200);
-        b.services.clock.advance(2000);
-        QCOMPARE(b.monitor.heartbeat().counter(), 10);
-
-        MonitorConfig off;
-        off.watchdogTimeout = 0;
-        TestMonitor c(off);
-        c.monitor.relay().stop();
-        c.services.clock.advance(10 * 60 * 1000);
-        QCOMPARE(c.monitor.heartbeat().counter(), 0);
-        QVERIFY(c.monitor.alarms().lines().isEmpty());
+        QFETCH(int, timeout);
+        QFETCH(int, interval);
+        Heartbeat f(false, static_cast<std::int16_t>(timeout));
+        QCOMPARE(f.heartbeat.interval(), interval);
+        f.clock.advance(10 * 60 * 1000);
+        QCOMPARE(f.heartbeat.counter(), interval ? 10 * 60 * 1000 / interval : 0);
+        QCOMPARE(f.lines().size(), f.heartbeat.counter() > 100 ? 1 : 0); // one outage, if any
     }
 
     void heartbeatsInTimeLogNothing() {
-        Fixture f;
+        Heartbeat f;
         f.ticks(30);
-        QCOMPARE(f.counter(), 30);
+        QCOMPARE(f.heartbeat.counter(), 30);
         // WD_Back is 1095 twips: 10.95 a tick.
         QCOMPARE(f.bar().twips.width(), 329);
-        f.message(QStringLiteral("W"));
+        f.heartbeat.heartbeatArrived();
         for (int round = 0; round < 40; ++round) {
             f.ticks(99);
             QVERIFY(f.bar().twips.width() > 1000);
-            f.message(QStringLiteral("W"));
-            QCOMPARE(f.counter(), 0);
+            f.heartbeat.heartbeatArrived();
+            QCOMPARE(f.heartbeat.counter(), 0);
             QCOMPARE(f.bar().twips.width(), 0);
             QCOMPARE(f.bar().back, std::optional<LegacyColor>(kGrey));
         }
         QVERIFY2(f.lines().isEmpty(), qPrintable(f.lines().join(u'|')));
-        QVERIFY(f.tones().isEmpty());
-        QVERIFY(f.t.monitor.heartbeat().lastWatchdogText().isEmpty());
+        QVERIFY(f.tones.tones.isEmpty());
+        QVERIFY(f.heartbeat.lastWatchdogText().isEmpty());
     }
 
     void clockMessagesKeepItAliveOnlyFromFiftyOne() {
-        Fixture f;
+        Heartbeat f;
         // At 50 or below a clock message changes nothing.
         for (int i = 0; i < 2; ++i) {
             f.ticks(25);
-            f.message(QStringLiteral("T12:00:00 PM"));
+            f.heartbeat.clockArrived();
         }
-        QCOMPARE(f.counter(), 50);
-        QCOMPARE(f.t.monitor.ui().element(Element::BoxClock).caption, QStringLiteral("12:00:00 PM"));
+        QCOMPARE(f.heartbeat.counter(), 50);
         f.ticks(51);
         QVERIFY(endsWith(f.lines(), {QStringLiteral("CorvaneBox not responding")}));
 
         // One every 51 ticks keeps it counting for good, the bar never past half way and a bit.
-        Fixture g;
+        Heartbeat g;
         for (int i = 0; i < 60; ++i) {
             g.ticks(51);
             QVERIFY(g.bar().twips.width() <= 559);
-            g.message(QStringLiteral("T12:00:00 PM"));
-            QCOMPARE(g.counter(), 0);
+            g.heartbeat.clockArrived();
+            QCOMPARE(g.heartbeat.counter(), 0);
         }
         QVERIFY(g.lines().isEmpty());
     }
 
     void tick101RaisesTheAlarmOnce() {
-        Fixture f;
-        QSignalSpy raised(&f.t.monitor.ui(), &MainWindowModel::raiseRequested);
+        Heartbeat f;
+        QSignalSpy raised(&f.ui, &MainWindowModel::raiseRequested);
         f.ticks(100);
         QCOMPARE(f.bar().twips.width(), 1095);
         QVERIFY(f.lines().isEmpty());
-        QVERIFY(f.tones().isEmpty());
+        QVERIFY(f.tones.tones.isEmpty());
         QCOMPARE(raised.count(), 0);
 
         f.ticks(1);
-        const QDateTime at101 = f.t.services.clock.now();
         QCOMPARE(f.bar().back, std::optional<LegacyColor>(kRed));
-        QCOMPARE(f.lines(), QStringList{alarmStamp(at101) + QStringLiteral("CorvaneBox not responding")});
-        QCOMPARE(f.lines().first(), QStringLiteral("03/07/26 08:02 AM ---CorvaneBox not responding"));
-        QCOMPARE(f.t.monitor.ui().element(Element::LastAlarm).caption, f.lines().first());
+        QCOMPARE(f.lines(), QStringList{QStringLiteral("03/07/26 08:02 AM ---CorvaneBox not responding")});
+        QCOMPARE(f.ui.element(Element::LastAlarm).caption, f.lines().first());
         QCOMPARE(raised.count(), 1);
-        QCOMPARE(f.tones(), (QList<QPair<int, int>>{{909, 400}}));
+        QCOMPARE(f.tones.tones, (QList<QPair<int, int>>{{909, 400}}));
 
         f.ticks(1);
         QCOMPARE(f.bar().back, std::optional<LegacyColor>(kGrey));
-        QCOMPARE(f.tones().last(), (QPair<int, int>(918, 200)));
+        QCOMPARE(f.tones.tones.last(), (QPair<int, int>(918, 200)));
         QCOMPARE(f.bar().twips.width(), 1095);
 
         f.ticks(277 - 102);
-        QCOMPARE(f.tones().last(), (QPair<int, int>(2493, 400)));
+        QCOMPARE(f.tones.tones.last(), (QPair<int, int>(2493, 400)));
         f.ticks(1);
-        QCOMPARE(f.tones().last(), (QPair<int, int>(2500, 200)));
+        QCOMPARE(f.tones.tones.last(), (QPair<int, int>(2500, 200)));
         f.ticks(500);
-        QCOMPARE(f.tones().last().first, 2500);
-        QCOMPARE(f.tones().size(), 778 - 100);
+        QCOMPARE(f.tones.tones.last().first, 2500);
+        QCOMPARE(f.tones.tones.size(), 778 - 100);
         // One line for the whole outage; the label keeps showing the time going on; one raise.
         QCOMPARE(f.lines().size(), 1);
         QCOMPARE(raised.count(), 1);
-        QVERIFY(f.t.monitor.ui()
-                    .element(Element::LastAlarm)
-                    .caption.endsWith(QStringLiteral("---CorvaneBox not responding")));
-        QVERIFY(f.t.monitor.ui().element(Element::LastAlarm).caption != f.lines().first());
+        const QString& label = f.ui.element(Element::LastAlarm).caption;
+        QVERIFY(label.endsWith(QStringLiteral("---CorvaneBox not responding")));
+        QVERIFY(label != f.lines().first());
     }
 
+    void soundsMenuAndSirenSettingGateTheSiren_data() {
+        QTest::addColumn<bool>("sirenOn");
+        QTest::addColumn<int>("raises");
+        QTest::newRow("siren setting off: silent, not raised") << false << 0;
+        QTest::newRow("sounds menu off: silent, still raised") << true << 1;
+    }
     void soundsMenuAndSirenSettingGateTheSiren() {
-        Fixture quiet(false);
-        QSignalSpy raised(&quiet.t.monitor.ui(), &MainWindowModel::raiseRequested);
-        quiet.ticks(120);
-        QVERIFY(quiet.tones().isEmpty());
-        QCOMPARE(raised.count(), 0);
-        QCOMPARE(quiet.lines().size(), 1);
-        QCOMPARE(quiet.bar().back, std::optional<LegacyColor>(kGrey)); // tick 120 is even
-
-        Fixture muted;
-        muted.t.monitor.ui().setMenuChecked(MenuItem::AllowSounds, false);
-        QSignalSpy raisedMuted(&muted.t.monitor.ui(), &MainWindowModel::raiseRequested);
-        muted.ticks(101);
-        QVERIFY(muted.tones().isEmpty());
-        QCOMPARE(raisedMuted.count(), 1);
+        QFETCH(bool, sirenOn);
+        QFETCH(int, raises);
+        Heartbeat f(sirenOn);
+        f.ui.setMenuChecked(MenuItem::AllowSounds, !sirenOn);
+        QSignalSpy raised(&f.ui, &MainWindowModel::raiseRequested);
+        f.ticks(120);
+        QVERIFY(f.tones.tones.isEmpty());
+        QCOMPARE(raised.count(), raises);
+        QCOMPARE(f.lines().size(), 1);
+        QCOMPARE(f.bar().back, std::optional<LegacyColor>(kGrey)); // tick 120 is even
     }
 
     void relayWordingFollowsTheRelayFlag() {
-        Fixture f;
+        Heartbeat f;
         f.ticks(105);
         // The board completes and its first ping goes unanswered.
-        f.t.monitor.relay().completeBoard();
-        f.t.monitor.relay().tick();
+        f.relay.completeBoard();
+        f.relay.tick();
         f.ticks(1); // 106, even: nothing new
         QCOMPARE(f.lines().size(), 1);
         f.ticks(1);
@@ -224,8 +226,7 @@ private slots:
                                      QStringLiteral("UDP relay not responding")}));
         f.ticks(20);
         QCOMPARE(f.lines().size(), 2);
-        f.message(QStringLiteral("+W")); // the relay answers its ping again
-        QVERIFY(!f.t.monitor.relay().relayDown());
+        f.relay.pingAnswered();
         f.ticks(2);
         QVERIFY(endsWith(f.lines(), {QStringLiteral("CorvaneBox not responding"),
                                      QStringLiteral("UDP relay not responding"),
@@ -233,17 +234,17 @@ private slots:
     }
 
     void recoveryIsLoggedOnceAtTheFirstTick() {
-        Fixture f;
+        Heartbeat f;
         f.ticks(130);
-        f.message(QStringLiteral("W"));
+        f.heartbeat.heartbeatArrived();
         QCOMPARE(f.lines().size(), 1);
         f.ticks(1);
         QVERIFY(endsWith(
             f.lines(), {QStringLiteral("CorvaneBox not responding"), QStringLiteral("CorvaneBox is Back")}));
-        QCOMPARE(f.t.monitor.ui().element(Element::LastAlarm).caption, f.lines().last());
+        QCOMPARE(f.ui.element(Element::LastAlarm).caption, f.lines().last());
         QCOMPARE(f.bar().twips.width(), 11); // counting again from 1
         f.ticks(50);
-        f.message(QStringLiteral("W"));
+        f.heartbeat.heartbeatArrived();
         f.ticks(50);
         QCOMPARE(f.lines().size(), 2);
         // A second outage logs its line again.
@@ -253,63 +254,61 @@ private slots:
     }
 
     void anOutagePagesAtOnceAndRecoveryFlushes() {
-        Fixture f;
-        f.t.config.alarmStringAllow = QStringLiteral("responded");
+        Heartbeat f;
+        f.config.alarmStringAllow = QStringLiteral("responded");
         f.enablePager();
-        f.ticks(101);
-        f.ticks(1); // the send completes
+        f.ticks(102); // the page goes out at tick 101, its send completes after it
         QCOMPARE(f.mail->sent.size(), 1);
         QCOMPARE(f.mail->sent[0].recipient, QStringLiteral("ops@example.org"));
         QCOMPARE(f.mail->sent[0].subject, QStringLiteral("Plant"));
         QCOMPARE(f.mail->sent[0].body, QStringLiteral("CorvaneBox not responding\r\n"));
-        QVERIFY(f.t.monitor.heartbeat().watchdogPaged());
+        QVERIFY(f.heartbeat.watchdogPaged());
 
         // Later odd ticks only gather, however long the outage lasts.
         f.ticks(600);
         QCOMPARE(f.mail->sent.size(), 1);
-        QVERIFY(
-            f.t.monitor.pager().pendingPage().startsWith(QStringLiteral("CorvaneBox not responding\r\n")));
+        QVERIFY(f.pager.pendingPage().startsWith(QStringLiteral("CorvaneBox not responding\r\n")));
 
-        f.message(QStringLiteral("W"));
+        f.heartbeat.heartbeatArrived();
         f.ticks(1);
-        f.t.services.clock.advance(5000); // the send and the pause after it
+        f.clock.advance(5000); // the send and the pause after it
         QCOMPARE(f.mail->sent.size(), 2);
         QVERIFY(f.mail->sent[1].body.startsWith(
             QStringLiteral("CorvaneBox responded\r\nCorvaneBox not responding\r\n")));
-        QVERIFY(f.t.monitor.pager().pendingPage().isEmpty());
-        QVERIFY(!f.t.monitor.heartbeat().watchdogPaged());
+        QVERIFY(f.pager.pendingPage().isEmpty());
+        QVERIFY(!f.heartbeat.watchdogPaged());
     }
 
     void recoveryPagesOnlyWhatTheOutagePaged() {
         // The pager was off for the whole outage and on at recovery: nothing is paged.
-        Fixture f;
-        f.t.config.alarmStringAllow = QStringLiteral("responded");
+        Heartbeat f;
+        f.config.alarmStringAllow = QStringLiteral("responded");
         f.ticks(140);
         f.enablePager();
-        f.message(QStringLiteral("W"));
+        f.heartbeat.heartbeatArrived();
         f.ticks(60);
         QVERIFY(f.mail->sent.isEmpty());
-        QVERIFY(f.t.monitor.pager().pendingPage().isEmpty());
+        QVERIFY(f.pager.pendingPage().isEmpty());
         QVERIFY(endsWith(
             f.lines(), {QStringLiteral("CorvaneBox not responding"), QStringLiteral("CorvaneBox is Back")}));
 
         // Paged, but the pager was switched off before recovery: recovery pages nothing; the flush is
         // still owed and goes out at the first tick that finds the pager on again.
-        Fixture g;
+        Heartbeat g;
         g.enablePager();
         g.ticks(103);
         QCOMPARE(g.mail->sent.size(), 1);
-        g.t.monitor.ui().setMenuChecked(MenuItem::EnablePager, false);
-        g.message(QStringLiteral("W"));
+        g.enablePager(false);
+        g.heartbeat.heartbeatArrived();
         g.ticks(3);
         QCOMPARE(g.mail->sent.size(), 1);
-        QVERIFY(g.t.monitor.heartbeat().watchdogPaged());
+        QVERIFY(g.heartbeat.watchdogPaged());
         g.enablePager();
         g.ticks(1);
-        g.t.services.clock.advance(1000);
+        g.clock.advance(1000);
         QCOMPARE(g.mail->sent.size(), 2);
         QCOMPARE(g.mail->sent[1].body, QStringLiteral("CorvaneBox not responding\r\n"));
-        QVERIFY(!g.t.monitor.heartbeat().watchdogPaged());
+        QVERIFY(!g.heartbeat.watchdogPaged());
     }
 };
 
