@@ -1,40 +1,30 @@
-// Call detail windows over a board fed by channel and call messages through the dispatcher.
+// Call detail windows over a board fed by channel and call messages.
 
-#include "board/BoardModel.h"
-#include "support/TestMonitor.h"
+#include "support/ChannelBoard.h"
 #include "windows/CallDetail.h"
 
 #include <QtTest>
 
 using namespace corvane;
-using corvane::test::TestMonitor;
 
 namespace {
-struct Fixture {
-    Fixture() {
-        t.config.title = QStringLiteral("Plant");
-        t.monitor.board().placeCell(1, 8, 1);
-    }
-    TestMonitor t;
-    BoardModel& board() { return t.monitor.board(); }
-    CallDetailList& list() { return t.monitor.callDetails(); }
-    void send(const QString& message) { t.monitor.dispatcher().dispatch(message); }
+struct Fixture : test::ChannelBoard {
+    Fixture() { config.title = QStringLiteral("Plant"); }
+    CallDetailList list{ui, config, board};
     // The menu, and the window it opened.
     CallDetail& open() {
         QList<bool> before;
-        for (int i = 0; i < list().count(); ++i)
-            before << list().at(i).isVisible();
-        t.monitor.ui().trigger(MenuItem::CallDet);
-        for (int i = 0; i < list().count(); ++i)
-            if (list().at(i).isVisible() && (i >= before.size() || !before[i]))
-                return list().at(i);
+        for (int i = 0; i < list.count(); ++i)
+            before << list.at(i).isVisible();
+        ui.trigger(MenuItem::CallDet);
+        for (int i = 0; i < list.count(); ++i)
+            if (list.at(i).isVisible() && (i >= before.size() || !before[i]))
+                return list.at(i);
         qFatal("the menu opened no window");
     }
-    // Spans with channels 1 to n, all idle on the O side.
     void spans(std::initializer_list<int> spanNumbers, int n = 24) {
         for (int s : spanNumbers)
-            for (int i = 1; i <= n; ++i)
-                send(QStringLiteral("t%1,1,0,0").arg(s * 100 + i));
+            idleSpan(s, n);
     }
 };
 
@@ -81,7 +71,7 @@ private slots:
         QCOMPARE(w.line(2).text, QString("202 CONNECTED to 5559876"));
         QCOMPARE(w.line(3).text, QString(" 103"));
         // An O-side channel whose peer has no cell shows nothing.
-        f.board().cell(103)->setPeerTag(4444);
+        f.board.cell(103)->setPeerTag(4444);
         w.initPage();
         QVERIFY(!w.line(3).visible);
     }
@@ -93,7 +83,7 @@ private slots:
         f.send("t103,1,4,0"); // blue
         f.send("t104,1,3,0"); // yellow
         f.send("t105,1,2,0");
-        f.board().cell(105)->stateColor = 0x000080; // dark red
+        f.board.cell(105)->stateColor = 0x000080; // dark red
         CallDetail& w = f.open();
         QCOMPARE(w.line(1).back, LegacyColor(0x0000FF));
         QCOMPARE(w.line(1).fore, kWhite);
@@ -167,7 +157,7 @@ private slots:
         CallDetail& first = f.open();
         CallDetail& second = f.open();
         CallDetail& third = f.open();
-        QCOMPARE(f.list().count(), 3);
+        QCOMPARE(f.list.count(), 3);
         QVERIFY(&first != &second && &second != &third && &first != &third);
         QVERIFY(first.isVisible() && second.isVisible() && third.isVisible());
 
@@ -177,11 +167,11 @@ private slots:
         f.spans({4}, 3); // the reused window loads again and takes the board's range afresh
         CallDetail& again = f.open();
         QCOMPARE(&again, &second);
-        QCOMPARE(f.list().count(), 3);
+        QCOMPARE(f.list.count(), 3);
         QCOMPARE(again.page(), 1);
         QCOMPARE(again.scrollMax(), 400);
         f.open();
-        QCOMPARE(f.list().count(), 4);
+        QCOMPARE(f.list.count(), 4);
     }
 
     void shownWindowsFollowChannelAndCallMessages() {

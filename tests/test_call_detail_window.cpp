@@ -1,7 +1,6 @@
 // The call detail window on the screen: what the operator sees and what the keys and the scroll bar do.
 
-#include "board/BoardModel.h"
-#include "support/TestMonitor.h"
+#include "support/ChannelBoard.h"
 #include "windows/CallDetail.h"
 #include "windows/CallDetailWindow.h"
 
@@ -12,19 +11,16 @@
 #include <QtTest>
 
 using namespace corvane;
-using corvane::test::TestMonitor;
 
 namespace {
-struct Fixture {
-    Fixture() : host(t.monitor.callDetails()) {
-        t.monitor.board().placeCell(1, 8, 1);
+// Spans 1 and 3 with 24 channels, span 2 with 30, all idle on the O side.
+struct Fixture : test::ChannelBoard {
+    Fixture() {
         for (int s : {1, 2, 3})
-            for (int i = 1; i <= (s == 2 ? 30 : 24); ++i)
-                send(QStringLiteral("t%1,1,0,0").arg(s * 100 + i));
+            idleSpan(s, s == 2 ? 30 : 24);
     }
-    void send(const QString& message) { t.monitor.dispatcher().dispatch(message); }
-    TestMonitor t;
-    CallDetailWindowHost host;
+    CallDetailList list{ui, config, board};
+    CallDetailWindowHost host{list};
 };
 } // namespace
 
@@ -35,7 +31,7 @@ private slots:
         Fixture f;
         f.send("t101,1,9,0"); // R side, red
         f.send("c101 ALERTING");
-        f.t.monitor.ui().trigger(MenuItem::CallDet);
+        f.ui.trigger(MenuItem::CallDet);
         QCOMPARE(f.host.count(), 1);
         CallDetailWindow* w = f.host.window(0);
         QVERIFY(w->isVisible());
@@ -52,19 +48,19 @@ private slots:
         f.send("c102 CONNECTED");
         QCOMPARE(w->lineBox(2)->text(), QString("102 CONNECTED"));
 
-        f.t.monitor.ui().trigger(MenuItem::CallDet);
+        f.ui.trigger(MenuItem::CallDet);
         QCOMPARE(f.host.count(), 2);
         QVERIFY(f.host.window(1)->isVisible());
         w->close();
         QVERIFY(!w->isVisible());
-        f.t.monitor.ui().trigger(MenuItem::CallDet);
+        f.ui.trigger(MenuItem::CallDet);
         QCOMPARE(f.host.count(), 2);
         QVERIFY(w->isVisible());
     }
 
     void keysPageThroughTheSpansWithoutMovingTheScrollBar() {
         Fixture f;
-        f.t.monitor.ui().trigger(MenuItem::CallDet);
+        f.ui.trigger(MenuItem::CallDet);
         CallDetailWindow* w = f.host.window(0);
         QTest::keyClick(w->lineBox(3), Qt::Key_PageDown);
         QCOMPARE(w->model().page(), 2);
@@ -82,7 +78,7 @@ private slots:
 
     void draggingShowsTheSpanAndReleasingShowsItsLines() {
         Fixture f;
-        f.t.monitor.ui().trigger(MenuItem::CallDet);
+        f.ui.trigger(MenuItem::CallDet);
         CallDetailWindow* w = f.host.window(0);
         QScrollBar* bar = w->scrollBar();
         bar->setSliderDown(true);
@@ -105,7 +101,7 @@ private slots:
     void linesFollowTheWindowsWidth() {
         QFETCH(int, lower);
         Fixture f;
-        f.t.monitor.ui().trigger(MenuItem::CallDet);
+        f.ui.trigger(MenuItem::CallDet);
         CallDetailWindow* w = f.host.window(0);
         const int before = w->lineBox(1)->width();
         w->resize(w->width() + 100, w->height() - lower);

@@ -2,8 +2,8 @@
 // for the connected monitors, typing and sending, Clear, Ctrl+C and the resize rules, with the real
 // window (offscreen).
 
+#include "support/ChannelBoard.h"
 #include "support/RecordingLink.h"
-#include "support/TestMonitor.h"
 #include "watchdogs/RelayWatchdog.h"
 #include "windows/ChatLayout.h"
 #include "windows/ChatModel.h"
@@ -17,20 +17,17 @@
 #include <QTest>
 
 using namespace corvane;
-using corvane::test::RecordingLink;
-using corvane::test::TestMonitor;
 
 namespace {
-struct Chat {
-    Chat() : link(new RecordingLink) {
-        t.monitor.config().title = QStringLiteral("Plant");
-        t.monitor.link().reset(std::unique_ptr<EngineLink>(link));
-        t.monitor.relay().stop();
+// The relay watchdog tells when start-up is done; its clock never moves here, so it never pings.
+struct Chat : test::ChannelBoardWithAlarms {
+    Chat() {
+        config.title = QStringLiteral("Plant");
+        link.reset(std::unique_ptr<EngineLink>(engine));
     }
-    void message(const QString& text) { t.monitor.dispatcher().dispatch(text); }
-    TestMonitor t;
-    RecordingLink* link;
-    ChatModel& model = t.monitor.chat();
+    test::RecordingLink* engine = new test::RecordingLink;
+    RelayWatchdog relay{ui, config, clock, tones, link, board, alarms, {}, [] { return 1500; }};
+    ChatModel model{ui, config, link, sounds, relay};
     ChatWindowHost host{model};
 };
 } // namespace
@@ -50,10 +47,10 @@ private slots:
 void TestChat::linesArriveNewestFirstAndShowTheWindow() {
     Chat c;
     QVERIFY(!c.host.window());
-    c.t.monitor.ui().setMenuChecked(MenuItem::AllowSounds, true);
-    c.message(QStringLiteral("@a"));
-    QCOMPARE(c.t.services.tones.tones, (QList<QPair<int, int>>{{440, 50}, {622, 50}, {880, 50}}));
-    c.message(QStringLiteral("@b"));
+    c.ui.setMenuChecked(MenuItem::AllowSounds, true);
+    c.model.receiveBroadcast(QStringLiteral("a"));
+    QCOMPARE(c.tones.tones, (QList<QPair<int, int>>{{440, 50}, {622, 50}, {880, 50}}));
+    c.model.receiveBroadcast(QStringLiteral("b"));
     QCOMPARE(c.model.received(), QStringLiteral("b\r\na\r\n"));
     ChatWindow* w = c.host.window();
     QVERIFY(w);
@@ -63,94 +60,94 @@ void TestChat::linesArriveNewestFirstAndShowTheWindow() {
     // What the operator types there changes nothing that a later line would throw away.
     QTest::keyClicks(w->receivedBox(), QStringLiteral("typed"));
     QCOMPARE(w->receivedBox()->toPlainText(), QStringLiteral("b\na\n"));
-    // Latin-1 text arrives unchanged.
-    c.message(QString::fromLatin1("@caf\xe9"));
+    // Text beyond ASCII is shown as it came.
+    c.model.receiveBroadcast(QString::fromLatin1("caf\xe9"));
     QVERIFY(w->receivedBox()->toPlainText().startsWith(QString::fromLatin1("caf\xe9\n")));
 }
 
 void TestChat::disabledChatStoresLinesQuietly() {
     Chat c;
-    c.t.monitor.ui().trigger(MenuItem::DisableChat);
-    QVERIFY(c.t.monitor.ui().isChecked(MenuItem::DisableChat));
-    c.message(QStringLiteral("@quiet"));
+    c.ui.trigger(MenuItem::DisableChat);
+    QVERIFY(c.ui.isChecked(MenuItem::DisableChat));
+    c.model.receiveBroadcast(QStringLiteral("quiet"));
     QCOMPARE(c.model.received(), QStringLiteral("quiet\r\n"));
     QVERIFY(c.model.isLoaded());
     QVERIFY(c.host.window());
     QVERIFY(!c.host.window()->isVisible());
-    c.t.monitor.ui().trigger(MenuItem::MegBst);
+    c.ui.trigger(MenuItem::MegBst);
     QVERIFY(!c.host.window()->isVisible());
-    c.t.monitor.ui().trigger(MenuItem::DisableChat);
-    c.t.monitor.ui().trigger(MenuItem::MegBst);
+    c.ui.trigger(MenuItem::DisableChat);
+    c.ui.trigger(MenuItem::MegBst);
     QVERIFY(c.host.window()->isVisible());
     QCOMPARE(c.host.window()->receivedBox()->toPlainText(), QStringLiteral("quiet\n"));
     // Disabling again leaves an open window open.
-    c.t.monitor.ui().trigger(MenuItem::DisableChat);
+    c.ui.trigger(MenuItem::DisableChat);
     QVERIFY(c.host.window()->isVisible());
 }
 
 void TestChat::enterSendsTheLine() {
     Chat c;
-    c.t.monitor.ui().trigger(MenuItem::MegBst);
+    c.ui.trigger(MenuItem::MegBst);
     ChatWindow* w = c.host.window();
     QVERIFY(w);
-    c.link->sent.clear();
+    c.engine->sent.clear();
     QTest::keyClick(w->toSendBox(), Qt::Key_Return);
-    QCOMPARE(c.link->commands(), QStringList{"@"});
+    QCOMPARE(c.engine->commands(), QStringList{"@"});
     QTest::keyClicks(w->toSendBox(), QStringLiteral("shift change at 6"));
     QTest::keyClick(w->toSendBox(), Qt::Key_Enter);
-    QCOMPARE(c.link->commands(), (QStringList{"@", "@shift change at 6"}));
+    QCOMPARE(c.engine->commands(), (QStringList{"@", "@shift change at 6"}));
     QCOMPARE(w->toSendBox()->text(), QString());
 }
 
 void TestChat::connectedMonitorsAskedOnLoadAndFocus() {
     Chat c;
-    c.t.monitor.ui().trigger(MenuItem::MegBst);
+    c.ui.trigger(MenuItem::MegBst);
     ChatWindow* w = c.host.window();
     QVERIFY(w);
-    QVERIFY(c.link->commands().startsWith(QStringLiteral("!")));
-    c.link->sent.clear();
+    QVERIFY(c.engine->commands().startsWith(QStringLiteral("!")));
+    c.engine->sent.clear();
     w->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(w));
-    QCOMPARE(c.link->commands(), QStringList{"!"});
+    QCOMPARE(c.engine->commands(), QStringList{"!"});
     QVERIFY(w->toSendBox()->hasFocus());
     // The list itself only lands once start-up is done.
-    c.message(QStringLiteral("!EARLY"));
+    c.model.receiveConnected(QStringLiteral("EARLY"));
     QCOMPARE(w->monConnectedBox()->toPlainText(), QString());
-    c.t.monitor.relay().completeBoard();
-    c.message(QStringLiteral("!NORTH, SOUTH"));
+    c.relay.completeBoard();
+    c.model.receiveConnected(QStringLiteral("NORTH, SOUTH"));
     QCOMPARE(w->monConnectedBox()->toPlainText(), QStringLiteral("NORTH, SOUTH"));
 }
 
 void TestChat::clearAndClose() {
     Chat c;
-    c.t.monitor.relay().completeBoard();
-    c.message(QStringLiteral("@one"));
-    c.message(QStringLiteral("!NORTH"));
+    c.relay.completeBoard();
+    c.model.receiveBroadcast(QStringLiteral("one"));
+    c.model.receiveConnected(QStringLiteral("NORTH"));
     ChatWindow* w = c.host.window();
     QVERIFY(w);
     QTest::mouseClick(w->clearButton(), Qt::LeftButton);
     QCOMPARE(c.model.received(), QString());
     QCOMPARE(w->receivedBox()->toPlainText(), QString());
     QCOMPARE(c.model.monConnected(), QStringLiteral("NORTH"));
-    c.message(QStringLiteral("@two"));
-    c.link->sent.clear();
+    c.model.receiveBroadcast(QStringLiteral("two"));
+    c.engine->sent.clear();
     // Closing unloads the window with its texts; the next use loads it again and asks again.
     QVERIFY(w->close());
     QVERIFY(!c.model.isLoaded());
     QCOMPARE(c.model.received(), QString());
     QCOMPARE(c.model.monConnected(), QString());
     QVERIFY(!c.host.window());
-    c.message(QStringLiteral("@three"));
+    c.model.receiveBroadcast(QStringLiteral("three"));
     QCOMPARE(c.model.received(), QStringLiteral("three\r\n"));
-    QCOMPARE(c.link->commands(), QStringList{"!"});
+    QCOMPARE(c.engine->commands(), QStringList{"!"});
     QVERIFY(c.host.window());
     QCOMPARE(c.host.window()->receivedBox()->toPlainText(), QStringLiteral("three\n"));
 }
 
 void TestChat::ctrlCCopiesTheSelection() {
     Chat c;
-    c.message(QStringLiteral("@first"));
-    c.message(QStringLiteral("@second"));
+    c.model.receiveBroadcast(QStringLiteral("first"));
+    c.model.receiveBroadcast(QStringLiteral("second"));
     QPlainTextEdit* received = c.host.window()->receivedBox();
     received->selectAll();
     QApplication::clipboard()->clear();
@@ -184,7 +181,7 @@ void TestChat::resizeMovesAndStretches() {
 
     // The window applies the same rules to its controls.
     Chat c;
-    c.t.monitor.ui().trigger(MenuItem::MegBst);
+    c.ui.trigger(MenuItem::MegBst);
     ChatWindow* w = c.host.window();
     const QRect before = w->receivedBox()->geometry();
     const int clearBefore = w->clearButton()->x();

@@ -1,30 +1,22 @@
 // The minute timer's statistics, the "Stats" button and the statistics window's layout, over a board
-// fed by channel state reports through the dispatcher.
+// fed by channel state reports.
 
-#include "board/BoardModel.h"
-#include "board/GroupTables.h"
 #include "stats/Statistics.h"
-#include "support/TestMonitor.h"
+#include "support/ChannelBoard.h"
 
 #include <QtTest>
 
 using namespace corvane;
-using corvane::test::TestMonitor;
 
 namespace {
-struct Fixture {
-    explicit Fixture(MonitorConfig cfg = {}) : t(std::move(cfg)) { t.monitor.board().placeCell(1, 8, 1); }
-    TestMonitor t;
-    Statistics& stats() { return t.monitor.stats(); }
-    BoardModel& board() { return t.monitor.board(); }
-    GroupTables& groups() { return t.monitor.groups(); }
-    void send(const QString& message) { t.monitor.dispatcher().dispatch(message); }
-    void minute() { t.services.clock.advance(Statistics::kIntervalMs); }
+struct Fixture : test::ChannelBoardWithAlarms {
+    Statistics stats{ui, config, clock, groups, board, link, alarms, sounds};
+    void minute() { clock.advance(Statistics::kIntervalMs); }
     QString row(int group) {
-        const auto it = board().statsRows().find(group);
-        return it == board().statsRows().end() ? QStringLiteral("<none>") : it->second.caption;
+        const auto it = board.statsRows().find(group);
+        return it == board.statsRows().end() ? QStringLiteral("<none>") : it->second.caption;
     }
-    QString callText() { return t.monitor.ui().element(Element::CallText).caption; }
+    QString callText() { return ui.element(Element::CallText).caption; }
 };
 } // namespace
 
@@ -45,7 +37,7 @@ private slots:
         f.send("t301,5,0,0");
         f.send("t401,7,9,402");
         f.send("t501,25,2,502");
-        QCOMPARE(f.groups().oConnectCount(3), 3);
+        QCOMPARE(f.groups.oConnectCount(3), 3);
         QCOMPARE(f.row(3), QString("G 3"));
 
         f.minute();
@@ -53,10 +45,10 @@ private slots:
         QCOMPARE(f.row(5), QString("G 5- 0c, 0cpm"));
         QCOMPARE(f.row(7), QString("<none>"));
         QCOMPARE(f.row(25), QString("G 25"));
-        QCOMPARE(f.groups().connectedNow(3), 3);
-        QCOMPARE(f.groups().oConnectCount(3), 0);
-        QVERIFY(f.stats().window().isLoaded());
-        QVERIFY(!f.stats().window().isVisible());
+        QCOMPARE(f.groups.connectedNow(3), 3);
+        QCOMPARE(f.groups.oConnectCount(3), 0);
+        QVERIFY(f.stats.window().isLoaded());
+        QVERIFY(!f.stats.window().isVisible());
 
         // One call ends, one new call starts: still three up, one new in this minute.
         f.send("t102,3,2,0");
@@ -68,14 +60,13 @@ private slots:
         f.send("t104,3,2,0");
         f.minute();
         QCOMPARE(f.row(3), QString("G 3- 0c, 0cpm"));
-    }
 
-    void groupsAddedByTheSwitchDescriptionAreShown() {
-        Fixture f;
-        f.send("SSWITCH,20,30");
-        f.send("t101,25,2,201");
+        // The switch description grows the table: group 25 is counted from then on, its call that was
+        // up before as up but not as new.
+        f.groups.growO(30);
+        f.send("t502,25,2,503");
         f.minute();
-        QCOMPARE(f.row(25), QString("G 25- 1c, 1cpm"));
+        QCOMPARE(f.row(25), QString("G 25- 2c, 1cpm"));
     }
 
     void statsButtonShowsTotalsAndTheDifference() {
@@ -85,34 +76,33 @@ private slots:
         for (int i = 1; i <= 5; ++i)
             f.send(QStringLiteral("t%1,2,2,%2").arg(300 + i).arg(1200 + i));
         f.send("t310,2,2,0");
-        f.t.monitor.ui().gesture(Element::StatsButton, MainWindowModel::Gesture::Click);
+        f.ui.gesture(Element::StatsButton, MainWindowModel::Gesture::Click);
         QCOMPARE(f.callText(), QString("Total calls = 7 Non Routed =  2"));
 
         for (int i = 6; i <= 9; ++i)
             f.send(QStringLiteral("t%1,2,2,%2").arg(300 + i).arg(1200 + i));
-        f.t.monitor.ui().gesture(Element::StatsButton, MainWindowModel::Gesture::Click);
+        f.ui.gesture(Element::StatsButton, MainWindowModel::Gesture::Click);
         QCOMPARE(f.callText(), QString("Total calls = 7 Non Routed = -2"));
     }
 
     void menuShowsAndHidesTheWindow() {
         Fixture f;
-        auto& ui = f.t.monitor.ui();
+        MainWindowModel& ui = f.ui;
         ui.trigger(MenuItem::StatsWin);
         QVERIFY(ui.isChecked(MenuItem::StatsWin));
-        QVERIFY(f.stats().window().isVisible());
+        QVERIFY(f.stats.window().isVisible());
         ui.trigger(MenuItem::StatsWin);
         QVERIFY(!ui.isChecked(MenuItem::StatsWin));
-        QVERIFY(!f.stats().window().isVisible());
+        QVERIFY(!f.stats.window().isVisible());
         ui.trigger(MenuItem::StatsWin);
-        f.stats().windowClosed();
+        f.stats.windowClosed();
         QVERIFY(!ui.isChecked(MenuItem::StatsWin));
-        QVERIFY(!f.stats().window().isVisible());
+        QVERIFY(!f.stats.window().isVisible());
     }
 
     void rowsStandLevelWithTheirGroupsAndShareARowInChannelOrder() {
-        MonitorConfig cfg;
-        cfg.title = QStringLiteral("Plant");
-        Fixture f(cfg);
+        Fixture f;
+        f.config.title = QStringLiteral("Plant");
         f.send("t101,3,2,0");
         f.send("t112,3,2,0");
         f.send("t102,4,2,0");
@@ -120,14 +110,14 @@ private slots:
         f.send("t201,5,2,0");
         f.send("t202,5,9,0");
         const QRect main(1000, 2000, 10275, 8865);
-        f.stats().setMainWindowGeometry([main] { return main; });
-        StatsWindowModel& w = f.stats().window();
+        f.stats.setMainWindowGeometry([main] { return main; });
+        StatsWindowModel& w = f.stats.window();
 
-        f.t.monitor.ui().trigger(MenuItem::StatsWin);
+        f.ui.trigger(MenuItem::StatsWin);
         QCOMPARE(w.geometry().topLeft(), QPoint(10775, 2255));
-        f.stats().windowActivated();
+        f.stats.windowActivated();
 
-        const auto& rows = f.board().statsRows();
+        const auto& rows = f.board.statsRows();
         const int top1 = rows.at(3).top;
         const int top2 = rows.at(5).top;
         QCOMPARE(top2 - top1, 510);
@@ -138,25 +128,25 @@ private slots:
         QCOMPARE(w.caption(), QString("Stats Plant"));
 
         // Activated again: the same place, the layout is not repeated.
-        f.stats().windowActivated();
+        f.stats.windowActivated();
         QCOMPARE(w.geometry(), QRect(10775, 2255 + top1, 3870, 1265));
         // A group that appears later stands level with its group too.
         f.send("t301,6,2,0");
-        QCOMPARE(w.rowPosition(6, f.board().statsRows().at(6)), QPoint(120, 1020));
+        QCOMPARE(w.rowPosition(6, f.board.statsRows().at(6)), QPoint(120, 1020));
     }
 
     void windowWithoutRowsStaysWhereItIsPlaced() {
         Fixture f;
-        f.stats().setMainWindowGeometry([] { return QRect(0, 0, 10275, 8865); });
-        f.t.monitor.ui().trigger(MenuItem::StatsWin);
-        f.stats().windowActivated();
-        QCOMPARE(f.stats().window().geometry().topLeft(), QPoint(9775, 255));
-        QVERIFY(!f.stats().window().isLaidOut());
+        f.stats.setMainWindowGeometry([] { return QRect(0, 0, 10275, 8865); });
+        f.ui.trigger(MenuItem::StatsWin);
+        f.stats.windowActivated();
+        QCOMPARE(f.stats.window().geometry().topLeft(), QPoint(9775, 255));
+        QVERIFY(!f.stats.window().isLaidOut());
         // The first rows are laid out on the next activation.
         f.send("t101,1,2,0");
-        f.stats().windowActivated();
-        QVERIFY(f.stats().window().isLaidOut());
-        QCOMPARE(f.stats().window().geometry().top(), 255 + f.board().statsRows().at(1).top);
+        f.stats.windowActivated();
+        QVERIFY(f.stats.window().isLaidOut());
+        QCOMPARE(f.stats.window().geometry().top(), 255 + f.board.statsRows().at(1).top);
     }
 };
 

@@ -1,48 +1,51 @@
 // The statistics window on the screen: created hidden by the first minute tick, shown by the menu,
 // its rows drawn from the board's row labels where the layout puts them.
 
-#include "board/BoardModel.h"
 #include "board/BoardView.h"
 #include "stats/Statistics.h"
-#include "support/TestMonitor.h"
+#include "support/ChannelBoard.h"
 #include "windows/StatsWindow.h"
 
 #include <QLabel>
+#include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
-#include <QWidget>
-#include <QScreen>
 #include <QtTest>
 
 using namespace corvane;
-using corvane::test::TestMonitor;
+
+namespace {
+struct Fixture : test::ChannelBoardWithAlarms {
+    Fixture() { main.resize(685, 591); }
+    Statistics stats{ui, config, clock, groups, board, link, alarms, sounds};
+    QWidget main;
+    StatsWindowHost host{stats, board, ui, &main};
+};
+} // namespace
 
 class StatsWindowTest : public QObject {
     Q_OBJECT
 private slots:
     void minuteLoadsTheWindowHiddenAndTheMenuShowsIt() {
-        TestMonitor t;
+        Fixture t;
+        t.main.move(100, 100);
         t.config.title = QStringLiteral("Plant");
-        t.monitor.board().placeCell(1, 8, 1);
-        QWidget main;
-        main.setGeometry(100, 100, 685, 591);
-        StatsWindowHost host(t.monitor.stats(), t.monitor.board(), t.monitor.ui(), &main);
         for (const char* m : {"t101,3,2,201", "t112,3,2,0", "t102,4,2,0", "t202,5,2,0"})
-            t.monitor.dispatcher().dispatch(QString::fromLatin1(m));
-        QVERIFY(!host.window());
+            t.send(QString::fromLatin1(m));
+        QVERIFY(!t.host.window());
 
-        t.services.clock.advance(Statistics::kIntervalMs);
-        QVERIFY(host.window());
-        QVERIFY(!host.window()->isVisible());
-        QCOMPARE(host.window()->rowLabel(3)->text(), QString("G 3- 1c, 1cpm"));
+        t.clock.advance(Statistics::kIntervalMs);
+        QVERIFY(t.host.window());
+        QVERIFY(!t.host.window()->isVisible());
+        QCOMPARE(t.host.window()->rowLabel(3)->text(), QString("G 3- 1c, 1cpm"));
 
-        t.monitor.ui().trigger(MenuItem::StatsWin);
-        StatsWindow* w = host.window();
+        t.ui.trigger(MenuItem::StatsWin);
+        StatsWindow* w = t.host.window();
         QVERIFY(w->isVisible());
-        QVERIFY(t.monitor.stats().window().isLaidOut());
+        QVERIFY(t.stats.window().isLaidOut());
         QCOMPARE(w->windowTitle(), QString("Stats Plant"));
         // A tool window of the main window, inside the screen's work area.
-        QCOMPARE(w->parentWidget(), &main);
+        QCOMPARE(w->parentWidget(), &t.main);
         QCOMPARE(w->windowType(), Qt::Tool);
         QVERIFY(w->screen()->availableGeometry().contains(w->frameGeometry()));
         QCOMPARE(w->rowLabel(3)->font().family(), QString("Arial Narrow"));
@@ -54,15 +57,15 @@ private slots:
         QCOMPARE(w->rowLabel(5)->y(), 34); // 510 twips
 
         // New captions reach the shown labels.
-        t.monitor.dispatcher().dispatch(QStringLiteral("t102,4,2,301"));
-        t.services.clock.advance(Statistics::kIntervalMs);
+        t.send(QStringLiteral("t102,4,2,301"));
+        t.clock.advance(Statistics::kIntervalMs);
         QCOMPARE(w->rowLabel(4)->text(), QString("G 4- 1c, 1cpm"));
 
         // Closing keeps the window and unchecks the menu.
         w->close();
         QVERIFY(!w->isVisible());
-        QVERIFY(!t.monitor.ui().isChecked(MenuItem::StatsWin));
-        QCOMPARE(host.window(), w);
+        QVERIFY(!t.ui.isChecked(MenuItem::StatsWin));
+        QCOMPARE(t.host.window(), w);
     }
 
     // On a board taller than the screen the window keeps to the work area, its rows scroll, and they
@@ -75,27 +78,23 @@ private slots:
     }
     void rowsOfATallBoardScrollWithTheBoard() {
         QFETCH(double, zoom);
-        TestMonitor t;
-        BoardModel& board = t.monitor.board();
-        board.placeCell(1, 8, 1);
+        Fixture t;
+        const BoardModel& board = t.board;
         for (int g = 1; g <= 20; ++g)
-            t.monitor.dispatcher().dispatch(QStringLiteral("t%1,%2,2,0").arg(g * 300 + 1).arg(g));
-        QWidget main;
-        main.setGeometry(0, 0, 685, 591);
-        StatsWindowHost host(t.monitor.stats(), t.monitor.board(), t.monitor.ui(), &main);
-        BoardView view(board);
+            t.send(QStringLiteral("t%1,%2,2,0").arg(g * 300 + 1).arg(g));
+        BoardView view(t.board);
         view.resize(600, 400);
         view.show();
-        host.followBoard(view);
-        t.monitor.ui().trigger(MenuItem::StatsWin);
-        StatsWindow* w = host.window();
+        t.host.followBoard(view);
+        t.ui.trigger(MenuItem::StatsWin);
+        StatsWindow* w = t.host.window();
         QVERIFY(w->isVisible());
         const QRect avail = w->screen()->availableGeometry();
         QVERIFY(avail.contains(w->frameGeometry()));
         // Cut where the work area ends rather than moved up: the rows stay level with the board's.
         const double dpi = w->logicalDpiY();
         QCOMPARE(w->frameGeometry().top(),
-                 qRound(twipsToPixels(t.monitor.stats().window().geometry().top(), dpi)));
+                 qRound(twipsToPixels(t.stats.window().geometry().top(), dpi)));
         QCOMPARE(w->frameGeometry().bottom(), avail.bottom());
         QScrollArea* rows = w->rowsArea();
         QTRY_VERIFY(rows->verticalScrollBar()->isVisible());

@@ -1,0 +1,47 @@
+#pragma once
+// A board with the collaborators it names, fed the engine's channel and call messages ("t", "c", "C")
+// through their own handlers, for the tests of what is drawn from the board.
+
+#include "alarms/AlarmList.h"
+#include "alarms/Sounds.h"
+#include "board/BoardModel.h"
+#include "board/GroupTables.h"
+#include "common/MainWindowModel.h"
+#include "common/MonitorConfig.h"
+#include "link/LinkSocket.h"
+#include "messages/ChannelHandlers.h"
+#include "messages/Dispatcher.h"
+#include "support/ManualClock.h"
+#include "support/ScriptedDialogs.h"
+
+namespace corvane::test {
+
+struct ChannelBoard {
+    ChannelBoard() {
+        // The template cell fixes the board's origin, as the load step does.
+        board.placeCell(1, 8, 1);
+        installChannelHandlers(dispatcher, board, ui);
+    }
+    void send(const QString& message) { dispatcher.dispatch(message); }
+    // Channels 1 to n of a span, idle on the O side of group 1.
+    void idleSpan(int spanNumber, int n) {
+        for (int i = 1; i <= n; ++i)
+            send(QStringLiteral("t%1,1,0,0").arg(spanNumber * 100 + i));
+    }
+    MonitorConfig config;
+    ManualClock clock;
+    MainWindowModel ui;
+    GroupTables groups;
+    LinkSocket link;
+    BoardModel board{ui, config, groups, clock, link, [] { return false; }};
+    Dispatcher dispatcher;
+};
+
+// With the alarm list and the sounds, which the scheduled commands and the chat also use.
+struct ChannelBoardWithAlarms : ChannelBoard {
+    RecordingTones tones;
+    Sounds sounds{ui, tones};
+    AlarmList alarms{ui, clock};
+};
+
+} // namespace corvane::test
