@@ -1,36 +1,31 @@
 // The operator's commands to the switch against a recording link and a manual clock: the refresh
 // sequence and its waits, the per-channel batch, the engine-wide commands and the watchdog period.
 
-#include "board/BoardModel.h"
-#include "operator/SwitchCommands.h"
-#include "support/RecordingLink.h"
-#include "support/TestMonitor.h"
-#include "watchdogs/HeartbeatWatchdog.h"
-#include "watchdogs/RelayWatchdog.h"
+#include "alarms/Pager.h"
+#include "alarms/Sounds.h"
+#include "platform/SmtpMail.h"
+#include "support/CommandParts.h"
 
 #include <QTest>
 
 using namespace corvane;
-using corvane::test::RecordingLink;
-using corvane::test::TestMonitor;
 
 namespace {
-struct Fixture {
-    explicit Fixture(bool udp = true) : link(new RecordingLink(udp)) {
-        m.link().reset(std::unique_ptr<EngineLink>(link));
-        m.board().placeCell(1, 8, 1);
-        // The board completion would send its own "W" and "SSSSS" ten seconds in.
-        m.relay().stop();
-    }
-    void message(const char* text) { m.dispatcher().dispatch(QString::fromLatin1(text)); }
+struct Commands : test::CommandParts {
+    using CommandParts::CommandParts;
+    // What the status handlers show for an acknowledgement of `letter`.
+    void ack(const char* letter) { ui.setCaption(Element::AckLbl, QString::fromLatin1(letter)); }
     void cell(int id, const QString& mark = {}) {
-        m.board().paintChannel(id, 1, 1, 0);
-        m.board().setMark(id, mark);
+        board.paintChannel(id, 1, 1, 0);
+        board.setMark(id, mark);
     }
-    TestMonitor t;
-    Monitor& m = t.monitor;
-    SwitchCommands& commands = m.commands();
-    RecordingLink* link;
+    QStringList sentAfterEachAck(const QStringList& letters) {
+        for (const QString& letter : letters) {
+            ack(qPrintable(letter));
+            clock.advance(SwitchCommands::kAckLookMs);
+        }
+        return engine->commands();
+    }
 };
 } // namespace
 
@@ -55,112 +50,94 @@ private slots:
 };
 
 void TestCommands::refreshBeforeStartupWaitsForEachAcknowledgement() {
-    Fixture f;
-    f.m.ui().setCaption(Element::AckLbl, QString());
+    Commands f;
     f.commands.refreshInfo();
-    QCOMPARE(f.link->sent, (QStringList{"<close>", "<connect>", "$TESTBOX", "SSSSS"}));
-    QCOMPARE(f.m.ui().element(Element::AckLbl).back, LegacyColor(0x00FFFF));
-    f.t.services.clock.advance(1000);
-    QCOMPARE(f.m.ui().element(Element::AckLbl).back, LegacyColor(0x808080)); // greyed a second later
-    QCOMPARE(f.link->commands().size(), 2);
-    // The switch description ends the wait at the next look.
-    f.message("SBOX,4,4");
-    f.t.services.clock.advance(100);
-    QCOMPARE(f.link->commands(), (QStringList{"$TESTBOX", "SSSSS", "CCCCC"}));
-    f.message("+C");
-    f.t.services.clock.advance(100);
-    QCOMPARE(f.link->commands(), (QStringList{"$TESTBOX", "SSSSS", "CCCCC", "UUUUU"}));
+    QCOMPARE(f.engine->sent, (QStringList{"<close>", "<connect>", "$TESTBOX", "SSSSS"}));
+    QCOMPARE(f.ui.element(Element::AckLbl).back, LegacyColor(0x00FFFF));
+    f.clock.advance(1000);
+    QCOMPARE(f.ui.element(Element::AckLbl).back, LegacyColor(0x808080)); // greyed a second later
+    QCOMPARE(f.engine->commands().size(), 2);
+    // Each acknowledgement ends its wait at the next look.
+    QCOMPARE(f.sentAfterEachAck({"S"}), (QStringList{"$TESTBOX", "SSSSS", "CCCCC"}));
+    QCOMPARE(f.sentAfterEachAck({"C"}), (QStringList{"$TESTBOX", "SSSSS", "CCCCC", "UUUUU"}));
     QCOMPARE(f.commands.runner().activeCount(), 0);
 }
 
 void TestCommands::refreshAfterStartupAsksForNamesFirst() {
-    Fixture f;
-    f.m.relay().completeBoard();
-    f.link->sent.clear();
+    Commands f;
+    f.relay.completeBoard();
+    f.engine->sent.clear();
     f.commands.refreshInfo();
-    QCOMPARE(f.link->sent, (QStringList{"<close>", "<connect>", "DDDDD"}));
-    // A refused "D" ends the wait as well.
-    f.message("-D");
-    f.t.services.clock.advance(100);
-    QCOMPARE(f.link->commands(), (QStringList{"DDDDD", "$TESTBOX", "SSSSS"}));
-    f.message("+S");
-    f.t.services.clock.advance(100);
-    f.message("-C");
-    f.t.services.clock.advance(100);
-    QCOMPARE(f.link->commands(), (QStringList{"DDDDD", "$TESTBOX", "SSSSS", "CCCCC", "UUUUU"}));
+    QCOMPARE(f.engine->sent, (QStringList{"<close>", "<connect>", "DDDDD"}));
+    QCOMPARE(f.sentAfterEachAck({"D"}), (QStringList{"DDDDD", "$TESTBOX", "SSSSS"}));
+    QCOMPARE(f.sentAfterEachAck({"S", "C"}), (QStringList{"DDDDD", "$TESTBOX", "SSSSS", "CCCCC", "UUUUU"}));
 }
 
 void TestCommands::refreshWaitsGiveUpAfterTheirLooks() {
-    Fixture f;
+    Commands f;
     f.commands.refreshInfo();
-    auto& clock = f.t.services.clock;
     // Each of the 51 looks is followed by its pause: about 5.1 s.
-    clock.advance(SwitchCommands::kAckLookMs * SwitchCommands::kAckMaxLooks - 1);
-    QCOMPARE(f.link->commands().last(), QStringLiteral("SSSSS"));
-    clock.advance(1);
-    QCOMPARE(f.link->commands().last(), QStringLiteral("CCCCC"));
-    clock.advance(5100);
-    QCOMPARE(f.link->commands().last(), QStringLiteral("UUUUU"));
-    QCOMPARE(f.link->commands().size(), 4);
+    f.clock.advance(SwitchCommands::kAckLookMs * SwitchCommands::kAckMaxLooks - 1);
+    QCOMPARE(f.engine->commands().last(), QStringLiteral("SSSSS"));
+    f.clock.advance(1);
+    QCOMPARE(f.engine->commands().last(), QStringLiteral("CCCCC"));
+    f.clock.advance(5100);
+    QCOMPARE(f.engine->commands().last(), QStringLiteral("UUUUU"));
+    QCOMPARE(f.engine->commands().size(), 4);
     // An acknowledgement that shows already ends the wait before any pause.
-    f.link->sent.clear();
-    f.message("+S");
+    f.engine->sent.clear();
+    f.ack("S");
     f.commands.refreshInfo();
-    QCOMPARE(f.link->commands(), (QStringList{"$TESTBOX", "SSSSS", "CCCCC"}));
+    QCOMPARE(f.engine->commands(), (QStringList{"$TESTBOX", "SSSSS", "CCCCC"}));
 }
 
 void TestCommands::refreshWaitsForTheConnect() {
-    Fixture f(false);
-    f.link->holdConnects = true;
+    Commands f(false);
+    f.engine->holdConnects = true;
     f.commands.refreshInfo();
-    QCOMPARE(f.link->sent, (QStringList{"<close>", "<connect>"}));
-    f.t.services.clock.advance(3000);
-    QCOMPARE(f.link->commands(), QStringList());
-    QVERIFY(!f.m.ui().element(Element::AckLbl).back);
-    f.link->heldConnect();
-    QCOMPARE(f.link->commands(), (QStringList{"$TESTBOX", "SSSSS"}));
-    QCOMPARE(f.m.ui().element(Element::AckLbl).back, LegacyColor(0x00FFFF));
+    QCOMPARE(f.engine->sent, (QStringList{"<close>", "<connect>"}));
+    f.clock.advance(3000);
+    QCOMPARE(f.engine->commands(), QStringList());
+    QVERIFY(!f.ui.element(Element::AckLbl).back);
+    f.engine->heldConnect();
+    QCOMPARE(f.engine->commands(), (QStringList{"$TESTBOX", "SSSSS"}));
+    QCOMPARE(f.ui.element(Element::AckLbl).back, LegacyColor(0x00FFFF));
 }
 
 void TestCommands::refreshStartedDuringAWaitRunsFirst() {
-    Fixture f;
+    Commands f;
     f.commands.refreshInfo(); // waits for "S"
-    f.t.services.clock.advance(250);
-    f.m.relay().completeBoard();
-    f.link->sent.clear();
+    f.clock.advance(250);
+    f.relay.completeBoard();
+    f.engine->sent.clear();
     f.commands.refreshInfo(); // the relay watchdog's refresh, say
-    QCOMPARE(f.link->sent, (QStringList{"<close>", "<connect>", "DDDDD"}));
-    f.message("+D");
-    f.t.services.clock.advance(100);
-    f.message("+S");
-    f.t.services.clock.advance(100);
-    f.message("+C");
-    f.t.services.clock.advance(100);
-    // The inner sequence has ended; only now does the outer one go on, with "C" still showing.
-    QCOMPARE(f.link->commands(), (QStringList{"DDDDD", "$TESTBOX", "SSSSS", "CCCCC", "UUUUU"}));
-    f.t.services.clock.advance(6000);
-    QCOMPARE(f.link->commands(),
+    QCOMPARE(f.engine->sent, (QStringList{"<close>", "<connect>", "DDDDD"}));
+    // The inner sequence ends; only then does the outer one go on, with "C" still showing.
+    QCOMPARE(f.sentAfterEachAck({"D", "S", "C"}),
+             (QStringList{"DDDDD", "$TESTBOX", "SSSSS", "CCCCC", "UUUUU"}));
+    f.clock.advance(6000);
+    QCOMPARE(f.engine->commands(),
              (QStringList{"DDDDD", "$TESTBOX", "SSSSS", "CCCCC", "UUUUU", "CCCCC", "UUUUU"}));
     QCOMPARE(f.commands.runner().activeCount(), 0);
 }
 
 void TestCommands::channelCommandsInIdOrderPaced() {
-    Fixture f;
+    Commands f;
     f.cell(2301, QStringLiteral("X"));
     f.cell(105, QStringLiteral("X"));
     f.cell(106);
     f.cell(107, QStringLiteral("x"));
-    f.m.ui().gesture(Element::Command2_6, MainWindowModel::Gesture::Click);
-    QCOMPARE(f.link->commands(), QStringList{"T0105"});
-    f.t.services.clock.advance(9);
-    QCOMPARE(f.link->commands().size(), 1);
-    f.t.services.clock.advance(1);
-    QCOMPARE(f.link->commands(), (QStringList{"T0105", "T0107"}));
-    f.t.services.clock.advance(100);
-    QCOMPARE(f.link->commands(), (QStringList{"T0105", "T0107", "T2301"}));
-    QCOMPARE(f.m.board().cell(105)->mark, QStringLiteral("X"));
-    QCOMPARE(f.m.board().cell(107)->mark, QStringLiteral("x"));
-    QVERIFY(f.t.services.tones.tones.isEmpty());
+    f.ui.gesture(Element::Command2_6, MainWindowModel::Gesture::Click);
+    QCOMPARE(f.engine->commands(), QStringList{"T0105"});
+    f.clock.advance(9);
+    QCOMPARE(f.engine->commands().size(), 1);
+    f.clock.advance(1);
+    QCOMPARE(f.engine->commands(), (QStringList{"T0105", "T0107"}));
+    f.clock.advance(100);
+    QCOMPARE(f.engine->commands(), (QStringList{"T0105", "T0107", "T2301"}));
+    QCOMPARE(f.board.cell(105)->mark, QStringLiteral("X"));
+    QCOMPARE(f.board.cell(107)->mark, QStringLiteral("x"));
+    QVERIFY(f.tones.tones.isEmpty());
 
     const struct {
         Element button;
@@ -169,156 +146,158 @@ void TestCommands::channelCommandsInIdOrderPaced() {
                    {Element::Command2_3, "M0105"},
                    {Element::Command2_4, "m0105"},
                    {Element::Command2_5, "t0105"}};
-    f.m.board().setMark(107, QString());
-    f.m.board().setMark(2301, QString());
+    f.board.setMark(107, QString());
+    f.board.setMark(2301, QString());
     for (const auto& b : buttons) {
-        f.link->sent.clear();
-        f.m.ui().gesture(b.button, MainWindowModel::Gesture::Click);
-        f.t.services.clock.advance(100);
-        QCOMPARE(f.link->commands(), QStringList{QString::fromLatin1(b.text)});
+        f.engine->sent.clear();
+        f.ui.gesture(b.button, MainWindowModel::Gesture::Click);
+        f.clock.advance(100);
+        QCOMPARE(f.engine->commands(), QStringList{QString::fromLatin1(b.text)});
     }
     QCOMPARE(SwitchCommands::channelCommand(u'x', 1), QStringLiteral("x0001"));
     QCOMPARE(SwitchCommands::channelCommand(u'T', 12345), QStringLiteral("T12345"));
 }
 
 void TestCommands::excludeFollowsTruncatePerChannel() {
-    Fixture f;
+    Commands f;
     f.cell(105, QStringLiteral("X"));
     f.cell(106, QStringLiteral("X"));
-    f.m.ui().gesture(Element::Command2_0, MainWindowModel::Gesture::Click);
+    f.ui.gesture(Element::Command2_0, MainWindowModel::Gesture::Click);
     // The box is read for each channel as the batch reaches it.
-    f.m.ui().setChecked(Element::Truncate, false);
-    f.t.services.clock.advance(100);
-    QCOMPARE(f.link->commands(), (QStringList{"X0105", "Y0106"}));
-    f.link->sent.clear();
-    f.m.ui().gesture(Element::Command2_0, MainWindowModel::Gesture::Click);
-    f.t.services.clock.advance(100);
-    QCOMPARE(f.link->commands(), (QStringList{"Y0105", "Y0106"}));
+    f.ui.setChecked(Element::Truncate, false);
+    f.clock.advance(100);
+    QCOMPARE(f.engine->commands(), (QStringList{"X0105", "Y0106"}));
+    f.engine->sent.clear();
+    f.ui.gesture(Element::Command2_0, MainWindowModel::Gesture::Click);
+    f.clock.advance(100);
+    QCOMPARE(f.engine->commands(), (QStringList{"Y0105", "Y0106"}));
 }
 
 void TestCommands::batchReadsMarksWhenItGetsThere() {
-    Fixture f;
+    Commands f;
     f.cell(105, QStringLiteral("X"));
     f.cell(106, QStringLiteral("X"));
     f.cell(107, QStringLiteral("X"));
     f.cell(201);
-    f.m.ui().gesture(Element::Command2_6, MainWindowModel::Gesture::Click);
-    f.m.board().setMark(105, QString()); // already passed
-    f.m.board().setMark(106, QString()); // not reached yet
-    f.m.board().setMark(201, QStringLiteral("X"));
-    f.t.services.clock.advance(100);
-    QCOMPARE(f.link->commands(), (QStringList{"T0105", "T0107", "T0201"}));
+    f.ui.gesture(Element::Command2_6, MainWindowModel::Gesture::Click);
+    f.board.setMark(105, QString()); // already passed
+    f.board.setMark(106, QString()); // not reached yet
+    f.board.setMark(201, QStringLiteral("X"));
+    f.clock.advance(100);
+    QCOMPARE(f.engine->commands(), (QStringList{"T0105", "T0107", "T0201"}));
 }
 
 void TestCommands::noMarkBeepsRegardlessOfSounds() {
-    Fixture f;
+    Commands f;
     f.cell(105, QStringLiteral("?"));
     f.cell(106, QStringLiteral("!"));
-    QVERIFY(!f.m.ui().isChecked(MenuItem::AllowSounds));
-    f.m.ui().gesture(Element::Command2_1, MainWindowModel::Gesture::Click);
-    f.t.services.clock.advance(100);
-    QVERIFY(f.link->sent.isEmpty());
-    QCOMPARE(f.t.services.tones.tones, (QList<QPair<int, int>>{{100, 300}}));
+    QVERIFY(!f.ui.isChecked(MenuItem::AllowSounds));
+    f.ui.gesture(Element::Command2_1, MainWindowModel::Gesture::Click);
+    f.clock.advance(100);
+    QVERIFY(f.engine->sent.isEmpty());
+    QCOMPARE(f.tones.tones, (QList<QPair<int, int>>{{100, 300}}));
 }
 
 void TestCommands::unmarkAllClearsEveryMark() {
-    Fixture f;
-    f.m.ui().gesture(Element::Command2_2, MainWindowModel::Gesture::Click);
-    QVERIFY(f.t.services.tones.tones.isEmpty());
+    Commands f;
+    f.ui.gesture(Element::Command2_2, MainWindowModel::Gesture::Click);
+    QVERIFY(f.tones.tones.isEmpty());
     f.cell(105, QStringLiteral("X"));
     f.cell(106, QStringLiteral("x"));
     f.cell(107, QStringLiteral("?"));
     f.cell(108, QStringLiteral("!"));
-    f.m.board().setMark(1, QStringLiteral("X"));
-    f.m.ui().gesture(Element::Command2_2, MainWindowModel::Gesture::Click);
-    for (int id : f.m.board().cellIds())
-        QCOMPARE(f.m.board().cell(id)->mark, QString());
-    QVERIFY(f.link->sent.isEmpty());
-    QVERIFY(f.t.services.tones.tones.isEmpty());
+    f.board.setMark(1, QStringLiteral("X"));
+    f.ui.gesture(Element::Command2_2, MainWindowModel::Gesture::Click);
+    for (int id : f.board.cellIds())
+        QCOMPARE(f.board.cell(id)->mark, QString());
+    QVERIFY(f.engine->sent.isEmpty());
+    QVERIFY(f.tones.tones.isEmpty());
 }
 
 void TestCommands::engineWideCommandsReconnectOverUdp() {
-    Fixture f;
-    f.m.ui().trigger(MenuItem::CommitDb7);
-    f.m.ui().trigger(MenuItem::CommitDb1);
-    f.m.ui().trigger(MenuItem::CommitDb2);
-    f.m.ui().trigger(MenuItem::KillLapLink);
-    f.m.ui().trigger(MenuItem::HungTrunk);
-    QCOMPARE(f.link->sent, (QStringList{"<connect>", "I7", "<connect>", "I1", "<connect>", "I2", "<connect>",
-                                        "LLLLL", "<connect>", "HHHHH"}));
+    Commands f;
+    for (MenuItem item : {MenuItem::CommitDb7, MenuItem::CommitDb1, MenuItem::CommitDb2,
+                          MenuItem::KillLapLink, MenuItem::HungTrunk})
+        f.ui.trigger(item);
+    QCOMPARE(f.engine->sent, (QStringList{"<connect>", "I7", "<connect>", "I1", "<connect>", "I2",
+                                          "<connect>", "LLLLL", "<connect>", "HHHHH"}));
     // The check mark waits for the engine's answer.
-    QVERIFY(!f.m.ui().isChecked(MenuItem::HungTrunk));
+    QVERIFY(!f.ui.isChecked(MenuItem::HungTrunk));
 
-    Fixture tcp(false);
-    tcp.m.ui().trigger(MenuItem::CommitDb7);
-    tcp.m.ui().trigger(MenuItem::HungTrunk);
-    QCOMPARE(tcp.link->sent, (QStringList{"I7", "HHHHH"}));
+    Commands tcp(false);
+    tcp.ui.trigger(MenuItem::CommitDb7);
+    tcp.ui.trigger(MenuItem::HungTrunk);
+    QCOMPARE(tcp.engine->sent, (QStringList{"I7", "HHHHH"}));
 }
 
 void TestCommands::unloadAsksFirst() {
-    Fixture f;
-    f.m.config().title = QStringLiteral("Plant");
-    auto& dialogs = f.t.services.dialogs;
-    dialogs.yesNoAnswers.enqueue(false);
-    f.m.ui().trigger(MenuItem::UnloadApp);
+    Commands f;
+    f.dialogs.yesNoAnswers.enqueue(false);
+    f.ui.trigger(MenuItem::UnloadApp);
     // The program's own title (none given), not the switch's.
-    QCOMPARE(dialogs.questions, QStringList{"|Do you really want to unload the switch?"});
-    QVERIFY(f.link->sent.isEmpty());
-    dialogs.yesNoAnswers.enqueue(true);
-    f.m.ui().trigger(MenuItem::UnloadApp);
-    QCOMPARE(f.link->sent, (QStringList{"<connect>", "QQQQQ"}));
+    QCOMPARE(f.dialogs.questions, QStringList{"|Do you really want to unload the switch?"});
+    QVERIFY(f.engine->sent.isEmpty());
+    f.dialogs.yesNoAnswers.enqueue(true);
+    f.ui.trigger(MenuItem::UnloadApp);
+    QCOMPARE(f.engine->sent, (QStringList{"<connect>", "QQQQQ"}));
 }
 
 void TestCommands::spanLabelDoubleClickWaitsForNames() {
-    Fixture f;
+    Commands f;
     f.commands.spanLabelDoubleClick();
-    QCOMPARE(f.link->commands(), QStringList{"DDDDD"});
+    QCOMPARE(f.engine->commands(), QStringList{"DDDDD"});
     QCOMPARE(f.commands.runner().activeCount(), 1);
-    f.message("D1,0,One");
-    f.t.services.clock.advance(100);
+    f.sentAfterEachAck({"D"});
     QCOMPARE(f.commands.runner().activeCount(), 0);
     // "D" still shows: the second wait ends at once.
     f.commands.spanLabelDoubleClick();
     QCOMPARE(f.commands.runner().activeCount(), 0);
-    QCOMPARE(f.link->commands(), (QStringList{"DDDDD", "DDDDD"}));
+    QCOMPARE(f.engine->commands(), (QStringList{"DDDDD", "DDDDD"}));
 }
 
 void TestCommands::watchdogTimeoutDialog() {
-    Fixture f;
-    auto& dialogs = f.t.services.dialogs;
-    const HeartbeatWatchdog& heartbeat = f.m.heartbeat();
+    // The heartbeat watchdog owns the dialog; it names the pager and the relay watchdog.
+    struct Heartbeat : test::CommandParts {
+        Sounds sounds{ui, tones};
+        Pager pager{
+            ui,   config, clock, dialogs, std::make_unique<SmtpMail>(config, dialogs, clock, QString()),
+            link, alarms};
+        HeartbeatWatchdog watchdog{ui, config, clock, dialogs, sounds, alarms, pager, relay};
+    } f;
+    const HeartbeatWatchdog& heartbeat = f.watchdog;
+    auto& dialogs = f.dialogs;
     QCOMPARE(heartbeat.interval(), 1500);
     dialogs.inputAnswers.enqueue(QString()); // cancelled
-    f.m.ui().trigger(MenuItem::WDTO);
+    f.ui.trigger(MenuItem::WDTO);
     QCOMPARE(dialogs.inputs, QStringList{"Watchdog Timeout|Enter Timeout in seconds|150"});
     QCOMPARE(heartbeat.interval(), 1500);
     dialogs.inputAnswers.enqueue(QStringLiteral("30"));
-    f.m.ui().trigger(MenuItem::WDTO);
+    f.ui.trigger(MenuItem::WDTO);
     QCOMPARE(heartbeat.interval(), 300);
     for (const char* bad : {"soon", "-5", "7000"}) {
         dialogs.inputAnswers.enqueue(QString::fromLatin1(bad));
-        f.m.ui().trigger(MenuItem::WDTO);
+        f.ui.trigger(MenuItem::WDTO);
         QCOMPARE(heartbeat.interval(), 300);
     }
     QCOMPARE(dialogs.inputs.last(), QStringLiteral("Watchdog Timeout|Enter Timeout in seconds|30"));
     // Tenths of a second are kept, halves of a millisecond go to the even neighbour.
     dialogs.inputAnswers.enqueue(QStringLiteral("0.25"));
-    f.m.ui().trigger(MenuItem::WDTO);
+    f.ui.trigger(MenuItem::WDTO);
     QCOMPARE(heartbeat.interval(), 2);
     dialogs.inputAnswers.enqueue(QStringLiteral(" 0.75 "));
-    f.m.ui().trigger(MenuItem::WDTO);
+    f.ui.trigger(MenuItem::WDTO);
     QCOMPARE(heartbeat.interval(), 8);
     QCOMPARE(dialogs.inputs.last(), QStringLiteral("Watchdog Timeout|Enter Timeout in seconds|0.2"));
 }
 
 void TestCommands::tabDoubleClickRevealsEngineButtons() {
-    Fixture f;
+    Commands f;
     const Element hidden[] = {Element::Command2_3, Element::Command2_4, Element::Command2_5,
                               Element::Command2_6, Element::Label4};
     for (bool shown : {false, true, false}) {
         for (Element e : hidden)
-            QCOMPARE(f.m.ui().element(e).visible, shown);
-        f.m.ui().gesture(Element::SSTab1, MainWindowModel::Gesture::DoubleClick);
+            QCOMPARE(f.ui.element(e).visible, shown);
+        f.ui.gesture(Element::SSTab1, MainWindowModel::Gesture::DoubleClick);
     }
 }
 

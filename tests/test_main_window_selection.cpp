@@ -2,19 +2,16 @@
 // pointer stays over the buttons and the span labels and goes on the board background or on the tab
 // control around the board; a band drawn in the window marks cells.
 
-#include "board/BoardModel.h"
 #include "board/BoardView.h"
 #include "operator/MainWindow.h"
 #include "operator/Selection.h"
-#include "support/TestMonitor.h"
-#include "watchdogs/RelayWatchdog.h"
+#include "support/CommandParts.h"
 
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTest>
 
 using namespace corvane;
-using corvane::test::TestMonitor;
 
 class TestMainWindowSelection : public QObject {
     Q_OBJECT
@@ -23,17 +20,15 @@ private slots:
 };
 
 void TestMainWindowSelection::highlightFollowsThePointerThroughTheWindow() {
-    TestMonitor t;
-    Monitor& m = t.monitor;
-    m.relay().stop();
-    BoardModel& b = m.board();
-    b.placeCell(1, 8, 1);
+    test::CommandParts m;
+    BoardModel& b = m.board;
+    Selection selection(b, m.ui, m.commands);
     for (int p = 1; p <= 8; ++p)
         b.paintChannel(100 + p, 1, 1, 0);
     b.paintChannel(105, 1, 1, 203);
     b.paintChannel(203, 1, 2, 105);
 
-    MonitorMain window(m.ui());
+    MonitorMain window(m.ui);
     auto* view = new BoardView(b);
     window.setElementWidget(Element::Picture1, view);
     window.show();
@@ -74,7 +69,7 @@ void TestMainWindowSelection::highlightFollowsThePointerThroughTheWindow() {
         if (b.cell(id)->isMarked())
             marked << QString::number(id);
     QCOMPARE(marked, (QStringList{"1", "101", "102", "103", "104"}));
-    QCOMPARE(m.ui().element(Element::CallText).caption, b.cell(105)->callInfo);
+    QCOMPARE(m.ui.element(Element::CallText).caption, b.cell(105)->callInfo);
 }
 
 QTEST_MAIN(TestMainWindowSelection)

@@ -2,8 +2,7 @@
 // mask menus' dialogs.
 
 #include "alarms/PageFilter.h"
-#include "common/MonitorConfig.h"
-#include "support/TestMonitor.h"
+#include "support/PagerParts.h"
 
 #include <QTest>
 
@@ -130,8 +129,9 @@ private slots:
     }
 
     void maskMenusFollowSoundsAndPager() {
-        test::TestMonitor t;
-        MainWindowModel& ui = t.monitor.ui();
+        // The alarm list owns "&Allow Sounds", the pager "&Enable Pager".
+        test::PagerParts t;
+        MainWindowModel& ui = t.ui;
         const auto masksEnabled = [&] {
             const bool a = ui.menu(MenuItem::PageNumberMask).enabled;
             if (ui.menu(MenuItem::PageStrAllow).enabled != a ||
@@ -146,7 +146,7 @@ private slots:
         QVERIFY(!ui.isChecked(MenuItem::AllowSounds));
         QCOMPARE(masksEnabled(), 0);
 
-        t.services.dialogs.inputAnswers << QStringLiteral("ops@example.org");
+        t.dialogs.inputAnswers << QStringLiteral("ops@example.org");
         ui.trigger(MenuItem::EnablePager);
         QVERIFY(ui.isChecked(MenuItem::EnablePager));
         QCOMPARE(masksEnabled(), 1);

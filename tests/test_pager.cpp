@@ -1,24 +1,16 @@
 // The e-mail pager end to end: alarms go through the "A" handler and the pager to a real SMTP server on
-// loopback (Debian's aiosmtpd), and the test reads what the server stored.
+// loopback (Debian's aiosmtpd) through a real SmtpMail, and the test reads what the server stored.
 
-#include "alarms/AlarmList.h"
-#include "alarms/Pager.h"
 #include "app/IniFile.h"
 #include "messages/MessageIntake.h"
-#include "watchdogs/HeartbeatWatchdog.h"
-#include "platform/SmtpMail.h"
+#include "support/PagerParts.h"
 #include "support/SmtpServer.h"
 #include "support/TestMonitor.h"
+#include "watchdogs/HeartbeatWatchdog.h"
 #include "watchdogs/RelayWatchdog.h"
 
-#include <QDir>
 #include <QElapsedTimer>
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QProcess>
-#include <QTcpServer>
-#include <QTcpSocket>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -35,6 +27,39 @@ QStringList recipientsOf(const QList<Received>& mails) {
     return r;
 }
 
+MonitorConfig mailConfig(const SmtpServer& server, const QString& recipients) {
+    MonitorConfig c;
+    c.title = QStringLiteral("Switch Room 7");
+    c.mailServer = server.url();
+    c.mailSender = QStringLiteral("monitor@corvane.test");
+    c.pagerRecipients = recipients;
+    return c;
+}
+
+// The pager on, with its collaborators.
+struct Paging : test::PagerParts {
+    Paging(const SmtpServer& server, const QString& recipients) {
+        config = mailConfig(server, recipients);
+        ui.setMenuChecked(MenuItem::EnablePager, true);
+    }
+    // An "A" message from the engine.
+    void alarm(const QString& text) { handler.handle(text); }
+};
+
+// Lets the sends and their pauses run: real time for the SMTP transfers, manual time for the pauses
+// between recipients.
+bool runUntilIdle(const Pager& pager, test::ManualClock& clock) {
+    QElapsedTimer real;
+    real.start();
+    while (pager.isBusy()) {
+        if (real.elapsed() > 30000)
+            return false;
+        QTest::qWait(5);
+        clock.advance(100);
+    }
+    return true;
+}
+
 } // namespace
 
 class TestPager : public QObject {
@@ -48,36 +73,14 @@ class TestPager : public QObject {
     std::unique_ptr<SmtpServer> m_starttls;
     std::unique_ptr<SmtpServer> m_smtps;
 
-    std::unique_ptr<test::TestMonitor> makeMonitor(const SmtpServer& server, const QString& recipients) {
-        MonitorConfig c;
-        c.title = QStringLiteral("Switch Room 7");
-        c.mailServer = server.url();
-        c.mailSender = QStringLiteral("monitor@corvane.test");
-        c.pagerRecipients = recipients;
-        auto t = std::make_unique<test::TestMonitor>(c);
+    // The whole monitor, for the paths from the message ring and from the heartbeat watchdog to the mail.
+    static std::unique_ptr<test::TestMonitor> makeMonitor(const SmtpServer& server, const QString& recipients) {
+        auto t = std::make_unique<test::TestMonitor>(mailConfig(server, recipients));
         t->monitor.ui().setMenuChecked(MenuItem::EnablePager, true);
         // No engine here: the watchdogs would page its silence in the middle of these tests.
         t->monitor.relay().stop();
         t->monitor.heartbeat().stop();
         return t;
-    }
-
-    // Lets the sends and their pauses run: real time for the SMTP transfers, manual time for the
-    // pauses between recipients.
-    static bool runUntilIdle(test::TestMonitor& t) {
-        QElapsedTimer real;
-        real.start();
-        while (t.monitor.pager().isBusy()) {
-            if (real.elapsed() > 30000)
-                return false;
-            QTest::qWait(5);
-            t.services.clock.advance(100);
-        }
-        return true;
-    }
-
-    static void alarm(test::TestMonitor& t, const QString& text) {
-        t.monitor.dispatcher().dispatch(u'A' + text);
     }
 
 private slots:
@@ -107,34 +110,32 @@ private slots:
 
     void throttleGathersAlarmsIntoOnePagePerRecipient() {
         const int before = m_server->messages().size();
-        auto t = makeMonitor(*m_server, QStringLiteral(" a@corvane.test ; b@corvane.test;c@corvane.test "));
-        test::ManualClock& clock = t->services.clock;
+        Paging t(*m_server, QStringLiteral(" a@corvane.test ; b@corvane.test;c@corvane.test "));
         // The start-up time holds back pages for the first ten minute boundaries.
-        clock.advance(5 * 60 * 1000);
+        t.clock.advance(5 * 60 * 1000);
         QStringList lines;
         for (int i = 1; i <= 10; ++i) {
-            alarm(*t, QStringLiteral("T1 Alarm span %1").arg(i));
-            lines.prepend(t->monitor.alarms().lines().last());
-            QVERIFY(!t->monitor.pager().isBusy());
-            clock.advance(20 * 1000);
+            t.alarm(QStringLiteral("T1 Alarm span %1").arg(i));
+            lines.prepend(t.alarms.lines().last());
+            QVERIFY(!t.pager.isBusy());
+            t.clock.advance(20 * 1000);
         }
         QCOMPARE(m_server->messages().size(), before);
-        QCOMPARE(t->monitor.pager().pendingPage(),
-                 lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n"));
+        QCOMPARE(t.pager.pendingPage(), lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n"));
 
         // 08:08:20 now; 08:10:59 is still only ten boundaries after 08:00:00.
-        clock.advanceTo(QDateTime(QDate(2026, 3, 7), QTime(8, 10, 59)));
-        alarm(*t, QStringLiteral("Completion rate low"));
-        lines.prepend(t->monitor.alarms().lines().last());
-        QVERIFY(!t->monitor.pager().isBusy());
+        t.clock.advanceTo(QDateTime(QDate(2026, 3, 7), QTime(8, 10, 59)));
+        t.alarm(QStringLiteral("Completion rate low"));
+        lines.prepend(t.alarms.lines().last());
+        QVERIFY(!t.pager.isBusy());
         QCOMPARE(m_server->messages().size(), before);
 
-        clock.advanceTo(QDateTime(QDate(2026, 3, 7), QTime(8, 11, 0)));
-        alarm(*t, QStringLiteral("Replication lost"));
-        lines.prepend(t->monitor.alarms().lines().last());
-        const QDateTime sendStart = clock.now();
-        QVERIFY(t->monitor.pager().isBusy());
-        QVERIFY(runUntilIdle(*t));
+        t.clock.advanceTo(QDateTime(QDate(2026, 3, 7), QTime(8, 11, 0)));
+        t.alarm(QStringLiteral("Replication lost"));
+        lines.prepend(t.alarms.lines().last());
+        const QDateTime sendStart = t.clock.now();
+        QVERIFY(t.pager.isBusy());
+        QVERIFY(runUntilIdle(t.pager, t.clock));
 
         const QList<Received> mails = m_server->messages().mid(before);
         QCOMPARE(recipientsOf(mails), (QStringList{"a@corvane.test", "b@corvane.test", "c@corvane.test"}));
@@ -146,37 +147,36 @@ private slots:
         }
         QVERIFY(lines.first().endsWith(QStringLiteral("---Replication lost")));
         // About 2.2 s after each of the three sends, and the throttle starts again from the send.
-        QVERIFY(sendStart.msecsTo(clock.now()) >= 3 * 2200);
-        QCOMPARE(t->monitor.pager().lastPageTime().secsTo(clock.now()) < 1, true);
-        QCOMPARE(t->monitor.pager().pendingPage(), QString());
+        QVERIFY(sendStart.msecsTo(t.clock.now()) >= 3 * 2200);
+        QCOMPARE(t.pager.lastPageTime().secsTo(t.clock.now()) < 1, true);
+        QCOMPARE(t.pager.pendingPage(), QString());
 
         // The next alarm waits again.
-        clock.advance(60 * 1000);
-        alarm(*t, QStringLiteral("Alarm again"));
-        QVERIFY(!t->monitor.pager().isBusy());
+        t.clock.advance(60 * 1000);
+        t.alarm(QStringLiteral("Alarm again"));
+        QVERIFY(!t.pager.isBusy());
         QCOMPARE(m_server->messages().size(), before + 3);
     }
 
     void maskedTextFlushesWithoutJoining() {
         const int before = m_server->messages().size();
-        auto t = makeMonitor(*m_server, QStringLiteral("ops@corvane.test"));
-        Pager& pager = t->monitor.pager();
+        Paging t(*m_server, QStringLiteral("ops@corvane.test"));
         // Nothing pending: a masked text does nothing at all, even with the throttle open.
-        pager.openThrottle();
-        const QDateTime opened = pager.lastPageTime();
-        pager.pageNow(QStringLiteral("CorvaneBox responded"));
-        QVERIFY(!pager.isBusy());
-        QCOMPARE(pager.pendingPage(), QString());
-        QCOMPARE(pager.lastPageTime(), opened);
+        t.pager.openThrottle();
+        const QDateTime opened = t.pager.lastPageTime();
+        t.pager.pageNow(QStringLiteral("CorvaneBox responded"));
+        QVERIFY(!t.pager.isBusy());
+        QCOMPARE(t.pager.pendingPage(), QString());
+        QCOMPARE(t.pager.lastPageTime(), opened);
 
-        pager.setLastPageTime(t->services.clock.now());
-        pager.pageNow(QStringLiteral("CorvaneBox not responding"));
-        t->monitor.config().alarmNumberMask = QStringLiteral("*7");
-        pager.pageNow(QStringLiteral("short calls on 4")); // masked by number: not added
-        QCOMPARE(pager.pendingPage(), QStringLiteral("CorvaneBox not responding\r\n"));
-        t->services.clock.advance(11 * 60 * 1000);
-        pager.pageNow(QStringLiteral("CorvaneBox responded"));
-        QVERIFY(runUntilIdle(*t));
+        t.pager.setLastPageTime(t.clock.now());
+        t.pager.pageNow(QStringLiteral("CorvaneBox not responding"));
+        t.config.alarmNumberMask = QStringLiteral("*7");
+        t.pager.pageNow(QStringLiteral("short calls on 4")); // masked by number: not added
+        QCOMPARE(t.pager.pendingPage(), QStringLiteral("CorvaneBox not responding\r\n"));
+        t.clock.advance(11 * 60 * 1000);
+        t.pager.pageNow(QStringLiteral("CorvaneBox responded"));
+        QVERIFY(runUntilIdle(t.pager, t.clock));
         const QList<Received> mails = m_server->messages().mid(before);
         QCOMPARE(mails.size(), 1);
         QCOMPARE(mails[0].body, QStringLiteral("CorvaneBox not responding\n"));
@@ -184,70 +184,67 @@ private slots:
     }
 
     void refusedRecipientIsLoggedAndOthersStillGetTheirs() {
-        auto t = makeMonitor(*m_refusing, QStringLiteral("a@corvane.test;b@corvane.test;c@corvane.test"));
-        t->monitor.pager().openThrottle();
-        alarm(*t, QStringLiteral("Event 42"));
-        QVERIFY(runUntilIdle(*t));
+        Paging t(*m_refusing, QStringLiteral("a@corvane.test;b@corvane.test;c@corvane.test"));
+        t.pager.openThrottle();
+        t.alarm(QStringLiteral("Event 42"));
+        QVERIFY(runUntilIdle(t.pager, t.clock));
         const QList<Received> mails = m_refusing->messages();
         QCOMPARE(recipientsOf(mails), (QStringList{"a@corvane.test", "c@corvane.test"}));
-        const AlarmList& list = t->monitor.alarms();
-        QCOMPARE(list.count(), 2);
-        const QString error = list.line(1);
+        QCOMPARE(t.alarms.count(), 2);
+        const QString error = t.alarms.line(1);
         // The date alone, then the number with its leading blank.
         QVERIFY2(error.startsWith(QStringLiteral("03/07/26 E-mail send error  55 occurred, ")),
                  qPrintable(error));
         QVERIFY2(error.contains(QStringLiteral("550")), qPrintable(error));
-        QCOMPARE(t->monitor.ui().element(Element::LastAlarm).caption, error);
-        QCOMPARE(t->monitor.pager().pendingPage(), QString());
+        QCOMPARE(t.ui.element(Element::LastAlarm).caption, error);
+        QCOMPARE(t.pager.pendingPage(), QString());
     }
 
     void emptyRecipientPieceIsASendError() {
         const int before = m_server->messages().size();
-        auto t = makeMonitor(*m_server, QStringLiteral("a@corvane.test;"));
-        t->monitor.pager().openThrottle();
-        t->monitor.pager().pageNow(QStringLiteral("T1 Alarm 9"));
-        QVERIFY(runUntilIdle(*t));
+        Paging t(*m_server, QStringLiteral("a@corvane.test;"));
+        t.pager.openThrottle();
+        t.pager.pageNow(QStringLiteral("T1 Alarm 9"));
+        QVERIFY(runUntilIdle(t.pager, t.clock));
         QCOMPARE(recipientsOf(m_server->messages().mid(before)), QStringList{"a@corvane.test"});
-        QCOMPARE(t->monitor.alarms().count(), 1);
-        QVERIFY(t->monitor.alarms().line(0).startsWith(
-            QStringLiteral("03/07/26 E-mail send error  32021 occurred, ")));
+        QCOMPARE(t.alarms.count(), 1);
+        QVERIFY(t.alarms.line(0).startsWith(QStringLiteral("03/07/26 E-mail send error  32021 occurred, ")));
     }
 
     void requestDuringASendOnlyJoinsThePendingPage() {
         const int before = m_server->messages().size();
-        auto t = makeMonitor(*m_server, QStringLiteral("a@corvane.test"));
-        Pager& pager = t->monitor.pager();
-        pager.openThrottle();
-        pager.pageNow(QStringLiteral("T1 Alarm first"));
-        QVERIFY(pager.isBusy());
+        Paging t(*m_server, QStringLiteral("a@corvane.test"));
+        t.pager.openThrottle();
+        t.pager.pageNow(QStringLiteral("T1 Alarm first"));
+        QVERIFY(t.pager.isBusy());
         // Made while the first is still sending, with the throttle open: it is judged when that send is
         // out, and the send has just closed the throttle.
-        pager.pageNow(QStringLiteral("T1 Alarm second"));
-        QVERIFY(runUntilIdle(*t));
+        t.pager.pageNow(QStringLiteral("T1 Alarm second"));
+        QVERIFY(runUntilIdle(t.pager, t.clock));
         const QList<Received> mails = m_server->messages().mid(before);
         QCOMPARE(mails.size(), 1);
         QCOMPARE(mails[0].body, QStringLiteral("T1 Alarm first\n"));
-        QCOMPARE(pager.pendingPage(), QStringLiteral("T1 Alarm second\r\n"));
-        QVERIFY(!pager.mail().sessionOpen());
+        QCOMPARE(t.pager.pendingPage(), QStringLiteral("T1 Alarm second\r\n"));
+        QVERIFY(!t.pager.mail().sessionOpen());
     }
 
     // A test page, then an alarm a second: the test page goes out at once and everything after it only
     // gathers, however many alarms arrive while that send is under way.
     void streamOfAlarmsAfterATestPage() {
         const int before = m_server->messages().size();
-        auto t = makeMonitor(*m_server, QStringLiteral("a@corvane.test;b@corvane.test"));
-        t->monitor.ui().trigger(MenuItem::TestPage);
+        Paging t(*m_server, QStringLiteral("a@corvane.test;b@corvane.test"));
+        t.ui.trigger(MenuItem::TestPage);
         for (int second = 0; second < 30; ++second) {
-            alarm(*t, second == 0 ? QStringLiteral("page test 1") : QStringLiteral("T1 Alarm %1").arg(second));
+            t.alarm(second == 0 ? QStringLiteral("page test 1") : QStringLiteral("T1 Alarm %1").arg(second));
             QTest::qWait(20); // real time for the transfers
-            t->services.clock.advance(1000);
+            t.clock.advance(1000);
         }
-        QVERIFY(runUntilIdle(*t));
+        QVERIFY(runUntilIdle(t.pager, t.clock));
         const QList<Received> mails = m_server->messages().mid(before);
         QCOMPARE(recipientsOf(mails), (QStringList{"a@corvane.test", "b@corvane.test"}));
         for (const Received& m : mails)
-            QCOMPARE(m.body, t->monitor.alarms().line(0) + u'\n');
-        QCOMPARE(t->monitor.pager().pendingPage().count(QStringLiteral("\r\n")), 29);
+            QCOMPARE(m.body, t.alarms.line(0) + u'\n');
+        QCOMPARE(t.pager.pendingPage().count(QStringLiteral("\r\n")), 29);
     }
 
     // The server stopped for 1,000 alarms a second apart: one attempt per recipient in each throttle
@@ -255,26 +252,25 @@ private slots:
     void stoppedServerCostsOneAttemptPerWindow() {
         SmtpServer server;
         QVERIFY(server.waitReady());
-        auto t = makeMonitor(server, QStringLiteral("a@corvane.test;b@corvane.test"));
+        Paging t(server, QStringLiteral("a@corvane.test;b@corvane.test"));
         server.stop();
-        const AlarmList& list = t->monitor.alarms();
         QStringList errors;
-        connect(&list, &QAbstractItemModel::rowsInserted, this, [&](const QModelIndex&, int first, int) {
-            if (list.line(first).contains(QStringLiteral("E-mail send error ")))
-                errors << list.line(first);
+        connect(&t.alarms, &QAbstractItemModel::rowsInserted, this, [&](const QModelIndex&, int first, int) {
+            if (t.alarms.line(first).contains(QStringLiteral("E-mail send error ")))
+                errors << t.alarms.line(first);
         });
-        t->monitor.pager().openThrottle(); // 08:00:00: the first alarm is sent at once
+        t.pager.openThrottle(); // 08:00:00: the first alarm is sent at once
         for (int i = 1; i <= 1000; ++i) {
-            alarm(*t, QStringLiteral("T1 Alarm %1").arg(i));
-            if (t->monitor.pager().isBusy())
+            t.alarm(QStringLiteral("T1 Alarm %1").arg(i));
+            if (t.pager.isBusy())
                 QTest::qWait(5); // the refused connection comes back in real time
-            t->services.clock.advance(1000);
+            t.clock.advance(1000);
         }
-        QVERIFY(runUntilIdle(*t));
+        QVERIFY(runUntilIdle(t.pager, t.clock));
         // 1,000 s: a window opening at 08:00:00 and one at 08:11:00, two recipients each.
         QCOMPARE(errors.size(), 4);
-        QVERIFY(t->monitor.pager().pendingPage().count(QStringLiteral("\r\n")) < 1000 - 600);
-        QVERIFY(list.count() <= 200 + 1 + errors.size());
+        QVERIFY(t.pager.pendingPage().count(QStringLiteral("\r\n")) < 1000 - 600);
+        QVERIFY(t.alarms.count() <= 200 + 1 + errors.size());
     }
 
     // TLS with a certificate the monitor trusts through MAIL_CA_FILE, and without it; the credentials,
@@ -301,27 +297,28 @@ private slots:
         SmtpServer& s = server == u"smtps" ? *m_smtps : server == u"starttls" ? *m_starttls : *m_server;
         const int mailsBefore = s.messages().size();
         const int logonsBefore = s.logons().size();
-        auto t = makeMonitor(s, QStringLiteral("a@corvane.test"));
+        Paging t(s, QStringLiteral("a@corvane.test"));
         QByteArray ini = trusted ? "MAIL_CA_FILE, \"" + m_certificate.toLocal8Bit() + "\"\r\n" : QByteArray();
         if (logon)
             ini += "MAIL_USER, 0042\r\nMAIL_PASSWORD, p\xC3\xA4ss\"w\xE9rd\r\n";
-        ini::read(ini, t->monitor.config());
-        t->monitor.pager().openThrottle();
-        t->monitor.pager().pageNow(QStringLiteral("T1 Alarm over TLS"));
-        QVERIFY(runUntilIdle(*t));
+        ini::read(ini, t.config);
+        t.pager.openThrottle();
+        t.pager.pageNow(QStringLiteral("T1 Alarm over TLS"));
+        QVERIFY(runUntilIdle(t.pager, t.clock));
         const QList<Received> mails = s.messages().mid(mailsBefore);
         const QList<QJsonObject> logons = s.logons().mid(logonsBefore);
         if (refusal != 0) {
             QCOMPARE(mails.size(), 0);
             QCOMPARE(logons.size(), 0);
-            QCOMPARE(t->monitor.alarms().count(), 1);
-            const QString error = t->monitor.alarms().line(0);
-            QVERIFY2(error.startsWith(QStringLiteral("03/07/26 E-mail send error  %1 occurred, ").arg(refusal)),
-                     qPrintable(error));
+            QCOMPARE(t.alarms.count(), 1);
+            const QString error = t.alarms.line(0);
+            QVERIFY2(
+                error.startsWith(QStringLiteral("03/07/26 E-mail send error  %1 occurred, ").arg(refusal)),
+                qPrintable(error));
             QVERIFY(!error.contains(QStringLiteral("ss\"w")));
             return;
         }
-        QCOMPARE(t->monitor.alarms().count(), 0);
+        QCOMPARE(t.alarms.count(), 0);
         QCOMPARE(mails.size(), 1);
         QCOMPARE(mails[0].body, QStringLiteral("T1 Alarm over TLS\n"));
         QVERIFY(mails[0].tls);
@@ -338,56 +335,57 @@ private slots:
     // ring: all are processed, the watchdog sees the heartbeats, and the page waits for the answer.
     void passwordPromptHoldsNothingUp() {
         const int before = m_starttls->messages().size();
-        auto t = makeMonitor(*m_starttls, QStringLiteral("a@corvane.test;b@corvane.test"));
-        t->monitor.config().mailCaFile = m_certificate;
-        t->monitor.config().mailUser = QStringLiteral("operator");
-        t->monitor.heartbeat().start();
-        test::ScriptedDialogs& d = t->services.dialogs;
+        auto whole = makeMonitor(*m_starttls, QStringLiteral("a@corvane.test;b@corvane.test"));
+        Monitor& m = whole->monitor;
+        test::ManualClock& clock = whole->services.clock;
+        test::ScriptedDialogs& d = whole->services.dialogs;
+        m.config().mailCaFile = m_certificate;
+        m.config().mailUser = QStringLiteral("operator");
+        m.heartbeat().start();
         d.holdSecrets = true;
-        test::ManualClock& clock = t->services.clock;
-        t->monitor.pager().openThrottle();
-        t->monitor.queue().store(QStringLiteral("AT1 Alarm 0"));
+        m.pager().openThrottle();
+        m.queue().store(QStringLiteral("AT1 Alarm 0"));
         clock.advance(1);
         QVERIFY(d.openSecret);
         for (int i = 1; i <= 200; ++i) {
-            t->monitor.queue().store(QStringLiteral("W"));
+            m.queue().store(QStringLiteral("W"));
             if (i % 50 == 0)
-                t->monitor.queue().store(QStringLiteral("AT1 Alarm %1").arg(i / 50));
+                m.queue().store(QStringLiteral("AT1 Alarm %1").arg(i / 50));
             clock.advance(1000);
         }
-        QCOMPARE(t->monitor.intake().processedCount(), 1 + 200 + 4);
-        QCOMPARE(t->monitor.alarms().count(), 5);
-        QVERIFY(t->monitor.heartbeat().lastWatchdogText().isEmpty());
+        QCOMPARE(m.intake().processedCount(), 1 + 200 + 4);
+        QCOMPARE(m.alarms().count(), 5);
+        QVERIFY(m.heartbeat().lastWatchdogText().isEmpty());
         QCOMPARE(d.inputs.size(), 1);
         QVERIFY(d.openSecret);
-        QVERIFY(t->monitor.pager().isBusy());
+        QVERIFY(m.pager().isBusy());
 
         d.answerSecret(QStringLiteral("s\u00e9same"));
-        QVERIFY(runUntilIdle(*t));
+        QVERIFY(runUntilIdle(m.pager(), clock));
         const QList<Received> mails = m_starttls->messages().mid(before);
         QCOMPARE(recipientsOf(mails), (QStringList{"a@corvane.test", "b@corvane.test"}));
         QCOMPARE(mails[0].body.count(u'\n'), 5);
-        QVERIFY(mails[0].body.startsWith(t->monitor.alarms().line(4) + u'\n'));
+        QVERIFY(mails[0].body.startsWith(m.alarms().line(4) + u'\n'));
         const QJsonObject logon = m_starttls->logons().last();
         QCOMPARE(logon.value(QStringLiteral("password")).toString(),
                  QString::fromLatin1(QStringLiteral("s\u00e9same").toUtf8().toHex()));
         // The password given once is kept for the run: the next page does not ask again.
-        t->monitor.pager().openThrottle();
-        t->monitor.pager().pageNow(QStringLiteral("T1 Alarm 5"));
-        QVERIFY(runUntilIdle(*t));
+        m.pager().openThrottle();
+        m.pager().pageNow(QStringLiteral("T1 Alarm 5"));
+        QVERIFY(runUntilIdle(m.pager(), clock));
         QCOMPARE(d.inputs.size(), 1);
         QCOMPARE(m_starttls->messages().size(), before + 4);
     }
 
     void bodyTextSurvivesTheWire() {
         const int before = m_server->messages().size();
-        auto t = makeMonitor(*m_server, QStringLiteral("a@corvane.test"));
-        t->monitor.config().title = QStringLiteral("Salle d'\u00e9coute");
-        t->monitor.pager().openThrottle();
+        Paging t(*m_server, QStringLiteral("a@corvane.test"));
+        t.config.title = QStringLiteral("Salle d'\u00e9coute");
+        t.pager.openThrottle();
         // A dot alone on a line ends an SMTP message; Latin-1 text, '=' and a long line must survive.
         const QString text = QStringLiteral("T1 Alarm r\u00e9seau = 5\r\n.\r\n") + QString(120, u'x') + u' ';
-        t->monitor.pager().pageNow(text);
-        QVERIFY(runUntilIdle(*t));
+        t.pager.pageNow(text);
+        QVERIFY(runUntilIdle(t.pager, t.clock));
         const QList<Received> mails = m_server->messages().mid(before);
         QCOMPARE(mails.size(), 1);
         QCOMPARE(mails[0].subject, QStringLiteral("Salle d'\u00e9coute"));
@@ -398,91 +396,86 @@ private slots:
 
     void watchdogOutagePagesOnceThenFlushesAtRecovery() {
         const int before = m_server->messages().size();
-        auto t = makeMonitor(*m_server, QStringLiteral("noc@corvane.test"));
-        t->monitor.heartbeat().start(); // the heartbeat watchdog, 1.5 s ticks
-        test::ManualClock& clock = t->services.clock;
+        auto whole = makeMonitor(*m_server, QStringLiteral("noc@corvane.test"));
+        Monitor& m = whole->monitor;
+        test::ManualClock& clock = whole->services.clock;
+        m.heartbeat().start(); // the heartbeat watchdog, 1.5 s ticks
         // 101 ticks without a heartbeat: the first "not responding" page goes out at once.
         clock.advance(101 * 1500);
-        QVERIFY(t->monitor.pager().isBusy());
+        QVERIFY(m.pager().isBusy());
         // Later odd ticks, while that page is still being sent and afterwards, only gather.
-        QVERIFY(runUntilIdle(*t));
+        QVERIFY(runUntilIdle(m.pager(), clock));
         clock.advance(4 * 1500);
         QCOMPARE(m_server->messages().size(), before + 1);
-        QVERIFY(t->monitor.pager().pendingPage().startsWith(QStringLiteral("CorvaneBox not responding\r\n")));
+        QVERIFY(m.pager().pendingPage().startsWith(QStringLiteral("CorvaneBox not responding\r\n")));
         // The heartbeat returns: the next tick pages the recovery, which flushes what is pending.
-        t->monitor.dispatcher().dispatch(u"W");
+        m.dispatcher().dispatch(u"W");
         clock.advance(1500);
-        QVERIFY(runUntilIdle(*t));
+        QVERIFY(runUntilIdle(m.pager(), clock));
         const QList<Received> mails = m_server->messages().mid(before);
         QCOMPARE(mails.size(), 2);
         QCOMPARE(mails[0].body, QStringLiteral("CorvaneBox not responding\n"));
         QVERIFY(mails[1].body.startsWith(
             QStringLiteral("CorvaneBox not responding\nCorvaneBox not responding\n")));
         QVERIFY(!mails[1].body.contains(QStringLiteral("responded")));
-        QCOMPARE(t->monitor.pager().pendingPage(), QString());
+        QCOMPARE(m.pager().pendingPage(), QString());
     }
 
     void cancelledLogon() {
         const int before = m_server->messages().size();
-        auto t = makeMonitor(*m_server, QStringLiteral("a@corvane.test"));
-        t->monitor.config().mailUser = QStringLiteral("operator");
-        t->monitor.pager().openThrottle();
-        t->monitor.pager().pageNow(QStringLiteral("T1 Alarm 3")); // the password dialog is cancelled
-        QVERIFY(runUntilIdle(*t));
-        const test::ScriptedDialogs& d = t->services.dialogs;
-        QCOMPARE(d.inputs.size(), 1);
-        QVERIFY(d.inputs[0].startsWith(QStringLiteral("E-mail Logon|")));
-        QVERIFY(d.messages.contains(QStringLiteral("|Canceled Login")));
-        const AlarmList& list = t->monitor.alarms();
-        QCOMPARE(list.count(), 2);
-        QVERIFY2(list.line(0).startsWith(QStringLiteral("03/07/26 E-mail Logon error  32003 occurred, ")),
-                 qPrintable(list.line(0)));
+        Paging t(*m_server, QStringLiteral("a@corvane.test"));
+        t.config.mailUser = QStringLiteral("operator");
+        t.pager.openThrottle();
+        t.pager.pageNow(QStringLiteral("T1 Alarm 3")); // the password dialog is cancelled
+        QVERIFY(runUntilIdle(t.pager, t.clock));
+        QCOMPARE(t.dialogs.inputs.size(), 1);
+        QVERIFY(t.dialogs.inputs[0].startsWith(QStringLiteral("E-mail Logon|")));
+        QVERIFY(t.dialogs.messages.contains(QStringLiteral("|Canceled Login")));
+        QCOMPARE(t.alarms.count(), 2);
+        QVERIFY2(t.alarms.line(0).startsWith(QStringLiteral("03/07/26 E-mail Logon error  32003 occurred, ")),
+                 qPrintable(t.alarms.line(0)));
         // Without a session the send fails too, and the page is dropped.
-        QVERIFY(list.line(1).startsWith(QStringLiteral("03/07/26 E-mail send error  32010 occurred, ")));
-        QCOMPARE(t->monitor.pager().pendingPage(), QString());
+        QVERIFY(t.alarms.line(1).startsWith(QStringLiteral("03/07/26 E-mail send error  32010 occurred, ")));
+        QCOMPARE(t.pager.pendingPage(), QString());
         QCOMPARE(m_server->messages().size(), before);
     }
 
     void sessionAlreadyEstablished() {
-        auto t = makeMonitor(*m_server, QStringLiteral("a@corvane.test"));
-        Pager& pager = t->monitor.pager();
+        Paging t(*m_server, QStringLiteral("a@corvane.test"));
         QList<bool> logons;
         const auto record = [&logons](bool loggedOn) { logons << loggedOn; };
-        pager.mailLogon(record);
-        pager.mailLogon(record);
-        QCOMPARE(t->services.dialogs.messages, QStringList{"|Session already established"});
-        pager.mailLogoff();
-        pager.mailLogon(record);
-        pager.mailLogoff();
+        t.pager.mailLogon(record);
+        t.pager.mailLogon(record);
+        QCOMPARE(t.dialogs.messages, QStringList{"|Session already established"});
+        t.pager.mailLogoff();
+        t.pager.mailLogon(record);
+        t.pager.mailLogoff();
         QCOMPARE(logons, (QList<bool>{true, false, true}));
     }
 
     void pagerMenus() {
-        auto t = makeMonitor(*m_server, QStringLiteral("old@corvane.test"));
-        MainWindowModel& ui = t->monitor.ui();
-        test::ScriptedDialogs& d = t->services.dialogs;
-        Pager& pager = t->monitor.pager();
-        test::ManualClock& clock = t->services.clock;
+        Paging t(*m_server, QStringLiteral("old@corvane.test"));
 
-        ui.setMenuChecked(MenuItem::EnablePager, false);
-        d.inputAnswers << QStringLiteral("x@corvane.test; y@corvane.test");
-        ui.trigger(MenuItem::EnablePager);
-        QVERIFY(ui.isChecked(MenuItem::EnablePager));
-        QCOMPARE(d.inputs.last(), QStringLiteral("Page Recipients Entry|Enter or edit pagees email addresses "
-                                                 "separated by ';'|old@corvane.test"));
-        QCOMPARE(t->config.pagerRecipients, QStringLiteral("x@corvane.test; y@corvane.test"));
-        QCOMPARE(pager.lastPageTime(), clock.now().addSecs(-660));
+        t.ui.setMenuChecked(MenuItem::EnablePager, false);
+        t.dialogs.inputAnswers << QStringLiteral("x@corvane.test; y@corvane.test");
+        t.ui.trigger(MenuItem::EnablePager);
+        QVERIFY(t.ui.isChecked(MenuItem::EnablePager));
+        QCOMPARE(t.dialogs.inputs.last(),
+                 QStringLiteral("Page Recipients Entry|Enter or edit pagees email addresses "
+                                "separated by ';'|old@corvane.test"));
+        QCOMPARE(t.config.pagerRecipients, QStringLiteral("x@corvane.test; y@corvane.test"));
+        QCOMPARE(t.pager.lastPageTime(), t.clock.now().addSecs(-660));
 
-        clock.advance(60 * 1000);
-        ui.trigger(MenuItem::PromptAddresses); // cancelled
-        QCOMPARE(t->config.pagerRecipients, QString());
-        ui.trigger(MenuItem::EnablePager);
-        QVERIFY(!ui.isChecked(MenuItem::EnablePager));
-        QCOMPARE(pager.lastPageTime(), clock.now().addSecs(-660));
+        t.clock.advance(60 * 1000);
+        t.ui.trigger(MenuItem::PromptAddresses); // cancelled
+        QCOMPARE(t.config.pagerRecipients, QString());
+        t.ui.trigger(MenuItem::EnablePager);
+        QVERIFY(!t.ui.isChecked(MenuItem::EnablePager));
+        QCOMPARE(t.pager.lastPageTime(), t.clock.now().addSecs(-660));
 
-        clock.advance(60 * 1000);
-        ui.trigger(MenuItem::TestPage);
-        QCOMPARE(pager.lastPageTime(), clock.now().addSecs(-660));
+        t.clock.advance(60 * 1000);
+        t.ui.trigger(MenuItem::TestPage);
+        QCOMPARE(t.pager.lastPageTime(), t.clock.now().addSecs(-660));
     }
 
     void messageFormat() {

@@ -1,19 +1,14 @@
 // Marking cells and the pointer feedback, driven by real mouse events on the board widget (and, where
 // a position must fall on an exact twip, straight through the board's mouse handler).
 
-#include "board/BoardModel.h"
 #include "board/BoardView.h"
 #include "board/Colors.h"
 #include "operator/Selection.h"
-#include "operator/SwitchCommands.h"
-#include "support/RecordingLink.h"
-#include "support/TestMonitor.h"
-#include "watchdogs/RelayWatchdog.h"
+#include "support/CommandParts.h"
 
 #include <QTest>
 
 using namespace corvane;
-using corvane::test::TestMonitor;
 
 namespace {
 constexpr double kTwipsPerPixel = 15.0;
@@ -24,8 +19,6 @@ QPoint px(QPointF twips) {
 
 struct Board {
     Board() {
-        m.relay().stop();
-        b.placeCell(1, 8, 1);
         // Spans 1 to 3, positions 1 to 8, O side, groups by span; 105 is connected to 203.
         for (int s = 1; s <= 3; ++s)
             for (int p = 1; p <= 8; ++p)
@@ -54,10 +47,9 @@ struct Board {
         e.buttons = held;
         (sel.*f)(e);
     }
-    TestMonitor t;
-    Monitor& m = t.monitor;
-    BoardModel& b = m.board();
-    Selection& sel = m.selection();
+    test::CommandParts m;
+    BoardModel& b = m.board;
+    Selection sel{b, m.ui, m.commands};
     BoardView view{b};
 };
 
@@ -218,14 +210,14 @@ void TestSelection::bandsFromSpanLabels() {
     QVERIFY(fromOuter.contains(QStringLiteral("308")));
     QVERIFY(!fromOuter.contains(QStringLiteral("306")));
     QVERIFY(!fromOuter.contains(QStringLiteral("207")));
-    f.m.commands().unmarkAll();
+    f.m.commands.unmarkAll();
 
     // An inner label starts one with the left button only.
     QTest::mousePress(f.canvas(), Qt::LeftButton, {}, px(QPointF(inner1.rect.center())));
     QTest::mouseMove(f.canvas(), px(QPointF(2145, 45)));
     QTest::mouseRelease(f.canvas(), Qt::LeftButton, {}, px(QPointF(2145, 45)));
     QCOMPARE(f.marked(), ids({1, 101, 102, 103}));
-    f.m.commands().unmarkAll();
+    f.m.commands.unmarkAll();
     // A right press there starts nothing: the move resizes from the last anchor (the inner label's
     // centre) and the release toggles what that covers.
     const QPoint anchor = f.sel.anchor().toPoint();
@@ -236,10 +228,8 @@ void TestSelection::bandsFromSpanLabels() {
     QCOMPARE(f.marked(), ids({201, 202}));
 
     // A double click on any span label asks for the group names.
-    auto* link = new corvane::test::RecordingLink;
-    f.m.link().reset(std::unique_ptr<EngineLink>(link));
     QTest::mouseDClick(f.canvas(), Qt::LeftButton, {}, px(onOuter2));
-    QCOMPARE(link->commands(), QStringList{"DDDDD"});
+    QCOMPARE(f.m.engine->commands(), QStringList{"DDDDD"});
 }
 
 void TestSelection::draggedCellDropsOnlyOnItself() {
@@ -286,8 +276,8 @@ void TestSelection::hoverHighlightsCellAndPeer() {
     QCOMPARE(c105.borderColor, borderColorFor(c105.groupColor));
     QCOMPARE(c203.borderStyle, 1);
     QCOMPARE(c203.borderColor, borderColorFor(c203.groupColor));
-    QCOMPARE(f.m.ui().element(Element::CallText).caption, QStringLiteral("105 talking to 203"));
-    QCOMPARE(f.m.ui().element(Element::CallText).back, textSetColors(c105.stateColor).back);
+    QCOMPARE(f.m.ui.element(Element::CallText).caption, QStringLiteral("105 talking to 203"));
+    QCOMPARE(f.m.ui.element(Element::CallText).back, textSetColors(c105.stateColor).back);
 
     // On to 106, which has no peer: 105 and (because 105 is connected) 203 get their borders back.
     f.b.paintChannel(106, 9, 1, 0); // a red R-side state, so CallText changes colour
@@ -297,9 +287,9 @@ void TestSelection::hoverHighlightsCellAndPeer() {
     QCOMPARE(c105.borderStyle, f.b.normalBorderStyle());
     QCOMPARE(c105.borderColor, c105.groupColor);
     QCOMPARE(c203.borderStyle, f.b.normalBorderStyle());
-    QCOMPARE(f.m.ui().element(Element::CallText).caption, QStringLiteral("106 idle"));
-    QCOMPARE(f.m.ui().element(Element::CallText).back, textSetColors(c106.stateColor).back);
-    QCOMPARE(f.m.ui().element(Element::CallText).fore, textSetColors(c106.stateColor).fore);
+    QCOMPARE(f.m.ui.element(Element::CallText).caption, QStringLiteral("106 idle"));
+    QCOMPARE(f.m.ui.element(Element::CallText).back, textSetColors(c106.stateColor).back);
+    QCOMPARE(f.m.ui.element(Element::CallText).fore, textSetColors(c106.stateColor).fore);
 
     // 204 names 105 as its peer without being connected itself (only 105 reported the call): entering
     // 204 lights 105, but leaving it for another cell does not restore 105.
@@ -331,10 +321,10 @@ void TestSelection::hoverFromConnectedCellToItsPeer() {
 void TestSelection::routeLineFollowsHover() {
     Board f;
     QVERIFY(QTest::qWaitForWindowExposed(&f.view));
-    QVERIFY(f.m.ui().isChecked(MenuItem::ShowRouteLines));
+    QVERIFY(f.m.ui.isChecked(MenuItem::ShowRouteLines));
     QTest::mouseMove(f.canvas(), f.stateLabel(105));
     QVERIFY(f.b.cell(105)->routeVisible);
-    f.m.ui().setMenuChecked(MenuItem::ShowRouteLines, false);
+    f.m.ui.setMenuChecked(MenuItem::ShowRouteLines, false);
     QTest::mouseMove(f.canvas(), f.stateLabel(106));
     QVERIFY(!f.b.cell(105)->routeVisible); // hidden whether or not the option is on
     QVERIFY(!f.b.cell(106)->routeVisible);
@@ -352,11 +342,11 @@ void TestSelection::leavingCellsOnBackgroundAndTab() {
     QCOMPARE(f.b.cell(105)->borderStyle, f.b.normalBorderStyle());
     QCOMPARE(f.b.cell(203)->borderStyle, f.b.normalBorderStyle());
     QVERIFY(!f.b.cell(105)->routeVisible);
-    QCOMPARE(f.m.ui().element(Element::CallText).caption, QStringLiteral("105 talking to 203"));
+    QCOMPARE(f.m.ui.element(Element::CallText).caption, QStringLiteral("105 talking to 203"));
 
     QTest::mouseMove(f.canvas(), f.stateLabel(105));
     QCOMPARE(f.b.gblidx(), 105);
-    f.m.ui().gesture(Element::SSTab1, MainWindowModel::Gesture::MouseMove);
+    f.m.ui.gesture(Element::SSTab1, MainWindowModel::Gesture::MouseMove);
     QCOMPARE(f.b.gblidx(), 0);
     QCOMPARE(f.b.cell(203)->borderStyle, f.b.normalBorderStyle());
 }
@@ -418,13 +408,13 @@ void TestSelection::keysMarkAsTheMouseDoes() {
     // The cursor cell shows what a pointer on it would.
     QCOMPARE(f.b.gblidx(), hovered);
     QCOMPARE(f.b.cell(hovered)->borderStyle, 1);
-    QCOMPARE(f.m.ui().element(Element::CallText).caption, f.b.cell(hovered)->callInfo);
+    QCOMPARE(f.m.ui.element(Element::CallText).caption, f.b.cell(hovered)->callInfo);
     QCOMPARE(f.b.band().visible, bandShown);
-    QCOMPARE(f.m.ui().element(Element::MarkedCount).caption,
+    QCOMPARE(f.m.ui.element(Element::MarkedCount).caption,
              QStringLiteral("%1 marked").arg(f.marked().size()));
     // Unmark All clears the count with the marks.
-    f.m.commands().unmarkAll();
-    QCOMPARE(f.m.ui().element(Element::MarkedCount).caption, QStringLiteral("0 marked"));
+    f.m.commands.unmarkAll();
+    QCOMPARE(f.m.ui.element(Element::MarkedCount).caption, QStringLiteral("0 marked"));
 }
 
 QTEST_MAIN(TestSelection)

@@ -1,0 +1,37 @@
+#pragma once
+// The pager with the collaborators it names, mailing through a real SmtpMail, and the "A" handler that
+// hands it the engine's alarms: for the tests of paging and of the page masks.
+
+#include "alarms/AlarmHandler.h"
+#include "alarms/AlarmList.h"
+#include "alarms/Pager.h"
+#include "alarms/Sounds.h"
+#include "common/MainWindowModel.h"
+#include "common/MonitorConfig.h"
+#include "link/LinkSocket.h"
+#include "platform/SmtpMail.h"
+#include "support/ManualClock.h"
+#include "support/ScriptedDialogs.h"
+
+namespace corvane::test {
+
+struct PagerParts {
+    MonitorConfig config;
+    ManualClock clock;
+    ScriptedDialogs dialogs;
+    RecordingTones tones;
+    MainWindowModel ui;
+    Sounds sounds{ui, tones};
+    LinkSocket link;
+    AlarmList alarms{ui, clock};
+    Pager pager{ui,
+                config,
+                clock,
+                dialogs,
+                std::make_unique<SmtpMail>(config, dialogs, clock, QStringLiteral("TESTBOX")),
+                link,
+                alarms};
+    AlarmHandler handler{ui, config, alarms, sounds, pager};
+};
+
+} // namespace corvane::test
