@@ -3,10 +3,9 @@
 // window's indicators and buttons with names, and their state in words.
 
 #include "board/BoardAccessible.h"
-#include "board/BoardModel.h"
 #include "board/BoardView.h"
 #include "operator/MainWindow.h"
-#include "support/TestMonitor.h"
+#include "support/ChannelBoard.h"
 
 #include <QAccessible>
 #include <QLabel>
@@ -14,19 +13,14 @@
 #include <QtTest>
 
 using namespace corvane;
-using corvane::test::TestMonitor;
 
 namespace {
 
-struct Fixture {
+struct Fixture : corvane::test::ChannelBoard {
     Fixture() {
-        board().placeCell(1, 8, 1);
         for (const char* m : {"t101,1,1,0", "t106,1,2,0", "t107,2,4,0", "t301,5,9,0"})
             send(m);
     }
-    TestMonitor t;
-    BoardModel& board() { return t.monitor.board(); }
-    void send(const char* m) { t.monitor.dispatcher().dispatch(QString::fromLatin1(m)); }
 };
 
 // The item of a channel, found the way a reader walks the list (which makes every item before it).
@@ -72,7 +66,7 @@ class AccessibilityTest : public QObject {
 private slots:
     void boardItemsSayChannelStateMarkRouteAndCallInformation() {
         Fixture f;
-        BoardView view(f.board());
+        BoardView view(f.board);
         view.resize(900, 300);
         view.show();
         QVERIFY(QTest::qWaitForWindowExposed(&view));
@@ -100,7 +94,7 @@ private slots:
         f.send("t301,5,10,0");
         QCOMPARE(red->text(QAccessible::Name),
                  QStringLiteral("Channel 301, span 3 position 1: green, R side"));
-        f.board().setMark(301, QStringLiteral("X"));
+        f.board.setMark(301, QStringLiteral("X"));
         QVERIFY(red->text(QAccessible::Name).endsWith(QStringLiteral(", marked")));
         QVERIFY(red->state().selectable);
         QVERIFY(red->state().selected);
@@ -134,7 +128,7 @@ private slots:
     void readersHearOfChangesOnlyWhileListening() {
         Fixture f;
         Listener reader;
-        BoardView view(f.board());
+        BoardView view(f.board);
         view.resize(900, 300);
         view.show();
         QVERIFY(QTest::qWaitForWindowExposed(&view));
@@ -148,7 +142,7 @@ private slots:
         QCOMPARE(reader.count(QAccessible::DescriptionChanged), 0);
         f.send("t301,5,10,0"); // the same report again says nothing new
         QCOMPARE(reader.heard.size(), 1);
-        f.board().setMark(301, QStringLiteral("X"));
+        f.board.setMark(301, QStringLiteral("X"));
         QCOMPARE(reader.count(QAccessible::StateChanged), 1);
         f.send("c301 ALERTING");
         QCOMPARE(reader.count(QAccessible::DescriptionChanged), 1);
@@ -169,7 +163,7 @@ private slots:
         QCOMPARE(reader.heard.size(), 0);
         reader.listening = false;
         f.send("t301,5,9,0");
-        f.board().setMark(301, QString());
+        f.board.setMark(301, QString());
         QCOMPARE(reader.heard.size(), 0);
         // Once a reader listens again, the next change tells everything since.
         reader.listening = true;
@@ -179,9 +173,8 @@ private slots:
     }
 
     void aBigBoardMakesItemsOnlyWhenAsked() {
-        TestMonitor t;
-        BoardModel& board = t.monitor.board();
-        board.placeCell(1, 8, 1);
+        corvane::test::ChannelBoard b;
+        BoardModel& board = b.board;
         for (int s = 1; s <= 327 && board.cells().size() <= 10000; ++s)
             for (int p = 1; p <= 31; ++p)
                 board.paintChannel(s * 100 + p, 2, static_cast<std::int16_t>(1 + s % 4), 0);
@@ -205,7 +198,7 @@ private slots:
         Fixture f;
         QAccessible::Id id = 0;
         {
-            BoardView view(f.board());
+            BoardView view(f.board);
             QAccessibleInterface* board = QAccessible::queryAccessibleInterface(view.canvas());
             id = QAccessible::uniqueId(board->child(0));
             QVERIFY(QAccessible::accessibleInterface(id));
@@ -218,10 +211,10 @@ private slots:
     }
 
     void indicatorsAndButtonsHaveNamesAndTheirStateInWords() {
-        TestMonitor t;
-        MainWindowModel& ui = t.monitor.ui();
+        corvane::test::ChannelBoard b;
+        MainWindowModel& ui = b.ui;
         MonitorMain window(ui);
-        window.setElementWidget(Element::Picture1, new BoardView(t.monitor.board()));
+        window.setElementWidget(Element::Picture1, new BoardView(b.board));
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
 

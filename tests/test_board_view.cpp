@@ -8,12 +8,10 @@
 #include "board/BoardZoom.h"
 #include "board/Colors.h"
 #include "board/EdgeScroll.h"
-#include "board/GroupTables.h"
 #include "board/SpanLabelText.h"
 #include "link/EngineLink.h"
-#include "link/MessageQueue.h"
-#include "messages/MessageIntake.h"
 #include "support/BoardPixels.h"
+#include "support/ChannelBoard.h"
 #include "support/RecordingLink.h"
 #include "support/TestMonitor.h"
 
@@ -103,23 +101,29 @@ QColor pixelAtTwips(const QImage& image, int x, int y) {
                             static_cast<int>(twipsToPixels(y, screenDpi())));
 }
 
-struct Fixture {
+// The frames to come, and the event loop that paints them.
+void letFramesPaint(corvane::test::ManualClock& clock) {
+    for (int i = 0; i < 3; ++i) {
+        clock.advance(20);
+        QTest::qWait(5);
+    }
+}
+
+// The cells of five groups on both sides, in the first rows and across the first span.
+struct Fixture : corvane::test::ChannelBoard {
     Fixture() {
-        board().placeCell(1, 8, 1);
         for (const char* m :
              {"t101,1,1,0", "t106,1,2,0", "t107,2,4,0", "t131,3,6,0", "t201,4,10,0", "t301,5,9,0"})
-            t.monitor.dispatcher().dispatch(QString::fromLatin1(m));
+            send(m);
     }
-    TestMonitor t;
-    BoardModel& board() { return t.monitor.board(); }
-    void send(const char* m) { t.monitor.dispatcher().dispatch(QString::fromLatin1(m)); }
 };
 
 // What goes on during a burst of the engine's state reports over the whole board.
 enum class During { Nothing, Clicks, Band, Routes, Labels, Scrolling, Hidden };
 
 // A board of twelve spans of 31 channels in a view, fed through the message ring and DataRec's tick as
-// the link feeds it, and the operator's mouse on the canvas.
+// the link feeds it, and the operator's mouse on the canvas. The whole monitor: the burst runs through
+// the channel and status handlers, the clicks through the operator's selection.
 struct BurstBoard {
     static constexpr int kSpans = 12;
     static constexpr int kPerSpan = 31;
@@ -162,13 +166,7 @@ struct BurstBoard {
             stream(report(id, static_cast<int>(rng() % 7 + 1), peer));
         }
     }
-    // The frames to come, and the event loop that paints them.
-    void settle() {
-        for (int i = 0; i < 3; ++i) {
-            t.services.clock.advance(20);
-            QTest::qWait(5);
-        }
-    }
+    void settle() { letFramesPaint(t.services.clock); }
 };
 
 QPoint at(BoardCanvas* canvas, const QRect& twips) {
@@ -183,8 +181,8 @@ private slots:
     void drawsTheCellsWhereTheModelPlacesThem() {
         Fixture f;
         f.send("t102,1,1,1207"); // connected: the green marker over the state label
-        f.board().setMark(106, QStringLiteral("X"));
-        BoardView view(f.board());
+        f.board.setMark(106, QStringLiteral("X"));
+        BoardView view(f.board);
         view.resize(900, 300);
         view.show();
         QVERIFY(QTest::qWaitForWindowExposed(&view));
@@ -192,8 +190,8 @@ private slots:
         image.save(QStringLiteral("board_view.png"));
 
         // A cell keeps its twips size at the screen's density.
-        QCOMPARE(view.canvas()->toPixels(f.board().cell(101)->back),
-                 twipsToPixels(f.board().cell(101)->back, screenDpi()));
+        QCOMPARE(view.canvas()->toPixels(f.board.cell(101)->back),
+                 twipsToPixels(f.board.cell(101)->back, screenDpi()));
         const auto colour = [](LegacyColor c) { return toQColor(c); };
         // State labels (centre of 101's label) and group squares (a corner inside the border).
         QCOMPARE(pixelAtTwips(image, 1607 + 30, 152 + 30), colour(0x0000FF));
@@ -210,14 +208,14 @@ private slots:
         QCOMPARE(pixelAtTwips(image, 1810 + 60, 100 + 60), colour(0x0000FF));
         // The mark "X" on 106 (green label) is drawn in black somewhere inside the label.
         bool dark = false;
-        const QRect label = view.canvas()->toPixels(f.board().cell(106)->stateRect);
+        const QRect label = view.canvas()->toPixels(f.board.cell(106)->stateRect);
         for (int y = label.top(); y <= label.bottom(); ++y)
             for (int x = label.left(); x <= label.right(); ++x)
                 dark = dark || image.pixelColor(x, y).green() < 0x80;
         QVERIFY(dark);
 
         // No colour: the board turns grey and the cells lose their squares.
-        f.t.monitor.ui().trigger(MenuItem::GroupColors0);
+        f.ui.trigger(MenuItem::GroupColors0);
         const QImage grey = view.canvas()->grab().toImage();
         QCOMPARE(pixelAtTwips(grey, 1555 + 30, 100 + 30), colour(0x808080));
         QCOMPARE(pixelAtTwips(grey, 1607 + 30, 152 + 30), colour(0x0000FF));
@@ -225,7 +223,7 @@ private slots:
 
     void repaintsOnlyTheChangedCell() {
         Fixture f;
-        BoardView view(f.board());
+        BoardView view(f.board);
         view.resize(900, 300);
         view.show();
         QVERIFY(QTest::qWaitForWindowExposed(&view));
@@ -234,7 +232,7 @@ private slots:
         view.canvas()->installEventFilter(&rec);
         f.send("t107,2,1,0");
         QTRY_VERIFY(!rec.rects.isEmpty());
-        const QRect cell = view.canvas()->toPixels(f.board().cell(107)->back);
+        const QRect cell = view.canvas()->toPixels(f.board.cell(107)->back);
         for (const QRect& r : rec.rects) {
             QVERIFY(r.contains(cell));
             QVERIFY(r.width() < 3 * cell.width() && r.height() < 3 * cell.height());
@@ -250,7 +248,7 @@ private slots:
 
     void scrollsWhenTheBoardOutgrowsTheView() {
         Fixture f;
-        BoardView view(f.board());
+        BoardView view(f.board);
         view.resize(400, 200);
         view.show();
         QVERIFY(QTest::qWaitForWindowExposed(&view));
@@ -259,8 +257,7 @@ private slots:
         f.send("t3001,1,2,0");
         QCoreApplication::processEvents();
         QVERIFY(view.verticalScrollBar()->maximum() > before);
-        QVERIFY(view.canvas()->height() >= view.canvas()->toPixels(f.board().cell(3001)->back).bottom());
-        // The keyboard reaches both ends of the board.
+        QVERIFY(view.canvas()->height() >= view.canvas()->toPixels(f.board.cell(3001)->back).bottom());
         // The keyboard reaches both ends of the board from the canvas, which has the focus.
         QScrollBar* bar = view.verticalScrollBar();
         QTest::keyClick(view.canvas(), Qt::Key_End);
@@ -279,15 +276,15 @@ private slots:
         QCOMPARE(view.canvas()->cursor().current(), 3001);
         QVERIFY(bar->value() > 0);
         QVERIFY(view.canvas()->visibleRegion().contains(
-            view.canvas()->toPixels(f.board().cell(3001)->back)));
+            view.canvas()->toPixels(f.board.cell(3001)->back)));
         QTest::keyClick(view.canvas(), Qt::Key_Home);
         // A band dragged below the visible edge scrolls the board after it.
         const QPoint below(100, view.viewport()->height() + 40);
         QMouseEvent drag(QEvent::MouseMove, below, view.canvas()->mapToGlobal(below), Qt::NoButton,
                          Qt::LeftButton, Qt::NoModifier);
         RecordingMouse mouse;
-        f.board().setMouseHandler(&mouse);
-        const auto unhook = qScopeGuard([&] { f.board().setMouseHandler(nullptr); });
+        f.board.setMouseHandler(&mouse);
+        const auto unhook = qScopeGuard([&] { f.board.setMouseHandler(nullptr); });
         QCoreApplication::sendEvent(view.canvas(), &drag);
         QVERIFY(bar->value() > 0);
         QVERIFY(view.canvas()->visibleRegion().contains(below));
@@ -299,7 +296,7 @@ private slots:
         const auto scrollsOn = [&] {
             const int was = bar->value();
             const qsizetype moves = mouse.moves.size();
-            f.t.services.clock.advance(3 * EdgeScroll::kTickMs);
+            f.clock.advance(3 * EdgeScroll::kTickMs);
             return bar->value() > was && mouse.moves.size() == moves + 3 &&
                    mouse.moves.last().y() > mouse.moves.at(moves).y();
         };
@@ -308,18 +305,18 @@ private slots:
         // Back inside, it stops; past the edge again, it goes on until the button is let go.
         drags(view.canvas()->mapFrom(view.viewport(), QPoint(100, 10)), Qt::LeftButton);
         const int inside = bar->value();
-        f.t.services.clock.advance(10 * EdgeScroll::kTickMs);
+        f.clock.advance(10 * EdgeScroll::kTickMs);
         QCOMPARE(bar->value(), inside);
         drags(view.canvas()->mapFrom(view.viewport(), QPoint(100, view.viewport()->height() + 5)), Qt::LeftButton);
         QVERIFY(scrollsOn());
         drags(view.canvas()->mapFrom(view.viewport(), QPoint(100, view.viewport()->height() + 5)), Qt::NoButton,
               QEvent::MouseButtonRelease);
         const int released = bar->value();
-        f.t.services.clock.advance(10 * EdgeScroll::kTickMs);
+        f.clock.advance(10 * EdgeScroll::kTickMs);
         QCOMPARE(bar->value(), released);
         // It stops at the board's end and the other way it goes up, as far as the top.
         drags(view.canvas()->mapFrom(view.viewport(), QPoint(100, -30)), Qt::LeftButton);
-        f.t.services.clock.advance(1000 * EdgeScroll::kTickMs);
+        f.clock.advance(1000 * EdgeScroll::kTickMs);
         QCOMPARE(bar->value(), 0);
     }
 
@@ -327,12 +324,12 @@ private slots:
     // the cells the cursor left and reached.
     void theCursorFrameRepaintsOnlyItsCells() {
         Fixture f;
-        BoardView view(f.board());
+        BoardView view(f.board);
         view.resize(900, 300);
         view.show();
         QVERIFY(QTest::qWaitForWindowActive(&view));
         BoardCanvas* canvas = view.canvas();
-        const auto cell = [&](int id) { return canvas->toPixels(f.board().cell(id)->back); };
+        const auto cell = [&](int id) { return canvas->toPixels(f.board.cell(id)->back); };
         const auto framed = [&](int id) {
             const QImage shot = canvas->grab().toImage();
             const QRect r = cell(id);
@@ -359,21 +356,6 @@ private slots:
         // Without the focus there is no frame.
         canvas->clearFocus();
         QTRY_VERIFY(!framed(106));
-    }
-
-    void toolTipOfTheStateLabel() {
-        Fixture f;
-        f.t.monitor.groups().setNameO(2, QStringLiteral("Trunks"));
-        f.send("t107,2,4,0");
-        BoardView view(f.board());
-        view.resize(900, 300);
-        view.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&view));
-        const QPoint at = view.canvas()->toPixels(f.board().cell(107)->stateRect).center();
-        QHelpEvent help(QEvent::ToolTip, at, view.canvas()->mapToGlobal(at));
-        QCoreApplication::sendEvent(view.canvas(), &help);
-        QCOMPARE(QToolTip::text(), QStringLiteral(" 2 - O Trunks 107"));
-        QToolTip::hideText();
     }
 
     void showsTheBoardAfterBursts_data() {
@@ -477,10 +459,10 @@ private slots:
     void forwardsTheMouseInTwips() {
         Fixture f;
         RecordingMouse mouse;
-        f.board().setMouseHandler(&mouse);
+        f.board.setMouseHandler(&mouse);
         auto* link = new RecordingLink;
-        f.t.monitor.link().reset(std::unique_ptr<EngineLink>(link));
-        BoardView view(f.board());
+        f.link.reset(std::unique_ptr<EngineLink>(link));
+        BoardView view(f.board);
         view.resize(900, 300);
         view.show();
         QVERIFY(QTest::qWaitForWindowExposed(&view));
@@ -491,7 +473,7 @@ private slots:
         QCOMPARE(mouse.points.at(0).toPoint(),
                  QPointF(pixelsToTwips(onCell.x(), screenDpi()), pixelsToTwips(onCell.y(), screenDpi()))
                      .toPoint());
-        QCOMPARE(f.board().hitTest(mouse.points.at(0)).id, 101);
+        QCOMPARE(f.board.hitTest(mouse.points.at(0)).id, 101);
         QTest::mouseMove(view.canvas(), QPoint(px(3000), px(1500)));
         QTRY_VERIFY(!mouse.moves.isEmpty());
         QCOMPARE(mouse.moves.last().toPoint(), QPoint(3000, 1500));
@@ -501,7 +483,7 @@ private slots:
         QTest::mouseDClick(view.canvas(), Qt::LeftButton, {}, QPoint(px(4500), px(2250)));
         QCOMPARE(link->commands(), QStringList{QStringLiteral("SSSSS")});
         QVERIFY(mouse.events.contains(QStringLiteral("double")));
-        f.board().setMouseHandler(nullptr);
+        f.board.setMouseHandler(nullptr);
     }
 
     void zoomScalesTheWholeBoard_data() {
@@ -512,11 +494,11 @@ private slots:
     void zoomScalesTheWholeBoard() {
         QFETCH(double, zoom);
         Fixture f;
-        f.t.monitor.groups().setNameO(2, QStringLiteral("Trunks"));
+        f.groups.setNameO(2, QStringLiteral("Trunks"));
         f.send("t107,2,4,0");
         RecordingMouse mouse;
-        f.board().setMouseHandler(&mouse);
-        BoardView view(f.board());
+        f.board.setMouseHandler(&mouse);
+        BoardView view(f.board);
         view.resize(900, 300);
         view.show();
         QVERIFY(QTest::qWaitForWindowExposed(&view));
@@ -524,7 +506,7 @@ private slots:
         const int ids[] = {101, 107, 131, 301};
         QList<QRect> designed;
         for (int id : ids) {
-            const ChannelCell& c = *f.board().cell(id);
+            const ChannelCell& c = *f.board.cell(id);
             // Zoom 1 is the twips geometry at the screen's density, exactly.
             QCOMPARE(canvas->toPixels(c.back), twipsToPixels(c.back, screenDpi()));
             designed << canvas->toPixels(c.back) << canvas->toPixels(c.stateRect)
@@ -538,7 +520,7 @@ private slots:
         QCOMPARE(changed.size(), zoom == 1.0 ? 0 : 1);
         int k = 0;
         for (int id : ids) {
-            const ChannelCell& c = *f.board().cell(id);
+            const ChannelCell& c = *f.board.cell(id);
             for (const QRect& twips : {c.back, c.stateRect, c.markerRect}) {
                 const QRect r = canvas->toPixels(twips);
                 QVERIFY2(scaledBy(r, designed.at(k), zoom),
@@ -552,19 +534,19 @@ private slots:
         QCOMPARE(canvas->size(), canvas->minimumSize().expandedTo(view.viewport()->size()));
 
         // What is painted where: 107's state label and group square at their zoomed places.
-        view.ensureVisible(canvas->toPixels(f.board().cell(107)->back).center().x(), 0);
+        view.ensureVisible(canvas->toPixels(f.board.cell(107)->back).center().x(), 0);
         const QImage image = canvas->grab().toImage();
-        const QRect state = canvas->toPixels(f.board().cell(107)->stateRect);
+        const QRect state = canvas->toPixels(f.board.cell(107)->stateRect);
         QCOMPARE(image.pixelColor(state.center()), toQColor(stateColor(4)));
-        const QRect back = canvas->toPixels(f.board().cell(107)->back);
+        const QRect back = canvas->toPixels(f.board.cell(107)->back);
         QCOMPARE(image.pixelColor(back.topLeft()), toQColor(groupColor(2, false, 3)));
         QCOMPARE(image.pixelColor(back.topLeft() - QPoint(1, 1)), toQColor(0xC0C0C0));
         // A route line across the bare board, from 106's centre to 131's.
         f.send("t106,1,2,131");
-        f.board().dimColor(106, true);
+        f.board.dimColor(106, true);
         const QImage routed = canvas->grab().toImage();
-        const QPoint from = canvas->toPixels(QRect(f.board().cell(106)->routeStart, QSize(1, 1))).topLeft();
-        const QPoint to = canvas->toPixels(QRect(f.board().cell(106)->routeEnd, QSize(1, 1))).topLeft();
+        const QPoint from = canvas->toPixels(QRect(f.board.cell(106)->routeStart, QSize(1, 1))).topLeft();
+        const QPoint to = canvas->toPixels(QRect(f.board.cell(106)->routeEnd, QSize(1, 1))).topLeft();
         QCOMPARE(from.y(), to.y());
         // The one-pixel lines are as many pixels wide as the zoom, rounded, and never thinner than one.
         const int line = std::max(1, static_cast<int>(std::lround(zoom)));
@@ -580,11 +562,8 @@ private slots:
                      thickness(routed, QPoint(mid, from.y() + 6), {0, -1}, toQColor(0xC0C0C0)),
                  13 - line);
         // A cell's border, here the outlined style, runs along the inside of its square.
-        f.board().setBorder(107, 0xFF00FF, 1);
-        for (int i = 0; i < 3; ++i) {
-            f.t.services.clock.advance(20);
-            QTest::qWait(5);
-        }
+        f.board.setBorder(107, 0xFF00FF, 1);
+        letFramesPaint(f.clock);
         const QImage bordered = canvas->grab().toImage();
         QCOMPARE(thickness(bordered, back.topLeft(), {1, 1}, toQColor(0xFF00FF)), line);
         QCOMPARE(thickness(bordered, back.bottomRight(), {-1, -1}, toQColor(0xFF00FF)), line);
@@ -595,7 +574,7 @@ private slots:
         band.width = 2000;
         band.height = 600;
         band.visible = true;
-        f.board().setBand(band);
+        f.board.setBand(band);
         const QImage banded = canvas->grab().toImage();
         const QRect outline = canvas->toPixels(QRect(4000, 700, 2000, 600));
         int dots = 0;
@@ -615,25 +594,25 @@ private slots:
         QTest::mousePress(canvas, Qt::LeftButton, {}, state.center());
         QTest::mouseRelease(canvas, Qt::LeftButton, {}, state.center());
         QCOMPARE(mouse.points.size(), 2);
-        const BoardHit hit = f.board().hitTest(mouse.points.at(0));
+        const BoardHit hit = f.board.hitTest(mouse.points.at(0));
         QCOMPARE(int(hit.kind), int(BoardHit::Kind::StateLabel));
         QCOMPARE(hit.id, 107);
         QCOMPARE(toolTipAt(view, state.center()), QStringLiteral(" 2 - O Trunks 107"));
         auto* reader = dynamic_cast<BoardAccessible*>(QAccessible::queryAccessibleInterface(canvas));
         QVERIFY(reader);
         QCOMPARE(reader->cellInterface(107)->rect(), QRect(canvas->mapToGlobal(back.topLeft()), back.size()));
-        f.board().setMouseHandler(nullptr);
+        f.board.setMouseHandler(nullptr);
 
         // Back to zoom 1: the designed geometry exactly.
         canvas->setZoom(1.0);
-        QCOMPARE(canvas->toPixels(f.board().cell(131)->back), designed.at(6));
+        QCOMPARE(canvas->toPixels(f.board.cell(131)->back), designed.at(6));
         QCOMPARE(canvas->minimumSize(), designedExtent);
     }
 
     void zoomKeepsTheCentreInViewAndStaysInRange() {
         Fixture f;
         f.send("t3031,1,2,0");
-        BoardView view(f.board());
+        BoardView view(f.board);
         view.resize(400, 200);
         view.show();
         QVERIFY(QTest::qWaitForWindowExposed(&view));
@@ -708,8 +687,8 @@ private slots:
         QFETCH(QString, caption);
         QFETCH(bool, inner);
         QFETCH(QString, number);
-        TestMonitor t;
-        const QFontMetrics metrics(labelFont(t.monitor.board()));
+        const corvane::test::ChannelBoard b;
+        const QFontMetrics metrics(labelFont(b.board));
         const int width = px(BoardModel::kLabelWidth);
         const QString shown = spanLabelText(caption, inner, metrics, width);
         QVERIFY(metrics.horizontalAdvance(shown) <= width);
@@ -724,19 +703,19 @@ private slots:
     void aLabelCutShortHasItsWholeCaptionAsToolTip() {
         Fixture f;
         const QString longName = QStringLiteral("Trunks to the northern exchange of the city");
-        f.t.monitor.groups().setNameR(4, longName);
-        f.t.monitor.groups().setNameR(5, QStringLiteral("r5"));
-        f.t.monitor.groups().setNameO(1, longName);
-        f.board().fillTheLabels();
-        BoardView view(f.board());
+        f.groups.setNameR(4, longName);
+        f.groups.setNameR(5, QStringLiteral("r5"));
+        f.groups.setNameO(1, longName);
+        f.board.fillTheLabels();
+        BoardView view(f.board);
         view.resize(1200, 300);
         view.show();
         QVERIFY(QTest::qWaitForWindowExposed(&view));
         const auto centreOf = [&](const SpanLabel& l) { return view.canvas()->toPixels(l.rect).center(); };
-        QCOMPARE(toolTipAt(view, centreOf(f.board().innerLabel(2))), longName + QStringLiteral("- 2"));
-        QCOMPARE(toolTipAt(view, centreOf(f.board().outerLabel(1))), QStringLiteral(" 1-") + longName);
+        QCOMPARE(toolTipAt(view, centreOf(f.board.innerLabel(2))), longName + QStringLiteral("- 2"));
+        QCOMPARE(toolTipAt(view, centreOf(f.board.outerLabel(1))), QStringLiteral(" 1-") + longName);
         // A caption that fits needs none.
-        QCOMPARE(toolTipAt(view, centreOf(f.board().innerLabel(3))), QString());
+        QCOMPARE(toolTipAt(view, centreOf(f.board.innerLabel(3))), QString());
     }
 };
 

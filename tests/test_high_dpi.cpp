@@ -2,11 +2,10 @@
 // the main window and the program's icon are drawn at the full resolution, not upscaled from pictures
 // made for one device pixel to a logical one.
 
-#include "board/BoardModel.h"
 #include "board/BoardView.h"
 #include "operator/MainWindow.h"
 #include "platform/ProgramIcon.h"
-#include "support/TestMonitor.h"
+#include "support/ChannelBoard.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -14,7 +13,6 @@
 #include <QtTest>
 
 using namespace corvane;
-using corvane::test::TestMonitor;
 
 namespace {
 
@@ -42,11 +40,10 @@ private slots:
     void theScreenHasTwoDevicePixelsToALogicalOne() { QCOMPARE(qApp->devicePixelRatio(), 2.0); }
 
     void theBoardIsPaintedAtTheFullResolution() {
-        TestMonitor t;
-        BoardModel& board = t.monitor.board();
-        board.placeCell(1, 8, 1);
+        corvane::test::ChannelBoard b;
+        BoardModel& board = b.board;
         for (const char* m : {"t101,1,1,0", "t102,1,2,0", "t103,2,4,0"})
-            t.monitor.dispatcher().dispatch(QString::fromLatin1(m));
+            b.send(m);
         board.setMark(102, QStringLiteral("X"));
         // A border of its own, as the pointer's highlight gives it (painting makes it the group colour).
         board.setBorder(101, kWhite, 6);
@@ -86,8 +83,7 @@ private slots:
     }
 
     void thePicturesOfTheMainWindowAreSharp() {
-        TestMonitor t;
-        MainWindowModel& ui = t.monitor.ui();
+        MainWindowModel ui;
         MonitorMain window(ui);
         ui.setVisible(Element::UDP_WD, true);
         QPixmap logo(400, 80);

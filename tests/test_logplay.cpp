@@ -21,28 +21,31 @@ using namespace corvane::test;
 
 namespace {
 
+MonitorConfig tcpTo(quint16 enginePort) {
+    MonitorConfig config;
+    config.useUdp = false;
+    config.engineAddress = QStringLiteral("127.0.0.1");
+    config.enginePort = static_cast<std::int16_t>(enginePort);
+    return config;
+}
+
 struct Seen {
     qint64 at;
     QString message;
 };
 
-// A monitor whose every handler notes the message and the time it was handled.
-struct LogRig {
+// A log file in a folder of its own, and handlers for every message type that note the message and the
+// time it was handled.
+struct LogNotes {
     QTemporaryDir dir;
-    std::unique_ptr<TestMonitor> t;
     QList<Seen> seen;
-    explicit LogRig(MonitorConfig config = {}) {
-        config.logFile = dir.filePath(QStringLiteral("Monitor.Log"));
-        t = std::make_unique<TestMonitor>(config);
+    void noteEveryMessage(Dispatcher& dispatcher, const Clock& clock) {
         for (char type : QByteArray("AtcC+-SWD!@T"))
-            t->monitor.dispatcher().setHandler(type, [this, type](QStringView body) {
-                seen.append({t->services.clock.tickMs(), QChar::fromLatin1(type) + body.toString()});
+            dispatcher.setHandler(type, [this, &clock, type](QStringView body) {
+                seen.append({clock.tickMs(), QChar::fromLatin1(type) + body.toString()});
             });
     }
-    Monitor& monitor() { return t->monitor; }
-    ManualClock& clock() { return t->services.clock; }
-    ScriptedDialogs& dialogs() { return t->services.dialogs; }
-    QString path() const { return t->config.logFile; }
+    QString path() const { return dir.filePath(QStringLiteral("Monitor.Log")); }
     void writeLog(const QByteArray& content) {
         QFile f(path());
         QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
@@ -58,6 +61,26 @@ struct LogRig {
             out << s.message;
         return out;
     }
+};
+
+// Recording and playback fed by message processing, as the engine's messages are taken from the ring.
+struct LogRig : LogNotes {
+    explicit LogRig(MonitorConfig cfg = {}) : config(std::move(cfg)) {
+        config.logFile = path();
+        noteEveryMessage(dispatcher, clock);
+        QObject::connect(&intake, &MessageIntake::messageTaken, &link,
+                         [this](const QString& m) { logging.record(m); });
+    }
+    MonitorConfig config;
+    ManualClock clock;
+    ScriptedDialogs dialogs;
+    MainWindowModel ui;
+    LinkSocket link;
+    MessageQueue queue;
+    Dispatcher dispatcher;
+    MessageIntake intake{ui, clock, link, queue, dispatcher};
+    AlarmList alarms{ui, clock};
+    Logging logging{ui, config, clock, dialogs, link, queue, alarms};
 };
 
 } // namespace
@@ -100,43 +123,42 @@ private slots:
     void recordingWritesEveryProcessedMessageThrough() {
         LogRig rig;
         rig.writeLog("old\r\n");
-        rig.dialogs().yesNoAnswers.enqueue(true);
-        rig.clock().advance(12345);
-        rig.monitor().ui().trigger(MenuItem::LogMsgs);
-        QCOMPARE(rig.dialogs().questions, QStringList{"|This will erase " + rig.path() + " Proceed?"});
-        const MainWindowModel& ui = rig.monitor().ui();
-        QVERIFY(ui.isChecked(MenuItem::LogMsgs));
-        QVERIFY(!ui.menu(MenuItem::PlayLog).enabled);
-        QCOMPARE(ui.element(Element::Recording).caption, QStringLiteral("Recording"));
-        QVERIFY(ui.element(Element::Recording).visible);
+        rig.dialogs.yesNoAnswers.enqueue(true);
+        rig.clock.advance(12345);
+        rig.ui.trigger(MenuItem::LogMsgs);
+        QCOMPARE(rig.dialogs.questions, QStringList{"|This will erase " + rig.path() + " Proceed?"});
+        QVERIFY(rig.ui.isChecked(MenuItem::LogMsgs));
+        QVERIFY(!rig.ui.menu(MenuItem::PlayLog).enabled);
+        QCOMPARE(rig.ui.element(Element::Recording).caption, QStringLiteral("Recording"));
+        QVERIFY(rig.ui.element(Element::Recording).visible);
         QCOMPARE(rig.readLog(), QByteArray());
 
-        rig.monitor().queue().store(QStringLiteral("W"));
-        rig.clock().advance(1);
-        rig.clock().advance(1499);
-        rig.monitor().queue().store(QStringLiteral("A say \"hi\""));
-        rig.monitor().queue().store(QString());
-        rig.clock().advance(1);
+        rig.queue.store(QStringLiteral("W"));
+        rig.clock.advance(1);
+        rig.clock.advance(1499);
+        rig.queue.store(QStringLiteral("A say \"hi\""));
+        rig.queue.store(QString());
+        rig.clock.advance(1);
         // Each record is on disk as soon as its message has been processed.
         QCOMPARE(rig.readLog(), QByteArray("1,\"W\"\r\n1501,\"A say \"hi\"\"\r\n1501,\"\"\r\n"));
         // The label blinks while recording.
-        const bool shown = ui.element(Element::Recording).visible;
-        rig.clock().advance(Logging::kBlinkMs);
-        QCOMPARE(ui.element(Element::Recording).visible, !shown);
+        const bool shown = rig.ui.element(Element::Recording).visible;
+        rig.clock.advance(Logging::kBlinkMs);
+        QCOMPARE(rig.ui.element(Element::Recording).visible, !shown);
 
         // Playback cannot start while recording.
-        rig.monitor().ui().trigger(MenuItem::PlayLog);
-        QVERIFY(!ui.isChecked(MenuItem::PlayLog));
-        QCOMPARE(ui.element(Element::Recording).caption, QStringLiteral("Recording"));
+        rig.ui.trigger(MenuItem::PlayLog);
+        QVERIFY(!rig.ui.isChecked(MenuItem::PlayLog));
+        QCOMPARE(rig.ui.element(Element::Recording).caption, QStringLiteral("Recording"));
 
-        rig.monitor().ui().trigger(MenuItem::LogMsgs);
-        QVERIFY(!ui.isChecked(MenuItem::LogMsgs));
-        QVERIFY(ui.menu(MenuItem::PlayLog).enabled);
-        QVERIFY(!ui.element(Element::Recording).visible);
-        rig.clock().advance(Logging::kBlinkMs * 3);
-        QVERIFY(!ui.element(Element::Recording).visible);
-        rig.monitor().queue().store(QStringLiteral("W"));
-        rig.clock().advance(1);
+        rig.ui.trigger(MenuItem::LogMsgs);
+        QVERIFY(!rig.ui.isChecked(MenuItem::LogMsgs));
+        QVERIFY(rig.ui.menu(MenuItem::PlayLog).enabled);
+        QVERIFY(!rig.ui.element(Element::Recording).visible);
+        rig.clock.advance(Logging::kBlinkMs * 3);
+        QVERIFY(!rig.ui.element(Element::Recording).visible);
+        rig.queue.store(QStringLiteral("W"));
+        rig.clock.advance(1);
         QCOMPARE(rig.readLog().count('\n'), 3);
     }
 
@@ -152,36 +174,35 @@ private slots:
         QFETCH(QString, logFile);
         QFETCH(QString, reason);
         LogRig rig;
-        rig.t->config.logFile = logFile;
-        rig.dialogs().yesNoAnswers.enqueue(true);
-        rig.monitor().ui().trigger(MenuItem::LogMsgs);
+        rig.config.logFile = logFile;
+        rig.dialogs.yesNoAnswers.enqueue(true);
+        rig.ui.trigger(MenuItem::LogMsgs);
         for (int i = 0; i < 3; ++i)
-            rig.monitor().queue().store(QStringLiteral("W"));
-        rig.clock().advance(5);
-        const AlarmList& alarms = rig.monitor().alarms();
+            rig.queue.store(QStringLiteral("W"));
+        rig.clock.advance(5);
+        const AlarmList& alarms = rig.alarms;
         QCOMPARE(alarms.count(), 1);
         QVERIFY2(alarms.line(0).endsWith(QStringLiteral("Could not record to ") + logFile + QStringLiteral(": ") +
                                          reason),
                  qPrintable(alarms.line(0)));
-        const MainWindowModel& ui = rig.monitor().ui();
-        QVERIFY(!ui.isChecked(MenuItem::LogMsgs));
-        QVERIFY(ui.menu(MenuItem::PlayLog).enabled);
-        QCOMPARE(ui.element(Element::Recording).caption, QStringLiteral("Recording failed"));
-        rig.clock().advance(Logging::kBlinkMs * 3);
-        QVERIFY(ui.element(Element::Recording).visible);
+        QVERIFY(!rig.ui.isChecked(MenuItem::LogMsgs));
+        QVERIFY(rig.ui.menu(MenuItem::PlayLog).enabled);
+        QCOMPARE(rig.ui.element(Element::Recording).caption, QStringLiteral("Recording failed"));
+        rig.clock.advance(Logging::kBlinkMs * 3);
+        QVERIFY(rig.ui.element(Element::Recording).visible);
         QCOMPARE(rig.seen.size(), 3);
     }
 
     void recordsPastThirtyTwoBitsAreLeftOut() {
         LogRig rig;
-        rig.clock().setIdle([&rig] { return rig.monitor().queue().pendingCount() == 0; });
-        rig.dialogs().yesNoAnswers.enqueue(true);
-        rig.monitor().ui().trigger(MenuItem::LogMsgs);
-        rig.clock().advance(std::numeric_limits<std::int32_t>::max() - 1);
-        rig.monitor().queue().store(QStringLiteral("A last that fits"));
-        rig.clock().advance(1);
-        rig.monitor().queue().store(QStringLiteral("A too late"));
-        rig.clock().advance(1);
+        rig.clock.setIdle([&rig] { return rig.queue.pendingCount() == 0; });
+        rig.dialogs.yesNoAnswers.enqueue(true);
+        rig.ui.trigger(MenuItem::LogMsgs);
+        rig.clock.advance(std::numeric_limits<std::int32_t>::max() - 1);
+        rig.queue.store(QStringLiteral("A last that fits"));
+        rig.clock.advance(1);
+        rig.queue.store(QStringLiteral("A too late"));
+        rig.clock.advance(1);
         QCOMPARE(rig.readLog(), QByteArray("2147483647,\"A last that fits\"\r\n"));
         QCOMPARE(rig.seen.size(), 2);
     }
@@ -189,11 +210,11 @@ private slots:
     void answeringNoLeavesTheOldLog() {
         LogRig rig;
         rig.writeLog("5,\"W\"\r\n");
-        rig.dialogs().yesNoAnswers.enqueue(false);
-        rig.monitor().ui().trigger(MenuItem::LogMsgs);
-        QVERIFY(!rig.monitor().ui().isChecked(MenuItem::LogMsgs));
-        rig.monitor().queue().store(QStringLiteral("A1"));
-        rig.clock().advance(1);
+        rig.dialogs.yesNoAnswers.enqueue(false);
+        rig.ui.trigger(MenuItem::LogMsgs);
+        QVERIFY(!rig.ui.isChecked(MenuItem::LogMsgs));
+        rig.queue.store(QStringLiteral("A1"));
+        rig.clock.advance(1);
         QCOMPARE(rig.readLog(), QByteArray("5,\"W\"\r\n"));
     }
 
@@ -206,15 +227,14 @@ private slots:
                      "not a record\r\n"
                      "62000,\"A4\"\r\n"
                      "1000,\"A5\"\r\n"); // going backwards: plays 1 s later
-        const MainWindowModel& ui = rig.monitor().ui();
-        rig.monitor().ui().trigger(MenuItem::PlayLog);
-        QVERIFY(ui.isChecked(MenuItem::PlayLog));
-        QVERIFY(!ui.menu(MenuItem::LogMsgs).enabled);
-        QCOMPARE(ui.element(Element::Recording).caption, QStringLiteral("Play Back"));
-        QVERIFY(ui.element(Element::Recording).visible);
-        QCOMPARE(rig.monitor().logging().playbackLine(), QStringLiteral("A1"));
+        rig.ui.trigger(MenuItem::PlayLog);
+        QVERIFY(rig.ui.isChecked(MenuItem::PlayLog));
+        QVERIFY(!rig.ui.menu(MenuItem::LogMsgs).enabled);
+        QCOMPARE(rig.ui.element(Element::Recording).caption, QStringLiteral("Play Back"));
+        QVERIFY(rig.ui.element(Element::Recording).visible);
+        QCOMPARE(rig.logging.playbackLine(), QStringLiteral("A1"));
 
-        rig.clock().advance(10000);
+        rig.clock.advance(10000);
         QCOMPARE(rig.messages(), (QStringList{"A1", "W", "A say \"quoted\", ok", "T12:00:00", "A4", "A5"}));
         // Queued at 10, 1010 (the first gap plays as a second), 1010, 2010, 2510, 3510; handled at
         // the next tick of message processing.
@@ -222,10 +242,10 @@ private slots:
         for (int i = 0; i < queuedAt.size(); ++i)
             QVERIFY2(rig.seen[i].at >= queuedAt[i] && rig.seen[i].at <= queuedAt[i] + 1,
                      qPrintable(QStringLiteral("%1 at %2").arg(rig.seen[i].message).arg(rig.seen[i].at)));
-        QCOMPARE(rig.dialogs().messages, QStringList{"|End Of Play Back of Log File " + rig.path()});
-        QVERIFY(!ui.isChecked(MenuItem::PlayLog));
-        QVERIFY(ui.menu(MenuItem::LogMsgs).enabled);
-        QVERIFY(!ui.element(Element::Recording).visible);
+        QCOMPARE(rig.dialogs.messages, QStringList{"|End Of Play Back of Log File " + rig.path()});
+        QVERIFY(!rig.ui.isChecked(MenuItem::PlayLog));
+        QVERIFY(rig.ui.menu(MenuItem::LogMsgs).enabled);
+        QVERIFY(!rig.ui.element(Element::Recording).visible);
     }
 
     void burstRecordedInOneMillisecondPlaysWhole() {
@@ -235,13 +255,13 @@ private slots:
             log += formatLogRecord(0, QStringLiteral("t%1").arg(i));
         log += formatLogRecord(3, QStringLiteral("W"));
         rig.writeLog(log);
-        rig.monitor().ui().trigger(MenuItem::PlayLog);
-        rig.clock().advance(2000);
+        rig.ui.trigger(MenuItem::PlayLog);
+        rig.clock.advance(2000);
         QCOMPARE(rig.seen.size(), 2501);
         for (int i = 0; i < 2500; ++i)
             QCOMPARE(rig.seen[i].message, QStringLiteral("t%1").arg(i));
         QCOMPARE(rig.seen.last().message, QStringLiteral("W"));
-        QCOMPARE(rig.dialogs().messages.size(), 1);
+        QCOMPARE(rig.dialogs.messages.size(), 1);
     }
 
     // Lines are read a piece at a time: a record far longer than a piece, a record whose end of line
@@ -254,8 +274,8 @@ private slots:
         QByteArray log = formatLogRecord(0, longest) + formatLogRecord(0, boundary) + formatLogRecord(1, "W");
         log.chop(2);
         rig.writeLog(log);
-        rig.monitor().ui().trigger(MenuItem::PlayLog);
-        rig.clock().advance(2000);
+        rig.ui.trigger(MenuItem::PlayLog);
+        rig.clock.advance(2000);
         QCOMPARE(rig.messages(), (QStringList{longest, boundary, QStringLiteral("W")}));
     }
 
@@ -264,13 +284,12 @@ private slots:
             LogRig rig;
             if (exists)
                 rig.writeLog("garbage only\r\n");
-            rig.monitor().ui().trigger(MenuItem::PlayLog);
-            QCOMPARE(rig.dialogs().messages, QStringList{"|No Log File"});
-            const MainWindowModel& ui = rig.monitor().ui();
-            QVERIFY(!ui.isChecked(MenuItem::PlayLog));
-            QVERIFY(ui.menu(MenuItem::LogMsgs).enabled);
-            QVERIFY(!ui.element(Element::Recording).visible);
-            rig.clock().advance(2000);
+            rig.ui.trigger(MenuItem::PlayLog);
+            QCOMPARE(rig.dialogs.messages, QStringList{"|No Log File"});
+            QVERIFY(!rig.ui.isChecked(MenuItem::PlayLog));
+            QVERIFY(rig.ui.menu(MenuItem::LogMsgs).enabled);
+            QVERIFY(!rig.ui.element(Element::Recording).visible);
+            rig.clock.advance(2000);
             QVERIFY(rig.seen.isEmpty());
         }
     }
@@ -278,63 +297,41 @@ private slots:
     void playbackClosesTheLinkAndReconnectsAtTheEnd() {
         QTcpServer engine;
         QVERIFY(engine.listen(QHostAddress::LocalHost, 0));
-        MonitorConfig config;
-        config.useUdp = false;
-        config.engineAddress = QStringLiteral("127.0.0.1");
-        config.enginePort = static_cast<std::int16_t>(engine.serverPort());
-        LogRig rig(config);
-        rig.monitor().link().reset(createEngineLink(rig.monitor()));
-        rig.monitor().link()->connectEngine();
+        LogRig rig(tcpTo(engine.serverPort()));
+        rig.link.reset(createEngineLink(rig.config, rig.clock, rig.queue));
+        rig.link->connectEngine();
         QTRY_VERIFY(engine.hasPendingConnections());
         QTcpSocket* first = engine.nextPendingConnection();
         rig.writeLog("1500,\"W\"\r\n");
-        rig.monitor().ui().trigger(MenuItem::PlayLog);
+        rig.ui.trigger(MenuItem::PlayLog);
         // Live messages stop for the length of the playback.
         QTRY_COMPARE(first->state(), QAbstractSocket::UnconnectedState);
         // A file of one record: queued 10 ms after the start, and that same tick ends the playback.
-        rig.clock().advance(9);
-        QVERIFY(rig.monitor().ui().isChecked(MenuItem::PlayLog));
-        rig.clock().advance(1);
-        QVERIFY(!rig.monitor().ui().isChecked(MenuItem::PlayLog));
-        QCOMPARE(rig.dialogs().messages.size(), 1);
+        rig.clock.advance(9);
+        QVERIFY(rig.ui.isChecked(MenuItem::PlayLog));
+        rig.clock.advance(1);
+        QVERIFY(!rig.ui.isChecked(MenuItem::PlayLog));
+        QCOMPARE(rig.dialogs.messages.size(), 1);
         QTRY_VERIFY(engine.hasPendingConnections());
-        rig.clock().advance(1);
+        rig.clock.advance(1);
         QCOMPARE(rig.messages(), QStringList{"W"});
     }
 
-    void demonstrationModePlaysTheLogInsteadOfConnecting() {
-        QTcpServer engine;
-        QVERIFY(engine.listen(QHostAddress::LocalHost, 0));
-        MonitorConfig config;
-        config.useUdp = false;
-        config.demo = true;
-        config.engineAddress = QStringLiteral("127.0.0.1");
-        config.enginePort = static_cast<std::int16_t>(engine.serverPort());
-        LogRig rig(config);
-        rig.writeLog("0,\"SDEMO,4,4\"\r\n20,\"A1 ok\"\r\n");
-        rig.monitor().load();
-        QVERIFY(rig.monitor().ui().isChecked(MenuItem::PlayLog));
-        QTest::qWait(50);
-        QVERIFY(!engine.hasPendingConnections());
-        rig.clock().advance(1100);
-        QCOMPARE(rig.messages(), (QStringList{"SDEMO,4,4", "A1 ok"}));
-        // At the end of the log the link to the engine is opened.
-        QTRY_VERIFY(engine.hasPendingConnections());
-    }
-
+    // The whole monitor: from the simulated engine through the link and message processing to the log,
+    // as they are wired, and back.
     void liveTrafficRecordedAndPlayedBackAlike() {
         EngineSimProcess sim;
         QVERIFY(sim.start({"--heartbeat-ms", "0", "--clock-ms", "0"}));
-        MonitorConfig config;
-        config.useUdp = false;
-        config.engineAddress = QStringLiteral("127.0.0.1");
-        config.enginePort = static_cast<std::int16_t>(sim.tcpPort());
-        LogRig rig(config);
-        rig.monitor().link().reset(createEngineLink(rig.monitor()));
-        reconnect(rig.monitor());
+        LogNotes notes;
+        MonitorConfig config = tcpTo(sim.tcpPort());
+        config.logFile = notes.path();
+        TestMonitor t(config);
+        notes.noteEveryMessage(t.monitor.dispatcher(), t.services.clock);
+        t.monitor.link().reset(createEngineLink(t.monitor));
+        reconnect(t.monitor);
         QVERIFY(sim.waitForCommand(QStringLiteral("$TESTBOX")));
-        rig.dialogs().yesNoAnswers.enqueue(true);
-        rig.monitor().ui().trigger(MenuItem::LogMsgs);
+        t.services.dialogs.yesNoAnswers.enqueue(true);
+        t.monitor.ui().trigger(MenuItem::LogMsgs);
         // Line breaks, which only TCP's framing lets inside a message, are escaped on the control line.
         const QStringList sent{"A first",       "T12:00:01", "A he said \"stop\", twice",
                                "A trunk down\r\n7,\"Wfake", "A\nW\r", "t305,2,9,1207", "W", "A caf\u00e9 last"};
@@ -342,23 +339,23 @@ private slots:
             m.replace(u'\r', QStringLiteral("\\r")).replace(u'\n', QStringLiteral("\\n"));
             QVERIFY(sim.control(QStringLiteral("send-escaped ") + m));
             // Let the message arrive, then process it a little later each time.
-            QTRY_VERIFY(rig.monitor().queue().pendingCount() > 0);
-            rig.clock().advance(250);
+            QTRY_VERIFY(t.monitor.queue().pendingCount() > 0);
+            t.services.clock.advance(250);
         }
-        rig.monitor().ui().trigger(MenuItem::LogMsgs);
-        QCOMPARE(rig.messages(), sent);
+        t.monitor.ui().trigger(MenuItem::LogMsgs);
+        QCOMPARE(notes.messages(), sent);
 
-        rig.seen.clear();
-        rig.monitor().ui().trigger(MenuItem::PlayLog);
-        rig.clock().advance(20000);
+        notes.seen.clear();
+        t.monitor.ui().trigger(MenuItem::PlayLog);
+        t.services.clock.advance(20000);
         // Each message plays back as itself, its line breaks as blanks: never as another message.
         QStringList played = sent;
         for (QString& m : played)
             m.replace(u'\r', u' ').replace(u'\n', u' ');
-        QCOMPARE(rig.messages(), played);
+        QCOMPARE(notes.messages(), played);
         // The recorded gaps come back (the first one plays as a second).
-        for (int i = 2; i < rig.seen.size(); ++i)
-            QVERIFY(qAbs(rig.seen[i].at - rig.seen[i - 1].at - 250) <= 1);
+        for (int i = 2; i < notes.seen.size(); ++i)
+            QVERIFY(qAbs(notes.seen[i].at - notes.seen[i - 1].at - 250) <= 1);
     }
 };
 

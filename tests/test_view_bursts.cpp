@@ -7,12 +7,10 @@
 
 #include "alarms/AlarmList.h"
 #include "alarms/AlarmListView.h"
-#include "board/BoardModel.h"
 #include "board/BoardView.h"
-#include "link/MessageQueue.h"
-#include "messages/MessageIntake.h"
 #include "operator/MainWindow.h"
 #include "platform/Clock.h"
+#include "support/ChannelBoard.h"
 #include "support/LiveMonitor.h"
 #include "support/TestMonitor.h"
 
@@ -55,6 +53,7 @@ private:
     }
 
 private slots:
+    // The whole monitor: the clock and the alarms reach the window through their handlers.
     void aTickTellsTheWindowOncePerElement() {
         test::TestMonitor t;
         MonitorMain window(t.monitor.ui());
@@ -90,30 +89,28 @@ private slots:
     }
 
     void theEventLoopInsideABatchBringsTheWindowUpToDate() {
-        test::TestMonitor t;
-        MonitorMain window(t.monitor.ui());
+        MainWindowModel ui;
+        MonitorMain window(ui);
         auto* clock = qobject_cast<QLabel*>(window.elementWidget(Element::BoxClock));
         QVERIFY(clock);
         {
-            const MainWindowModel::Batch batch(t.monitor.ui());
-            t.monitor.ui().setCaption(Element::BoxClock, QStringLiteral("first"));
-            QCOMPARE(t.monitor.ui().element(Element::BoxClock).caption, QStringLiteral("first"));
+            const MainWindowModel::Batch batch(ui);
+            ui.setCaption(Element::BoxClock, QStringLiteral("first"));
+            QCOMPARE(ui.element(Element::BoxClock).caption, QStringLiteral("first"));
             QVERIFY(clock->text() != QStringLiteral("first"));
             // As a dialog opened by a handler would: the window is told while the dialog is up.
             QCoreApplication::processEvents();
             QCOMPARE(clock->text(), QStringLiteral("first"));
-            t.monitor.ui().setCaption(Element::BoxClock, QStringLiteral("second"));
+            ui.setCaption(Element::BoxClock, QStringLiteral("second"));
         }
         QCOMPARE(clock->text(), QStringLiteral("second"));
     }
 
     void theStreamWaitsForTheFrameAndTheOperatorDoesNot() {
-        test::TestMonitor t;
-        Monitor& monitor = t.monitor;
-        test::ManualClock& clock = t.services.clock;
+        test::ChannelBoard b;
         for (int id = 101; id <= 110; ++id)
-            monitor.dispatcher().dispatch(QStringLiteral("t%1,1,2,0").arg(id));
-        BoardView view(monitor.board());
+            b.dispatcher.dispatch(QStringLiteral("t%1,1,2,0").arg(id));
+        BoardView view(b.board);
         view.resize(600, 300);
         view.show();
         QVERIFY(QTest::qWaitForWindowExposed(&view));
@@ -126,10 +123,10 @@ private slots:
                 all |= r;
             return all;
         };
-        const auto cellPx = [&](int id) { return view.canvas()->toPixels(monitor.board().cell(id)->back); };
+        const auto cellPx = [&](int id) { return view.canvas()->toPixels(b.board.cell(id)->back); };
         const auto stream = [&](const QString& message) {
-            QVERIFY(monitor.queue().store(message));
-            monitor.intake().tick();
+            QVERIFY(b.queue.store(message));
+            b.intake.tick();
         };
 
         // Reports in the same frame as the last paint wait for the next frame, and come together.
@@ -137,7 +134,7 @@ private slots:
         stream(QStringLiteral("t109,1,1,0"));
         QTest::qWait(30);
         QVERIFY(rec.rects.isEmpty());
-        clock.advance(16);
+        b.clock.advance(16);
         QTRY_VERIFY(!rec.rects.isEmpty());
         QVERIFY(painted().contains(cellPx(102)));
         QVERIFY(painted().contains(cellPx(109)));
@@ -145,20 +142,21 @@ private slots:
         // The operator's mark is shown at once, and with it what the stream had waiting.
         rec.rects.clear();
         stream(QStringLiteral("t103,1,1,0"));
-        monitor.board().setMark(105, QStringLiteral("X"));
+        b.board.setMark(105, QStringLiteral("X"));
         QTRY_VERIFY(!rec.rects.isEmpty());
         QVERIFY(painted().contains(cellPx(105)));
         QVERIFY(painted().contains(cellPx(103)));
         // Nothing is left over for the frame to come.
         rec.rects.clear();
-        clock.advance(16);
+        b.clock.advance(16);
         QTest::qWait(30);
         QVERIFY(rec.rects.isEmpty());
     }
 
     void alarmListFollowsABurst() {
-        test::TestMonitor t;
-        AlarmList& list = t.monitor.alarms();
+        test::ManualClock clock;
+        MainWindowModel ui;
+        AlarmList list(ui, clock);
         AlarmListView view(list);
         view.resize(300, 120);
         view.show();
@@ -191,6 +189,7 @@ private slots:
         QFETCH(int, maxCount);
         QFETCH(int, notchesUp);
         QFETCH(bool, placeKept);
+        // The whole monitor, with the burst from the simulated engine.
         test::LiveMonitor live;
         QVERIFY(live.start(false));
         AlarmList& list = live.monitor->alarms();

@@ -1,6 +1,7 @@
 #pragma once
-// A board with the collaborators it names, fed the engine's channel and call messages ("t", "c", "C")
-// through their own handlers, for the tests of what is drawn from the board.
+// The board model alone with what it is built from, painted by the channel and call messages ("t", "c",
+// "C") as the engine sends them, straight to their handlers or through the ring and message processing:
+// for the tests of what is drawn from the board.
 
 #include "alarms/AlarmList.h"
 #include "alarms/Sounds.h"
@@ -9,8 +10,10 @@
 #include "common/MainWindowModel.h"
 #include "common/MonitorConfig.h"
 #include "link/LinkSocket.h"
+#include "link/MessageQueue.h"
 #include "messages/ChannelHandlers.h"
 #include "messages/Dispatcher.h"
+#include "messages/MessageIntake.h"
 #include "support/ManualClock.h"
 #include "support/ScriptedDialogs.h"
 
@@ -18,10 +21,11 @@ namespace corvane::test {
 
 struct ChannelBoard {
     ChannelBoard() {
-        // The template cell fixes the board's origin, as the load step does.
-        board.placeCell(1, 8, 1);
         installChannelHandlers(dispatcher, board, ui);
+        // The template cell fixes the board's origin, as the load step places it.
+        board.placeCell(1, 8, 1);
     }
+    // Handled at once, outside message processing.
     void send(const QString& message) { dispatcher.dispatch(message); }
     // Channels 1 to n of a span, idle on the O side of group 1.
     void idleSpan(int spanNumber, int n) {
@@ -33,8 +37,10 @@ struct ChannelBoard {
     MainWindowModel ui;
     GroupTables groups;
     LinkSocket link;
-    BoardModel board{ui, config, groups, clock, link, [] { return false; }};
+    MessageQueue queue;
     Dispatcher dispatcher;
+    BoardModel board{ui, config, groups, clock, link, [this] { return intake.inTick(); }};
+    MessageIntake intake{ui, clock, link, queue, dispatcher};
 };
 
 // With the alarm list and the sounds, which the scheduled commands and the chat also use.
