@@ -68,8 +68,6 @@ struct LogRig : LogNotes {
     explicit LogRig(MonitorConfig cfg = {}) : config(std::move(cfg)) {
         config.logFile = path();
         noteEveryMessage(dispatcher, clock);
-        QObject::connect(&intake, &MessageIntake::messageTaken, &link,
-                         [this](const QString& m) { logging.record(m); });
     }
     MonitorConfig config;
     ManualClock clock;
@@ -78,7 +76,7 @@ struct LogRig : LogNotes {
     LinkSocket link;
     MessageQueue queue;
     Dispatcher dispatcher;
-    MessageIntake intake{ui, clock, link, queue, dispatcher};
+    MessageIntake intake{ui, clock, link, queue, dispatcher, [this](const QString& m) { logging.record(m); }};
     AlarmList alarms{ui, clock};
     Logging logging{ui, config, clock, dialogs, link, queue, alarms};
 };
