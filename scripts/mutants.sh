@@ -8,6 +8,8 @@
 #   scripts/mutants.sh                 # every fault
 #   scripts/mutants.sh ID...           # only these
 #   scripts/mutants.sh --check         # only check that every fault still applies to the tree
+#   scripts/mutants.sh --plant ID      # plant one fault in the working tree itself and name its file,
+#                                      # to try a few tests by hand (git checkout -- FILE takes it out)
 #
 # The copy and its build live in build-mutants/ (CORVANE_MUTANTS_DIR). The program's library is built
 # shared there, and programs are not relinked when it changes, so a fault costs one object and one
@@ -99,6 +101,11 @@ PY
 
 if [ "${1:-}" = "--check" ]; then
     faults_tool check "$faults" "$top"
+    exit
+fi
+if [ "${1:-}" = "--plant" ]; then
+    faults_tool apply "$faults" "$2" "$top"
+    faults_tool what "$faults" "$2" | cut -f1
     exit
 fi
 
