@@ -13,7 +13,8 @@
 #
 # The copy and its build live in build-mutants/ (CORVANE_MUTANTS_DIR). The program's library is built
 # shared there, and programs are not relinked when it changes, so a fault costs one object and one
-# library link. The table is also written to build-mutants/mutants.md. The package test is left out:
+# library link. The table is also written to build-mutants/mutants.md; docs/mutants.md keeps the last
+# full run's table, and the test that caught a fault there runs first. The package test is left out:
 # it builds a .deb, which no fault changes.
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
@@ -21,6 +22,7 @@ out=${CORVANE_MUTANTS_DIR:-$top/build-mutants}
 faults=$top/tests/mutants.txt
 tree=$out/tree
 build=$out/build
+kept=$top/docs/mutants.md
 
 # apply FILE-OF-FAULTS ID TREE: plants one fault; prints nothing and fails when it does not apply.
 # check FILE-OF-FAULTS TREE: lists every fault that does not apply, and fails if there is one.
@@ -134,19 +136,43 @@ first_failure() { # ctest arguments; prints the first test that failed, or nothi
         sed -n 's/^ *[0-9]*\/[0-9]* Test *#[0-9]*: *\(test_[a-z0-9_]*\) .*\*\*\*.*/\1/p' | head -1
 }
 
-run_tests() { # prints the test that caught the fault, or nothing
-    # A test that fails among the others on a loaded machine but passes on its own did not catch the
-    # fault; the rest are run once more without it.
-    local failed flaky=""
+# run_phase INCLUDE EXCLUDE: runs the tests that match INCLUDE (all when empty) and not EXCLUDE; prints
+# the test that caught the fault, or nothing. A test that fails among the others on a loaded machine
+# but passes on its own did not catch the fault; the rest are run once more without it.
+run_phase() {
+    local include=$1 exclude=$2 failed
     for _ in 1 2 3; do
-        failed=$(first_failure ${flaky:+-E "^($flaky)\$"})
+        failed=$(first_failure ${include:+-R "$include"} ${exclude:+-E "$exclude"})
         [ -z "$failed" ] && return
         if ! (cd "$build" && ctest -R "^$failed\$" --timeout 300 >/dev/null 2>&1); then
             echo "$failed"
             return
         fi
-        flaky=${flaky:+$flaky|}$failed
+        exclude=${exclude:+$exclude|}^$failed\$
     done
+}
+
+# run_tests [TEST]: prints the test that caught the fault, or nothing. Most faults are caught by a quick
+# test, so TEST (the one that caught it last time) runs first, then the quick tests, and the few that
+# take longer than ten seconds only when nothing quicker caught it.
+run_tests() {
+    local caught slow
+    slow=$(awk 'NF == 3 && $3 > 10 { print $1 }' "$build/Testing/Temporary/CTestCostData.txt" 2>/dev/null |
+        paste -sd'|')
+    if [ -n "${1:-}" ]; then
+        caught=$(run_phase "^$1\$" "")
+        [ -n "$caught" ] && { echo "$caught"; return; }
+    fi
+    caught=$(run_phase "" "${slow:+^($slow)\$}")
+    [ -n "$caught" ] && { echo "$caught"; return; }
+    if [ -n "$slow" ]; then run_phase "^($slow)\$" ""; fi
+}
+
+# caught_last_time ID: the test that caught the fault in the kept table, if any.
+caught_last_time() {
+    [ -f "$kept" ] || return 0
+    awk -F' [|] ' -v id="$1" 'index($1, "| " id ":") == 1 && $3 ~ /^test_/ { print $3 }' "$kept" |
+        sed 's/ *|$//' | head -1
 }
 
 echo "Building the unchanged tree..."
@@ -172,7 +198,7 @@ for id in "${ids[@]}"; do
     if ! cmake --build "$build" -j"$(nproc)" >"$out/build.log" 2>&1; then
         result="(does not build)"
     else
-        result=$(run_tests)
+        result=$(run_tests "$(caught_last_time "$id")")
         [ -n "$result" ] && caught=$((caught + 1))
         result=${result:-**not caught**}
     fi
