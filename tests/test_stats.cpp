@@ -25,11 +25,6 @@ struct Fixture : test::ChannelBoardWithAlarms {
         const auto it = board.statsRows().find(group);
         return it == board.statsRows().end() ? QStringLiteral("<none>") : it->second.caption;
     }
-    // Shown by the menu, which activates the window.
-    void reshow() {
-        ui.trigger(MenuItem::StatsWin);
-        ui.trigger(MenuItem::StatsWin);
-    }
 };
 } // namespace
 
@@ -52,8 +47,13 @@ private slots:
         f.send("t501,25,2,502");
         QCOMPARE(f.row(3), QString("G 3"));
 
+        QVERIFY(!f.host.window());
         f.minute();
         QCOMPARE(f.row(3), QString("G 3- 3c, 3cpm"));
+        // The minute loads the window, hidden, with the board's captions.
+        QVERIFY(f.host.window());
+        QVERIFY(!f.host.window()->isVisible());
+        QCOMPARE(f.host.window()->rowLabel(3)->text(), f.row(3));
         QCOMPARE(f.row(5), QString("G 5- 0c, 0cpm"));
         QCOMPARE(f.row(7), QString("<none>"));
         QCOMPARE(f.row(25), QString("G 25"));
@@ -93,35 +93,37 @@ private slots:
         QCOMPARE(f.ui.element(Element::CallText).caption, QString("Total calls = 7 Non Routed = -2"));
     }
 
-    // Loaded hidden by the minute, shown beside the main window by the menu, its rows level with their
-    // groups and groups of one board row side by side in channel order.
+    // Shown beside the main window by the menu; laid out once the board has rows, level with their groups
+    // and groups of one board row side by side in channel order.
     void windowShowsTheRowsLevelWithTheirGroups() {
         Fixture f;
         f.stats.setMainWindowGeometry([] { return QRect(1000, 2000, 10275, 8865); });
         f.config.title = QStringLiteral("Plant");
-        for (const char* m :
-             {"t101,3,2,0", "t112,3,2,0", "t102,4,2,0", "t106,4,2,0", "t201,5,2,0", "t202,5,9,0"})
-            f.send(QString::fromLatin1(m));
-        QVERIFY(!f.host.window());
-        f.minute();
-        StatsWindow* w = f.host.window();
-        QVERIFY(w);
-        QVERIFY(!w->isVisible());
-        QCOMPARE(w->rowLabel(3)->text(), QString("G 3- 0c, 0cpm"));
-
         f.ui.trigger(MenuItem::StatsWin);
+        StatsWindow* w = f.host.window();
         QVERIFY(f.ui.isChecked(MenuItem::StatsWin));
         QVERIFY(w->isVisible());
-        QCOMPARE(w->windowTitle(), QString("Stats Plant"));
+        const StatsWindowModel& m = f.stats.window();
+        QCOMPARE(m.geometry().topLeft(), QPoint(10775, 2255));
+        QVERIFY(!m.isLaidOut());
         // A tool window of the main window, inside the screen's work area.
         QCOMPARE(w->parentWidget(), &f.main);
         QCOMPARE(w->windowType(), Qt::Tool);
         QVERIFY(w->screen()->availableGeometry().contains(w->frameGeometry()));
+
+        // Hidden, and shown again with rows.
+        f.ui.trigger(MenuItem::StatsWin);
+        QVERIFY(!w->isVisible());
+        for (const char* report :
+             {"t101,3,2,0", "t112,3,2,0", "t102,4,2,0", "t106,4,2,0", "t201,5,2,0", "t202,5,9,0"})
+            f.send(QString::fromLatin1(report));
+        f.ui.trigger(MenuItem::StatsWin);
+        QVERIFY(m.isLaidOut());
+        QCOMPARE(w->windowTitle(), QString("Stats Plant"));
         QCOMPARE(w->rowLabel(3)->font().family(), QString("Arial Narrow"));
         const auto& rows = f.board.statsRows();
         const int top = rows.at(3).top;
         QCOMPARE(rows.at(5).top - top, 510);
-        const StatsWindowModel& m = f.stats.window();
         QCOMPARE(m.geometry(), QRect(10775, 2255 + top, 1935 + 1815 + 120, 510 + 255 + 500));
         QCOMPARE(m.rowPosition(4, rows.at(4)), QPoint(120, 0));        // highest channel 106
         QCOMPARE(m.rowPosition(3, rows.at(3)), QPoint(120 + 1815, 0)); // highest channel 112
@@ -130,9 +132,8 @@ private slots:
         QCOMPARE(w->rowLabel(3)->pos(), QPoint(129, 0));
         QCOMPARE(w->rowLabel(5)->pos(), QPoint(8, 34));
 
-        // Hidden and shown again: the same place, the layout is not repeated.
+        // Shown again: the same place, the layout is not repeated.
         f.ui.trigger(MenuItem::StatsWin);
-        QVERIFY(!w->isVisible());
         f.ui.trigger(MenuItem::StatsWin);
         QCOMPARE(m.geometry(), QRect(10775, 2255 + top, 3870, 1265));
         // A group that appears later stands level with its group too.
@@ -149,19 +150,6 @@ private slots:
         QVERIFY(!w->isVisible());
         QVERIFY(!f.ui.isChecked(MenuItem::StatsWin));
         QCOMPARE(f.host.window(), w);
-    }
-
-    void windowWithoutRowsStaysWhereItIsPlaced() {
-        Fixture f;
-        f.stats.setMainWindowGeometry([] { return QRect(0, 0, 10275, 8865); });
-        f.ui.trigger(MenuItem::StatsWin);
-        QCOMPARE(f.stats.window().geometry().topLeft(), QPoint(9775, 255));
-        QVERIFY(!f.stats.window().isLaidOut());
-        // The first rows are laid out on the next activation.
-        f.send("t101,1,2,0");
-        f.reshow();
-        QVERIFY(f.stats.window().isLaidOut());
-        QCOMPARE(f.stats.window().geometry().top(), 255 + f.board.statsRows().at(1).top);
     }
 
     // On a board taller than the screen the window keeps to the work area, its rows scroll, and they
