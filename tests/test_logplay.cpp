@@ -231,7 +231,6 @@ private slots:
             QVERIFY2(rig.seen[i].at >= queuedAt[i] && rig.seen[i].at <= queuedAt[i] + 1,
                      qPrintable(QStringLiteral("%1 at %2").arg(rig.seen[i].message).arg(rig.seen[i].at)));
         QCOMPARE(rig.dialogs.messages, QStringList{"|End Of Play Back of Log File " + rig.path()});
-        QVERIFY(!rig.ui.isChecked(MenuItem::PlayLog));
         QVERIFY(rig.ui.menu(MenuItem::LogMsgs).enabled);
         QVERIFY(!rig.ui.element(Element::Recording).visible);
     }
