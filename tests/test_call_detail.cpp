@@ -1,8 +1,14 @@
-// Call detail windows over a board fed by channel and call messages.
+// Call detail windows on the screen over a board fed by channel and call messages: what the operator
+// sees and what the keys and the scroll bar do.
 
 #include "support/ChannelBoard.h"
 #include "windows/CallDetail.h"
+#include "windows/CallDetailWindow.h"
 
+#include <QLineEdit>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QStyle>
 #include <QtTest>
 
 using namespace corvane;
@@ -11,27 +17,28 @@ namespace {
 struct Fixture : test::ChannelBoard {
     Fixture() { config.title = QStringLiteral("Plant"); }
     CallDetailList list{ui, config, board};
+    CallDetailWindowHost host{list};
     // The menu, and the window it opened.
-    CallDetail& open() {
+    CallDetailWindow* open() {
         QList<bool> before;
-        for (int i = 0; i < list.count(); ++i)
-            before << list.at(i).isVisible();
+        for (int i = 0; i < host.count(); ++i)
+            before << host.window(i)->isVisible();
         ui.trigger(MenuItem::CallDet);
-        for (int i = 0; i < list.count(); ++i)
-            if (list.at(i).isVisible() && (i >= before.size() || !before[i]))
-                return list.at(i);
+        for (int i = 0; i < host.count(); ++i)
+            if (host.window(i)->isVisible() && (i >= before.size() || !before[i]))
+                return host.window(i);
         qFatal("the menu opened no window");
     }
-    void spans(std::initializer_list<int> spanNumbers, int n = 24) {
+    void spans(std::initializer_list<int> spanNumbers, int n) {
         for (int s : spanNumbers)
             idleSpan(s, n);
     }
 };
 
-QList<int> visibleLines(const CallDetail& w) {
+QList<int> visibleLines(const CallDetailWindow* w) {
     QList<int> shown;
     for (int i = 1; i <= CallDetail::kLines; ++i)
-        if (w.line(i).visible)
+        if (w->lineBox(i)->isVisible())
             shown << i;
     return shown;
 }
@@ -40,163 +47,154 @@ QList<int> visibleLines(const CallDetail& w) {
 class CallDetailTest : public QObject {
     Q_OBJECT
 private slots:
-    void openShowsTheLowestSpanAndHidesPositionsWithoutChannels() {
+    // Channel 101's line: the R side's own call text, the O side's peer's, or the bare number; in the
+    // cell's colour, with white text on the dark colours only.
+    void lineShowsTheCallTextInTheCellsColour_data() {
+        QTest::addColumn<QStringList>("messages");
+        QTest::addColumn<QString>("text"); // none: the line is hidden
+        QTest::addColumn<QColor>("back");
+        QTest::addColumn<QColor>("fore");
+        const QColor white(255, 255, 255);
+        const QColor black(0, 0, 0);
+        QTest::newRow("R side: own text, red") << QStringList{"t101,1,9,201", "c101 ALERTING from 5551234"}
+                                               << "101 ALERTING from 5551234" << QColor(255, 0, 0) << white;
+        QTest::newRow("O side: the peer's text, green")
+            << QStringList{"t101,1,2,201", "t201,2,8,101", "c201 CONNECTED to 5559876", "c101 own text"}
+            << "201 CONNECTED to 5559876" << QColor(0, 255, 0) << black;
+        QTest::newRow("no peer: the number, black") << QStringList{"t101,1,0,0"} << " 101" << black << white;
+        QTest::newRow("blue") << QStringList{"t101,1,4,0"} << " 101" << QColor(0, 0, 255) << white;
+        QTest::newRow("yellow") << QStringList{"t101,1,3,0"} << " 101" << QColor(255, 255, 0) << black;
+        QTest::newRow("magenta") << QStringList{"t101,1,21,0"} << " 101" << QColor(255, 0, 255) << black;
+        QTest::newRow("peer without a cell: hidden")
+            << QStringList{"t101,1,2,20"} << QString() << black << black;
+    }
+    void lineShowsTheCallTextInTheCellsColour() {
+        QFETCH(QStringList, messages);
+        QFETCH(QString, text);
+        QFETCH(QColor, back);
+        QFETCH(QColor, fore);
         Fixture f;
-        f.spans({2, 3});
-        CallDetail& w = f.open();
-        QCOMPARE(w.caption(), QString("Call Detail Plant"));
-        QCOMPARE(w.page(), 2);
-        QCOMPARE(w.scrollMin(), 200);
-        QCOMPARE(w.scrollMax(), 300);
-        QCOMPARE(w.scrollValue(), 200);
-        QCOMPARE(w.scrollValText(), QString("1"));
+        for (const QString& m : messages)
+            f.send(m);
+        QLineEdit* box = f.open()->lineBox(1);
+        QCOMPARE(box->isVisible(), !text.isNull());
+        if (text.isNull())
+            return;
+        QCOMPARE(box->text(), text);
+        QCOMPARE(box->palette().color(QPalette::Base), back);
+        QCOMPARE(box->palette().color(QPalette::Text), fore);
+    }
+
+    // The menu opens the lowest span. Page keys wrap round the span range; "!" and the double quote stop
+    // at its ends and leave the lines as they are. None of them moves the scroll bar, wherever the focus is.
+    void keysPageThroughTheSpansWithoutMovingTheScrollBar() {
+        Fixture f;
+        f.spans({2, 3}, 24);
+        f.spans({6}, 30);
+        CallDetailWindow* w = f.open();
+        QCOMPARE(w->windowTitle(), QString("Call Detail Plant"));
+        QCOMPARE(w->model().page(), 2);
+        QCOMPARE(w->scrollBar()->minimum(), 200);
+        QCOMPARE(w->scrollBar()->maximum(), 600);
+        QCOMPARE(w->scrollValBox()->text(), QString("1"));
+        QCOMPARE(w->lineBox(7)->text(), QString(" 207"));
+        QTest::keyClick(w->lineBox(3), Qt::Key_PageUp);
+        QCOMPARE(w->model().page(), 6);
+        QCOMPARE(visibleLines(w).size(), 30);
+        QTest::keyClick(w->scrollBar(), Qt::Key_PageDown);
+        QCOMPARE(w->model().page(), 2);
         QCOMPARE(visibleLines(w).size(), 24);
         QCOMPARE(visibleLines(w).last(), 24);
-        for (int i = 25; i <= 30; ++i)
-            QVERIFY(!w.line(i).visible);
-        QCOMPARE(w.line(7).text, QString(" 207"));
-    }
-
-    void linesShowOwnPeerOrChannelNumber() {
-        Fixture f;
-        f.send("t101,1,9,201"); // R side, routed to 201
-        f.send("t102,1,2,202"); // O side, routed to 202
-        f.send("t103,1,2,0");   // O side, no peer
-        f.send("t202,2,8,102");
-        f.send("c101 ALERTING from 5551234");
-        f.send("c202 CONNECTED to 5559876");
-        f.send("c102 own text of the O side");
-        CallDetail& w = f.open();
-        QCOMPARE(w.line(1).text, QString("101 ALERTING from 5551234"));
-        QCOMPARE(w.line(2).text, QString("202 CONNECTED to 5559876"));
-        QCOMPARE(w.line(3).text, QString(" 103"));
-        // An O-side channel whose peer has no cell shows nothing.
-        f.board.cell(103)->setPeerTag(4444);
-        w.initPage();
-        QVERIFY(!w.line(3).visible);
-    }
-
-    void textColourFollowsTheStateColour() {
-        Fixture f;
-        f.send("t101,1,1,0"); // red
-        f.send("t102,1,0,0"); // black
-        f.send("t103,1,4,0"); // blue
-        f.send("t104,1,3,0"); // yellow
-        f.send("t105,1,2,0");
-        f.board.cell(105)->stateColor = 0x000080; // dark red
-        CallDetail& w = f.open();
-        QCOMPARE(w.line(1).back, LegacyColor(0x0000FF));
-        QCOMPARE(w.line(1).fore, kWhite);
-        QCOMPARE(w.line(2).fore, kWhite);
-        QCOMPARE(w.line(3).fore, kWhite);
-        QCOMPARE(w.line(4).back, LegacyColor(0x00FFFF));
-        QCOMPARE(w.line(4).fore, kBlack);
-        QCOMPARE(w.line(5).back, LegacyColor(0x000080));
-        QCOMPARE(w.line(5).fore, kBlack);
-    }
-
-    void pageKeysWrapAndTypedStepsClampWithoutRedrawing() {
-        Fixture f;
-        f.spans({1, 2}, 24);
-        f.spans({5}, 30);
-        CallDetail& w = f.open();
-        QCOMPARE(w.page(), 1);
-        w.pageUp();
-        QCOMPARE(w.page(), 5);
-        QCOMPARE(visibleLines(w).size(), 30);
-        w.pageDown();
-        QCOMPARE(w.page(), 1);
-        QCOMPARE(visibleLines(w).size(), 24);
-        w.pageDown();
-        w.pageDown();
-        QCOMPARE(w.page(), 3); // a span without channels: every line hidden
+        QCOMPARE(w->scrollBar()->value(), 200);
+        QTest::keyClick(w, Qt::Key_PageDown);
+        QTest::keyClick(w, Qt::Key_PageDown);
+        QCOMPARE(w->model().page(), 4); // a span without channels: every line hidden
         QVERIFY(visibleLines(w).isEmpty());
-        w.pageDown();
-        w.pageDown();
-        QCOMPARE(w.page(), 5);
-        w.typed(u'"');
-        QCOMPARE(w.page(), 5);
-        w.typed(u'!');
-        QCOMPARE(w.page(), 4);
-        QCOMPARE(visibleLines(w).size(), 30); // still span 5's lines
+        QTest::keyClick(w, Qt::Key_PageDown);
+        QTest::keyClick(w, Qt::Key_PageDown);
+        QTest::keyClick(w, '"');
+        QCOMPARE(w->model().page(), 6);
+        QTest::keyClick(w->lineBox(1), '!');
+        QCOMPARE(w->model().page(), 5);
+        QCOMPARE(visibleLines(w).size(), 30); // still span 6's lines
         for (int i = 0; i < 6; ++i)
-            w.typed(u'!');
-        QCOMPARE(w.page(), 1);
-        w.typed(u'x');
-        QCOMPARE(w.page(), 1);
+            QTest::keyClick(w, '!');
+        QTest::keyClick(w, 'x');
+        QCOMPARE(w->model().page(), 2);
+        QCOMPARE(w->scrollBar()->value(), 200);
         // The keys read the board's range afresh; the scroll bar keeps the range it had at load.
-        f.spans({7}, 2);
-        w.pageUp();
-        QCOMPARE(w.page(), 7);
+        f.spans({8}, 2);
+        QTest::keyClick(w, Qt::Key_PageUp);
+        QCOMPARE(w->model().page(), 8);
         QCOMPARE(visibleLines(w), (QList<int>{1, 2}));
-        QCOMPARE(w.scrollMax(), 500);
+        QCOMPARE(w->scrollBar()->maximum(), 600);
     }
 
-    void scrollBarDragShowsTheSpanAndTheChangeRedraws() {
+    void draggingShowsTheSpanAndReleasingShowsItsLines() {
         Fixture f;
         f.spans({1}, 24);
         f.spans({2}, 30);
-        CallDetail& w = f.open();
-        w.scrollDragged(257);
-        QCOMPARE(w.page(), 2);
-        QVERIFY(w.scrollValVisible());
-        QCOMPARE(w.scrollValText(), QString(" 2"));
-        QCOMPARE(visibleLines(w).size(), 24); // not redrawn while dragging
-        w.scrollChanged(257);
-        QVERIFY(!w.scrollValVisible());
+        CallDetailWindow* w = f.open();
+        QScrollBar* bar = w->scrollBar();
+        bar->setSliderDown(true);
+        bar->setSliderPosition(257);
+        QVERIFY(w->scrollValBox()->isVisible());
+        QCOMPARE(w->scrollValBox()->text(), QString(" 2"));
+        QCOMPARE(w->lineBox(1)->text(), QString(" 101")); // not redrawn while dragging
+        bar->setSliderDown(false);
+        QVERIFY(!w->scrollValBox()->isVisible());
         QCOMPARE(visibleLines(w).size(), 30);
-        QCOMPARE(w.line(30).text, QString(" 230"));
-        w.scrollChanged(199);
-        QCOMPARE(w.page(), 1);
-        QCOMPARE(w.line(1).text, QString(" 101"));
+        QCOMPARE(w->lineBox(30)->text(), QString(" 230"));
+        bar->setValue(199);
+        QCOMPARE(w->model().page(), 1);
+        QCOMPARE(w->lineBox(1)->text(), QString(" 101"));
     }
 
-    void thirdWindowOpensWhileTwoStayOpenAndAClosedOneIsReused() {
+    void aThirdWindowOpensWhileTwoStayOpenAndAClosedOneIsReused() {
         Fixture f;
         f.spans({1, 2}, 3);
-        CallDetail& first = f.open();
-        CallDetail& second = f.open();
-        CallDetail& third = f.open();
-        QCOMPARE(f.list.count(), 3);
-        QVERIFY(&first != &second && &second != &third && &first != &third);
-        QVERIFY(first.isVisible() && second.isVisible() && third.isVisible());
+        CallDetailWindow* first = f.open();
+        CallDetailWindow* second = f.open();
+        CallDetailWindow* third = f.open();
+        QCOMPARE(f.host.count(), 3);
+        QVERIFY(first != second && second != third && first != third);
+        QVERIFY(first->isVisible() && second->isVisible() && third->isVisible());
 
-        second.pageDown();
-        QCOMPARE(second.page(), 2);
-        second.close();
+        QTest::keyClick(second, Qt::Key_PageDown);
+        QVERIFY(second->close());
+        QVERIFY(!second->isVisible());
         f.spans({4}, 3); // the reused window loads again and takes the board's range afresh
-        CallDetail& again = f.open();
-        QCOMPARE(&again, &second);
-        QCOMPARE(f.list.count(), 3);
-        QCOMPARE(again.page(), 1);
-        QCOMPARE(again.scrollMax(), 400);
+        QCOMPARE(f.open(), second);
+        QCOMPARE(f.host.count(), 3);
+        QCOMPARE(second->model().page(), 1);
+        QCOMPARE(second->scrollBar()->maximum(), 400);
         f.open();
-        QCOMPARE(f.list.count(), 4);
+        QCOMPARE(f.host.count(), 4);
     }
 
     void shownWindowsFollowChannelAndCallMessages() {
         Fixture f;
         f.spans({1, 2}, 5);
-        CallDetail& onOne = f.open();
-        CallDetail& onTwo = f.open();
-        onTwo.pageDown();
-        CallDetail& closed = f.open();
-        closed.close();
+        CallDetailWindow* onOne = f.open();
+        CallDetailWindow* onTwo = f.open();
+        QTest::keyClick(onTwo, Qt::Key_PageDown);
+        CallDetailWindow* closed = f.open();
+        closed->close();
 
         f.send("t103,1,1,0");
-        QCOMPARE(onOne.line(3).back, LegacyColor(0x0000FF));
-        QCOMPARE(onOne.line(3).fore, kWhite);
-        QCOMPARE(closed.line(3).back, LegacyColor(0x000000));
+        QCOMPARE(onOne->lineBox(3)->palette().color(QPalette::Base), QColor(255, 0, 0));
+        QCOMPARE(onOne->lineBox(3)->palette().color(QPalette::Text), QColor(255, 255, 255));
+        QCOMPARE(closed->model().line(3).back, LegacyColor(0x000000));
 
         // "c" for 104 routed to 205: the text goes to 104's line on span 1 and 205's line on span 2.
         f.send("t104,1,2,205");
         f.send("c104 RINGING");
-        QCOMPARE(onOne.line(4).text, QString("104 RINGING"));
-        QCOMPARE(onTwo.line(5).text, QString("104 RINGING"));
-        QCOMPARE(closed.line(4).text, QString(" 104"));
+        QCOMPARE(onOne->lineBox(4)->text(), QString("104 RINGING"));
+        QCOMPARE(onTwo->lineBox(5)->text(), QString("104 RINGING"));
+        QCOMPARE(closed->model().line(4).text, QString(" 104"));
         // "C" likewise.
         f.send("C205 CONNECTED");
-        QCOMPARE(onTwo.line(5).text, QString("205 CONNECTED"));
+        QCOMPARE(onTwo->lineBox(5)->text(), QString("205 CONNECTED"));
         // A channel beyond the 30 lines changes nothing.
         f.send("t131,1,1,0");
         f.send("c131 x");
@@ -205,8 +203,7 @@ private slots:
 
     void linesFollowTheWindowWidthWhileTheyStayWide() {
         Fixture f;
-        CallDetail& w = f.open();
-        QCOMPARE(w.lineWidth(), CallDetail::kLineWidth);
+        CallDetail w(f.config, f.board);
         w.resized(CallDetail::kDesignWidth + 1000);
         QCOMPARE(w.lineWidth(), CallDetail::kLineWidth + 1000);
         w.resized(CallDetail::kDesignWidth - 500);
@@ -216,7 +213,33 @@ private slots:
         w.resized(1100);
         QCOMPARE(w.lineWidth(), CallDetail::kLineWidth + 500);
     }
+
+    // Lower than designed, the page of lines scrolls, and its scroll bar is room the lines no longer have.
+    void linesFollowTheWindowsWidth_data() {
+        QTest::addColumn<int>("lower"); // pixels off the design height
+        QTest::newRow("as high as designed") << 0;
+        QTest::newRow("lower than designed") << 50;
+    }
+    void linesFollowTheWindowsWidth() {
+        QFETCH(int, lower);
+        Fixture f;
+        f.spans({1}, 30);
+        CallDetailWindow* w = f.open();
+        const int before = w->lineBox(1)->width();
+        w->resize(w->width() + 100, w->height() - lower);
+        QScrollArea* page = w->linesArea();
+        const int pageBar = lower ? w->style()->pixelMetric(QStyle::PM_ScrollBarExtent) : 0;
+        QCOMPARE(w->lineBox(1)->width(), before + 100 - pageBar);
+        QTRY_COMPARE(page->verticalScrollBar()->isVisible(), lower > 0);
+        QVERIFY(!page->horizontalScrollBar()->isVisible());
+        QCOMPARE(w->scrollBar()->height(), w->height());
+        QCOMPARE(w->scrollBar()->geometry().right(), w->width() - 1);
+        // The page's bar reaches the lowest line.
+        page->verticalScrollBar()->setValue(page->verticalScrollBar()->maximum());
+        QVERIFY(page->viewport()->rect().contains(
+            w->lineBox(30)->geometry().translated(w->lineBox(30)->parentWidget()->pos())));
+    }
 };
 
-QTEST_GUILESS_MAIN(CallDetailTest)
+QTEST_MAIN(CallDetailTest)
 #include "test_call_detail.moc"
