@@ -1,7 +1,9 @@
-// The e-mail pager end to end: alarms go through the "A" handler and the pager to a real SMTP server on
-// loopback (Debian's aiosmtpd) through a real SmtpMail, and the test reads what the server stored.
+// The e-mail pager end to end: alarms go through the "A" handler or the heartbeat watchdog and the pager
+// to a real SMTP server on loopback (Debian's aiosmtpd) through a real SmtpMail, and the test reads what
+// the server stored. Also the mail settings in monitor.ini.
 
 #include "app/IniFile.h"
+#include "common/LegacyText.h"
 #include "messages/MessageIntake.h"
 #include "support/PagerParts.h"
 #include "support/SmtpServer.h"
@@ -38,13 +40,22 @@ MonitorConfig mailConfig(const SmtpServer& server, const QString& recipients) {
 
 // The pager on, with its collaborators.
 struct Paging : test::PagerParts {
-    Paging(const SmtpServer& server, const QString& recipients) {
-        config = mailConfig(server, recipients);
+    Paging(const SmtpServer& server, const QString& recipients) : PagerParts(mailConfig(server, recipients)) {
         ui.setMenuChecked(MenuItem::EnablePager, true);
     }
     // An "A" message from the engine.
     void alarm(const QString& text) { handler.handle(text); }
 };
+
+// The setting a monitor.ini line names.
+QString& mailSetting(MonitorConfig& c, const QByteArray& line) {
+    const QByteArray key = line.left(line.indexOf(',')).toUpper();
+    return key == "MAIL_SERVER"    ? c.mailServer
+           : key == "MAIL_FROM"    ? c.mailSender
+           : key == "MAIL_CA_FILE" ? c.mailCaFile
+           : key == "MAIL_USER"    ? c.mailUser
+                                   : c.mailPassword;
+}
 
 // Lets the sends and their pauses run: real time for the SMTP transfers, manual time for the pauses
 // between recipients.
@@ -74,7 +85,8 @@ class TestPager : public QObject {
     std::unique_ptr<SmtpServer> m_smtps;
 
     // The whole monitor, for the paths from the message ring and from the heartbeat watchdog to the mail.
-    static std::unique_ptr<test::TestMonitor> makeMonitor(const SmtpServer& server, const QString& recipients) {
+    static std::unique_ptr<test::TestMonitor> makeMonitor(const SmtpServer& server,
+                                                          const QString& recipients) {
         auto t = std::make_unique<test::TestMonitor>(mailConfig(server, recipients));
         t->monitor.ui().setMenuChecked(MenuItem::EnablePager, true);
         // No engine here: the watchdogs would page its silence in the middle of these tests.
@@ -87,11 +99,12 @@ private slots:
     void initTestCase() {
         const QString key = m_certFolder.filePath(QStringLiteral("key.pem"));
         const QString cert = m_certFolder.filePath(QStringLiteral("cert.pem"));
-        QCOMPARE(QProcess::execute(QStringLiteral("openssl"),
-                                   {"req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1",
-                                    "-nodes", "-days", "2", "-subj", "/CN=127.0.0.1", "-addext",
-                                    "subjectAltName=IP:127.0.0.1", "-keyout", key, "-out", cert}),
-                 0);
+        QCOMPARE(
+            QProcess::execute(QStringLiteral("openssl"),
+                              {"req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1",
+                               "-nodes", "-days", "2", "-subj", "/CN=127.0.0.1", "-addext",
+                               "subjectAltName=IP:127.0.0.1", "-keyout", key, "-out", cert}),
+            0);
         m_certificate = m_certFolder.filePath(QStringLiteral("both.pem"));
         QFile both(m_certificate);
         QFile keyFile(key), certFile(cert);
@@ -101,7 +114,8 @@ private slots:
         both.close();
 
         m_server = std::make_unique<SmtpServer>();
-        m_refusing = std::make_unique<SmtpServer>(SmtpServer::Options{QStringLiteral("b@corvane.test"), {}, {}});
+        m_refusing =
+            std::make_unique<SmtpServer>(SmtpServer::Options{QStringLiteral("b@corvane.test"), {}, {}});
         m_starttls = std::make_unique<SmtpServer>(SmtpServer::Options{{}, m_certificate, {}});
         m_smtps = std::make_unique<SmtpServer>(SmtpServer::Options{{}, {}, m_certificate});
         for (SmtpServer* server : {m_server.get(), m_refusing.get(), m_starttls.get(), m_smtps.get()})
@@ -183,49 +197,35 @@ private slots:
         QCOMPARE(mails[0].rcptTos, QStringList{"ops@corvane.test"});
     }
 
-    void refusedRecipientIsLoggedAndOthersStillGetTheirs() {
-        Paging t(*m_refusing, QStringLiteral("a@corvane.test;b@corvane.test;c@corvane.test"));
+    // The recipients the server took get their page; each refused one is an alarm line.
+    void sendErrors_data() {
+        QTest::addColumn<bool>("refusing"); // the server that refuses b@corvane.test
+        QTest::addColumn<QString>("recipients");
+        QTest::addColumn<QStringList>("delivered");
+        QTest::addColumn<QString>("error"); // the date alone, then the number with its leading blank
+        QTest::newRow("refused recipient")
+            << true << "a@corvane.test;b@corvane.test;c@corvane.test"
+            << QStringList{"a@corvane.test", "c@corvane.test"} << "03/07/26 E-mail send error  55 occurred, ";
+        QTest::newRow("empty piece") << false << "a@corvane.test;" << QStringList{"a@corvane.test"}
+                                     << "03/07/26 E-mail send error  32021 occurred, ";
+    }
+    void sendErrors() {
+        QFETCH(bool, refusing);
+        QFETCH(QString, recipients);
+        QFETCH(QStringList, delivered);
+        QFETCH(QString, error);
+        SmtpServer& server = refusing ? *m_refusing : *m_server;
+        const int before = server.messages().size();
+        Paging t(server, recipients);
         t.pager.openThrottle();
         t.alarm(QStringLiteral("Event 42"));
         QVERIFY(runUntilIdle(t.pager, t.clock));
-        const QList<Received> mails = m_refusing->messages();
-        QCOMPARE(recipientsOf(mails), (QStringList{"a@corvane.test", "c@corvane.test"}));
+        QCOMPARE(recipientsOf(server.messages().mid(before)), delivered);
         QCOMPARE(t.alarms.count(), 2);
-        const QString error = t.alarms.line(1);
-        // The date alone, then the number with its leading blank.
-        QVERIFY2(error.startsWith(QStringLiteral("03/07/26 E-mail send error  55 occurred, ")),
-                 qPrintable(error));
-        QVERIFY2(error.contains(QStringLiteral("550")), qPrintable(error));
-        QCOMPARE(t.ui.element(Element::LastAlarm).caption, error);
+        QVERIFY2(t.alarms.line(1).startsWith(error), qPrintable(t.alarms.line(1)));
+        QVERIFY(!refusing || t.alarms.line(1).contains(QStringLiteral("550")));
+        QCOMPARE(t.ui.element(Element::LastAlarm).caption, t.alarms.line(1));
         QCOMPARE(t.pager.pendingPage(), QString());
-    }
-
-    void emptyRecipientPieceIsASendError() {
-        const int before = m_server->messages().size();
-        Paging t(*m_server, QStringLiteral("a@corvane.test;"));
-        t.pager.openThrottle();
-        t.pager.pageNow(QStringLiteral("T1 Alarm 9"));
-        QVERIFY(runUntilIdle(t.pager, t.clock));
-        QCOMPARE(recipientsOf(m_server->messages().mid(before)), QStringList{"a@corvane.test"});
-        QCOMPARE(t.alarms.count(), 1);
-        QVERIFY(t.alarms.line(0).startsWith(QStringLiteral("03/07/26 E-mail send error  32021 occurred, ")));
-    }
-
-    void requestDuringASendOnlyJoinsThePendingPage() {
-        const int before = m_server->messages().size();
-        Paging t(*m_server, QStringLiteral("a@corvane.test"));
-        t.pager.openThrottle();
-        t.pager.pageNow(QStringLiteral("T1 Alarm first"));
-        QVERIFY(t.pager.isBusy());
-        // Made while the first is still sending, with the throttle open: it is judged when that send is
-        // out, and the send has just closed the throttle.
-        t.pager.pageNow(QStringLiteral("T1 Alarm second"));
-        QVERIFY(runUntilIdle(t.pager, t.clock));
-        const QList<Received> mails = m_server->messages().mid(before);
-        QCOMPARE(mails.size(), 1);
-        QCOMPARE(mails[0].body, QStringLiteral("T1 Alarm first\n"));
-        QCOMPARE(t.pager.pendingPage(), QStringLiteral("T1 Alarm second\r\n"));
-        QVERIFY(!t.pager.mail().sessionOpen());
     }
 
     // A test page, then an alarm a second: the test page goes out at once and everything after it only
@@ -245,6 +245,7 @@ private slots:
         for (const Received& m : mails)
             QCOMPARE(m.body, t.alarms.line(0) + u'\n');
         QCOMPARE(t.pager.pendingPage().count(QStringLiteral("\r\n")), 29);
+        QVERIFY(!t.pager.mail().sessionOpen());
     }
 
     // The server stopped for 1,000 alarms a second apart: one attempt per recipient in each throttle
@@ -394,31 +395,59 @@ private slots:
             QString(text + QStringLiteral("\r\n")).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
     }
 
-    void watchdogOutagePagesOnceThenFlushesAtRecovery() {
+    // Three outages of the engine's heartbeat: one with the pager off, which recovery does not page; one
+    // paged at once and flushed with the recovery; one whose flush waits for the pager to be on again.
+    void heartbeatOutagesArePaged() {
         const int before = m_server->messages().size();
         auto whole = makeMonitor(*m_server, QStringLiteral("noc@corvane.test"));
         Monitor& m = whole->monitor;
         test::ManualClock& clock = whole->services.clock;
+        const auto mails = [&] { return m_server->messages().mid(before); };
+        const auto heartbeatAfterTicks = [&](int ticks) {
+            clock.advance(ticks * 1500);
+            m.dispatcher().dispatch(u"W");
+        };
+        m.config().alarmStringAllow = QStringLiteral("responded");
         m.heartbeat().start(); // the heartbeat watchdog, 1.5 s ticks
+        m.ui().setMenuChecked(MenuItem::EnablePager, false);
+        heartbeatAfterTicks(140);
+        m.ui().setMenuChecked(MenuItem::EnablePager, true);
+        clock.advance(60 * 1500);
+        QCOMPARE(m.pager().pendingPage(), QString());
+
         // 101 ticks without a heartbeat: the first "not responding" page goes out at once.
         clock.advance(101 * 1500);
         QVERIFY(m.pager().isBusy());
         // Later odd ticks, while that page is still being sent and afterwards, only gather.
         QVERIFY(runUntilIdle(m.pager(), clock));
-        clock.advance(4 * 1500);
-        QCOMPARE(m_server->messages().size(), before + 1);
+        heartbeatAfterTicks(4);
+        QCOMPARE(mails().size(), 1);
         QVERIFY(m.pager().pendingPage().startsWith(QStringLiteral("CorvaneBox not responding\r\n")));
-        // The heartbeat returns: the next tick pages the recovery, which flushes what is pending.
-        m.dispatcher().dispatch(u"W");
+        // The next tick pages the recovery, which flushes what is pending.
         clock.advance(1500);
         QVERIFY(runUntilIdle(m.pager(), clock));
-        const QList<Received> mails = m_server->messages().mid(before);
-        QCOMPARE(mails.size(), 2);
-        QCOMPARE(mails[0].body, QStringLiteral("CorvaneBox not responding\n"));
-        QVERIFY(mails[1].body.startsWith(
-            QStringLiteral("CorvaneBox not responding\nCorvaneBox not responding\n")));
-        QVERIFY(!mails[1].body.contains(QStringLiteral("responded")));
+        QCOMPARE(mails().size(), 2);
+        QCOMPARE(mails()[0].body, QStringLiteral("CorvaneBox not responding\n"));
+        QVERIFY(mails()[1].body.startsWith(
+            QStringLiteral("CorvaneBox responded\nCorvaneBox not responding\nCorvaneBox not responding\n")));
         QCOMPARE(m.pager().pendingPage(), QString());
+        QVERIFY(!m.heartbeat().watchdogPaged());
+
+        // Paged, then the pager off before recovery: the flush is owed until a tick finds it on again.
+        clock.advance(103 * 1500);
+        QVERIFY(runUntilIdle(m.pager(), clock));
+        QCOMPARE(mails().size(), 3);
+        m.ui().setMenuChecked(MenuItem::EnablePager, false);
+        heartbeatAfterTicks(0);
+        clock.advance(3 * 1500);
+        QVERIFY(m.heartbeat().watchdogPaged());
+        m.ui().setMenuChecked(MenuItem::EnablePager, true);
+        clock.advance(1500);
+        QVERIFY(runUntilIdle(m.pager(), clock));
+        QCOMPARE(mails().size(), 4);
+        QVERIFY(
+            mails()[3].body.startsWith(QStringLiteral("CorvaneBox responded\nCorvaneBox not responding\n")));
+        QVERIFY(!m.heartbeat().watchdogPaged());
     }
 
     void cancelledLogon() {
@@ -492,6 +521,56 @@ private slots:
         const QByteArray longLine = SmtpMail::quotedPrintable(QByteArray(200, 'y'));
         for (const QByteArray& l : longLine.split('\n'))
             QVERIFY(l.size() <= 77);
+    }
+
+    // The MAIL_ settings are the bytes of the file; "Make ini file" writes back only those that are set,
+    // in a form that reads back the same.
+    void mailSettings_data() {
+        QTest::addColumn<QByteArray>("line");    // as found in the file
+        QTest::addColumn<QByteArray>("value");   // the bytes the setting then holds
+        QTest::addColumn<QByteArray>("written"); // the line "Make ini file" writes
+        QTest::newRow("server, key in any case")
+            << QByteArray("mail_server, \"smtps://mail.example.org:465\"")
+            << QByteArray("smtps://mail.example.org:465")
+            << QByteArray("MAIL_SERVER, \"smtps://mail.example.org:465\"");
+        QTest::newRow("sender") << QByteArray("MAIL_FROM, \"switch7@example.org\"")
+                                << QByteArray("switch7@example.org")
+                                << QByteArray("MAIL_FROM, \"switch7@example.org\"");
+        QTest::newRow("authority") << QByteArray("MAIL_CA_FILE, \"/etc/corvane/ca.pem\"")
+                                   << QByteArray("/etc/corvane/ca.pem")
+                                   << QByteArray("MAIL_CA_FILE, \"/etc/corvane/ca.pem\"");
+        QTest::newRow("user as a number")
+            << QByteArray("MAIL_USER, 007") << QByteArray("007") << QByteArray("MAIL_USER, \"007\"");
+        QTest::newRow("unquoted number") << QByteArray("MAIL_PASSWORD, 0042") << QByteArray("0042")
+                                         << QByteArray("MAIL_PASSWORD, \"0042\"");
+        QTest::newRow("8-bit bytes") << QByteArray("MAIL_PASSWORD, \"p\xC3\xA4ss w\xE9\"")
+                                     << QByteArray("p\xC3\xA4ss w\xE9")
+                                     << QByteArray("MAIL_PASSWORD, \"p\xC3\xA4ss w\xE9\"");
+        QTest::newRow("double quote inside") << QByteArray("MAIL_PASSWORD, pa\"s;s") << QByteArray("pa\"s;s")
+                                             << QByteArray("MAIL_PASSWORD, pa\"s;s");
+        QTest::newRow("double quote and comma")
+            << QByteArray("MAIL_PASSWORD, \"a\",b") << QByteArray("a") << QByteArray("MAIL_PASSWORD, \"a\"");
+    }
+    void mailSettings() {
+        QFETCH(QByteArray, line);
+        QFETCH(QByteArray, value);
+        QFETCH(QByteArray, written);
+        QVERIFY(!ini::content(MonitorConfig{}, {}).contains("MAIL_"));
+        MonitorConfig c;
+        ini::read("TCP, 1\r\n" + line + "\r\n", c);
+        QVERIFY(!c.useUdp);
+        QCOMPARE(toWire(mailSetting(c, line)), value);
+        const QByteArray file = ini::content(c, {});
+        QVERIFY2(file.contains("\r\n" + written + "\r\n"), file.constData());
+        QCOMPARE(file.count("MAIL_"), 1);
+        MonitorConfig back;
+        ini::read(file, back);
+        QCOMPARE(mailSetting(back, line), mailSetting(c, line));
+        // A password that no field form carries exactly is left out rather than written changed.
+        for (const char* password : {"a\",b", "\"ab", "ab\" "}) {
+            c.mailPassword = QString::fromLatin1(password);
+            QVERIFY(!ini::content(c, {}).contains("MAIL_PASSWORD"));
+        }
     }
 };
 

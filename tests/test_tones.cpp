@@ -5,8 +5,6 @@
 #include "platform/AudioToneOutput.h"
 #include "support/ManualClock.h"
 
-#include <QAudioDevice>
-#include <QMediaDevices>
 #include <QRandomGenerator>
 #include <QTest>
 
@@ -110,7 +108,6 @@ private slots:
         // Whatever the machine has (often no audio device at all here), play() queues and returns.
         test::ManualClock clock;
         AudioToneOutput out(clock);
-        QCOMPARE(out.hasDevice(), !QMediaDevices::defaultAudioOutput().isNull());
         for (int i = 0; i < 100; ++i)
             out.play(880 + i, 60000); // an hour and a half of tone, if it blocked
         clock.advance(100);

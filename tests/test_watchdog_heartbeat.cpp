@@ -1,19 +1,8 @@
-// The heartbeat watchdog with its own collaborators and a manual clock: minutes of silence, heartbeats
-// and clock messages run in microseconds.
+// The heartbeat watchdog with its own collaborators and a manual clock: minutes of silence and
+// heartbeats run in microseconds. Its paging is tested end to end with the pager's.
 
-#include "alarms/AlarmList.h"
-#include "alarms/Pager.h"
-#include "alarms/Sounds.h"
-#include "board/BoardModel.h"
-#include "board/GroupTables.h"
 #include "common/LegacyText.h"
-#include "common/MainWindowModel.h"
-#include "common/MonitorConfig.h"
-#include "link/LinkSocket.h"
-#include "support/ManualClock.h"
-#include "support/ScriptedDialogs.h"
-#include "watchdogs/HeartbeatWatchdog.h"
-#include "watchdogs/RelayWatchdog.h"
+#include "support/WatchdogParts.h"
 
 #include <QSignalSpy>
 #include <QtTest>
@@ -23,33 +12,12 @@ using namespace corvane::test;
 
 namespace {
 
-// Accepts every mail and remembers it; each send completes a millisecond later on the test's clock.
-class RecordingMail final : public Mail {
-public:
-    explicit RecordingMail(Clock& clock) : m_later(clock) {}
-    bool sessionOpen() const override { return m_open; }
-    void signOn(std::function<void(MailResult)> done) override {
-        m_open = true;
-        done({});
-    }
-    void signOff() override { m_open = false; }
-    void send(const MailMessage& message, std::function<void(MailResult)> done) override {
-        sent.append(message);
-        m_later.start(1, [done] { done({}); });
-    }
-    QList<MailMessage> sent;
-
-private:
-    bool m_open = false;
-    Delay m_later;
-};
-
 constexpr int kTickMs = 1500;
 
-// The heartbeat watchdog and its collaborators; the relay watchdog, stopped, is only read for its state.
-struct Heartbeat {
+// The heartbeat watchdog, the pager off; the relay watchdog, stopped, is only read for its state.
+struct Heartbeat : WatchdogParts {
     explicit Heartbeat(bool sirenOn = true, std::int16_t timeout = 150)
-        : config(makeConfig(sirenOn, timeout)) {
+        : WatchdogParts(makeConfig(sirenOn, timeout)) {
         relay.stop();
         ui.setMenuChecked(MenuItem::AllowSounds, true);
     }
@@ -57,31 +25,10 @@ struct Heartbeat {
         MonitorConfig c;
         c.watchdogProgress = sirenOn;
         c.watchdogTimeout = timeout;
-        c.pagerRecipients = QStringLiteral("ops@example.org");
-        c.title = QStringLiteral("Plant");
         return c;
     }
     void ticks(int n) { clock.advance(static_cast<qint64>(n) * kTickMs); }
-    QStringList lines() const { return alarms.lines(); }
     const ElementState& bar() const { return ui.element(Element::WD_Progress); }
-    void enablePager(bool on = true) { ui.setMenuChecked(MenuItem::EnablePager, on); }
-
-    MonitorConfig config;
-    ManualClock clock;
-    ScriptedDialogs dialogs;
-    RecordingTones tones;
-    MainWindowModel ui;
-    Sounds sounds{ui, tones};
-    GroupTables groups;
-    LinkSocket link;
-    BoardModel board{ui, config, groups, clock, link, [] { return false; }};
-    AlarmList alarms{ui, clock};
-    std::unique_ptr<RecordingMail> ownMail = std::make_unique<RecordingMail>(clock);
-    RecordingMail* mail = ownMail.get();
-    Pager pager{ui, config, clock, dialogs, std::move(ownMail), link, alarms};
-    RelayWatchdog relay{
-        ui, config, clock, tones, link, board, alarms, [](auto) {}, [this] { return heartbeat.interval(); }};
-    HeartbeatWatchdog heartbeat{ui, config, clock, dialogs, sounds, alarms, pager, relay};
 };
 
 bool endsWith(const QStringList& lines, const QStringList& texts) {
@@ -134,28 +81,6 @@ private slots:
         QVERIFY2(f.lines().isEmpty(), qPrintable(f.lines().join(u'|')));
         QVERIFY(f.tones.tones.isEmpty());
         QVERIFY(f.heartbeat.lastWatchdogText().isEmpty());
-    }
-
-    void clockMessagesKeepItAliveOnlyFromFiftyOne() {
-        Heartbeat f;
-        // At 50 or below a clock message changes nothing.
-        for (int i = 0; i < 2; ++i) {
-            f.ticks(25);
-            f.heartbeat.clockArrived();
-        }
-        QCOMPARE(f.heartbeat.counter(), 50);
-        f.ticks(51);
-        QVERIFY(endsWith(f.lines(), {QStringLiteral("CorvaneBox not responding")}));
-
-        // One every 51 ticks keeps it counting for good, the bar never past half way and a bit.
-        Heartbeat g;
-        for (int i = 0; i < 60; ++i) {
-            g.ticks(51);
-            QVERIFY(g.bar().twips.width() <= 559);
-            g.heartbeat.clockArrived();
-            QCOMPARE(g.heartbeat.counter(), 0);
-        }
-        QVERIFY(g.lines().isEmpty());
     }
 
     void tick101RaisesTheAlarmOnce() {
@@ -251,64 +176,6 @@ private slots:
         f.ticks(51);
         QCOMPARE(f.lines().size(), 3);
         QVERIFY(f.lines().last().endsWith(QStringLiteral("---CorvaneBox not responding")));
-    }
-
-    void anOutagePagesAtOnceAndRecoveryFlushes() {
-        Heartbeat f;
-        f.config.alarmStringAllow = QStringLiteral("responded");
-        f.enablePager();
-        f.ticks(102); // the page goes out at tick 101, its send completes after it
-        QCOMPARE(f.mail->sent.size(), 1);
-        QCOMPARE(f.mail->sent[0].recipient, QStringLiteral("ops@example.org"));
-        QCOMPARE(f.mail->sent[0].subject, QStringLiteral("Plant"));
-        QCOMPARE(f.mail->sent[0].body, QStringLiteral("CorvaneBox not responding\r\n"));
-        QVERIFY(f.heartbeat.watchdogPaged());
-
-        // Later odd ticks only gather, however long the outage lasts.
-        f.ticks(600);
-        QCOMPARE(f.mail->sent.size(), 1);
-        QVERIFY(f.pager.pendingPage().startsWith(QStringLiteral("CorvaneBox not responding\r\n")));
-
-        f.heartbeat.heartbeatArrived();
-        f.ticks(1);
-        f.clock.advance(5000); // the send and the pause after it
-        QCOMPARE(f.mail->sent.size(), 2);
-        QVERIFY(f.mail->sent[1].body.startsWith(
-            QStringLiteral("CorvaneBox responded\r\nCorvaneBox not responding\r\n")));
-        QVERIFY(f.pager.pendingPage().isEmpty());
-        QVERIFY(!f.heartbeat.watchdogPaged());
-    }
-
-    void recoveryPagesOnlyWhatTheOutagePaged() {
-        // The pager was off for the whole outage and on at recovery: nothing is paged.
-        Heartbeat f;
-        f.config.alarmStringAllow = QStringLiteral("responded");
-        f.ticks(140);
-        f.enablePager();
-        f.heartbeat.heartbeatArrived();
-        f.ticks(60);
-        QVERIFY(f.mail->sent.isEmpty());
-        QVERIFY(f.pager.pendingPage().isEmpty());
-        QVERIFY(endsWith(
-            f.lines(), {QStringLiteral("CorvaneBox not responding"), QStringLiteral("CorvaneBox is Back")}));
-
-        // Paged, but the pager was switched off before recovery: recovery pages nothing; the flush is
-        // still owed and goes out at the first tick that finds the pager on again.
-        Heartbeat g;
-        g.enablePager();
-        g.ticks(103);
-        QCOMPARE(g.mail->sent.size(), 1);
-        g.enablePager(false);
-        g.heartbeat.heartbeatArrived();
-        g.ticks(3);
-        QCOMPARE(g.mail->sent.size(), 1);
-        QVERIFY(g.heartbeat.watchdogPaged());
-        g.enablePager();
-        g.ticks(1);
-        g.clock.advance(1000);
-        QCOMPARE(g.mail->sent.size(), 2);
-        QCOMPARE(g.mail->sent[1].body, QStringLiteral("CorvaneBox not responding\r\n"));
-        QVERIFY(!g.heartbeat.watchdogPaged());
     }
 };
 

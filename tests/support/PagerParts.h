@@ -1,6 +1,6 @@
 #pragma once
 // The pager with the collaborators it names, mailing through a real SmtpMail, and the "A" handler that
-// hands it the engine's alarms: for the tests of paging and of the page masks.
+// hands it the engine's alarms: for the tests of the alarm list, paging and the watchdogs that page.
 
 #include "alarms/AlarmHandler.h"
 #include "alarms/AlarmList.h"
@@ -13,9 +13,12 @@
 #include "support/ManualClock.h"
 #include "support/ScriptedDialogs.h"
 
+#include <utility>
+
 namespace corvane::test {
 
 struct PagerParts {
+    explicit PagerParts(MonitorConfig c = {}) : config(std::move(c)) {}
     MonitorConfig config;
     ManualClock clock;
     ScriptedDialogs dialogs;
