@@ -97,7 +97,8 @@ private slots:
         const auto cells = x.board.cells().size();
         for (int id : {0, 2, 50, 100, -5, -32768})
             x.board.paintChannel(id, 2, 1, 0);
-        for (const char* m : {"t0,1,2,0", "t57,1,2,0", "t-305,1,2,0", "t70000,1,2,0", "t", "t,,,", "tabc"})
+        for (const char* m :
+             {"t0,1,2,0", "t57,1,2,0", "t100,1,2,1207", "t-305,1,2,0", "t70000,1,2,0", "t", "t,,,", "tabc"})
             x.send(QString::fromLatin1(m));
         QCOMPARE(x.board.cells().size(), cells);
         QCOMPARE(x.board.lastBuiltIndex(), 1);
@@ -267,30 +268,36 @@ private slots:
         QCOMPARE(x.c(406).routeEnd, QPoint(x.c(305).back.left() + 127, x.c(305).back.top() + 127));
     }
 
-    void state14WithAStoredRouteShowsTheQuestion() {
+    // A report of state 14 without a route, after one with a route, says what became of the call.
+    void state14LosingItsRouteMarksTheCell_data() {
+        QTest::addColumn<int>("state");
+        QTest::addColumn<int>("peerBefore");
+        QTest::addColumn<QString>("markBefore");
+        QTest::addColumn<QString>("mark");
+        QTest::newRow("a stored route: the question") << 14 << 1207 << ""
+                                                      << "?";
+        QTest::newRow("no route: the mark stays") << 14 << 0 << "!"
+                                                  << "!";
+        QTest::newRow("a marked channel: a small x") << 14 << 1207 << "X"
+                                                     << "x";
+        QTest::newRow("another state") << 6 << 1207 << ""
+                                       << "";
+        QTest::newRow("14 with a high byte") << 0x010E << 1207 << ""
+                                             << "";
+    }
+    void state14LosingItsRouteMarksTheCell() {
+        QFETCH(int, state);
+        QFETCH(int, peerBefore);
+        QFETCH(QString, markBefore);
+        QFETCH(QString, mark);
         Board x;
-        x.board.paintChannel(305, 14, 1, 1207);
-        x.board.paintChannel(305, 14, 1, 0);
-        QCOMPARE(x.c(305).mark, QStringLiteral("?"));
+        x.board.paintChannel(305, static_cast<std::int16_t>(state), 1, peerBefore);
+        x.board.setMark(305, markBefore);
+        x.board.paintChannel(305, static_cast<std::int16_t>(state), 1, 0);
+        QCOMPARE(x.c(305).mark, mark);
         QVERIFY(!x.c(305).connected);
         QVERIFY(!x.c(305).hasPeerTag());
         QCOMPARE(x.c(305).routeEnd, x.c(305).routeStart);
-        // Again without a route: the mark stays.
-        x.board.setMark(305, QStringLiteral("!"));
-        x.board.paintChannel(305, 14, 1, 0);
-        QCOMPARE(x.c(305).mark, QStringLiteral("!"));
-        // A marked channel shows a small x.
-        x.board.paintChannel(305, 14, 1, 1207);
-        x.board.setMark(305, QStringLiteral("X"));
-        x.board.paintChannel(305, 14, 1, 0);
-        QCOMPARE(x.c(305).mark, QStringLiteral("x"));
-        // Other states, or 14 with a high byte, leave the mark alone.
-        x.board.paintChannel(306, 6, 1, 1207);
-        x.board.paintChannel(306, 6, 1, 0);
-        QCOMPARE(x.c(306).mark, QString());
-        x.board.paintChannel(307, 0x010E, 1, 1207);
-        x.board.paintChannel(307, 0x010E, 1, 0);
-        QCOMPARE(x.c(307).mark, QString());
     }
 
     void oddPeersGoToTheTemplateOrNowhere() {
@@ -301,6 +308,8 @@ private slots:
         x.board.paintChannel(306, 2, 1, 1232);
         QCOMPARE(x.c(306).peerNumber(), 1);
         QVERIFY(!x.board.hasCell(1232));
+        x.board.paintChannel(308, 2, 1, 1231); // the last position is a peer like any other
+        QVERIFY(x.board.hasCell(1231));
         const auto count = x.board.cells().size();
         x.board.paintChannel(307, 2, 1, 27); // peers 2 to 100 have no cell and get none
         QCOMPARE(x.board.cells().size(), count + 1);
@@ -645,26 +654,26 @@ private slots:
         QCOMPARE(arrived.at(1).at(0).toInt(), 0);
 
         arrived.clear();
-        x.send("t305,2,2,0");
-        x.send("c305 Blocked by engine");
-        QCOMPARE(x.c(305).callInfo, QStringLiteral("305 Blocked by engine"));
-        QCOMPARE(x.c(305).positionTag, QStringLiteral(" 5"));
-        QCOMPARE(x.callText().caption, QStringLiteral("305 Blocked by engine"));
+        x.send("t315,2,2,0");
+        x.send("c315 Blocked by engine");
+        QCOMPARE(x.c(315).callInfo, QStringLiteral("315 Blocked by engine"));
+        QCOMPARE(x.c(315).positionTag, QStringLiteral(" 15"));
+        QCOMPARE(x.callText().caption, QStringLiteral("315 Blocked by engine"));
         QCOMPARE(x.callText().back, std::optional<LegacyColor>(0x00FF00));
         QCOMPARE(x.callText().fore, std::optional<LegacyColor>(0x000000));
         QCOMPARE(arrived.count(), 1);
-        QCOMPARE(arrived.at(0).at(0).toInt(), 305);
+        QCOMPARE(arrived.at(0).at(0).toInt(), 315);
         QCOMPARE(arrived.at(0).at(1).toInt(), 0);
         // The position tag is set only once.
-        x.board.setPositionTag(305, QStringLiteral(" 12"));
-        x.send("c305 x");
-        QCOMPARE(x.c(305).positionTag, QStringLiteral(" 12"));
+        x.board.setPositionTag(315, QStringLiteral(" 12"));
+        x.send("c315 x");
+        QCOMPARE(x.c(315).positionTag, QStringLiteral(" 12"));
         // A selected channel elsewhere: other channels' texts stay out of CallText.
         x.send("t306,2,2,0");
         x.send("t307,2,2,0");
         x.board.setGblidx(306);
         x.send("c307 something");
-        QCOMPARE(x.callText().caption, QStringLiteral("305 x"));
+        QCOMPARE(x.callText().caption, QStringLiteral("315 x"));
     }
 
     void pairCallInformationReachesThePeer() {

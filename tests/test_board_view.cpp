@@ -67,8 +67,7 @@ int px(double twips) {
     return static_cast<int>(std::lround(twipsToPixels(twips, screenDpi())));
 }
 
-// A rectangle the zoom made of `designed` (its pixels at zoom 1): each edge within the rounding of
-// both.
+// A rectangle the zoom made of `designed` (its pixels at zoom 1): each edge within the rounding.
 bool scaledBy(const QRect& zoomed, const QRect& designed, double zoom) {
     const double slack = zoom / 2 + 0.5;
     const auto near = [slack](double a, double b) { return std::abs(a - b) <= slack; };
@@ -116,9 +115,8 @@ struct Fixture : corvane::test::ChannelBoard {
 // What goes on during a burst of the engine's state reports over the whole board.
 enum class During { Nothing, Clicks, Band, Routes, Labels, Scrolling, Hidden };
 
-// A board of twelve spans of 31 channels in a view, fed through the message ring and DataRec's tick as
-// the link feeds it, and the operator's mouse on the canvas. The whole monitor: the burst runs through
-// the channel and status handlers, the clicks through the operator's selection.
+// Twelve spans of 31 channels on the whole monitor, fed through the message ring and its tick as the
+// link feeds it: the burst runs through the handlers, the clicks through the operator's selection.
 struct BurstBoard {
     static constexpr int kSpans = 12;
     static constexpr int kPerSpan = 31;
@@ -151,8 +149,7 @@ struct BurstBoard {
     }
     // The clock stands still, so one tick takes all that waits.
     void drain() { t.monitor.intake().tick(); }
-    // Reports for cells all over the board: new states, and calls set up and torn down with the
-    // neighbouring span when `calls`.
+    // Reports all over the board: new states, and with `calls` calls to and from the neighbouring span.
     void burst(int count, bool calls) {
         for (int i = 0; i < count; ++i) {
             const int id = anyCell();
@@ -438,36 +435,6 @@ private slots:
         }
     }
 
-    void forwardsTheMouseInTwips() {
-        Fixture f;
-        RecordingMouse mouse;
-        f.board.setMouseHandler(&mouse);
-        auto* link = new RecordingLink;
-        f.link.reset(std::unique_ptr<EngineLink>(link));
-        BoardView view(f.board);
-        view.resize(900, 300);
-        view.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&view));
-        const QPoint onCell(px(1680), px(225));
-        QTest::mousePress(view.canvas(), Qt::LeftButton, {}, onCell);
-        QTest::mouseRelease(view.canvas(), Qt::LeftButton, {}, onCell);
-        QCOMPARE(mouse.events, (QStringList{QStringLiteral("press"), QStringLiteral("release")}));
-        QCOMPARE(mouse.points.at(0).toPoint(),
-                 QPointF(pixelsToTwips(onCell.x(), screenDpi()), pixelsToTwips(onCell.y(), screenDpi()))
-                     .toPoint());
-        QCOMPARE(f.board.hitTest(mouse.points.at(0)).id, 101);
-        QTest::mouseMove(view.canvas(), QPoint(px(3000), px(1500)));
-        QTRY_VERIFY(!mouse.moves.isEmpty());
-        QCOMPARE(mouse.moves.last().toPoint(), QPoint(3000, 1500));
-        // A double click on the bare board asks for the description; on a cell it does not.
-        QTest::mouseDClick(view.canvas(), Qt::LeftButton, {}, onCell);
-        QVERIFY(link->commands().isEmpty());
-        QTest::mouseDClick(view.canvas(), Qt::LeftButton, {}, QPoint(px(4500), px(2250)));
-        QCOMPARE(link->commands(), QStringList{QStringLiteral("SSSSS")});
-        QVERIFY(mouse.events.contains(QStringLiteral("double")));
-        f.board.setMouseHandler(nullptr);
-    }
-
     void zoomScalesTheWholeBoard_data() {
         QTest::addColumn<double>("zoom");
         for (double z : {0.5, 1.0, 1.5, 2.0, 4.0})
@@ -482,6 +449,8 @@ private slots:
         f.board.setMark(106, QStringLiteral("X"));
         RecordingMouse mouse;
         f.board.setMouseHandler(&mouse);
+        auto* link = new RecordingLink;
+        f.link.reset(std::unique_ptr<EngineLink>(link));
         BoardView view(f.board);
         view.resize(900, 300);
         view.show();
@@ -585,10 +554,26 @@ private slots:
         }
         QCOMPARE(rowsDrawn, line);
 
-        // Hit-testing, tool tips and the reader's rectangles follow the same mapping.
+        // The mouse reaches the board in twips, and hit-testing, tool tips and the reader's rectangles
+        // follow the same mapping.
         QTest::mousePress(canvas, Qt::LeftButton, {}, state.center());
         QTest::mouseRelease(canvas, Qt::LeftButton, {}, state.center());
-        QCOMPARE(mouse.points.size(), 2);
+        QCOMPARE(mouse.events, (QStringList{QStringLiteral("press"), QStringLiteral("release")}));
+        const auto twipsAt = [&](QPoint p) {
+            const QPointF unzoomed = QPointF(p) / zoom;
+            return QPointF(pixelsToTwips(unzoomed.x(), screenDpi()), pixelsToTwips(unzoomed.y(), screenDpi()))
+                .toPoint();
+        };
+        QCOMPARE(mouse.points.at(0).toPoint(), twipsAt(state.center()));
+        QTest::mouseMove(canvas, back.bottomRight());
+        QTRY_VERIFY(!mouse.moves.isEmpty());
+        QCOMPARE(mouse.moves.last().toPoint(), twipsAt(back.bottomRight()));
+        // A double click on the bare board asks for the description; on a cell it does not.
+        QTest::mouseDClick(canvas, Qt::LeftButton, {}, state.center());
+        QVERIFY(link->commands().isEmpty());
+        QTest::mouseDClick(canvas, Qt::LeftButton, {}, back.topLeft() - QPoint(3, 3)); // the gap before 107
+        QCOMPARE(link->commands(), QStringList{QStringLiteral("SSSSS")});
+        QVERIFY(mouse.events.contains(QStringLiteral("double")));
         const BoardHit hit = f.board.hitTest(mouse.points.at(0));
         QCOMPARE(int(hit.kind), int(BoardHit::Kind::StateLabel));
         QCOMPARE(hit.id, 107);
