@@ -1,35 +1,22 @@
-// The board's layout, painting, span labels, colour modes and appearance options, driven through the
-// board's own menu actions and the board model.
+// The board model painted by the channel and call messages ("t", "c", "C") through their handlers and
+// by its own calls: layout, colours, span labels, routes, marks, call information and the board's menu
+// options.
 
 #include "board/BoardCursor.h"
-#include "board/BoardModel.h"
 #include "board/Colors.h"
-#include "board/GroupTables.h"
-#include "common/MainWindowModel.h"
-#include "common/MonitorConfig.h"
-#include "link/LinkSocket.h"
-#include "support/ManualClock.h"
+#include "support/ChannelBoard.h"
 #include "support/RecordingLink.h"
 
 #include <QtTest>
 
 using namespace corvane;
-using corvane::test::ManualClock;
 using corvane::test::RecordingLink;
 
 namespace {
 
-struct Board {
-    explicit Board(MonitorConfig cfg = {}) : config(std::move(cfg)) { b().placeCell(1, 8, 1); }
-    MonitorConfig config;
-    ManualClock clock;
-    MainWindowModel ui;
-    GroupTables groups;
-    LinkSocket link;
-    BoardModel board{ui, config, groups, clock, link, [] { return false; }};
-    BoardModel& b() { return board; }
-    GroupTables& g() { return groups; }
-    const ChannelCell& c(int id) { return *b().cell(id); }
+struct Board : corvane::test::ChannelBoard {
+    const ChannelCell& c(int id) { return *board.cell(id); }
+    const ElementState& callText() { return ui.element(Element::CallText); }
 };
 
 } // namespace
@@ -67,8 +54,8 @@ private slots:
     void cellsLieAtTheWorkedGeometry() {
         Board x;
         for (int id : {101, 106, 107, 131, 201, 301})
-            x.b().paintChannel(id, 2, 1, 0);
-        QCOMPARE(x.b().originX(), 1555);
+            x.board.paintChannel(id, 2, 1, 0);
+        QCOMPARE(x.board.originX(), 1555);
         QCOMPARE(x.c(101).back, QRect(1555, 100, 255, 255));
         QCOMPARE(x.c(1).back, x.c(101).back);
         QCOMPARE(x.c(101).stateRect, QRect(1607, 152, 150, 150));
@@ -82,128 +69,134 @@ private slots:
         QCOMPARE(x.c(301).stateRect.topLeft(), QPoint(1607, 1172));
         QCOMPARE(x.c(131).routeStart, QPoint(10480 + 127, 227));
         // Position 0 falls one cell left of the origin.
-        x.b().paintChannel(200, 2, 1, 0);
+        x.board.paintChannel(200, 2, 1, 0);
         QCOMPARE(x.c(200).back.topLeft(), QPoint(1300, 610));
     }
 
-    void rowsFollowDeltaY() {
-        MonitorConfig cfg;
-        cfg.deltaY = 1.0f;
-        Board x(cfg);
-        x.b().paintChannel(101, 2, 1, 0);
-        x.b().paintChannel(201, 2, 1, 0);
-        QCOMPARE(x.c(201).back.top(), x.c(101).back.bottom() + 1); // rows touch
-    }
-
-    void rowsBeyondThePixelRangeKeepTheTemplatesRow() {
-        MonitorConfig far;
-        far.deltaY = 4.0e6f; // the second row 1,020,000,000 twips down: far, but every edge fits
-        Board x(far);
-        x.b().paintChannel(201, 2, 1, 0);
-        QCOMPARE(x.c(201).back.top(), x.c(1).back.top() + 1020000000);
+    void rowsFollowDeltaY_data() {
+        QTest::addColumn<float>("deltaY");
+        QTest::addColumn<int>("offset"); // of the second row from the template's
+        QTest::newRow("rows touch") << 1.0f << 255;
+        QTest::newRow("far, but every edge fits") << 4.0e6f << 1020000000;
         // 2,147,483,520 twips down fits in 32 bits, but the cell's top and bottom edges would not.
-        MonitorConfig farther;
-        farther.deltaY = 8421504.0f;
-        Board y(farther);
-        y.b().paintChannel(201, 2, 1, 0);
-        QCOMPARE(y.c(201).back.top(), y.c(1).back.top());
-        QCOMPARE(y.c(201).stateRect.top(), y.c(1).stateRect.top());
-        QCOMPARE(y.c(201).routeStart.y(), y.c(1).routeStart.y());
+        QTest::newRow("too far: the template's row") << 8421504.0f << 0;
+    }
+    void rowsFollowDeltaY() {
+        QFETCH(float, deltaY);
+        QFETCH(int, offset);
+        Board x;
+        x.config.deltaY = deltaY;
+        x.board.paintChannel(201, 2, 1, 0);
+        QCOMPARE(x.c(201).back.top(), x.c(1).back.top() + offset);
+        QCOMPARE(x.c(201).stateRect.top(), x.c(1).stateRect.top() + offset);
+        QCOMPARE(x.c(201).routeStart.y(), x.c(1).routeStart.y() + offset);
     }
 
-    void idsOutsideTheBoardAreIgnored() {
+    void reportsOutsideTheBoardAreIgnored() {
         Board x;
-        const auto before = x.b().cells().size();
+        const auto cells = x.board.cells().size();
         for (int id : {0, 2, 50, 100, -5, -32768})
-            x.b().paintChannel(id, 2, 1, 0);
-        QCOMPARE(x.b().cells().size(), before);
-        QCOMPARE(x.b().lastBuiltIndex(), 1);
-        // The highest id reaches span 327 without trouble.
-        x.b().paintChannel(32767, 2, 1, 0);
-        QVERIFY(x.b().hasCell(32767));
-        QCOMPARE(x.b().gblBrdMax(), 327);
-        // Id 1 repaints the template; no new cell.
-        x.b().paintChannel(1, 1, 2, 0);
+            x.board.paintChannel(id, 2, 1, 0);
+        for (const char* m :
+             {"t0,1,2,0", "t57,1,2,0", "t100,1,2,1207", "t-305,1,2,0", "t70000,1,2,0", "t", "t,,,", "tabc"})
+            x.send(QString::fromLatin1(m));
+        QCOMPARE(x.board.cells().size(), cells);
+        QCOMPARE(x.board.lastBuiltIndex(), 1);
+        QCOMPARE(x.board.gblBrdMin(), 100);
+        QCOMPARE(x.board.gblBrdMax(), 0);
+        x.board.paintChannel(305, 2, 1, 0);
+        x.board.paintChannel(105, 2, 1, 0);
+        QCOMPARE(x.board.highestBuiltIndex(), 305);
+        QCOMPARE(x.board.lastBuiltIndex(), 105);
+        QCOMPARE(x.board.gblBrdMin(), 1);
+        QCOMPARE(x.board.gblBrdMax(), 3);
+        x.board.paintChannel(305, 2, 1, 0); // a repaint places nothing
+        QCOMPARE(x.board.lastBuiltIndex(), 105);
+        // Fields that overflow 16 bits read as 0.
+        x.send("t305,99999,2,1207");
+        QCOMPARE(x.c(305).group, 0);
+        QVERIFY(x.c(305).connected);
+        x.send("t305,2,2,99999");
+        QVERIFY(!x.c(305).connected);
+        QCOMPARE(x.board.cells().size(), cells + 3);
+        // A short body re-reads its first field for the missing ones: 306 routed to itself.
+        x.send("t306");
+        QCOMPARE(x.c(306).group, 306);
+        QCOMPARE(x.c(306).peerNumber(), 306);
+        // The highest id reaches span 327 without trouble; id 1 repaints the template.
+        x.board.paintChannel(32767, 2, 1, 0);
+        QVERIFY(x.board.hasCell(32767));
+        QCOMPARE(x.board.gblBrdMax(), 327);
+        x.board.paintChannel(1, 1, 2, 0);
         QCOMPARE(x.c(1).stateColor, LegacyColor(0x0000FF));
-    }
-
-    void buildIndicesAndSpanRange() {
-        Board x;
-        QCOMPARE(x.b().gblBrdMin(), 100);
-        QCOMPARE(x.b().gblBrdMax(), 0);
-        x.b().paintChannel(305, 2, 1, 0);
-        x.b().paintChannel(105, 2, 1, 0);
-        QCOMPARE(x.b().highestBuiltIndex(), 305);
-        QCOMPARE(x.b().lastBuiltIndex(), 105);
-        QCOMPARE(x.b().gblBrdMin(), 1);
-        QCOMPARE(x.b().gblBrdMax(), 3);
-        x.b().paintChannel(305, 2, 1, 0); // a repaint places nothing
-        QCOMPARE(x.b().lastBuiltIndex(), 105);
     }
 
     void spanLabelsAreCreatedAndMoved() {
         Board x;
-        QCOMPARE(x.b().innerLabel(1).rect.left(), 50);
-        QVERIFY(!x.b().outerLabel(1).visible);
-        x.b().paintChannel(101, 2, 1, 0); // O side
-        QVERIFY(x.b().outerLabel(1).visible);
-        QCOMPARE(x.b().outerLabel(1).rect.left(), 1555 + 255);
-        x.b().paintChannel(105, 2, 1, 0);
-        QCOMPARE(x.b().outerLabel(1).rect.left(), 2575 + 255);
-        x.b().paintChannel(103, 2, 1, 0); // a cell to the left does not pull it back
-        QCOMPARE(x.b().outerLabel(1).rect.left(), 2830);
+        QCOMPARE(x.board.innerLabel(1).rect.left(), 50);
+        QVERIFY(!x.board.outerLabel(1).visible);
+        x.board.paintChannel(101, 2, 1, 0); // O side
+        QVERIFY(x.board.outerLabel(1).visible);
+        QCOMPARE(x.board.outerLabel(1).rect.left(), 1555 + 255);
+        x.board.paintChannel(105, 2, 1, 0);
+        QCOMPARE(x.board.outerLabel(1).rect.left(), 2575 + 255);
+        x.board.paintChannel(103, 2, 1, 0); // a cell to the left does not pull it back
+        QCOMPARE(x.board.outerLabel(1).rect.left(), 2830);
         // An R-side cell of a new span: no outer label, an inner label at 50 on the row's top.
-        x.b().paintChannel(402, 10, 1, 0);
-        QVERIFY(!x.b().outerLabel(4).exists);
-        QVERIFY(x.b().innerLabel(4).exists);
-        QCOMPARE(x.b().innerLabel(4).rect.topLeft(), QPoint(50, x.c(402).back.top()));
-        QVERIFY(x.b().innerLabel(4).caption.isEmpty());
+        x.board.paintChannel(402, 10, 1, 0);
+        QVERIFY(!x.board.outerLabel(4).exists);
+        QVERIFY(x.board.innerLabel(4).exists);
+        QCOMPARE(x.board.innerLabel(4).rect.topLeft(), QPoint(50, x.c(402).back.top()));
+        QVERIFY(x.board.innerLabel(4).caption.isEmpty());
         // The first O-side cell of span 2 copies outer label 1 (its position included) and moves it
         // only when its own right edge is further right.
-        x.b().paintChannel(231, 2, 1, 0);
-        QVERIFY(x.b().outerLabel(2).exists);
-        QVERIFY(x.b().outerLabel(2).visible);
-        QCOMPARE(x.b().outerLabel(2).rect.topLeft(), QPoint(10480 + 255, 610));
-        QCOMPARE(x.b().outerLabel(2).rect.size(), QSize(1455, 300));
+        x.board.paintChannel(231, 2, 1, 0);
+        QVERIFY(x.board.outerLabel(2).exists);
+        QVERIFY(x.board.outerLabel(2).visible);
+        QCOMPARE(x.board.outerLabel(2).rect.topLeft(), QPoint(10480 + 255, 610));
+        QCOMPARE(x.board.outerLabel(2).rect.size(), QSize(1455, 300));
     }
 
     void aCellNearTheEdgeWidensTheWindowByNineCells() {
         Board x;
         const QSize start = x.ui.clientSize();
-        x.b().paintChannel(125, 2, 1, 0); // 8695 + 1455 fits
+        x.board.paintChannel(125, 2, 1, 0); // 8695 + 1455 fits
         QCOMPARE(x.ui.clientSize(), start);
-        x.b().paintChannel(126, 2, 1, 0); // 8950 + 1455 does not
+        x.board.paintChannel(126, 2, 1, 0); // 8950 + 1455 does not
         QCOMPARE(x.ui.clientSize().width(), start.width() + 9 * 255);
-        x.b().paintChannel(131, 2, 1, 0);
+        x.board.paintChannel(131, 2, 1, 0);
         QCOMPARE(x.ui.clientSize().width(), start.width() + 9 * 255);
     }
 
     void statisticsRowsFollowOSideCellsOfRealGroups() {
         Board x;
-        x.b().paintChannel(101, 2, 0, 0);  // group 0
-        x.b().paintChannel(102, 10, 3, 0); // R side
-        QVERIFY(x.b().statsRows().empty());
-        x.b().paintChannel(205, 2, 3, 0);
-        x.b().paintChannel(103, 2, 3, 0);
-        QCOMPARE(x.b().statsRows().size(), std::size_t(1));
-        const StatsRow& row = x.b().statsRows().at(3);
+        x.board.paintChannel(101, 2, 0, 0);  // group 0
+        x.board.paintChannel(102, 10, 3, 0); // R side
+        QVERIFY(x.board.statsRows().empty());
+        x.board.paintChannel(205, 2, 3, 0);
+        x.board.paintChannel(103, 2, 3, 0);
+        QCOMPARE(x.board.statsRows().size(), std::size_t(1));
+        const StatsRow& row = x.board.statsRows().at(3);
         QCOMPARE(row.caption, QStringLiteral("G 3"));
         QCOMPARE(row.tag, QStringLiteral(" 205"));
-        const auto& ui = x.ui;
-        QCOMPARE(row.top,
-                 ui.element(Element::SSTab1).twips.top() + ui.element(Element::Picture1).twips.top() + 610);
+        QCOMPARE(row.top, x.ui.element(Element::SSTab1).twips.top() +
+                              x.ui.element(Element::Picture1).twips.top() + 610);
         // A huge group number makes its own row; nothing else grows.
-        x.b().paintChannel(301, 2, 32000, 0);
-        QCOMPARE(x.b().statsRows().count(32000), std::size_t(1));
-        QCOMPARE(x.g().capacityO(), 20);
+        x.send("t301,32000,2,1208");
+        QCOMPARE(x.board.statsRows().count(32000), std::size_t(1));
+        QCOMPARE(x.groups.capacityO(), 20);
     }
 
     void paintingColoursSideAndToolTip() {
         Board x;
-        x.g().setNameR(3, QStringLiteral("Trunks"));
-        x.g().setNameO(3, QStringLiteral("Lines"));
-        x.b().paintChannel(205, 9, 3, 0);
+        x.groups.setNameR(3, QStringLiteral("Trunks"));
+        x.groups.setNameO(3, QStringLiteral("Lines"));
+        QSignalSpy reported(&x.board, &BoardModel::channelReported);
+        x.send("t205,3,9,0"); // the group before the state
+        QCOMPARE(reported.count(), 1);
+        QCOMPARE(reported.at(0).at(0).toInt(), 205);
         const ChannelCell& c = x.c(205);
+        QCOMPARE(c.group, 3);
         QCOMPARE(c.stateColor, LegacyColor(0x0000FF));
         QCOMPARE(c.textColor, kWhite);
         QCOMPARE(c.groupColor, groupColor(3, true, 3));
@@ -211,43 +204,52 @@ private slots:
         QCOMPARE(c.side, 'R');
         QCOMPARE(c.toolTip(), QStringLiteral(" 3 - R Trunks 205"));
         QVERIFY(c.backVisible && c.stateVisible);
-        x.b().paintChannel(205, 2, 3, 0);
+        // Connected, the R side's marker takes the state colour, and its new peer is on the O side.
+        x.send("t205,3,9,1207");
+        QCOMPARE(x.c(205).markerColor, LegacyColor(0x0000FF));
+        QCOMPARE(x.c(1207).peerText(), QStringLiteral(" 205"));
+        QCOMPARE(x.c(1207).side, 'O');
+        x.board.paintChannel(205, 2, 3, 0);
         QCOMPARE(x.c(205).toolTip(), QStringLiteral(" 3 - O Lines 205"));
         QCOMPARE(x.c(205).textColor, kBlack);
         // A group outside the table leaves the tool tip as it was.
-        x.b().paintChannel(205, 2, 21, 0);
+        x.board.paintChannel(205, 2, 21, 0);
         QCOMPARE(x.c(205).toolTip(), QStringLiteral(" 3 - O Lines 205"));
         QCOMPARE(x.c(205).group, 21);
     }
 
     void theSelectedCellAndItsPeerKeepTheirBorder() {
         Board x;
-        x.b().paintChannel(305, 2, 1, 0);
-        x.b().paintChannel(306, 2, 1, 0);
-        x.b().setGblidx(305);
-        x.b().setBorder(305, kBlack, 1);
-        x.b().setBorder(306, kBlack, 1);
-        x.b().paintChannel(305, 2, 4, 0);
+        x.board.paintChannel(305, 2, 1, 0);
+        x.board.paintChannel(306, 2, 1, 0);
+        x.board.setGblidx(305);
+        x.board.setBorder(305, kBlack, 1);
+        x.board.setBorder(306, kBlack, 1);
+        x.send("t305,4,1,0");
         QCOMPARE(x.c(305).borderColor, kBlack);
         QCOMPARE(x.c(305).groupColor, groupColor(4, false, 3));
-        x.b().paintChannel(306, 2, 4, 305); // its peer is the selected channel
+        // The selected channel's report recolours the call information; another's leaves it alone.
+        QCOMPARE(x.callText().back, std::optional<LegacyColor>(0x0000FF));
+        QCOMPARE(x.callText().fore, std::optional<LegacyColor>(0xFFFFFF));
+        x.send("t306,4,2,305"); // its peer is the selected channel
         QCOMPARE(x.c(306).borderColor, kBlack);
+        QCOMPARE(x.callText().back, std::optional<LegacyColor>(0x0000FF));
         // Nothing selected: a disconnected report is not mistaken for the selected peer.
-        x.b().setGblidx(0);
-        x.b().paintChannel(305, 2, 5, 0);
+        x.board.setGblidx(0);
+        x.board.paintChannel(305, 2, 5, 0);
         QCOMPARE(x.c(305).borderColor, groupColor(5, false, 3));
     }
 
     void connectionRoutesMarksAndTheCreatedPeer() {
         Board x;
-        x.b().paintChannel(305, 2, 2, 0);
-        x.b().setMark(305, QStringLiteral("x"));
-        x.b().paintChannel(305, 1, 2, 1207); // O side, connected to a channel without a cell
+        x.board.paintChannel(305, 2, 2, 0);
+        x.board.setMark(305, QStringLiteral("x"));
+        x.board.paintChannel(305, 1, 2, 1207); // O side, connected to a channel without a cell
         const ChannelCell& c = x.c(305);
         QCOMPARE(c.mark, QStringLiteral("X"));
         QVERIFY(c.connected);
         QCOMPARE(c.peerText(), QStringLiteral(" 1207"));
-        QVERIFY(x.b().hasCell(1207));
+        QVERIFY(x.board.hasCell(1207));
         const ChannelCell& p = x.c(1207);
         QCOMPARE(p.side, 'R');
         QCOMPARE(p.group, 0);
@@ -257,52 +259,60 @@ private slots:
         QCOMPARE(x.c(305).routeStart, QPoint(x.c(305).back.left() + 127, x.c(305).back.top() + 127));
         QCOMPARE(x.c(305).markerColor, LegacyColor(0x00FF00)); // O side keeps the template's green
         // A "?" is lost when connected; an R-side marker takes the state colour.
-        x.b().paintChannel(406, 12, 1, 0);
-        x.b().setMark(406, QStringLiteral("?"));
-        x.b().paintChannel(406, 12, 1, 305);
+        x.board.paintChannel(406, 12, 1, 0);
+        x.board.setMark(406, QStringLiteral("?"));
+        x.board.paintChannel(406, 12, 1, 305);
         QCOMPARE(x.c(406).mark, QString());
         QCOMPARE(x.c(406).markerColor, LegacyColor(0xFF0000)); // 12 is blue on the R side
         QCOMPARE(x.c(1207).side, 'R');
         QCOMPARE(x.c(406).routeEnd, QPoint(x.c(305).back.left() + 127, x.c(305).back.top() + 127));
     }
 
-    void state14WithAStoredRouteShowsTheQuestion() {
+    // A report of state 14 without a route, after one with a route, says what became of the call.
+    void state14LosingItsRouteMarksTheCell_data() {
+        QTest::addColumn<int>("state");
+        QTest::addColumn<int>("peerBefore");
+        QTest::addColumn<QString>("markBefore");
+        QTest::addColumn<QString>("mark");
+        QTest::newRow("a stored route: the question") << 14 << 1207 << ""
+                                                      << "?";
+        QTest::newRow("no route: the mark stays") << 14 << 0 << "!"
+                                                  << "!";
+        QTest::newRow("a marked channel: a small x") << 14 << 1207 << "X"
+                                                     << "x";
+        QTest::newRow("another state") << 6 << 1207 << ""
+                                       << "";
+        QTest::newRow("14 with a high byte") << 0x010E << 1207 << ""
+                                             << "";
+    }
+    void state14LosingItsRouteMarksTheCell() {
+        QFETCH(int, state);
+        QFETCH(int, peerBefore);
+        QFETCH(QString, markBefore);
+        QFETCH(QString, mark);
         Board x;
-        x.b().paintChannel(305, 14, 1, 1207);
-        x.b().paintChannel(305, 14, 1, 0);
-        QCOMPARE(x.c(305).mark, QStringLiteral("?"));
+        x.board.paintChannel(305, static_cast<std::int16_t>(state), 1, peerBefore);
+        x.board.setMark(305, markBefore);
+        x.board.paintChannel(305, static_cast<std::int16_t>(state), 1, 0);
+        QCOMPARE(x.c(305).mark, mark);
         QVERIFY(!x.c(305).connected);
         QVERIFY(!x.c(305).hasPeerTag());
         QCOMPARE(x.c(305).routeEnd, x.c(305).routeStart);
-        // Again without a route: the mark stays.
-        x.b().setMark(305, QStringLiteral("!"));
-        x.b().paintChannel(305, 14, 1, 0);
-        QCOMPARE(x.c(305).mark, QStringLiteral("!"));
-        // A marked channel shows a small x.
-        x.b().paintChannel(305, 14, 1, 1207);
-        x.b().setMark(305, QStringLiteral("X"));
-        x.b().paintChannel(305, 14, 1, 0);
-        QCOMPARE(x.c(305).mark, QStringLiteral("x"));
-        // Other states, or 14 with a high byte, leave the mark alone.
-        x.b().paintChannel(306, 6, 1, 1207);
-        x.b().paintChannel(306, 6, 1, 0);
-        QCOMPARE(x.c(306).mark, QString());
-        x.b().paintChannel(307, 0x010E, 1, 1207);
-        x.b().paintChannel(307, 0x010E, 1, 0);
-        QCOMPARE(x.c(307).mark, QString());
     }
 
     void oddPeersGoToTheTemplateOrNowhere() {
         Board x;
-        x.b().paintChannel(305, 2, 1, -4);
+        x.board.paintChannel(305, 2, 1, -4);
         QCOMPARE(x.c(305).peerText(), QStringLiteral(" 1"));
         QCOMPARE(x.c(1).peerText(), QStringLiteral(" 305"));
-        x.b().paintChannel(306, 2, 1, 1232);
+        x.board.paintChannel(306, 2, 1, 1232);
         QCOMPARE(x.c(306).peerNumber(), 1);
-        QVERIFY(!x.b().hasCell(1232));
-        const auto count = x.b().cells().size();
-        x.b().paintChannel(307, 2, 1, 27); // peers 2 to 100 have no cell and get none
-        QCOMPARE(x.b().cells().size(), count + 1);
+        QVERIFY(!x.board.hasCell(1232));
+        x.board.paintChannel(308, 2, 1, 1231); // the last position is a peer like any other
+        QVERIFY(x.board.hasCell(1231));
+        const auto count = x.board.cells().size();
+        x.board.paintChannel(307, 2, 1, 27); // peers 2 to 100 have no cell and get none
+        QCOMPARE(x.board.cells().size(), count + 1);
         QCOMPARE(x.c(307).peerNumber(), 27);
         QVERIFY(x.c(307).connected);
         QCOMPARE(x.c(307).routeEnd, x.c(307).routeStart);
@@ -310,20 +320,20 @@ private slots:
 
     void newConnectionsAreCountedOncePerConnection() {
         Board x;
-        x.b().paintChannel(305, 2, 4, 1207);
-        x.b().paintChannel(305, 2, 4, 1207);
-        QCOMPARE(x.g().oConnectCount(4), 1);
-        x.b().paintChannel(305, 2, 4, 0);
-        x.b().paintChannel(305, 2, 4, 1208);
-        QCOMPARE(x.g().oConnectCount(4), 2);
-        x.b().paintChannel(306, 10, 4, 1209); // R side: not counted
-        QCOMPARE(x.g().oConnectCount(4), 2);
-        x.b().paintChannel(307, 2, 25, 1210); // beyond the table: not counted, table unchanged
-        QCOMPARE(x.g().capacityO(), 20);
-        QCOMPARE(x.g().oConnectCount(25), 0);
-        x.g().growO(40);
-        x.b().paintChannel(308, 2, 25, 1211);
-        QCOMPARE(x.g().oConnectCount(25), 1);
+        x.board.paintChannel(305, 2, 4, 1207);
+        x.board.paintChannel(305, 2, 4, 1207);
+        QCOMPARE(x.groups.oConnectCount(4), 1);
+        x.board.paintChannel(305, 2, 4, 0);
+        x.board.paintChannel(305, 2, 4, 1208);
+        QCOMPARE(x.groups.oConnectCount(4), 2);
+        x.board.paintChannel(306, 10, 4, 1209); // R side: not counted
+        QCOMPARE(x.groups.oConnectCount(4), 2);
+        x.board.paintChannel(307, 2, 25, 1210); // beyond the table: not counted, table unchanged
+        QCOMPARE(x.groups.capacityO(), 20);
+        QCOMPARE(x.groups.oConnectCount(25), 0);
+        x.groups.growO(40);
+        x.board.paintChannel(308, 2, 25, 1211);
+        QCOMPARE(x.groups.oConnectCount(25), 1);
     }
 
     void groupTablesGrowOnlyUpward() {
@@ -348,66 +358,66 @@ private slots:
     void fillTheLabelsNamesEachRunOfGroups() {
         Board x;
         for (int i = 1; i <= 7; ++i) {
-            x.g().setNameO(i, QStringLiteral("o%1").arg(i));
-            x.g().setNameR(i, QStringLiteral("r%1").arg(i));
+            x.groups.setNameO(i, QStringLiteral("o%1").arg(i));
+            x.groups.setNameR(i, QStringLiteral("r%1").arg(i));
         }
         // Span 2: O side 4, 4, 7, 4; R side 5, 5. Span 3: only O side, a run of 0 first.
         const int oGroups[] = {4, 4, 7, 4};
         for (int p = 1; p <= 4; ++p)
-            x.b().paintChannel(200 + p, 2, static_cast<std::int16_t>(oGroups[p - 1]), 0);
-        x.b().paintChannel(205, 10, 5, 0);
-        x.b().paintChannel(206, 10, 5, 0);
-        x.b().paintChannel(301, 2, 0, 0);
-        x.b().paintChannel(302, 2, 6, 0);
+            x.board.paintChannel(200 + p, 2, static_cast<std::int16_t>(oGroups[p - 1]), 0);
+        x.board.paintChannel(205, 10, 5, 0);
+        x.board.paintChannel(206, 10, 5, 0);
+        x.board.paintChannel(301, 2, 0, 0);
+        x.board.paintChannel(302, 2, 6, 0);
         // Span 4: the scan stops at the first position without a cell.
-        x.b().paintChannel(401, 2, 1, 0);
-        x.b().paintChannel(403, 2, 2, 0);
+        x.board.paintChannel(401, 2, 1, 0);
+        x.board.paintChannel(403, 2, 2, 0);
         // Span 5: the scan stops at a group outside the table.
-        x.b().paintChannel(501, 2, 1, 0);
-        x.b().paintChannel(502, 2, 99, 0);
-        x.b().paintChannel(503, 2, 2, 0);
-        x.b().fillTheLabels();
-        QCOMPARE(x.b().outerLabel(2).caption, QStringLiteral(" 2-o4-o7-o4"));
-        QCOMPARE(x.b().innerLabel(2).caption, QStringLiteral("r5- 2"));
-        QCOMPARE(x.b().outerLabel(3).caption, QStringLiteral(" 3-o6"));
-        QCOMPARE(x.b().innerLabel(3).exists, false);
-        QCOMPARE(x.b().outerLabel(4).caption, QStringLiteral(" 4-o1"));
-        QCOMPARE(x.b().outerLabel(5).caption, QStringLiteral(" 5-o1"));
+        x.board.paintChannel(501, 2, 1, 0);
+        x.board.paintChannel(502, 2, 99, 0);
+        x.board.paintChannel(503, 2, 2, 0);
+        x.board.fillTheLabels();
+        QCOMPARE(x.board.outerLabel(2).caption, QStringLiteral(" 2-o4-o7-o4"));
+        QCOMPARE(x.board.innerLabel(2).caption, QStringLiteral("r5- 2"));
+        QCOMPARE(x.board.outerLabel(3).caption, QStringLiteral(" 3-o6"));
+        QCOMPARE(x.board.innerLabel(3).exists, false);
+        QCOMPARE(x.board.outerLabel(4).caption, QStringLiteral(" 4-o1"));
+        QCOMPARE(x.board.outerLabel(5).caption, QStringLiteral(" 5-o1"));
         // Span 1's labels always exist: an empty row still gets its number.
-        QCOMPARE(x.b().innerLabel(1).caption, QStringLiteral(" 1"));
-        QCOMPARE(x.b().outerLabel(1).caption, QStringLiteral(" 1"));
+        QCOMPARE(x.board.innerLabel(1).caption, QStringLiteral(" 1"));
+        QCOMPARE(x.board.outerLabel(1).caption, QStringLiteral(" 1"));
     }
 
     void colourModeSwitchAndBack() {
         Board x;
-        x.b().paintChannel(101, 2, 1, 0);
-        x.b().paintChannel(102, 10, 2, 0);
+        x.board.paintChannel(101, 2, 1, 0);
+        x.board.paintChannel(102, 10, 2, 0);
         auto& ui = x.ui;
         ui.trigger(MenuItem::GroupColors0);
-        QCOMPARE(x.b().boardColour(), LegacyColor(0x808080));
-        QCOMPARE(x.b().normalBorderStyle(), 0);
+        QCOMPARE(x.board.boardColour(), LegacyColor(0x808080));
+        QCOMPARE(x.board.normalBorderStyle(), 0);
         QVERIFY(ui.isChecked(MenuItem::GroupColors0));
         QVERIFY(!ui.isChecked(MenuItem::GroupColors3));
-        for (const ChannelCell& c : x.b().cells()) {
+        for (const ChannelCell& c : x.board.cells()) {
             QVERIFY(!c.opaque);
             QCOMPARE(c.borderStyle, 0);
         }
         QCOMPARE(x.c(101).groupColor, groupColor(1, false, 3)); // left as it was
         // Painting goes on with G = 0, and new cells copy the transparent template.
-        x.b().paintChannel(103, 2, 5, 0);
+        x.board.paintChannel(103, 2, 5, 0);
         QCOMPARE(x.c(103).groupColor, LegacyColor(2634272));
         QVERIFY(!x.c(103).opaque);
         ui.trigger(MenuItem::GroupColors2);
         QCOMPARE(x.config.groupColorScheme, 2);
         QVERIFY(!ui.isChecked(MenuItem::GroupColors0));
         QVERIFY(ui.isChecked(MenuItem::GroupColors2));
-        QCOMPARE(x.b().boardColour(), LegacyColor(0xC0C0C0));
+        QCOMPARE(x.board.boardColour(), LegacyColor(0xC0C0C0));
         QCOMPARE(x.c(102).groupColor, groupColor(2, true, 2));
         QCOMPARE(x.c(102).borderColor, x.c(102).groupColor);
         QVERIFY(x.c(102).opaque);
         QCOMPARE(x.c(102).borderStyle, 6);
         // The same mode again still recolours every cell.
-        x.b().setBorder(101, kBlack, 1);
+        x.board.setBorder(101, kBlack, 1);
         ui.trigger(MenuItem::GroupColors2);
         QCOMPARE(x.c(101).borderColor, groupColor(1, false, 2));
         QCOMPARE(x.c(101).borderStyle, 6);
@@ -416,19 +426,19 @@ private slots:
     void labelFontOptions() {
         Board x;
         auto& ui = x.ui;
-        QCOMPARE(x.b().labelFont().family, QStringLiteral("Arial"));
+        QCOMPARE(x.board.labelFont().family, QStringLiteral("Arial"));
         ui.trigger(MenuItem::FontNarrow);
-        QCOMPARE(x.b().labelFont().family, QStringLiteral("Arial Narrow"));
+        QCOMPARE(x.board.labelFont().family, QStringLiteral("Arial Narrow"));
         QCOMPARE(x.config.fontNarrow, 1);
         ui.trigger(MenuItem::FontNarrow);
-        QCOMPARE(x.b().labelFont().family, QStringLiteral("Arial"));
+        QCOMPARE(x.board.labelFont().family, QStringLiteral("Arial"));
         QCOMPARE(x.config.fontNarrow, 0);
         QVERIFY(!ui.isChecked(MenuItem::FontNarrow));
         ui.trigger(MenuItem::BoldFont);
-        QVERIFY(!x.b().labelFont().bold);
+        QVERIFY(!x.board.labelFont().bold);
         QCOMPARE(x.config.fontBold, 0);
         ui.trigger(MenuItem::SizeF12);
-        QCOMPARE(x.b().labelFont().pointSize, 12.0);
+        QCOMPARE(x.board.labelFont().pointSize, 12.0);
         QCOMPARE(x.config.fontSize, 12);
         for (MenuItem m : {MenuItem::SizeF8, MenuItem::SizeF9, MenuItem::SizeF10, MenuItem::SizeF11})
             QVERIFY(!ui.isChecked(m));
@@ -438,11 +448,11 @@ private slots:
     void routeLinesOption() {
         Board x;
         auto& ui = x.ui;
-        x.b().paintChannel(305, 2, 1, 1207);
-        x.b().paintChannel(306, 2, 1, 1208);
+        x.board.paintChannel(305, 2, 1, 1207);
+        x.board.paintChannel(306, 2, 1, 1208);
         QVERIFY(!x.c(305).routeVisible); // lines are shown only by DimColor
-        x.b().dimColor(305, true);
-        x.b().dimColor(306, true);
+        x.board.dimColor(305, true);
+        x.board.dimColor(306, true);
         QVERIFY(x.c(305).routeVisible);
         ui.trigger(MenuItem::ShowRouteLines);
         QVERIFY(!ui.isChecked(MenuItem::ShowRouteLines));
@@ -450,51 +460,51 @@ private slots:
         ui.trigger(MenuItem::ShowRouteLines);
         QVERIFY(ui.isChecked(MenuItem::ShowRouteLines));
         QVERIFY(!x.c(305).routeVisible);
-        x.b().dimColor(305, true);
+        x.board.dimColor(305, true);
         QVERIFY(x.c(305).routeVisible);
-        x.b().dimColor(2, true); // no cell: nothing
+        x.board.dimColor(2, true); // no cell: nothing
     }
 
     void descriptionRequestWaitsForTheAcknowledgement() {
         Board x;
         auto* link = new RecordingLink;
         x.link.reset(std::unique_ptr<EngineLink>(link));
-        x.b().requestDescription();
+        x.board.requestDescription();
         QCOMPARE(link->commands(), QStringList{QStringLiteral("SSSSS")});
-        QVERIFY(x.b().descriptionWaitRunning());
+        QVERIFY(x.board.descriptionWaitRunning());
         x.clock.advance(5099);
-        QVERIFY(x.b().descriptionWaitRunning()); // 51 looks, each followed by 100 ms
+        QVERIFY(x.board.descriptionWaitRunning()); // 51 looks, each followed by 100 ms
         x.clock.advance(1);
-        QVERIFY(!x.b().descriptionWaitRunning());
+        QVERIFY(!x.board.descriptionWaitRunning());
         // An answer ends the wait at the next look.
-        x.b().requestDescription();
+        x.board.requestDescription();
         x.clock.advance(250);
         x.ui.setCaption(Element::AckLbl, QStringLiteral("S"));
         x.clock.advance(50);
-        QVERIFY(!x.b().descriptionWaitRunning());
+        QVERIFY(!x.board.descriptionWaitRunning());
         QCOMPARE(link->commands().size(), 2);
     }
 
     void hitTestsFindTheTopmostElement() {
         Board x;
-        x.b().paintChannel(305, 2, 1, 0);
-        x.b().paintChannel(101, 2, 1, 0);
+        x.board.paintChannel(305, 2, 1, 0);
+        x.board.paintChannel(101, 2, 1, 0);
         const ChannelCell& c = x.c(305);
-        BoardHit h = x.b().hitTest(QPointF(c.stateRect.center()));
+        BoardHit h = x.board.hitTest(QPointF(c.stateRect.center()));
         QCOMPARE(h.kind, BoardHit::Kind::StateLabel);
         QCOMPARE(h.id, 305);
-        h = x.b().hitTest(QPointF(c.back.left() + 5, c.back.top() + 5));
+        h = x.board.hitTest(QPointF(c.back.left() + 5, c.back.top() + 5));
         QCOMPARE(h.kind, BoardHit::Kind::GroupSquare);
         QCOMPARE(h.id, 305);
         // 101 was placed over the template.
-        h = x.b().hitTest(QPointF(x.c(101).stateRect.center()));
+        h = x.board.hitTest(QPointF(x.c(101).stateRect.center()));
         QCOMPARE(h.id, 101);
-        h = x.b().hitTest(QPointF(x.b().outerLabel(1).rect.center()));
+        h = x.board.hitTest(QPointF(x.board.outerLabel(1).rect.center()));
         QCOMPARE(h.kind, BoardHit::Kind::OuterLabel);
         QCOMPARE(h.span, 1);
-        h = x.b().hitTest(QPointF(x.b().innerLabel(1).rect.center()));
+        h = x.board.hitTest(QPointF(x.board.innerLabel(1).rect.center()));
         QCOMPARE(h.kind, BoardHit::Kind::InnerLabel);
-        h = x.b().hitTest(QPointF(c.back.left() + 5, c.back.bottom() + 100));
+        h = x.board.hitTest(QPointF(c.back.left() + 5, c.back.bottom() + 100));
         QCOMPARE(h.kind, BoardHit::Kind::Background);
     }
 
@@ -537,13 +547,13 @@ private slots:
         QFETCH(QList<int>, band);
         Board x;
         for (int id : {101, 102, 103, 104, 105, 106, 107, 108, 110, 201, 202, 203})
-            x.b().paintChannel(id, 1, 1, 0);
+            x.board.paintChannel(id, 1, 1, 0);
         for (int p = 1; p <= 10; ++p)
-            x.b().paintChannel(400 + p, 1, 1, 0);
-        x.b().paintChannel(110, 1, 1, 205);
-        QVERIFY(x.b().hasCell(205) && !x.c(205).stateVisible);
+            x.board.paintChannel(400 + p, 1, 1, 0);
+        x.board.paintChannel(110, 1, 1, 205);
+        QVERIFY(x.board.hasCell(205) && !x.c(205).stateVisible);
 
-        BoardCursor c(x.b());
+        BoardCursor c(x.board);
         if (start != 0)
             QVERIFY(c.setCurrent(start));
         for (const QString& k : keys.split(u' ')) {
@@ -567,21 +577,128 @@ private slots:
     // template: the count beside the buttons follows both.
     void markedCountFollowsEveryChange() {
         Board x;
-        QSignalSpy told(&x.b(), &BoardModel::markedCountChanged);
-        x.b().paintChannel(101, 1, 1, 0);
-        x.b().setMark(101, QStringLiteral("X"));
-        x.b().setMark(101, QStringLiteral("x"));  // still marked: nothing to tell
-        x.b().paintChannel(101, 14, 1, 0);      // painting changes only the sign
-        QCOMPARE(x.b().markedCount(), 1);
-        x.b().setMark(1, QStringLiteral("X"));  // a band over 101 takes the template in
-        x.b().paintChannel(102, 1, 1, 0);       // and the next cell copies its mark
+        QSignalSpy told(&x.board, &BoardModel::markedCountChanged);
+        x.board.paintChannel(101, 1, 1, 0);
+        x.board.setMark(101, QStringLiteral("X"));
+        x.board.setMark(101, QStringLiteral("x")); // still marked: nothing to tell
+        x.board.paintChannel(101, 14, 1, 0);       // painting changes only the sign
+        QCOMPARE(x.board.markedCount(), 1);
+        x.board.setMark(1, QStringLiteral("X")); // a band over 101 takes the template in
+        x.board.paintChannel(102, 1, 1, 0);      // and the next cell copies its mark
         QVERIFY(x.c(102).isMarked());
-        QCOMPARE(x.b().markedCount(), 3);
-        x.b().setMark(101, QStringLiteral("?"));
-        x.b().setMark(999, QStringLiteral("X")); // no such cell
-        QCOMPARE(x.b().markedCount(), 2);
+        QCOMPARE(x.board.markedCount(), 3);
+        x.board.setMark(101, QStringLiteral("?"));
+        x.board.setMark(999, QStringLiteral("X")); // no such cell
+        QCOMPARE(x.board.markedCount(), 2);
         QCOMPARE(told.size(), 4);
         QCOMPARE(told.last().at(0).toInt(), 2);
+    }
+
+    // What call information does to the cell's mark and route line.
+    void callInformationMarksAndLightsTheRoute_data() {
+        QTest::addColumn<QString>("report");
+        QTest::addColumn<QString>("markBefore");
+        QTest::addColumn<bool>("linesShown"); // the menu option
+        QTest::addColumn<QStringList>("calls");
+        QTest::addColumn<QString>("mark");
+        QTest::addColumn<bool>("route");
+        const QString idle = QStringLiteral("t305,2,2,0");
+        const QString rConnected = QStringLiteral("t305,2,10,1207");
+        QTest::newRow("blocked: marked")
+            << idle << "" << true << QStringList{"c305 Blocked by engine"} << "!" << false;
+        QTest::newRow("blocked, marked before: kept")
+            << idle << "x" << true << QStringList{"c305 Blocked"} << "x" << false;
+        QTest::newRow("blocked must match case")
+            << idle << "" << true << QStringList{"c305 blocked"} << "" << false;
+        QTest::newRow("alerting in any case lights the route")
+            << rConnected << "" << true << QStringList{"c305 call alerting from 5551234"} << "" << true;
+        QTest::newRow("another call state puts it out")
+            << rConnected << "" << true << QStringList{"c305 ALERTING", "c305 CONNECTED"} << "" << false;
+        QTest::newRow("O side with a peer: left alone")
+            << "t305,2,2,1208"
+            << "" << true << QStringList{"c305 ALERTING"} << "" << false;
+        QTest::newRow("O side without a peer: a point")
+            << idle << "" << true << QStringList{"c305 ALERTING"} << "" << true;
+        QTest::newRow("the lines' option unchecked")
+            << rConnected << "" << false << QStringList{"c305 ALERTING"} << "" << true;
+    }
+    void callInformationMarksAndLightsTheRoute() {
+        QFETCH(QString, report);
+        QFETCH(QString, markBefore);
+        QFETCH(bool, linesShown);
+        QFETCH(QStringList, calls);
+        QFETCH(QString, mark);
+        QFETCH(bool, route);
+        Board x;
+        x.send(report);
+        x.board.setMark(305, markBefore);
+        if (!linesShown)
+            x.ui.trigger(MenuItem::ShowRouteLines);
+        for (const QString& call : calls)
+            x.send(call);
+        QCOMPARE(x.c(305).mark, mark);
+        QCOMPARE(x.c(305).routeVisible, route);
+    }
+
+    // Call information is kept in the cell and shown in CallText, in the cell's colours, for the
+    // selected channel, or for every "c" while nothing is selected.
+    void callInformationIsKeptAndShown() {
+        Board x;
+        QSignalSpy arrived(&x.board, &BoardModel::callInfoArrived);
+        const auto cells = x.board.cells().size();
+        for (const char* m : {"c909 ALERTING", "c99999 overflow", "C909 both", "c"})
+            x.send(QString::fromLatin1(m));
+        QCOMPARE(x.board.cells().size(), cells);
+        QCOMPARE(x.callText().caption, QStringLiteral(""));
+        QCOMPARE(arrived.count(), 4);
+        QCOMPARE(arrived.at(1).at(0).toInt(), 0);
+
+        arrived.clear();
+        x.send("t315,2,2,0");
+        x.send("c315 Blocked by engine");
+        QCOMPARE(x.c(315).callInfo, QStringLiteral("315 Blocked by engine"));
+        QCOMPARE(x.c(315).positionTag, QStringLiteral(" 15"));
+        QCOMPARE(x.callText().caption, QStringLiteral("315 Blocked by engine"));
+        QCOMPARE(x.callText().back, std::optional<LegacyColor>(0x00FF00));
+        QCOMPARE(x.callText().fore, std::optional<LegacyColor>(0x000000));
+        QCOMPARE(arrived.count(), 1);
+        QCOMPARE(arrived.at(0).at(0).toInt(), 315);
+        QCOMPARE(arrived.at(0).at(1).toInt(), 0);
+        // The position tag is set only once.
+        x.board.setPositionTag(315, QStringLiteral(" 12"));
+        x.send("c315 x");
+        QCOMPARE(x.c(315).positionTag, QStringLiteral(" 12"));
+        // A selected channel elsewhere: other channels' texts stay out of CallText.
+        x.send("t306,2,2,0");
+        x.send("t307,2,2,0");
+        x.board.setGblidx(306);
+        x.send("c307 something");
+        QCOMPARE(x.callText().caption, QStringLiteral("315 x"));
+    }
+
+    void pairCallInformationReachesThePeer() {
+        Board x;
+        QSignalSpy arrived(&x.board, &BoardModel::callInfoArrived);
+        x.send("t305,2,2,1207");
+        x.send("C305 Caller 100 to 200");
+        QCOMPARE(x.c(305).callInfo, QStringLiteral("305 Caller 100 to 200"));
+        QCOMPARE(x.c(1207).callInfo, QStringLiteral("305 Caller 100 to 200"));
+        QCOMPARE(x.c(305).positionTag, QStringLiteral(" 5"));
+        // Nothing selected: "C" does not show.
+        QCOMPARE(x.callText().caption, QStringLiteral("Call Information"));
+        QCOMPARE(arrived.last().at(1).toInt(), 1207);
+        // Selected peer: shown, in the colour of id's state.
+        x.board.setGblidx(1207);
+        x.send("C305 second");
+        QCOMPARE(x.callText().caption, QStringLiteral("305 second"));
+        QCOMPARE(x.callText().back, std::optional<LegacyColor>(0x00FF00));
+        // Without a route only the channel itself is updated.
+        x.send("t306,2,2,0");
+        x.send("t1208,2,2,0");
+        x.send("C306 alone");
+        QCOMPARE(x.c(306).callInfo, QStringLiteral("306 alone"));
+        QCOMPARE(x.c(1208).callInfo, QString());
+        QCOMPARE(arrived.last().at(1).toInt(), 0);
     }
 };
 

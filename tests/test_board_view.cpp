@@ -1,6 +1,6 @@
-// The board on screen: what the view draws where, what it repaints, its tool tips, scrolling and the
-// mouse it forwards, and that what it shows after bursts of changes is the board drawn afresh, pixel
-// for pixel. Saves board_view.png in the working directory for a look at the result.
+// The board on screen: what the view draws where and at what zoom, what it repaints and when, its tool
+// tips, scrolling and the mouse it forwards, and that what it shows after bursts of changes is the board
+// drawn afresh, pixel for pixel.
 
 #include "board/BoardAccessible.h"
 #include "board/BoardModel.h"
@@ -67,8 +67,7 @@ int px(double twips) {
     return static_cast<int>(std::lround(twipsToPixels(twips, screenDpi())));
 }
 
-// A rectangle the zoom made of `designed` (its pixels at zoom 1): each edge within the rounding of
-// both.
+// A rectangle the zoom made of `designed` (its pixels at zoom 1): each edge within the rounding.
 bool scaledBy(const QRect& zoomed, const QRect& designed, double zoom) {
     const double slack = zoom / 2 + 0.5;
     const auto near = [slack](double a, double b) { return std::abs(a - b) <= slack; };
@@ -96,11 +95,6 @@ QString toolTipAt(BoardView& view, QPoint at) {
     return QToolTip::isVisible() ? QToolTip::text() : QString();
 }
 
-QColor pixelAtTwips(const QImage& image, int x, int y) {
-    return image.pixelColor(static_cast<int>(twipsToPixels(x, screenDpi())),
-                            static_cast<int>(twipsToPixels(y, screenDpi())));
-}
-
 // The frames to come, and the event loop that paints them.
 void letFramesPaint(corvane::test::ManualClock& clock) {
     for (int i = 0; i < 3; ++i) {
@@ -121,9 +115,8 @@ struct Fixture : corvane::test::ChannelBoard {
 // What goes on during a burst of the engine's state reports over the whole board.
 enum class During { Nothing, Clicks, Band, Routes, Labels, Scrolling, Hidden };
 
-// A board of twelve spans of 31 channels in a view, fed through the message ring and DataRec's tick as
-// the link feeds it, and the operator's mouse on the canvas. The whole monitor: the burst runs through
-// the channel and status handlers, the clicks through the operator's selection.
+// Twelve spans of 31 channels on the whole monitor, fed through the message ring and its tick as the
+// link feeds it: the burst runs through the handlers, the clicks through the operator's selection.
 struct BurstBoard {
     static constexpr int kSpans = 12;
     static constexpr int kPerSpan = 31;
@@ -156,8 +149,7 @@ struct BurstBoard {
     }
     // The clock stands still, so one tick takes all that waits.
     void drain() { t.monitor.intake().tick(); }
-    // Reports for cells all over the board: new states, and calls set up and torn down with the
-    // neighbouring span when `calls`.
+    // Reports all over the board: new states, and with `calls` calls to and from the neighbouring span.
     void burst(int count, bool calls) {
         for (int i = 0; i < count; ++i) {
             const int id = anyCell();
@@ -178,51 +170,11 @@ QPoint at(BoardCanvas* canvas, const QRect& twips) {
 class BoardViewTest : public QObject {
     Q_OBJECT
 private slots:
-    void drawsTheCellsWhereTheModelPlacesThem() {
+    // The engine's changes are repainted once a frame, the operator's at once, each only in its cell.
+    void repaintsOnlyTheChangedCellsWhenTheirTurnComes() {
         Fixture f;
-        f.send("t102,1,1,1207"); // connected: the green marker over the state label
-        f.board.setMark(106, QStringLiteral("X"));
-        BoardView view(f.board);
-        view.resize(900, 300);
-        view.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&view));
-        const QImage image = view.canvas()->grab().toImage();
-        image.save(QStringLiteral("board_view.png"));
-
-        // A cell keeps its twips size at the screen's density.
-        QCOMPARE(view.canvas()->toPixels(f.board.cell(101)->back),
-                 twipsToPixels(f.board.cell(101)->back, screenDpi()));
-        const auto colour = [](LegacyColor c) { return toQColor(c); };
-        // State labels (centre of 101's label) and group squares (a corner inside the border).
-        QCOMPARE(pixelAtTwips(image, 1607 + 30, 152 + 30), colour(0x0000FF));
-        QCOMPARE(pixelAtTwips(image, 1555 + 30, 100 + 30), colour(groupColor(1, false, 3)));
-        QCOMPARE(pixelAtTwips(image, 3340 + 30, 100 + 30), colour(groupColor(2, false, 3)));
-        QCOMPARE(pixelAtTwips(image, 3340 + 127, 100 + 127), colour(0xFF0000));
-        QCOMPARE(pixelAtTwips(image, 10480 + 30, 100 + 30), colour(groupColor(3, false, 3)));
-        QCOMPARE(pixelAtTwips(image, 1555 + 30, 610 + 30), colour(groupColor(4, true, 3)));
-        QCOMPARE(pixelAtTwips(image, 1555 + 30, 1120 + 30), colour(groupColor(5, true, 3)));
-        // The empty cell between the blocks shows the board.
-        QCOMPARE(pixelAtTwips(image, 3085 + 127, 100 + 127), colour(0xC0C0C0));
-        // 102 is connected: its marker sits over the centre of the state label.
-        QCOMPARE(pixelAtTwips(image, 1810 + 127, 100 + 127), colour(0x00FF00));
-        QCOMPARE(pixelAtTwips(image, 1810 + 60, 100 + 60), colour(0x0000FF));
-        // The mark "X" on 106 (green label) is drawn in black somewhere inside the label.
-        bool dark = false;
-        const QRect label = view.canvas()->toPixels(f.board.cell(106)->stateRect);
-        for (int y = label.top(); y <= label.bottom(); ++y)
-            for (int x = label.left(); x <= label.right(); ++x)
-                dark = dark || image.pixelColor(x, y).green() < 0x80;
-        QVERIFY(dark);
-
-        // No colour: the board turns grey and the cells lose their squares.
-        f.ui.trigger(MenuItem::GroupColors0);
-        const QImage grey = view.canvas()->grab().toImage();
-        QCOMPARE(pixelAtTwips(grey, 1555 + 30, 100 + 30), colour(0x808080));
-        QCOMPARE(pixelAtTwips(grey, 1607 + 30, 152 + 30), colour(0x0000FF));
-    }
-
-    void repaintsOnlyTheChangedCell() {
-        Fixture f;
+        for (int id : {102, 103, 104, 105, 108, 109, 110})
+            f.send(QStringLiteral("t%1,1,2,0").arg(id));
         BoardView view(f.board);
         view.resize(900, 300);
         view.show();
@@ -230,12 +182,39 @@ private slots:
         QCoreApplication::processEvents();
         PaintRecorder rec;
         view.canvas()->installEventFilter(&rec);
+        const auto cell = [&](int id) { return view.canvas()->toPixels(f.board.cell(id)->back); };
+        const auto stream = [&](const QString& message) {
+            QVERIFY(f.queue.store(message));
+            f.intake.tick();
+        };
+        // Reports in the same frame as the last paint wait for the next frame, and come together.
+        stream(QStringLiteral("t102,1,1,0"));
+        stream(QStringLiteral("t109,1,1,0"));
+        QTest::qWait(30);
+        QVERIFY(rec.rects.isEmpty());
+        f.clock.advance(16);
+        QTRY_VERIFY(!rec.rects.isEmpty());
+        QVERIFY(rec.region.contains(cell(102)));
+        QVERIFY(rec.region.contains(cell(109)));
+        // The operator's mark is shown at once, and with it what the stream had waiting.
+        rec.rects.clear();
+        rec.region = {};
+        stream(QStringLiteral("t103,1,1,0"));
+        f.board.setMark(105, QStringLiteral("X"));
+        QTRY_VERIFY(!rec.rects.isEmpty());
+        QVERIFY(rec.region.contains(cell(105)));
+        QVERIFY(rec.region.contains(cell(103)));
+        // Nothing is left over for the frame to come.
+        rec.rects.clear();
+        f.clock.advance(16);
+        QTest::qWait(30);
+        QVERIFY(rec.rects.isEmpty());
+        // A report handled outside message processing repaints its cell alone, at once.
         f.send("t107,2,1,0");
         QTRY_VERIFY(!rec.rects.isEmpty());
-        const QRect cell = view.canvas()->toPixels(f.board.cell(107)->back);
         for (const QRect& r : rec.rects) {
-            QVERIFY(r.contains(cell));
-            QVERIFY(r.width() < 3 * cell.width() && r.height() < 3 * cell.height());
+            QVERIFY(r.contains(cell(107)));
+            QVERIFY(r.width() < 3 * cell(107).width() && r.height() < 3 * cell(107).height());
         }
         // A channel far outside the shown area causes no repaint at all.
         f.send("t3001,2,1,0");
@@ -456,36 +435,6 @@ private slots:
         }
     }
 
-    void forwardsTheMouseInTwips() {
-        Fixture f;
-        RecordingMouse mouse;
-        f.board.setMouseHandler(&mouse);
-        auto* link = new RecordingLink;
-        f.link.reset(std::unique_ptr<EngineLink>(link));
-        BoardView view(f.board);
-        view.resize(900, 300);
-        view.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&view));
-        const QPoint onCell(px(1680), px(225));
-        QTest::mousePress(view.canvas(), Qt::LeftButton, {}, onCell);
-        QTest::mouseRelease(view.canvas(), Qt::LeftButton, {}, onCell);
-        QCOMPARE(mouse.events, (QStringList{QStringLiteral("press"), QStringLiteral("release")}));
-        QCOMPARE(mouse.points.at(0).toPoint(),
-                 QPointF(pixelsToTwips(onCell.x(), screenDpi()), pixelsToTwips(onCell.y(), screenDpi()))
-                     .toPoint());
-        QCOMPARE(f.board.hitTest(mouse.points.at(0)).id, 101);
-        QTest::mouseMove(view.canvas(), QPoint(px(3000), px(1500)));
-        QTRY_VERIFY(!mouse.moves.isEmpty());
-        QCOMPARE(mouse.moves.last().toPoint(), QPoint(3000, 1500));
-        // A double click on the bare board asks for the description; on a cell it does not.
-        QTest::mouseDClick(view.canvas(), Qt::LeftButton, {}, onCell);
-        QVERIFY(link->commands().isEmpty());
-        QTest::mouseDClick(view.canvas(), Qt::LeftButton, {}, QPoint(px(4500), px(2250)));
-        QCOMPARE(link->commands(), QStringList{QStringLiteral("SSSSS")});
-        QVERIFY(mouse.events.contains(QStringLiteral("double")));
-        f.board.setMouseHandler(nullptr);
-    }
-
     void zoomScalesTheWholeBoard_data() {
         QTest::addColumn<double>("zoom");
         for (double z : {0.5, 1.0, 1.5, 2.0, 4.0})
@@ -495,9 +444,13 @@ private slots:
         QFETCH(double, zoom);
         Fixture f;
         f.groups.setNameO(2, QStringLiteral("Trunks"));
-        f.send("t107,2,4,0");
+        f.send("t107,2,4,0");    // the tool tip takes the name at the next report
+        f.send("t102,1,1,1207"); // connected: the green marker over the state label
+        f.board.setMark(106, QStringLiteral("X"));
         RecordingMouse mouse;
         f.board.setMouseHandler(&mouse);
+        auto* link = new RecordingLink;
+        f.link.reset(std::unique_ptr<EngineLink>(link));
         BoardView view(f.board);
         view.resize(900, 300);
         view.show();
@@ -541,6 +494,17 @@ private slots:
         const QRect back = canvas->toPixels(f.board.cell(107)->back);
         QCOMPARE(image.pixelColor(back.topLeft()), toQColor(groupColor(2, false, 3)));
         QCOMPARE(image.pixelColor(back.topLeft() - QPoint(1, 1)), toQColor(0xC0C0C0));
+        const QRect connected = canvas->toPixels(f.board.cell(102)->stateRect);
+        QCOMPARE(image.pixelColor(canvas->toPixels(f.board.cell(102)->markerRect).center()),
+                 toQColor(0x00FF00));
+        QCOMPARE(image.pixelColor(connected.topLeft() + QPoint(1, 1)), toQColor(0x0000FF));
+        // The mark "X" on 106's green label is drawn in black somewhere inside it.
+        bool dark = false;
+        const QRect marked = canvas->toPixels(f.board.cell(106)->stateRect);
+        for (int y = marked.top(); y <= marked.bottom(); ++y)
+            for (int x = marked.left(); x <= marked.right(); ++x)
+                dark = dark || image.pixelColor(x, y).green() < 0x80;
+        QVERIFY(dark);
         // A route line across the bare board, from 106's centre to 131's.
         f.send("t106,1,2,131");
         f.board.dimColor(106, true);
@@ -590,10 +554,26 @@ private slots:
         }
         QCOMPARE(rowsDrawn, line);
 
-        // Hit-testing, tool tips and the reader's rectangles follow the same mapping.
+        // The mouse reaches the board in twips, and hit-testing, tool tips and the reader's rectangles
+        // follow the same mapping.
         QTest::mousePress(canvas, Qt::LeftButton, {}, state.center());
         QTest::mouseRelease(canvas, Qt::LeftButton, {}, state.center());
-        QCOMPARE(mouse.points.size(), 2);
+        QCOMPARE(mouse.events, (QStringList{QStringLiteral("press"), QStringLiteral("release")}));
+        const auto twipsAt = [&](QPoint p) {
+            const QPointF unzoomed = QPointF(p) / zoom;
+            return QPointF(pixelsToTwips(unzoomed.x(), screenDpi()), pixelsToTwips(unzoomed.y(), screenDpi()))
+                .toPoint();
+        };
+        QCOMPARE(mouse.points.at(0).toPoint(), twipsAt(state.center()));
+        QTest::mouseMove(canvas, back.bottomRight());
+        QTRY_VERIFY(!mouse.moves.isEmpty());
+        QCOMPARE(mouse.moves.last().toPoint(), twipsAt(back.bottomRight()));
+        // A double click on the bare board asks for the description; on a cell it does not.
+        QTest::mouseDClick(canvas, Qt::LeftButton, {}, state.center());
+        QVERIFY(link->commands().isEmpty());
+        QTest::mouseDClick(canvas, Qt::LeftButton, {}, back.topLeft() - QPoint(3, 3)); // the gap before 107
+        QCOMPARE(link->commands(), QStringList{QStringLiteral("SSSSS")});
+        QVERIFY(mouse.events.contains(QStringLiteral("double")));
         const BoardHit hit = f.board.hitTest(mouse.points.at(0));
         QCOMPARE(int(hit.kind), int(BoardHit::Kind::StateLabel));
         QCOMPARE(hit.id, 107);
@@ -607,6 +587,13 @@ private slots:
         canvas->setZoom(1.0);
         QCOMPARE(canvas->toPixels(f.board.cell(131)->back), designed.at(6));
         QCOMPARE(canvas->minimumSize(), designedExtent);
+        // No colour: the board turns grey and the cells lose their squares.
+        f.ui.trigger(MenuItem::GroupColors0);
+        const QImage grey = canvas->grab().toImage();
+        QCOMPARE(grey.pixelColor(canvas->toPixels(f.board.cell(101)->back).topLeft() + QPoint(2, 2)),
+                 toQColor(0x808080));
+        QCOMPARE(grey.pixelColor(canvas->toPixels(f.board.cell(101)->stateRect).center()),
+                 toQColor(0x0000FF));
     }
 
     void zoomKeepsTheCentreInViewAndStaysInRange() {

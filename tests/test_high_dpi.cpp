@@ -37,15 +37,13 @@ QRect device(const QRect& logical) {
 class HighDpiTest : public QObject {
     Q_OBJECT
 private slots:
-    void theScreenHasTwoDevicePixelsToALogicalOne() { QCOMPARE(qApp->devicePixelRatio(), 2.0); }
-
     void theBoardIsPaintedAtTheFullResolution() {
         corvane::test::ChannelBoard b;
         BoardModel& board = b.board;
         for (const char* m : {"t101,1,1,0", "t102,1,2,0", "t103,2,4,0"})
             b.send(m);
         board.setMark(102, QStringLiteral("X"));
-        // A border of its own, as the pointer's highlight gives it (painting makes it the group colour).
+        // A border of its own, as the pointer's highlight gives it.
         board.setBorder(101, kWhite, 6);
         BoardView view(board);
         view.resize(600, 200);
@@ -115,8 +113,7 @@ private slots:
         QCOMPARE(icon.devicePixelRatio(), 2.0);
         QCOMPARE(icon.size(), QSize(96, 96));
         const QImage image = icon.toImage();
-        // The icon's own picture: a green cell at the top left, a red one at the top right, drawn from
-        // the SVG, and its round corner left transparent.
+        // A green cell at the top left, a red one at the top right, and a transparent round corner.
         QCOMPARE(image.pixelColor(24, 24).rgb(), QColor(0x00, 0xc8, 0x00).rgb());
         QCOMPARE(image.pixelColor(72, 24).rgb(), QColor(0xe6, 0x28, 0x28).rgb());
         QCOMPARE(image.pixelColor(0, 0).alpha(), 0);
