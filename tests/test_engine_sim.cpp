@@ -135,7 +135,7 @@ private slots:
     void framesTcpCommands();
     void reportsTheWholeBoard_data();
     void reportsTheWholeBoard();
-    void channelCommandsAndRefusals();
+    void channelCommandsReportTheNewStates();
     void controlLines();
     void flipTrafficMovesOnlyIdleChannels();
 };
@@ -264,9 +264,9 @@ void TestEngineSim::reportsTheWholeBoard() {
     }
 }
 
-void TestEngineSim::channelCommandsAndRefusals() {
+void TestEngineSim::channelCommandsReportTheNewStates() {
     EngineSimProcess sim;
-    QVERIFY(sim.start(quiet + QStringList{"--spans", "2", "--refuse", "M"}));
+    QVERIFY(sim.start(quiet + QStringList{"--spans", "2"}));
     TcpClient mon(sim.tcpPort());
     UdpClient other(sim.udpPort());
     QVERIFY(other.ask("SSSSS", "^S") >= 0); // the engine now knows the UDP monitor
@@ -284,13 +284,8 @@ void TestEngineSim::channelCommandsAndRefusals() {
     QVERIFY(other.waitFor("^t201,\\d+,(0|8),0$") >= 0);
     QCOMPARE(mon.reply("t0201", "^[+-]t"), QStringLiteral("+t"));
 
-    // Refusals: a refused letter, a channel the switch does not have.
-    QCOMPARE(mon.reply("M0101", "^[+-]M"), QStringLiteral("-M"));
+    // A channel the switch does not have.
     QCOMPARE(mon.reply("X0999", "^[+-]X"), QStringLiteral("-X"));
-    QVERIFY(sim.control("refuse IC"));
-    QCOMPARE(mon.reply("I1", "^[+-]I"), QStringLiteral("-I"));
-    QCOMPARE(mon.reply("CCCCC", "^[+-]C"), QStringLiteral("-C"));
-    QCOMPARE(mon.reply("M0101", "^[+-]M"), QStringLiteral("+M"));
 }
 
 void TestEngineSim::controlLines() {
