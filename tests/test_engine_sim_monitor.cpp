@@ -1,6 +1,7 @@
-// The monitor's logic against the simulated engine, end to end: real TCP and UDP links, the message
-// ring, the processing tick, the handlers and the board, on the system clock; and a lost TCP link,
-// told in the alarm list and shown on a stale board until the board is described again.
+// The monitor's logic against the simulated engine, end to end: real TCP and UDP links (by address,
+// host name or IPv6), the message ring, the processing tick, the handlers and the board, on the system
+// clock; and a lost TCP link, told in the alarm list and shown on a stale board until the board is
+// described again.
 
 #include "alarms/AlarmList.h"
 #include "app/Monitor.h"
@@ -11,11 +12,13 @@
 #include "link/EngineLink.h"
 #include "link/LinkHealth.h"
 #include "link/MessageQueue.h"
+#include "link/TcpEngineLink.h"
 #include "platform/Clock.h"
 #include "support/EngineSimProcess.h"
 #include "support/LiveMonitor.h"
-#include "windows/ChatModel.h"
+#include "support/TestMonitor.h"
 
+#include <QHostInfo>
 #include <QRegularExpression>
 #include <QTcpSocket>
 #include <QTest>
@@ -90,6 +93,10 @@ private slots:
     void boardFollowsTheEngine();
     void aLostLinkIsShownUntilTheBoardIsDescribedAgain_data();
     void aLostLinkIsShownUntilTheBoardIsDescribedAgain();
+    void refreshSequenceReachesTheEngineByNameAndIPv6_data();
+    void refreshSequenceReachesTheEngineByNameAndIPv6();
+    void aNameThatDoesNotResolveIsReportedOnce_data();
+    void aNameThatDoesNotResolveIsReportedOnce();
 };
 
 void TestEngineSimMonitor::boardFollowsTheEngine_data() {
@@ -147,14 +154,6 @@ void TestEngineSimMonitor::boardFollowsTheEngine() {
     QTRY_VERIFY_WITH_TIMEOUT(monitor.alarms().count() > 0 && monitor.alarms().lines().last().endsWith(
                                                                  QStringLiteral("---Trunk 105 down")),
                              10000);
-
-    // A chat line from another monitor is shown.
-    QTcpSocket other;
-    other.connectToHost(QHostAddress::LocalHost, sim.tcpPort());
-    QVERIFY(other.waitForConnected(5000));
-    other.write("@hello from the night shift|");
-    QTRY_VERIFY_WITH_TIMEOUT(
-        monitor.chat().received().startsWith(QStringLiteral("hello from the night shift")), 10000);
 
     // Board completion runs on the relay timer's first tick: the first ping and "SSSSS" again.
     const auto ping = sim.waitForCommand(QStringLiteral("W"), 20000, c->line);
@@ -250,6 +249,73 @@ void TestEngineSimMonitor::aLostLinkIsShownUntilTheBoardIsDescribedAgain() {
     QTRY_VERIFY_WITH_TIMEOUT(!monitor.linkHealth().isStale(), 20000);
     QVERIFY(!overlay.isVisible());
     QCOMPARE(view.grab().toImage().pixelColor(view.viewport()->mapTo(&view, probe)), fresh);
+}
+
+void TestEngineSimMonitor::refreshSequenceReachesTheEngineByNameAndIPv6_data() {
+    QTest::addColumn<bool>("udp");
+    QTest::addColumn<QString>("address");
+    QTest::addColumn<QString>("bind");
+    // The machine's own name, as /etc/hosts gives it, is where the engine listens.
+    const QString name = QHostInfo::localHostName();
+    QString named;
+    for (const QHostAddress& a : QHostInfo::fromName(name).addresses()) {
+        named = a.toString();
+        if (a.protocol() == QAbstractSocket::IPv4Protocol)
+            break;
+    }
+    QTest::newRow("UDP, a host name") << true << name << named;
+    QTest::newRow("TCP, a host name") << false << name << named;
+    QTest::newRow("UDP, IPv6") << true << "::1"
+                               << "::1";
+    QTest::newRow("TCP, IPv6") << false << "::1"
+                               << "::1";
+}
+
+void TestEngineSimMonitor::refreshSequenceReachesTheEngineByNameAndIPv6() {
+    QFETCH(bool, udp);
+    QFETCH(QString, address);
+    QFETCH(QString, bind);
+    QVERIFY2(!bind.isEmpty(), qPrintable(address + QStringLiteral(" does not resolve")));
+    test::LiveMonitor rig;
+    QVERIFY(rig.start(udp, address, bind));
+    QStringList got;
+    for (const test::SimCommand& c : rig.sim.commands())
+        got << c.text;
+    QCOMPARE(got, (QStringList{"$LIVEBOX", "SSSSS", "CCCCC", "UUUUU"}));
+    // And the engine's answers are heard.
+    QVERIFY(rig.paints(4, 1));
+    QVERIFY(rig.monitor->alarms().lines().isEmpty());
+}
+
+void TestEngineSimMonitor::aNameThatDoesNotResolveIsReportedOnce_data() {
+    QTest::addColumn<bool>("udp");
+    QTest::newRow("UDP") << true;
+    QTest::newRow("TCP") << false;
+}
+
+void TestEngineSimMonitor::aNameThatDoesNotResolveIsReportedOnce() {
+    QFETCH(bool, udp);
+    MonitorConfig config;
+    config.useUdp = udp;
+    config.engineAddress = QStringLiteral("no-such-engine.invalid");
+    config.enginePort = 1260;
+    test::TestMonitor t(config);
+    t.monitor.link().reset(test::createEngineLink(t.monitor));
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        bool ended = false;
+        test::reconnect(t.monitor, [&] { ended = true; });
+        t.monitor.link()->sendCommand(QStringLiteral("SSSSS"));
+        QVERIFY(QTest::qWaitFor(
+            [&] {
+                t.services.clock.advance(TcpEngineLink::kLookMs);
+                return ended;
+            },
+            20000));
+    }
+    QCOMPARE(t.monitor.alarms().lines().size(), 1);
+    QVERIFY2(t.monitor.alarms().lines()[0].endsWith(
+                 QStringLiteral("Engine address no-such-engine.invalid not found")),
+             qPrintable(t.monitor.alarms().lines()[0]));
 }
 
 QTEST_MAIN(TestEngineSimMonitor)

@@ -18,42 +18,47 @@ QStringList drain(MessageQueue& queue) {
 class TestFraming : public QObject {
     Q_OBJECT
 private slots:
-    void partialMessageCompletedAcrossArrivals() {
-        MessageQueue queue;
-        TcpFraming framing(queue);
-        framing.arrive("T12:0");
-        QCOMPARE(queue.pendingCount(), 0);
-        QCOMPARE(framing.partialMessage(), QStringLiteral("T12:0"));
-        framing.arrive("5:00|A1 ok|t305");
-        QCOMPARE(drain(queue), (QStringList{"T12:05:00", "A1 ok"}));
-        QCOMPARE(framing.partialMessage(), QStringLiteral("t305"));
-        framing.arrive("|");
-        QCOMPARE(drain(queue), QStringList{"t305"});
-        QVERIFY(framing.partialMessage().isEmpty());
-    }
-
-    void emptyMessagesAreNotStored() {
-        MessageQueue queue;
-        TcpFraming framing(queue);
-        framing.arrive("|||");
-        QCOMPARE(queue.pendingCount(), 0);
-        QVERIFY(framing.partialMessage().isEmpty());
-        framing.arrive("|W||A1|");
-        framing.arrive("A2|");
-        QCOMPARE(drain(queue), (QStringList{"W", "A1", "A2"}));
-        QCOMPARE(queue.writeIndex(), 3);
-    }
-
-    void everyByteSurvives() {
-        MessageQueue queue;
-        TcpFraming framing(queue);
+    void arrivalsAreCutIntoMessages_data() {
+        QTest::addColumn<QByteArrayList>("arrivals");
+        QTest::addColumn<QStringList>("messages");
+        QTest::addColumn<QString>("partial"); // what waits for its separator afterwards
+        QTest::addColumn<int>("discarded");
+        const QByteArray chunk(10000, 'x');
+        const QByteArray longest(TcpFraming::kMaxMessage, 'y');
+        QTest::newRow("a message split over arrivals")
+            << QByteArrayList{"T12:0", "5:00|A1 ok|t305", "|", "t3"}
+            << QStringList{"T12:05:00", "A1 ok", "t305"} << "t3" << 0;
+        QTest::newRow("empty messages are not stored")
+            << QByteArrayList{"|||", "|W||A1|", "A2|"} << QStringList{"W", "A1", "A2"} << "" << 0;
         // Latin-1 on the wire: bytes above 127 and NULs are text like any other.
-        const QByteArray data("A\xe9t\xe9\x00x|", 8);
-        framing.arrive(data);
-        const QString message = queue.take();
-        QCOMPARE(message.size(), 6);
-        QCOMPARE(message.at(1).unicode(), char16_t(0xE9));
-        QCOMPARE(message.at(4).unicode(), char16_t(0));
+        QTest::newRow("every byte survives")
+            << QByteArrayList{QByteArray("A\xe9t\xe9\x00x|", 7)}
+            << QStringList{QString::fromLatin1("A\xe9t\xe9\0x", 6)} << "" << 0;
+        // The rest of an overlong message is thrown away too; what follows its "|" is read again.
+        QTest::newRow("overlong, up to the next separator")
+            << QByteArrayList{"A1|" + chunk, chunk, chunk, chunk, chunk + "|A2|A", "3|"}
+            << QStringList{"A1", "A2", "A3"} << "" << 1;
+        QTest::newRow("the longest that fits")
+            << QByteArrayList{longest.left(20000), longest.mid(20000) + "|", longest + "z|B|"}
+            << QStringList{QString::fromLatin1(longest), "B"} << "" << 1;
+    }
+    void arrivalsAreCutIntoMessages() {
+        QFETCH(QByteArrayList, arrivals);
+        QFETCH(QStringList, messages);
+        QFETCH(QString, partial);
+        QFETCH(int, discarded);
+        MessageQueue queue;
+        TcpFraming framing(queue);
+        QStringList got;
+        for (const QByteArray& data : arrivals) {
+            framing.arrive(data);
+            got += drain(queue);
+            QVERIFY(framing.partialMessage().size() <= TcpFraming::kMaxMessage);
+        }
+        QCOMPARE(got, messages);
+        QCOMPARE(framing.partialMessage(), partial);
+        QCOMPARE(framing.discardedCount(), discarded);
+        QCOMPARE(framing.takeFailures(), discarded);
     }
 
     void ringWrapsAndRefusesWhenFull() {
@@ -61,7 +66,6 @@ private slots:
         for (int i = 0; i < MessageQueue::kCapacity; ++i)
             QVERIFY(queue.store(QString::number(i)));
         QCOMPARE(queue.writeIndex(), 0);
-        QCOMPARE(queue.pendingCount(), 1000);
         // A full ring never overwrites a message that is still pending.
         QVERIFY(!queue.store(QStringLiteral("late")));
         QCOMPARE(queue.pendingCount(), 1000);
@@ -81,20 +85,17 @@ private slots:
         QByteArray data;
         for (int i = 0; i < 2500; ++i)
             data += "t" + QByteArray::number(i) + '|';
-        data += "tail";
         int wakeups = 0;
         std::function<void()> onRoom = [&] {
             ++wakeups;
             if (framing.resume() == TcpFraming::Result::HeldBack)
                 queue.notifyWhenRoom(onRoom);
         };
-        QCOMPARE(framing.arrive(data), TcpFraming::Result::HeldBack);
+        QCOMPARE(framing.arrive(data + "tail"), TcpFraming::Result::HeldBack);
         QVERIFY(framing.holdsBackData());
         QCOMPARE(queue.pendingCount(), 1000);
         queue.notifyWhenRoom(onRoom);
-        QStringList got;
-        while (queue.pendingCount() > 0)
-            got << queue.take();
+        const QStringList got = drain(queue);
         QCOMPARE(got.size(), 2500);
         for (int i = 0; i < 2500; ++i)
             QCOMPARE(got[i], QStringLiteral("t%1").arg(i));
@@ -131,40 +132,6 @@ private slots:
         QCOMPARE(got.size(), 1501);
         QCOMPARE(got[1499], QStringLiteral("t1499"));
         QCOMPARE(got.last(), QStringLiteral("t4"));
-    }
-
-    void overlongPartialIsDiscardedUpToTheNextSeparator() {
-        MessageQueue queue;
-        TcpFraming framing(queue);
-        const QByteArray chunk(10000, 'x');
-        framing.arrive("A1|" + chunk);
-        framing.arrive(chunk);
-        framing.arrive(chunk);
-        QCOMPARE(framing.takeFailures(), 0);
-        QCOMPARE(framing.partialMessage().size(), 30000);
-        framing.arrive(chunk); // 40,000 characters without an end
-        QCOMPARE(framing.takeFailures(), 1);
-        QCOMPARE(framing.discardedCount(), 1);
-        QVERIFY(framing.partialMessage().isEmpty());
-        // The rest of the overlong message is thrown away too; what follows its "|" is read again.
-        framing.arrive(chunk + "|A2|A");
-        framing.arrive("3|");
-        QCOMPARE(drain(queue), (QStringList{"A1", "A2", "A3"}));
-        QCOMPARE(framing.discardedCount(), 1);
-        QCOMPARE(framing.takeFailures(), 0);
-    }
-
-    void longestMessageStillFits() {
-        MessageQueue queue;
-        TcpFraming framing(queue);
-        const QByteArray longest(TcpFraming::kMaxMessage, 'y');
-        framing.arrive(longest.left(20000));
-        framing.arrive(longest.mid(20000) + "|");
-        QCOMPARE(queue.pendingCount(), 1);
-        QCOMPARE(queue.take().size(), TcpFraming::kMaxMessage);
-        framing.arrive(longest + "z|B|");
-        QCOMPARE(framing.discardedCount(), 1);
-        QCOMPARE(drain(queue), QStringList{"B"});
     }
 };
 
