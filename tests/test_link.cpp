@@ -18,6 +18,9 @@
 #include <QTest>
 #include <QUdpSocket>
 
+#include <memory>
+#include <vector>
+
 using namespace corvane;
 using namespace corvane::test;
 
@@ -187,6 +190,27 @@ private slots:
         const int first = ignoredIn(t.problems[0]);
         const int second = ignoredIn(t.problems[1]);
         QVERIFY2(first > 0 && second > 0 && first + second == 8, qPrintable(t.problems.join(u'\n')));
+    }
+
+    // Past the bound, strangers are no longer named one by one but counted together.
+    void udpStrangersPastTheBoundAreCountedTogether() {
+        const quint16 monitorPort = EngineSimProcess::freeMonitorPort();
+        Rig t(udpConfig(EngineSimProcess::freeMonitorPort(), monitorPort));
+        t.link->connectEngine();
+        const auto& link = dynamic_cast<const UdpEngineLink&>(*t.link);
+        // The first is told at once; the next ones gather for a minute.
+        const int senders = 1 + UdpEngineLink::kMaxNamedStrangers + 1;
+        std::vector<std::unique_ptr<QUdpSocket>> from;
+        for (int i = 0; i < senders; ++i) {
+            from.push_back(std::make_unique<QUdpSocket>());
+            if (!from.back()->bind(QHostAddress(QStringLiteral("127.0.0.%1").arg(2 + i)), 0))
+                QSKIP("this host has no such loopback address");
+            from.back()->writeDatagram("W", QHostAddress::LocalHost, monitorPort);
+            QTRY_COMPARE(link.ignoredCount(), i + 1);
+        }
+        t.clock.advance(UdpEngineLink::kReportEveryMs);
+        QCOMPARE(t.problems.size(), 1 + UdpEngineLink::kMaxNamedStrangers + 1);
+        QVERIFY(t.problems.last().endsWith(QStringLiteral("Ignored 1 datagram from other senders")));
     }
 
     void udpPortIsTheMonitorsAlone() {

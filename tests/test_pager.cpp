@@ -6,6 +6,7 @@
 #include "common/LegacyText.h"
 #include "messages/MessageIntake.h"
 #include "support/PagerParts.h"
+#include "support/RecordingLink.h"
 #include "support/SmtpServer.h"
 #include "support/TestMonitor.h"
 #include "watchdogs/HeartbeatWatchdog.h"
@@ -233,7 +234,10 @@ private slots:
     void streamOfAlarmsAfterATestPage() {
         const int before = m_server->messages().size();
         Paging t(*m_server, QStringLiteral("a@corvane.test;b@corvane.test"));
+        auto* engine = new test::RecordingLink;
+        t.link.reset(std::unique_ptr<EngineLink>(engine));
         t.ui.trigger(MenuItem::TestPage);
+        QCOMPARE(engine->commands(), QStringList{"ppppp"}); // the engine answers with the alarm
         for (int second = 0; second < 30; ++second) {
             t.alarm(second == 0 ? QStringLiteral("page test 1") : QStringLiteral("T1 Alarm %1").arg(second));
             QTest::qWait(20); // real time for the transfers
