@@ -211,3 +211,15 @@ done
 cmake --build "$build" -j"$(nproc)" >/dev/null
 echo
 echo "$caught of ${#ids[@]} faults caught. The table is in $table."
+# A run over every fault is kept in the tree, as the figures of record and the order of the next run.
+if [ $# -eq 0 ]; then
+    {
+        echo "# Planted faults: the last full run"
+        echo
+        echo "\`scripts/mutants.sh\` wrote this table (see the README's \"Planted faults\"): $caught of ${#ids[@]} faults"
+        echo "caught. The test named is the first one that failed with the fault planted; the next run tries it"
+        echo "first."
+        echo
+        cat "$table"
+    } >"$kept"
+fi
