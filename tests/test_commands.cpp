@@ -152,8 +152,8 @@ void TestCommands::batchGoesToMarkedCellsInIdOrder_data() {
     QTest::addColumn<QStringList>("commands");
     const QStringList marked{"X", "X", "", "x"};
     QTest::newRow("Stop") << Element::Command2_6 << marked << QStringList{"T0105", "T0107", "T2301"};
-    QTest::newRow("Exclude, truncating") << Element::Command2_0 << marked
-                                         << QStringList{"X0105", "X0107", "X2301"};
+    QTest::newRow("Exclude, truncating")
+        << Element::Command2_0 << marked << QStringList{"X0105", "X0107", "X2301"};
     QTest::newRow("Include") << Element::Command2_1 << QStringList{"", "X", "", ""} << QStringList{"x0105"};
     QTest::newRow("Msg on") << Element::Command2_3 << QStringList{"", "X", "", ""} << QStringList{"M0105"};
     QTest::newRow("Msg off") << Element::Command2_4 << QStringList{"", "X", "", ""} << QStringList{"m0105"};

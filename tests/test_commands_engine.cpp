@@ -1,14 +1,12 @@
 // The operator's commands against the simulated engine over real UDP and TCP sockets: the refresh
-// sequence in order with its waits ended by the engine's answers, refusals recorded in the alarm list (a
-// refused batch as one counted line, withdrawn controls explained), and two monitors chatting through
-// one engine.
+// sequence in order with its waits ended by the engine's answers, withdrawn controls explained in the
+// alarm list and in the buttons' place, and two monitors chatting through one engine.
 
 #include "alarms/AlarmList.h"
 #include "board/BoardModel.h"
 #include "board/GroupTables.h"
 #include "link/EngineLink.h"
 #include "link/LinkActions.h"
-#include "messages/RefusedCommands.h"
 #include "operator/SwitchCommands.h"
 #include "support/EngineSimProcess.h"
 #include "support/TestMonitor.h"
@@ -44,8 +42,7 @@ struct Rig {
 };
 
 // Runs the sockets and moves every rig's clock until `done` holds.
-template <typename Done>
-bool pump(std::initializer_list<Rig*> rigs, Done done) {
+template <typename Done> bool pump(std::initializer_list<Rig*> rigs, Done done) {
     return QTest::qWaitFor(
         [&] {
             for (int i = 0; i < 5; ++i)
@@ -71,8 +68,6 @@ class TestCommandsEngine : public QObject {
 private slots:
     void refreshSequence_data();
     void refreshSequence();
-    void refusalsAreRecorded_data();
-    void refusalsAreRecorded();
     void withdrawnControlsAreExplained();
     void twoMonitorsChat();
 };
@@ -107,51 +102,6 @@ void TestCommandsEngine::refreshSequence() {
     QVERIFY(pump({&rig}, [&] { return printed(sim, from).contains(QStringLiteral("UUUUU")); }));
     QCOMPARE(printed(sim, from), (QStringList{"DDDDD", "$TESTBOX", "SSSSS", "CCCCC", "UUUUU"}));
     QVERIFY(!rig.m().groups().nameO(1).isEmpty());
-}
-
-void TestCommandsEngine::refusalsAreRecorded_data() {
-    QTest::addColumn<QString>("refuse");
-    QTest::addColumn<int>("marked");
-    QTest::addColumn<QStringList>("lines");
-    QTest::newRow("one refused channel") << "x" << 1 << QStringList{"Engine refused x"};
-    QTest::newRow("refused batch") << "x" << 300 << QStringList{"Engine refused x (300 channels)"};
-    QTest::newRow("another letter refused") << "X" << 20 << QStringList{};
-    QTest::newRow("accepted batch") << "" << 20 << QStringList{};
-}
-
-void TestCommandsEngine::refusalsAreRecorded() {
-    QFETCH(QString, refuse);
-    QFETCH(int, marked);
-    QFETCH(QStringList, lines);
-    EngineSimProcess sim;
-    QVERIFY(sim.start({"--heartbeat-ms", "0", "--clock-ms", "0", "--spans", "13"}));
-    if (!refuse.isEmpty())
-        QVERIFY(sim.control(QStringLiteral("refuse ") + refuse));
-    Rig rig(sim, true);
-    rig.m().commands().refreshInfo();
-    BoardModel& b = rig.m().board();
-    QVERIFY(pump({&rig}, [&] { return b.hasCell(1324); }));
-    const std::vector<int> ids = b.cellIds();
-    int n = 0;
-    for (int id : ids)
-        if (id != 1 && n < marked) {
-            b.setMark(id, QStringLiteral("X"));
-            ++n;
-        }
-    QCOMPARE(n, marked);
-    const qsizetype from = sim.lines().size();
-    const int before = rig.m().alarms().count();
-    rig.m().ui().gesture(Element::Command2_1, MainWindowModel::Gesture::Click); // "&Include"
-    QVERIFY(pump({&rig}, [&] { return printed(sim, from).size() >= marked; }));
-    // The last answers, then more than the quiet second: a batch that paused would show here as a
-    // second line.
-    const qint64 sent = rig.now();
-    QVERIFY(pump({&rig}, [&] { return rig.now() - sent > 3 * RefusedCommands::kQuietMs; }));
-    QStringList added = rig.m().alarms().lines().mid(before);
-    for (QString& line : added)
-        line = line.section(QStringLiteral("---"), 1);
-    QCOMPARE(added, lines);
-    QCOMPARE(rig.m().ui().element(Element::AckLbl).caption, QStringLiteral("x"));
 }
 
 void TestCommandsEngine::withdrawnControlsAreExplained() {
