@@ -1,10 +1,8 @@
 // The operator's commands to the switch against a recording link and a manual clock: the refresh
 // sequence and its waits, the per-channel batch, the engine-wide commands and the watchdog period.
 
-#include "alarms/Pager.h"
-#include "alarms/Sounds.h"
-#include "platform/SmtpMail.h"
 #include "support/CommandParts.h"
+#include "support/TestMonitor.h"
 
 #include <QTest>
 
@@ -14,14 +12,14 @@ namespace {
 struct Commands : test::CommandParts {
     using CommandParts::CommandParts;
     // What the status handlers show for an acknowledgement of `letter`.
-    void ack(const char* letter) { ui.setCaption(Element::AckLbl, QString::fromLatin1(letter)); }
+    void ack(const QString& letter) { ui.setCaption(Element::AckLbl, letter); }
     void cell(int id, const QString& mark = {}) {
         board.paintChannel(id, 1, 1, 0);
         board.setMark(id, mark);
     }
     QStringList sentAfterEachAck(const QStringList& letters) {
         for (const QString& letter : letters) {
-            ack(qPrintable(letter));
+            ack(letter);
             clock.advance(SwitchCommands::kAckLookMs);
         }
         return engine->commands();
@@ -32,45 +30,56 @@ struct Commands : test::CommandParts {
 class TestCommands : public QObject {
     Q_OBJECT
 private slots:
-    void refreshBeforeStartupWaitsForEachAcknowledgement();
-    void refreshAfterStartupAsksForNamesFirst();
+    void refreshWaitsForEachAcknowledgement_data();
+    void refreshWaitsForEachAcknowledgement();
     void refreshWaitsGiveUpAfterTheirLooks();
     void refreshWaitsForTheConnect();
     void refreshStartedDuringAWaitRunsFirst();
-    void channelCommandsInIdOrderPaced();
-    void excludeFollowsTruncatePerChannel();
-    void batchReadsMarksWhenItGetsThere();
-    void noMarkBeepsRegardlessOfSounds();
+    void spanLabelDoubleClickWaitsForNames();
+    void batchGoesToMarkedCellsInIdOrder_data();
+    void batchGoesToMarkedCellsInIdOrder();
+    void batchReadsMarksAndTruncateWhenItGetsThere();
     void unmarkAllClearsEveryMark();
     void engineWideCommandsReconnectOverUdp();
     void unloadAsksFirst();
-    void spanLabelDoubleClickWaitsForNames();
+    void watchdogTimeoutDialog_data();
     void watchdogTimeoutDialog();
     void tabDoubleClickRevealsEngineButtons();
 };
 
-void TestCommands::refreshBeforeStartupWaitsForEachAcknowledgement() {
+void TestCommands::refreshWaitsForEachAcknowledgement_data() {
+    QTest::addColumn<bool>("startupDone");
+    QTest::addColumn<QStringList>("sentAtOnce");
+    QTest::addColumn<QStringList>("acks");
+    QTest::addColumn<QList<int>>("sentAfterEachAck");
+    QTest::addColumn<QStringList>("commands");
+    QTest::newRow("before start-up") << false << QStringList{"<close>", "<connect>", "$TESTBOX", "SSSSS"}
+                                     << QStringList{"S", "C"} << QList<int>{3, 4}
+                                     << QStringList{"$TESTBOX", "SSSSS", "CCCCC", "UUUUU"};
+    QTest::newRow("after start-up, names first")
+        << true << QStringList{"<close>", "<connect>", "DDDDD"} << QStringList{"D", "S", "C"}
+        << QList<int>{3, 4, 5} << QStringList{"DDDDD", "$TESTBOX", "SSSSS", "CCCCC", "UUUUU"};
+}
+
+void TestCommands::refreshWaitsForEachAcknowledgement() {
+    QFETCH(bool, startupDone);
+    QFETCH(QStringList, sentAtOnce);
+    QFETCH(QStringList, acks);
+    QFETCH(QList<int>, sentAfterEachAck);
+    QFETCH(QStringList, commands);
     Commands f;
+    if (startupDone)
+        f.relay.completeBoard();
+    f.engine->sent.clear();
     f.commands.refreshInfo();
-    QCOMPARE(f.engine->sent, (QStringList{"<close>", "<connect>", "$TESTBOX", "SSSSS"}));
+    QCOMPARE(f.engine->sent, sentAtOnce);
     QCOMPARE(f.ui.element(Element::AckLbl).back, LegacyColor(0x00FFFF));
     f.clock.advance(1000);
     QCOMPARE(f.ui.element(Element::AckLbl).back, LegacyColor(0x808080)); // greyed a second later
-    QCOMPARE(f.engine->commands().size(), 2);
-    // Each acknowledgement ends its wait at the next look.
-    QCOMPARE(f.sentAfterEachAck({"S"}), (QStringList{"$TESTBOX", "SSSSS", "CCCCC"}));
-    QCOMPARE(f.sentAfterEachAck({"C"}), (QStringList{"$TESTBOX", "SSSSS", "CCCCC", "UUUUU"}));
+    // Each acknowledgement ends its wait at the next look, and lets out the commands up to the next wait.
+    for (qsizetype i = 0; i < acks.size(); ++i)
+        QCOMPARE(f.sentAfterEachAck({acks[i]}), commands.first(sentAfterEachAck[i]));
     QCOMPARE(f.commands.runner().activeCount(), 0);
-}
-
-void TestCommands::refreshAfterStartupAsksForNamesFirst() {
-    Commands f;
-    f.relay.completeBoard();
-    f.engine->sent.clear();
-    f.commands.refreshInfo();
-    QCOMPARE(f.engine->sent, (QStringList{"<close>", "<connect>", "DDDDD"}));
-    QCOMPARE(f.sentAfterEachAck({"D"}), (QStringList{"DDDDD", "$TESTBOX", "SSSSS"}));
-    QCOMPARE(f.sentAfterEachAck({"S", "C"}), (QStringList{"DDDDD", "$TESTBOX", "SSSSS", "CCCCC", "UUUUU"}));
 }
 
 void TestCommands::refreshWaitsGiveUpAfterTheirLooks() {
@@ -86,7 +95,7 @@ void TestCommands::refreshWaitsGiveUpAfterTheirLooks() {
     QCOMPARE(f.engine->commands().size(), 4);
     // An acknowledgement that shows already ends the wait before any pause.
     f.engine->sent.clear();
-    f.ack("S");
+    f.ack(QStringLiteral("S"));
     f.commands.refreshInfo();
     QCOMPARE(f.engine->commands(), (QStringList{"$TESTBOX", "SSSSS", "CCCCC"}));
 }
@@ -100,102 +109,99 @@ void TestCommands::refreshWaitsForTheConnect() {
     QCOMPARE(f.engine->commands(), QStringList());
     QVERIFY(!f.ui.element(Element::AckLbl).back);
     f.engine->heldConnect();
+    f.engine->heldConnect(); // a second report of the same connect changes nothing
     QCOMPARE(f.engine->commands(), (QStringList{"$TESTBOX", "SSSSS"}));
     QCOMPARE(f.ui.element(Element::AckLbl).back, LegacyColor(0x00FFFF));
 }
 
 void TestCommands::refreshStartedDuringAWaitRunsFirst() {
     Commands f;
-    f.commands.refreshInfo(); // waits for "S"
+    f.commands.refreshInfo(); // waits for "S": looks at 0, 100 and 200 ms
     f.clock.advance(250);
     f.relay.completeBoard();
     f.engine->sent.clear();
     f.commands.refreshInfo(); // the relay watchdog's refresh, say
     QCOMPARE(f.engine->sent, (QStringList{"<close>", "<connect>", "DDDDD"}));
-    // The inner sequence ends; only then does the outer one go on, with "C" still showing.
-    QCOMPARE(f.sentAfterEachAck({"D", "S", "C"}),
-             (QStringList{"DDDDD", "$TESTBOX", "SSSSS", "CCCCC", "UUUUU"}));
-    f.clock.advance(6000);
-    QCOMPARE(f.engine->commands(),
-             (QStringList{"DDDDD", "$TESTBOX", "SSSSS", "CCCCC", "UUUUU", "CCCCC", "UUUUU"}));
+    // The inner sequence ends at 550 ms; only then does the outer one go on, with "C" still showing.
+    const QStringList inner{"DDDDD", "$TESTBOX", "SSSSS", "CCCCC", "UUUUU"};
+    QCOMPARE(f.sentAfterEachAck({"D", "S", "C"}), inner);
+    // It looks again a pause later with the 48 looks it had left: the last at 5350 ms, then its pause.
+    f.clock.advance(4899);
+    QCOMPARE(f.engine->commands(), inner);
+    f.clock.advance(1);
+    QCOMPARE(f.engine->commands(), inner + QStringList({"CCCCC", "UUUUU"}));
     QCOMPARE(f.commands.runner().activeCount(), 0);
 }
 
-void TestCommands::channelCommandsInIdOrderPaced() {
+void TestCommands::spanLabelDoubleClickWaitsForNames() {
     Commands f;
-    f.cell(2301, QStringLiteral("X"));
-    f.cell(105, QStringLiteral("X"));
-    f.cell(106);
-    f.cell(107, QStringLiteral("x"));
-    f.ui.gesture(Element::Command2_6, MainWindowModel::Gesture::Click);
-    QCOMPARE(f.engine->commands(), QStringList{"T0105"});
-    f.clock.advance(9);
-    QCOMPARE(f.engine->commands().size(), 1);
-    f.clock.advance(1);
-    QCOMPARE(f.engine->commands(), (QStringList{"T0105", "T0107"}));
-    f.clock.advance(100);
-    QCOMPARE(f.engine->commands(), (QStringList{"T0105", "T0107", "T2301"}));
-    QCOMPARE(f.board.cell(105)->mark, QStringLiteral("X"));
-    QCOMPARE(f.board.cell(107)->mark, QStringLiteral("x"));
-    QVERIFY(f.tones.tones.isEmpty());
+    f.commands.spanLabelDoubleClick();
+    QCOMPARE(f.engine->commands(), QStringList{"DDDDD"});
+    QCOMPARE(f.commands.runner().activeCount(), 1);
+    f.sentAfterEachAck({"D"});
+    QCOMPARE(f.commands.runner().activeCount(), 0);
+    // "D" still shows: the second wait ends at once.
+    f.commands.spanLabelDoubleClick();
+    QCOMPARE(f.commands.runner().activeCount(), 0);
+    QCOMPARE(f.engine->commands(), (QStringList{"DDDDD", "DDDDD"}));
+}
 
-    const struct {
-        Element button;
-        const char* text;
-    } buttons[] = {{Element::Command2_1, "x0105"},
-                   {Element::Command2_3, "M0105"},
-                   {Element::Command2_4, "m0105"},
-                   {Element::Command2_5, "t0105"}};
-    f.board.setMark(107, QString());
-    f.board.setMark(2301, QString());
-    for (const auto& b : buttons) {
-        f.engine->sent.clear();
-        f.ui.gesture(b.button, MainWindowModel::Gesture::Click);
-        f.clock.advance(100);
-        QCOMPARE(f.engine->commands(), QStringList{QString::fromLatin1(b.text)});
-    }
+void TestCommands::batchGoesToMarkedCellsInIdOrder_data() {
+    QTest::addColumn<Element>("button");
+    QTest::addColumn<QStringList>("marks"); // of cells 2301, 105, 106 and 107
+    QTest::addColumn<QStringList>("commands");
+    const QStringList marked{"X", "X", "", "x"};
+    QTest::newRow("Stop") << Element::Command2_6 << marked << QStringList{"T0105", "T0107", "T2301"};
+    QTest::newRow("Exclude, truncating")
+        << Element::Command2_0 << marked << QStringList{"X0105", "X0107", "X2301"};
+    QTest::newRow("Include") << Element::Command2_1 << QStringList{"", "X", "", ""} << QStringList{"x0105"};
+    QTest::newRow("Msg on") << Element::Command2_3 << QStringList{"", "X", "", ""} << QStringList{"M0105"};
+    QTest::newRow("Msg off") << Element::Command2_4 << QStringList{"", "X", "", ""} << QStringList{"m0105"};
+    QTest::newRow("Start") << Element::Command2_5 << QStringList{"X", "", "", ""} << QStringList{"t2301"};
+    // Marks of the other kinds are no marks for a batch: it beeps, whether sounds are on or not.
+    QTest::newRow("no marks") << Element::Command2_1 << QStringList{"?", "!", "", ""} << QStringList{};
+}
+
+void TestCommands::batchGoesToMarkedCellsInIdOrder() {
+    QFETCH(Element, button);
+    QFETCH(QStringList, marks);
+    QFETCH(QStringList, commands);
+    Commands f;
+    const int ids[] = {2301, 105, 106, 107};
+    for (int i = 0; i < 4; ++i)
+        f.cell(ids[i], marks[i]);
+    QVERIFY(!f.ui.isChecked(MenuItem::AllowSounds));
+    const auto firstOf = [&](qsizetype n) { return commands.first(std::min(n, commands.size())); };
+    f.ui.gesture(button, MainWindowModel::Gesture::Click);
+    QCOMPARE(f.engine->commands(), firstOf(1));
+    // Paced: the next channel 10 ms later.
+    f.clock.advance(9);
+    QCOMPARE(f.engine->commands(), firstOf(1));
+    f.clock.advance(1);
+    QCOMPARE(f.engine->commands(), firstOf(2));
+    f.clock.advance(100);
+    QCOMPARE(f.engine->commands(), commands);
+    for (int i = 0; i < 4; ++i)
+        QCOMPARE(f.board.cell(ids[i])->mark, marks[i]);
+    const QList<QPair<int, int>> beep{{100, 300}}, silence;
+    QCOMPARE(f.tones.tones, commands.isEmpty() ? beep : silence);
     QCOMPARE(SwitchCommands::channelCommand(u'x', 1), QStringLiteral("x0001"));
     QCOMPARE(SwitchCommands::channelCommand(u'T', 12345), QStringLiteral("T12345"));
 }
 
-void TestCommands::excludeFollowsTruncatePerChannel() {
-    Commands f;
-    f.cell(105, QStringLiteral("X"));
-    f.cell(106, QStringLiteral("X"));
-    f.ui.gesture(Element::Command2_0, MainWindowModel::Gesture::Click);
-    // The box is read for each channel as the batch reaches it.
-    f.ui.setChecked(Element::Truncate, false);
-    f.clock.advance(100);
-    QCOMPARE(f.engine->commands(), (QStringList{"X0105", "Y0106"}));
-    f.engine->sent.clear();
-    f.ui.gesture(Element::Command2_0, MainWindowModel::Gesture::Click);
-    f.clock.advance(100);
-    QCOMPARE(f.engine->commands(), (QStringList{"Y0105", "Y0106"}));
-}
-
-void TestCommands::batchReadsMarksWhenItGetsThere() {
+void TestCommands::batchReadsMarksAndTruncateWhenItGetsThere() {
     Commands f;
     f.cell(105, QStringLiteral("X"));
     f.cell(106, QStringLiteral("X"));
     f.cell(107, QStringLiteral("X"));
     f.cell(201);
-    f.ui.gesture(Element::Command2_6, MainWindowModel::Gesture::Click);
+    f.ui.gesture(Element::Command2_0, MainWindowModel::Gesture::Click);
+    f.ui.setChecked(Element::Truncate, false);
     f.board.setMark(105, QString()); // already passed
     f.board.setMark(106, QString()); // not reached yet
     f.board.setMark(201, QStringLiteral("X"));
     f.clock.advance(100);
-    QCOMPARE(f.engine->commands(), (QStringList{"T0105", "T0107", "T0201"}));
-}
-
-void TestCommands::noMarkBeepsRegardlessOfSounds() {
-    Commands f;
-    f.cell(105, QStringLiteral("?"));
-    f.cell(106, QStringLiteral("!"));
-    QVERIFY(!f.ui.isChecked(MenuItem::AllowSounds));
-    f.ui.gesture(Element::Command2_1, MainWindowModel::Gesture::Click);
-    f.clock.advance(100);
-    QVERIFY(f.engine->sent.isEmpty());
-    QCOMPARE(f.tones.tones, (QList<QPair<int, int>>{{100, 300}}));
+    QCOMPARE(f.engine->commands(), (QStringList{"X0105", "Y0107", "Y0201"}));
 }
 
 void TestCommands::unmarkAllClearsEveryMark() {
@@ -242,52 +248,33 @@ void TestCommands::unloadAsksFirst() {
     QCOMPARE(f.engine->sent, (QStringList{"<connect>", "QQQQQ"}));
 }
 
-void TestCommands::spanLabelDoubleClickWaitsForNames() {
-    Commands f;
-    f.commands.spanLabelDoubleClick();
-    QCOMPARE(f.engine->commands(), QStringList{"DDDDD"});
-    QCOMPARE(f.commands.runner().activeCount(), 1);
-    f.sentAfterEachAck({"D"});
-    QCOMPARE(f.commands.runner().activeCount(), 0);
-    // "D" still shows: the second wait ends at once.
-    f.commands.spanLabelDoubleClick();
-    QCOMPARE(f.commands.runner().activeCount(), 0);
-    QCOMPARE(f.engine->commands(), (QStringList{"DDDDD", "DDDDD"}));
+void TestCommands::watchdogTimeoutDialog_data() {
+    QTest::addColumn<QString>("answer");
+    QTest::addColumn<int>("interval");
+    QTest::addColumn<QString>("shownNext");
+    QTest::newRow("cancelled") << QString() << 1500 << "150";
+    QTest::newRow("whole seconds") << "30" << 300 << "30";
+    QTest::newRow("no number") << "soon" << 1500 << "150";
+    QTest::newRow("negative") << "-5" << 1500 << "150";
+    QTest::newRow("largest") << "6553.5" << 65535 << "6553.5";
+    QTest::newRow("too long") << "6553.6" << 1500 << "150";
+    // Tenths of a second are kept, halves of a millisecond go to the even neighbour.
+    QTest::newRow("half down to even") << "0.25" << 2 << "0.2";
+    QTest::newRow("half up to even, blanks around") << " 0.75 " << 8 << "0.8";
 }
 
 void TestCommands::watchdogTimeoutDialog() {
-    // The heartbeat watchdog owns the dialog; it names the pager and the relay watchdog.
-    struct Heartbeat : test::CommandParts {
-        Sounds sounds{ui, tones};
-        Pager pager{
-            ui,   config, clock, dialogs, std::make_unique<SmtpMail>(config, dialogs, clock, QString()),
-            link, alarms};
-        HeartbeatWatchdog watchdog{ui, config, clock, dialogs, sounds, alarms, pager, relay};
-    } f;
-    const HeartbeatWatchdog& heartbeat = f.watchdog;
-    auto& dialogs = f.dialogs;
-    QCOMPARE(heartbeat.interval(), 1500);
-    dialogs.inputAnswers.enqueue(QString()); // cancelled
-    f.ui.trigger(MenuItem::WDTO);
+    QFETCH(QString, answer);
+    QFETCH(int, interval);
+    QFETCH(QString, shownNext);
+    test::TestMonitor t;
+    auto& dialogs = t.services.dialogs;
+    dialogs.inputAnswers.enqueue(answer);
+    t.monitor.ui().trigger(MenuItem::WDTO);
     QCOMPARE(dialogs.inputs, QStringList{"Watchdog Timeout|Enter Timeout in seconds|150"});
-    QCOMPARE(heartbeat.interval(), 1500);
-    dialogs.inputAnswers.enqueue(QStringLiteral("30"));
-    f.ui.trigger(MenuItem::WDTO);
-    QCOMPARE(heartbeat.interval(), 300);
-    for (const char* bad : {"soon", "-5", "7000"}) {
-        dialogs.inputAnswers.enqueue(QString::fromLatin1(bad));
-        f.ui.trigger(MenuItem::WDTO);
-        QCOMPARE(heartbeat.interval(), 300);
-    }
-    QCOMPARE(dialogs.inputs.last(), QStringLiteral("Watchdog Timeout|Enter Timeout in seconds|30"));
-    // Tenths of a second are kept, halves of a millisecond go to the even neighbour.
-    dialogs.inputAnswers.enqueue(QStringLiteral("0.25"));
-    f.ui.trigger(MenuItem::WDTO);
-    QCOMPARE(heartbeat.interval(), 2);
-    dialogs.inputAnswers.enqueue(QStringLiteral(" 0.75 "));
-    f.ui.trigger(MenuItem::WDTO);
-    QCOMPARE(heartbeat.interval(), 8);
-    QCOMPARE(dialogs.inputs.last(), QStringLiteral("Watchdog Timeout|Enter Timeout in seconds|0.2"));
+    QCOMPARE(t.monitor.heartbeat().interval(), interval);
+    t.monitor.ui().trigger(MenuItem::WDTO);
+    QCOMPARE(dialogs.inputs.last(), QStringLiteral("Watchdog Timeout|Enter Timeout in seconds|") + shownNext);
 }
 
 void TestCommands::tabDoubleClickRevealsEngineButtons() {

@@ -3,18 +3,17 @@
 #include "app/IniFile.h"
 
 #include <QFile>
+#include <QProcess>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QtTest>
-
-#include <QProcess>
 
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <unistd.h>
 #include <sys/resource.h>
+#include <unistd.h>
 
 using namespace corvane;
 
@@ -44,14 +43,13 @@ QStringList describe(const MonitorConfig& c) {
     d << QStringLiteral("useUdp=%1").arg(c.useUdp) << QStringLiteral("enginePort=%1").arg(c.enginePort)
       << QStringLiteral("monitorPort=%1").arg(c.monitorPort)
       << QStringLiteral("engineAddress=") + c.engineAddress << QStringLiteral("allowFrom=") + c.allowFrom
-      << QStringLiteral("title=") + c.title
-      << QStringLiteral("logoPath=") + c.logoPath
+      << QStringLiteral("title=") + c.title << QStringLiteral("logoPath=") + c.logoPath
       << QStringLiteral("deltaY=%1").arg(static_cast<double>(c.deltaY))
       << QStringLiteral("watchdogProgress=%1").arg(c.watchdogProgress)
       << QStringLiteral("logFile=") + c.logFile << QStringLiteral("demo=%1").arg(c.demo)
       << QStringLiteral("relay=") + c.relayWindowTitle;
-    for (const ScheduledCommand& s : c.schedule)
-        d << QStringLiteral("sched=") + s.pattern + u'|' + s.command;
+    for (std::size_t i = 0; i < c.schedule.size(); ++i)
+        d << QStringLiteral("sched%1=").arg(i) + c.schedule[i].pattern + u'|' + c.schedule[i].command;
     d << QStringLiteral("font=%1/%2/%3").arg(c.fontNarrow).arg(c.fontBold).arg(c.fontSize)
       << QStringLiteral("pagees=") + c.pagerRecipients
       << QStringLiteral("pagerOn=%1").arg(c.pagerEnabledAtStart)
@@ -59,8 +57,27 @@ QStringList describe(const MonitorConfig& c) {
       << QStringLiteral("allow=") + c.alarmStringAllow
       << QStringLiteral("groupColor=%1").arg(c.groupColorScheme)
       << QStringLiteral("wdto=%1").arg(c.watchdogTimeout) << QStringLiteral("maxAlarms=") + c.maxAlarms
-      << QStringLiteral("zoom=%1").arg(c.boardZoomPercent);
+      << QStringLiteral("mail=%1|%2|%3|%4|%5")
+             .arg(c.mailServer, c.mailSender, c.mailCaFile, c.mailUser, c.mailPassword)
+      << QStringLiteral("zoom=%1").arg(c.boardZoomPercent)
+      << QStringLiteral("present=%1%2%3%4%5%6")
+             .arg(c.present.watchdogProgress ? "W" : "")
+             .arg(c.present.relayWindowTitle ? "C" : "")
+             .arg(c.present.playSound ? "P" : "")
+             .arg(c.present.setFont ? "F" : "")
+             .arg(c.present.pagerRecipients ? "M" : "")
+             .arg(c.present.maxAlarms ? "A" : "");
     return d;
+}
+
+// The fields that differ from the defaults.
+QStringList changed(const MonitorConfig& c) {
+    const QStringList d = describe(c), defaults = describe({});
+    QStringList out;
+    for (qsizetype i = 0; i < d.size(); ++i)
+        if (d[i] != defaults[i])
+            out << d[i];
+    return out;
 }
 
 // What the writer in a child process writes.
@@ -75,99 +92,113 @@ MonitorConfig childConfig() {
 class ConfigTest : public QObject {
     Q_OBJECT
 private slots:
-    void tcpLinkFileLeavesEverythingElseAtDefault() {
-        const MonitorConfig c =
-            readText("TCP, 1\r\nENG_LOC_PORT, 1260\r\nENG_LOC_IP, \"10.1.2.3\"\r\nMON_PORT, 6300\r\n");
-        MonitorConfig expected;
-        expected.useUdp = false;
-        expected.enginePort = 1260;
-        expected.monitorPort = 6300;
-        expected.engineAddress = QStringLiteral("10.1.2.3");
-        QCOMPARE(describe(c), describe(expected));
-        QVERIFY(!c.present.setFont && !c.present.watchdogProgress && !c.present.maxAlarms);
-        // The same file saved with a byte-order mark.
-        QCOMPARE(describe(readText("\xEF\xBB\xBFTCP, 1\r\nENG_LOC_PORT, 1260\r\nENG_LOC_IP, \"10.1.2.3\"\r\n"
-                                   "MON_PORT, 6300\r\n")),
-                 describe(expected));
-    }
-
-    void keysAreCaseInsensitiveAndPresenceKeysIgnoreTheirValue() {
-        MonitorConfig c = readText("  tcp, 0\nDemo, 0\nplay_sound, 0\r\n  Wd_Progress , 0\r\n");
-        QVERIFY(!c.useUdp);
-        QVERIFY(c.demo);
-        QVERIFY(c.present.playSound);
-        QVERIFY(c.present.watchdogProgress);
-        QVERIFY(!c.watchdogProgress);
-        c = readText("WD_PROGRESS, 7\r\n");
-        QVERIFY(c.watchdogProgress);
-    }
-
-    void quotesKeepCommasAndAMissingQuoteShiftsThePairing() {
-        MonitorConfig c = readText("TITLE, \"North, Site 2; main\"\r\nMON_PORT, 6300\r\n");
-        QCOMPARE(c.title, QStringLiteral("North, Site 2; main"));
-        QCOMPARE(c.monitorPort, 6300);
+    // What a file's content changes from the defaults.
+    void reading_data() {
+        QTest::addColumn<QByteArray>("text");
+        QTest::addColumn<QStringList>("changes");
+        const QStringList tcpLink{"useUdp=0", "enginePort=1260", "monitorPort=6300",
+                                  "engineAddress=10.1.2.3"};
+        QTest::newRow("a TCP link") << QByteArray(
+                                           "TCP, 1\r\nENG_LOC_PORT, 1260\r\nENG_LOC_IP, \"10.1.2.3\"\r\n"
+                                           "MON_PORT, 6300\r\n")
+                                    << tcpLink;
+        QTest::newRow("saved with a byte-order mark")
+            << QByteArray("\xEF\xBB\xBFTCP, 1\r\nENG_LOC_PORT, 1260\r\nENG_LOC_IP, \"10.1.2.3\"\r\nMON_PORT, "
+                          "6300\r\n")
+            << tcpLink;
+        QTest::newRow("keys in any case, presence keys whatever their value")
+            << QByteArray("  tcp, 0\nDemo, 0\nplay_sound, 0\r\n  Wd_Progress , 0\r\n")
+            << QStringList{"useUdp=0", "demo=1", "present=WP"};
+        QTest::newRow("a progress value")
+            << QByteArray("WD_PROGRESS, 7\r\n") << QStringList{"watchdogProgress=1", "present=W"};
+        QTest::newRow("quotes keep commas")
+            << QByteArray("TITLE, \"North, Site 2; main\"\r\nMON_PORT, 6300\r\n")
+            << QStringList{"monitorPort=6300", "title=North, Site 2; main"};
         // Unquoted, the title ends at the comma and "Site" becomes a key: every later pair is off by one.
-        c = readText("TITLE, North, Site\r\nENG_LOC_PORT, 1260\r\nMON_PORT, 6300\r\n");
-        QCOMPARE(c.title, QStringLiteral("North"));
-        QCOMPARE(c.enginePort, 0);
-        QCOMPARE(c.monitorPort, 0);
-    }
-
-    void commentedAndUnknownKeysAreSkippedWithTheirValues() {
-        const MonitorConfig c = readText(
-            ";MAIL_MASK, \"1*2\"\r\nCOLOUR, \"x\"\r\nMAIL_STR_MASK, \"down\"\r\n;MAIL_PAGEES, \"a@b\"\r\n");
-        QVERIFY(c.alarmNumberMask.isEmpty());
-        QCOMPARE(c.alarmStringMask, QStringLiteral("down"));
-        QVERIFY(c.pagerRecipients.isEmpty());
-        QVERIFY(!c.pagerEnabledAtStart);
-    }
-
-    void numericValues() {
-        // Later pairs win; a value that does not convert leaves the setting as it was.
-        MonitorConfig c =
-            readText("ENG_LOC_PORT, 1260\r\nENG_LOC_PORT, 40000\r\nMON_PORT, 6300\r\nMON_PORT, abc\r\n"
-                     "GROUP_COLOR, -1\r\nWATCHDOG_TO, 99999999999999999999999\r\n");
-        QCOMPARE(c.enginePort, 1260);
-        QCOMPARE(c.monitorPort, 6300);
-        QCOMPARE(c.groupColorScheme, -1);
-        QCOMPARE(c.watchdogTimeout, 150);
-        // The leading number counts, rounded halves to even; quoted numbers convert too.
-        c = readText("ENG_LOC_PORT, 1260abc\r\nMON_PORT, \"6300\"\r\nGROUP_COLOR, 2.5\r\nWATCHDOG_TO, 3.5\r\n"
-                     "DELTA_Y, 1.75\r\n");
-        QCOMPARE(c.enginePort, 1260);
-        QCOMPARE(c.monitorPort, 6300);
-        QCOMPARE(c.groupColorScheme, 2);
-        QCOMPARE(c.watchdogTimeout, 4);
-        QCOMPARE(c.deltaY, 1.75f);
-        c = readText("MON_PORT, 1\r\nTITLE, \"a\"\r\nMON_PORT, 2\r\nTITLE, \"b\"\r\n");
-        QCOMPARE(c.monitorPort, 2);
-        QCOMPARE(c.title, QStringLiteral("b"));
-        c = readText("DELTA_Y, 1e300\r\nMON_PORT, 32767\r\nENG_LOC_PORT, -32768\r\n");
-        QCOMPARE(c.deltaY, 2.0f);
-        QCOMPARE(c.monitorPort, 32767);
+        QTest::newRow("a missing quote shifts the pairing")
+            << QByteArray("TITLE, North, Site\r\nENG_LOC_PORT, 1260\r\nMON_PORT, 6300\r\n")
+            << QStringList{"title=North"};
+        QTest::newRow("commented and unknown keys skipped with their values")
+            << QByteArray(";MAIL_MASK, \"1*2\"\r\nCOLOUR, \"x\"\r\nMAIL_STR_MASK, \"down\"\r\n;MAIL_PAGEES, "
+                          "\"a@b\"\r\n")
+            << QStringList{"strMask=down"};
+        QTest::newRow("a value that does not convert keeps the earlier one")
+            << QByteArray("ENG_LOC_PORT, 1260\r\nENG_LOC_PORT, 40000\r\nMON_PORT, 6300\r\nMON_PORT, abc\r\n"
+                          "GROUP_COLOR, -1\r\nWATCHDOG_TO, 99999999999999999999999\r\n")
+            << QStringList{"enginePort=1260", "monitorPort=6300", "groupColor=-1"};
+        QTest::newRow("leading numbers, halves to even, quoted numbers")
+            << QByteArray(
+                   "ENG_LOC_PORT, 1260abc\r\nMON_PORT, \"6300\"\r\nGROUP_COLOR, 2.5\r\nWATCHDOG_TO, 3.5\r\n"
+                   "DELTA_Y, 1.75\r\n")
+            << QStringList{"enginePort=1260", "monitorPort=6300", "deltaY=1.75", "groupColor=2", "wdto=4"};
+        QTest::newRow("later pairs win")
+            << QByteArray("MON_PORT, 1\r\nTITLE, \"a\"\r\nMON_PORT, 2\r\nTITLE, \"b\"\r\n")
+            << QStringList{"monitorPort=2", "title=b"};
         // A port is never negative: such a value would wrap to some other port.
-        QCOMPARE(c.enginePort, 0);
-        c = readText("MON_PORT, 6300\r\nMON_PORT, -1\r\nENG_LOC_PORT, 1260\r\nENG_LOC_PORT, 65535\r\n");
-        QCOMPARE(c.monitorPort, 6300);
-        QCOMPARE(c.enginePort, 1260);
+        QTest::newRow("the limits of the numbers")
+            << QByteArray("DELTA_Y, 1e300\r\nMON_PORT, 32767\r\nENG_LOC_PORT, -32768\r\n")
+            << QStringList{"monitorPort=32767"};
+        QTest::newRow("ports out of range")
+            << QByteArray("MON_PORT, 6300\r\nMON_PORT, -1\r\nENG_LOC_PORT, 1260\r\nENG_LOC_PORT, 65535\r\n")
+            << QStringList{"enginePort=1260", "monitorPort=6300"};
+        QTest::newRow("an unquoted number as text")
+            << QByteArray("TITLE, 007\r\nENG_LOC_IP, 10.0.0.1\r\nLOG_FILE, \"007\"\r\n")
+            << QStringList{"engineAddress=10.0.0.1", "title=7", "logFile=007"};
+        QTest::newRow("no maximum of 0") << QByteArray("MAX_ALARMS, 0\r\n") << QStringList{};
+        QTest::newRow("no maximum of text") << QByteArray("MAX_ALARMS, abc\r\n") << QStringList{};
+        QTest::newRow("a maximum") << QByteArray("MAX_ALARMS,350\r\n")
+                                   << QStringList{"maxAlarms=350", "present=A"};
+        QTest::newRow("font, all three")
+            << QByteArray("SET_FONT, \"N1B0S10\"") << QStringList{"font=1/0/10", "present=F"};
+        QTest::newRow("font too big")
+            << QByteArray("SET_FONT, \"N0B1S20\"") << QStringList{"font=0/1/12", "present=F"};
+        QTest::newRow("font too small")
+            << QByteArray("SET_FONT, \"N0B1S5\"") << QStringList{"font=0/1/8", "present=F"};
+        QTest::newRow("font in any order")
+            << QByteArray("SET_FONT, \"S11 N1 B1\"") << QStringList{"font=1/1/11", "present=F"};
+        // A missing letter reads the whole value, which is 0 when it begins with a letter.
+        QTest::newRow("font letters missing")
+            << QByteArray("SET_FONT, \"B1\"") << QStringList{"font=0/1/8", "present=F"};
+        QTest::newRow("font as a number")
+            << QByteArray("SET_FONT, 10") << QStringList{"font=10/10/10", "present=F"};
+        // A part that does not fit keeps its value; the others still apply.
+        QTest::newRow("font overflow")
+            << QByteArray("SET_FONT, \"N99999B0S11\"") << QStringList{"font=0/0/11", "present=F"};
+        QTest::newRow("zoom, a step") << QByteArray("BOARD_ZOOM, 150") << QStringList{"zoom=150"};
+        QTest::newRow("zoom, smallest") << QByteArray("BOARD_ZOOM, 50") << QStringList{"zoom=50"};
+        QTest::newRow("zoom, largest") << QByteArray("BOARD_ZOOM, 400") << QStringList{"zoom=400"};
+        QTest::newRow("zoom between steps, rounded")
+            << QByteArray("BOARD_ZOOM, 133.6") << QStringList{"zoom=134"};
+        QTest::newRow("zoom quoted") << QByteArray("BOARD_ZOOM, \"200\"") << QStringList{"zoom=200"};
+        QTest::newRow("zoom, leading number") << QByteArray("BOARD_ZOOM, 175%") << QStringList{"zoom=175"};
+        // Any other zoom leaves the designed size, and the reader goes on.
+        for (const char* zoom : {"49", "401", "0", "-150", "1.5", "1e308", "large", ""})
+            QTest::newRow(qPrintable(QStringLiteral("zoom of %1").arg(zoom)))
+                << QByteArray("BOARD_ZOOM, ") + zoom + "\r\nMON_PORT, 6300"
+                << QStringList{"monitorPort=6300"};
+        QTest::newRow("the command after the first dash")
+            << QByteArray("SCHED_CMD,\"12/24/?? 18:00:00 - A-B - C\"\r\nSCHED_CMD, nodash\r\n"
+                          "SCHED_CMD, \"?\?/?\?/?? ??:00:00 - W\"\r\n")
+            << QStringList{"sched0=12/24/?? 18:00:00|A-B - C", "sched1=?\?/?\?/?? ?\?:00:00|W"};
+        // Bad input never stops the reader.
+        QTest::newRow("keys without a value, blank lines")
+            << QByteArray("ENG_LOC_PORT,\r\n\r\n   \r\nMON_PORT, 6300\r\nGROUP_COLOR,")
+            << QStringList{"monitorPort=6300"};
+        QTest::newRow("an unterminated quote swallows the rest")
+            << QByteArray("MON_PORT, 6300\r\nTITLE, \"abc\r\nENG_LOC_PORT, 1\r\n")
+            << QStringList{"monitorPort=6300", "title=abc\r\nENG_LOC_PORT, 1\r\n"};
+        QTest::newRow("text after a closing quote dropped")
+            << QByteArray("TITLE, \"abc\"def, MON_PORT, 1\r\n") << QStringList{"monitorPort=1", "title=abc"};
+        static const char binary[] = "TITLE, a\0\xff\x80z\r\nMON_PORT, 5\r\n";
+        QTest::newRow("binary bytes as 8-bit text")
+            << QByteArray(binary, sizeof binary - 1)
+            << QStringList{"monitorPort=5",
+                           QStringLiteral("title=") + QString::fromLatin1(QByteArray("a\0\xff\x80z", 5))};
     }
-
-    void textSettingsTakeAnUnquotedNumberAsItsDecimalText() {
-        const MonitorConfig c = readText("TITLE, 007\r\nENG_LOC_IP, 10.0.0.1\r\nLOG_FILE, \"007\"\r\n");
-        QCOMPARE(c.title, QStringLiteral("7"));
-        QCOMPARE(c.engineAddress, QStringLiteral("10.0.0.1"));
-        QCOMPARE(c.logFile, QStringLiteral("007"));
-    }
-
-    void maxAlarmsOnlyWhenNonZero() {
-        MonitorConfig c = readText("MAX_ALARMS, 0\r\n");
-        QCOMPARE(c.maxAlarms, QStringLiteral("200"));
-        QVERIFY(!c.present.maxAlarms);
-        c = readText("MAX_ALARMS, abc\r\n");
-        QVERIFY(!c.present.maxAlarms);
-        c = readText("MAX_ALARMS,350\r\n");
-        QCOMPARE(c.maxAlarms, QStringLiteral("350"));
-        QVERIFY(c.present.maxAlarms);
+    void reading() {
+        QFETCH(QByteArray, text);
+        QFETCH(QStringList, changes);
+        QCOMPARE(changed(readText(text)), changes);
     }
 
     void scheduledCommandsFillElevenEntries() {
@@ -180,91 +211,12 @@ private slots:
                      QStringLiteral("?\?/?\?/?? 0%1:00:00").arg(i));
             QCOMPARE(c.schedule[static_cast<std::size_t>(i)].command, QStringLiteral("cmd%1").arg(i));
         }
-        // The command may hold "-"; only the first one separates.
-        const MonitorConfig d = readText("SCHED_CMD,\"12/24/?? 18:00:00 - A-B - C\"\r\nSCHED_CMD, nodash\r\n"
-                                         "SCHED_CMD, \"?\?/?\?/?? ??:00:00 - W\"\r\n");
-        QCOMPARE(d.schedule[0].command, QStringLiteral("A-B - C"));
-        QCOMPARE(d.schedule[1].command, QStringLiteral("W"));
-        QVERIFY(d.schedule[2].command.isEmpty());
     }
 
-    void fontSettings_data() {
-        QTest::addColumn<QByteArray>("value");
-        QTest::addColumn<int>("narrow");
-        QTest::addColumn<int>("bold");
-        QTest::addColumn<int>("size");
-        QTest::newRow("all three") << QByteArray("\"N1B0S10\"") << 1 << 0 << 10;
-        QTest::newRow("too big") << QByteArray("\"N0B1S20\"") << 0 << 1 << 12;
-        QTest::newRow("too small") << QByteArray("\"N0B1S5\"") << 0 << 1 << 8;
-        QTest::newRow("any order") << QByteArray("\"S11 N1 B1\"") << 1 << 1 << 11;
-        // A missing letter reads the whole value, which is 0 when it begins with a letter.
-        QTest::newRow("missing letters") << QByteArray("\"B1\"") << 0 << 1 << 8;
-        QTest::newRow("plain number") << QByteArray("10") << 10 << 10 << 10;
-        // A part that does not fit keeps its value; the others still apply.
-        QTest::newRow("overflow") << QByteArray("\"N99999B0S11\"") << 0 << 0 << 11;
-    }
-    void fontSettings() {
-        QFETCH(QByteArray, value);
-        QFETCH(int, narrow);
-        QFETCH(int, bold);
-        QFETCH(int, size);
-        const MonitorConfig c = readText("SET_FONT, " + value + "\r\n");
-        QVERIFY(c.present.setFont);
-        QCOMPARE(c.fontNarrow, narrow);
-        QCOMPARE(c.fontBold, bold);
-        QCOMPARE(c.fontSize, size);
-    }
-
-    void boardZoom_data() {
-        QTest::addColumn<QByteArray>("value");
-        QTest::addColumn<int>("percent");
-        QTest::newRow("a step") << QByteArray("150") << 150;
-        QTest::newRow("smallest") << QByteArray("50") << 50;
-        QTest::newRow("largest") << QByteArray("400") << 400;
-        QTest::newRow("between steps, rounded") << QByteArray("133.6") << 134;
-        QTest::newRow("quoted") << QByteArray("\"200\"") << 200;
-        QTest::newRow("leading number") << QByteArray("175%") << 175;
-        // Anything else leaves the designed size.
-        QTest::newRow("too small") << QByteArray("49") << 100;
-        QTest::newRow("too large") << QByteArray("401") << 100;
-        QTest::newRow("zero") << QByteArray("0") << 100;
-        QTest::newRow("negative") << QByteArray("-150") << 100;
-        QTest::newRow("a factor, not a percentage") << QByteArray("1.5") << 100;
-        QTest::newRow("huge") << QByteArray("1e308") << 100;
-        QTest::newRow("text") << QByteArray("large") << 100;
-        QTest::newRow("empty") << QByteArray("") << 100;
-    }
-    void boardZoom() {
-        QFETCH(QByteArray, value);
-        QFETCH(int, percent);
-        const MonitorConfig c = readText("BOARD_ZOOM, " + value + "\r\nMON_PORT, 6300\r\n");
-        QCOMPARE(c.boardZoomPercent, percent);
-        QCOMPARE(c.monitorPort, 6300);
-    }
-
-    void badInputNeverStopsTheReader() {
-        // A key without a value, an empty line, blanks only: the next pair is still read.
-        MonitorConfig c = readText("ENG_LOC_PORT,\r\n\r\n   \r\nMON_PORT, 6300\r\nGROUP_COLOR,");
-        QCOMPARE(c.enginePort, 0);
-        QCOMPARE(c.monitorPort, 6300);
-        QCOMPARE(c.groupColorScheme, 3);
-        // An unterminated quote swallows the rest of the file.
-        c = readText("MON_PORT, 6300\r\nTITLE, \"abc\r\nENG_LOC_PORT, 1\r\n");
-        QCOMPARE(c.monitorPort, 6300);
-        QCOMPARE(c.title, QStringLiteral("abc\r\nENG_LOC_PORT, 1\r\n"));
-        QCOMPARE(c.enginePort, 0);
-        // Text after a closing quote is dropped up to the delimiter.
-        c = readText("TITLE, \"abc\"def, MON_PORT, 1\r\n");
-        QCOMPARE(c.title, QStringLiteral("abc"));
-        QCOMPARE(c.monitorPort, 1);
-        // Binary bytes are 8-bit text like any other.
-        static const char binary[] = "TITLE, a\0\xff\x80z\r\nMON_PORT, 5\r\n";
-        c = readText(QByteArray(binary, sizeof binary - 1));
-        QCOMPARE(c.title, QString::fromLatin1(QByteArray("a\0\xff\x80z", 5)));
-        QCOMPARE(c.monitorPort, 5);
+    void hostileInputNeverStopsTheReader() {
         // A line of several megabytes.
         const QByteArray huge(6 * 1024 * 1024, 'x');
-        c = readText("TITLE, " + huge + "\r\nMON_PORT, 6300\r\n");
+        const MonitorConfig c = readText("TITLE, " + huge + "\r\nMON_PORT, 6300\r\n");
         QCOMPARE(c.title.size(), huge.size());
         QCOMPARE(c.monitorPort, 6300);
         // Random garbage: whatever it reads, it must come back.
@@ -323,6 +275,8 @@ private slots:
         c.alarmStringAllow = QStringLiteral("T1");
         c.groupColorScheme = 1;
         c.boardZoomPercent = 175;
+        c.mailServer = QStringLiteral("smtp://mail.example:25");
+        c.mailUser = QStringLiteral("ops");
         ini::LiveSettings live;
         live.allowSounds = true;
         live.pagerEnabled = true;
@@ -340,9 +294,8 @@ private slots:
         expected.pagerEnabledAtStart = true;
         expected.watchdogTimeout = 300;
         expected.maxAlarms = QStringLiteral("350");
+        expected.present = {true, true, true, true, true, true};
         QCOMPARE(describe(back), describe(expected));
-        QVERIFY(back.present.playSound && back.present.setFont && back.present.relayWindowTitle &&
-                back.present.pagerRecipients && back.present.maxAlarms && back.present.watchdogProgress);
         // Reading its own output again changes nothing.
         QCOMPARE(ini::content(back, live), written);
     }
@@ -351,9 +304,8 @@ private slots:
         MonitorConfig c;
         c.title = QStringLiteral("The \"main\" site");
         c.monitorPort = 6300;
-        const MonitorConfig back = readText(ini::content(c, {}));
-        QCOMPARE(back.title, QStringLiteral("The 'main' site"));
-        QCOMPARE(back.monitorPort, 6300);
+        QCOMPARE(changed(readText(ini::content(c, {}))),
+                 (QStringList{"monitorPort=6300", "title=The 'main' site", "present=F"}));
     }
 
     void aDisabledPagerIsWrittenCommentedOut() {
@@ -366,10 +318,7 @@ private slots:
         QVERIFY(written.contains(
             "\r\n;MAIL_PAGEES, \"ops@example\"\r\n;MAIL_MASK, \"3\"\r\n;MAIL_STR_ALLOW, \"T1\"\r\n"));
         QVERIFY(!written.contains("MAIL_STR_MASK"));
-        const MonitorConfig back = readText(written);
-        QVERIFY(!back.pagerEnabledAtStart);
-        QVERIFY(back.pagerRecipients.isEmpty() && back.alarmNumberMask.isEmpty() &&
-                back.alarmStringMask.isEmpty() && back.alarmStringAllow.isEmpty());
+        QCOMPARE(changed(readText(written)), QStringList{"present=F"});
         // Nothing to keep, nothing written.
         QVERIFY(!ini::content(MonitorConfig{}, {}).contains("MAIL"));
     }
@@ -480,8 +429,8 @@ private slots:
             // writable on top, in a mount namespace of the child's own.
             const QString d = dir.path();
             child.start(QStringLiteral("unshare"),
-                        {QStringLiteral("--mount"), QStringLiteral("--propagation"), QStringLiteral("private"),
-                         QStringLiteral("sh"), QStringLiteral("-ec"),
+                        {QStringLiteral("--mount"), QStringLiteral("--propagation"),
+                         QStringLiteral("private"), QStringLiteral("sh"), QStringLiteral("-ec"),
                          QStringLiteral("mount --bind \"$1\" \"$1\"; mount --bind \"$2\" \"$2\"; "
                                         "mount -o remount,bind,ro \"$1\"; exec \"$3\" --write \"$2\""),
                          QStringLiteral("sh"), d, path, QCoreApplication::applicationFilePath()});
@@ -490,7 +439,8 @@ private slots:
             child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--write"), path});
         }
         QVERIFY(child.waitForFinished(30000));
-        QFile::setPermissions(dir.path(), QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+        QFile::setPermissions(dir.path(),
+                              QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
         QVERIFY2(child.exitStatus() == QProcess::NormalExit && child.exitCode() == 0,
                  child.readAllStandardError().constData());
         QCOMPARE(fileBytes(path), ini::content(childConfig(), {}));
@@ -507,10 +457,7 @@ private slots:
         // The lines that have always been written stay as they were, last.
         QVERIFY(written.endsWith("SET_FONT, \"N0B1S9\"\r\nMAIL_SERVER, \"smtp://mail.example:25\"\r\n"
                                  "MAIL_USER, \"ops\"\r\nMAX_ALARMS,1,000\r\n"));
-        const MonitorConfig back = readText(written);
-        QCOMPARE(back.mailServer, c.mailServer);
-        QCOMPARE(back.mailUser, c.mailUser);
-        QCOMPARE(back.maxAlarms, QStringLiteral("1"));
+        QCOMPARE(readText(written).maxAlarms, QStringLiteral("1"));
     }
 };
 

@@ -1,11 +1,9 @@
 // The documentation against the program: the monitor.ini keys the reader accepts, the message types
 // the dispatcher handles, the menus and buttons of the main window, the pictures and links the guide
-// points at, and the developer's map of layers and subsystems. A key, a message type, a menu or a
-// subsystem added without its documentation, or documentation left behind by one that was removed or
-// renamed, fails here.
+// points at, and the developer's map of layers and subsystems, each both ways.
 #include "app/IniFile.h"
-#include "common/Version.h"
 #include "common/MainWindowModel.h"
+#include "common/Version.h"
 #include "support/TestMonitor.h"
 
 #include <QDir>
@@ -18,7 +16,6 @@
 #include <QSet>
 #include <QStandardPaths>
 #include <QTest>
-#include <algorithm>
 
 using namespace corvane;
 
@@ -35,56 +32,35 @@ QString readText(const QString& relative) {
     return QString::fromUtf8(file.readAll());
 }
 
-// The lines of a Markdown file from the heading `heading` to the next heading of the same or a
-// higher level.
-QStringList markdownSection(const QString& text, const QString& heading) {
-    const QStringList lines = text.split(u'\n');
-    const qsizetype level = heading.indexOf(u' ');
-    QStringList section;
-    bool inside = false;
-    for (const QString& line : lines) {
-        if (line == heading) {
-            inside = true;
-            continue;
-        }
-        if (inside && line.startsWith(u'#')) {
-            const qsizetype lineLevel = line.indexOf(u' ');
-            if (lineLevel > 0 && lineLevel <= level && line.left(lineLevel).count(u'#') == lineLevel)
-                break;
-        }
-        if (inside)
-            section << line;
-    }
-    return section;
-}
-
-// The first column of a Markdown table's rows, when it is one `code` span.
-QSet<QString> tableKeys(const QStringList& section) {
-    static const QRegularExpression row(QStringLiteral("^\\| `([^`]+)` \\|"));
-    QSet<QString> keys;
-    for (const QString& line : section) {
-        const auto m = row.match(line);
-        if (m.hasMatch())
-            keys.insert(m.captured(1));
-    }
-    return keys;
-}
-
-// The roff lines between a line starting with `from` and the next line starting with `to`.
-QStringList roffSection(const QString& text, const QString& from, const QString& to) {
+// The lines after the first line that matches `from`, up to the next line that matches `to`.
+QStringList linesBetween(const QString& text, const QString& from, const QString& to) {
+    const QRegularExpression start(from), end(to);
     QStringList section;
     bool inside = false;
     for (const QString& line : text.split(u'\n')) {
-        if (!inside && line.startsWith(from)) {
-            inside = true;
-            continue;
-        }
-        if (inside && line.startsWith(to))
+        if (inside && end.match(line).hasMatch())
             break;
         if (inside)
             section << line;
+        inside = inside || start.match(line).hasMatch();
     }
     return section;
+}
+
+// A Markdown section: from its heading to the next heading of the same or a higher level.
+QStringList markdownSection(const QString& relative, const QString& heading) {
+    return linesBetween(readText(relative), QStringLiteral("^") + QRegularExpression::escape(heading) + u'$',
+                        QStringLiteral("^#{1,%1} ").arg(heading.indexOf(u' ')));
+}
+
+// The first captured group of every line that matches `row`.
+QStringList captured(const QStringList& lines, const QString& row) {
+    const QRegularExpression re(row);
+    QStringList out;
+    for (const QString& line : lines)
+        if (const auto m = re.match(line); m.hasMatch())
+            out << m.captured(1);
+    return out;
 }
 
 // The tags of a roff list: the first word of the line after each ".TP", without font macros.
@@ -109,42 +85,15 @@ QSet<QString> sorted(const QStringList& list) {
 }
 
 // GitHub's anchor for a heading: lower case, punctuation other than hyphens dropped, blanks to hyphens.
-QString anchorOf(const QString& heading) {
-    QString a = heading.trimmed().toLower();
-    a.remove(QRegularExpression(QStringLiteral("[^a-z0-9 _-]")));
-    a.replace(u' ', u'-');
-    return a;
-}
-
 QSet<QString> anchorsOf(const QString& markdown) {
     static const QRegularExpression heading(QStringLiteral("^#+ (.+)$"), QRegularExpression::MultilineOption);
     QSet<QString> anchors;
-    for (auto it = heading.globalMatch(markdown); it.hasNext();)
-        anchors.insert(anchorOf(it.next().captured(1)));
-    return anchors;
-}
-
-// The folders of src/ from the bottom layer up, as the developer's map lists them: rows "| 1 | `common` |".
-QStringList mapLayers() {
-    static const QRegularExpression row(QStringLiteral("^\\| \\d+ \\| `([a-z]+)` \\|"));
-    QStringList layers;
-    for (const QString& line : markdownSection(readText(QStringLiteral("docs/architecture.md")),
-                                               QStringLiteral("## Layers"))) {
-        const auto m = row.match(line);
-        if (m.hasMatch())
-            layers << m.captured(1);
+    for (auto it = heading.globalMatch(markdown); it.hasNext();) {
+        QString a = it.next().captured(1).trimmed().toLower();
+        a.remove(QRegularExpression(QStringLiteral("[^a-z0-9 _-]")));
+        anchors.insert(a.replace(u' ', u'-'));
     }
-    return layers;
-}
-
-// Every header and source file under a folder of src/, relative to the tree.
-QStringList sourcesIn(const QString& folder) {
-    QStringList files;
-    QDirIterator it(sourcePath(QStringLiteral("src/") + folder), {QStringLiteral("*.h"), QStringLiteral("*.cpp")},
-                    QDir::Files, QDirIterator::Subdirectories);
-    while (it.hasNext())
-        files << QDir(sourcePath(QString())).relativeFilePath(it.next());
-    return files;
+    return anchors;
 }
 
 QString listed(const QSet<QString>& set) {
@@ -168,29 +117,17 @@ QString listed(const QSet<QString>& set) {
 class TestDocs : public QObject {
     Q_OBJECT
 private slots:
-    void dispatcherTellsWhichTypesHaveHandlers() {
-        Dispatcher d;
-        QVERIFY(!d.hasHandler('q'));
-        d.setHandler('q', [](QStringView) {});
-        QVERIFY(d.hasHandler('q'));
-        QVERIFY(!d.hasHandler('Q'));
-        QVERIFY(!d.hasHandler(static_cast<char>(0xE9)));
-    }
-
     void everyIniKeyIsInTheReadmeTableAndTheManPage() {
         const QSet<QString> keys = sorted(ini::readKeys());
         QVERIFY(keys.size() >= 25);
-
-        const QString readme = readText(QStringLiteral("README.md"));
-        QVERIFY(!readme.isEmpty());
-        const QSet<QString> inReadme = tableKeys(markdownSection(readme, QStringLiteral("### monitor.ini")));
-        COMPARE_NAMES(inReadme, keys, "keys");
-
+        COMPARE_NAMES(
+            sorted(captured(markdownSection(QStringLiteral("README.md"), QStringLiteral("### monitor.ini")),
+                            QStringLiteral("^\\| `([^`]+)` \\|"))),
+            keys, "keys");
         const QString man = readText(QStringLiteral("docs/corvane-monitor.1"));
-        QVERIFY(!man.isEmpty());
-        const QSet<QString> inMan =
-            sorted(roffTags(roffSection(man, QStringLiteral("The keys:"), QStringLiteral(".RE"))));
-        COMPARE_NAMES(inMan, keys, "keys");
+        COMPARE_NAMES(
+            sorted(roffTags(linesBetween(man, QStringLiteral("^The keys:"), QStringLiteral("^\\.RE")))), keys,
+            "keys");
     }
 
     void everyMessageTypeIsDocumented() {
@@ -200,16 +137,14 @@ private slots:
             if (t.monitor.dispatcher().hasHandler(static_cast<char>(c)))
                 handled.insert(QString(QChar(c)));
         QVERIFY(handled.size() >= 12);
-
-        const QString readme = readText(QStringLiteral("README.md"));
-        const QSet<QString> inReadme =
-            tableKeys(markdownSection(readme, QStringLiteral("### Messages from the engine")));
-        COMPARE_NAMES(inReadme, handled, "types");
-
-        const QString man = readText(QStringLiteral("docs/corvane-monitor.1"));
+        COMPARE_NAMES(sorted(captured(markdownSection(QStringLiteral("README.md"),
+                                                      QStringLiteral("### Messages from the engine")),
+                                      QStringLiteral("^\\| `([^`]+)` \\|"))),
+                      handled, "types");
         QSet<QString> inMan;
-        for (const QString& tag : roffTags(
-                 roffSection(man, QStringLiteral(".SH \"MESSAGES FROM THE ENGINE\""), QStringLiteral(".SH"))))
+        const QString man = readText(QStringLiteral("docs/corvane-monitor.1"));
+        for (const QString& tag : roffTags(linesBetween(
+                 man, QStringLiteral("^\\.SH \"MESSAGES FROM THE ENGINE\""), QStringLiteral("^\\.SH"))))
             inMan.insert(tag.left(1));
         COMPARE_NAMES(inMan, handled, "types");
     }
@@ -218,20 +153,18 @@ private slots:
         const QString guide = readText(QStringLiteral("docs/guide.md"));
         QVERIFY(!guide.isEmpty());
         const MainWindowModel model;
-        QStringList missing;
-        for (int i = 0; i < static_cast<int>(MenuItem::Count); ++i) {
-            const QString caption = QString(model.menu(static_cast<MenuItem>(i)).caption).remove(u'&');
-            if (!guide.contains(caption))
-                missing << caption;
-        }
+        QStringList captions;
+        for (int i = 0; i < static_cast<int>(MenuItem::Count); ++i)
+            captions << model.menu(static_cast<MenuItem>(i)).caption;
         for (int i = 0; i < static_cast<int>(Element::Count); ++i) {
             const ElementState& s = model.element(static_cast<Element>(i));
-            if (s.kind != ElementKind::Button && s.kind != ElementKind::CheckBox)
-                continue;
-            const QString caption = QString(s.caption).remove(u'&');
-            if (!guide.contains(caption))
-                missing << caption;
+            if (s.kind == ElementKind::Button || s.kind == ElementKind::CheckBox)
+                captions << s.caption;
         }
+        QStringList missing;
+        for (QString& caption : captions)
+            if (!guide.contains(caption.remove(u'&')))
+                missing << caption;
         QVERIFY2(missing.isEmpty(), qPrintable(missing.join(QStringLiteral(", "))));
     }
 
@@ -260,12 +193,9 @@ private slots:
                     if (image.isNull() || image.width() < 200 || image.height() < 150)
                         broken << doc + QStringLiteral(": ") + target + QStringLiteral(" is no screenshot");
                 }
-                if (!anchor.isEmpty() && path.endsWith(QLatin1String(".md"))) {
-                    QFile file(path);
-                    QVERIFY(file.open(QIODevice::ReadOnly));
-                    if (!anchorsOf(QString::fromUtf8(file.readAll())).contains(anchor))
-                        broken << doc + QStringLiteral(": ") + target + u'#' + anchor;
-                }
+                if (!anchor.isEmpty() && path.endsWith(QLatin1String(".md")) &&
+                    !anchorsOf(readText(QDir(sourcePath(QString())).relativeFilePath(path))).contains(anchor))
+                    broken << doc + QStringLiteral(": ") + target + u'#' + anchor;
             }
         }
         QVERIFY2(broken.isEmpty(), qPrintable(broken.join(QStringLiteral(", "))));
@@ -273,13 +203,17 @@ private slots:
             QVERIFY2(pictures.contains(QString::fromLatin1(shot)), shot);
     }
 
+    // The folders of src/ from the bottom layer up, in the map's rows "| 1 | `common` |".
     void theMapListsTheLayersThatTheBuildLinks() {
-        const QStringList layers = mapLayers();
+        const QStringList layers =
+            captured(markdownSection(QStringLiteral("docs/architecture.md"), QStringLiteral("## Layers")),
+                     QStringLiteral("^\\| \\d+ \\| `([a-z]+)` \\|"));
         static const QRegularExpression order(QStringLiteral("set\\(corvane_layers ([a-z ]+)\\)"));
         const auto m = order.match(readText(QStringLiteral("src/CMakeLists.txt")));
         QVERIFY(m.hasMatch());
         QCOMPARE(layers, m.captured(1).split(u' '));
-        const QStringList folders = QDir(sourcePath(QStringLiteral("src"))).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+        const QStringList folders =
+            QDir(sourcePath(QStringLiteral("src"))).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
         COMPARE_NAMES(sorted(layers), sorted(folders), "Source folders");
     }
 
@@ -287,40 +221,43 @@ private slots:
         static const QRegularExpression row(QStringLiteral("^\\| `([A-Za-z]+)` \\| `([a-z]+)` \\|"));
         int named = 0;
         QStringList missing;
-        for (const QString& line : markdownSection(readText(QStringLiteral("docs/architecture.md")),
-                                                   QStringLiteral("## Subsystems"))) {
+        for (const QString& line :
+             markdownSection(QStringLiteral("docs/architecture.md"), QStringLiteral("## Subsystems"))) {
             const auto m = row.match(line);
             if (!m.hasMatch())
                 continue;
             ++named;
-            const QRegularExpression declared(QStringLiteral("^(class|struct) %1\\b[^;\\n]*$").arg(m.captured(1)),
-                                              QRegularExpression::MultilineOption);
-            const QStringList headers = sourcesIn(m.captured(2)).filter(QRegularExpression(QStringLiteral("\\.h$")));
-            if (std::none_of(headers.begin(), headers.end(),
-                             [&](const QString& h) { return declared.match(readText(h)).hasMatch(); }))
+            const QRegularExpression declared(
+                QStringLiteral("^(class|struct) %1\\b[^;\\n]*$").arg(m.captured(1)),
+                QRegularExpression::MultilineOption);
+            bool found = false;
+            for (QDirIterator it(sourcePath(QStringLiteral("src/") + m.captured(2)), {QStringLiteral("*.h")},
+                                 QDir::Files, QDirIterator::Subdirectories);
+                 it.hasNext() && !found;) {
+                QFile header(it.next());
+                found = header.open(QIODevice::ReadOnly) &&
+                        declared.match(QString::fromUtf8(header.readAll())).hasMatch();
+            }
+            if (!found)
                 missing << m.captured(2) + u'/' + m.captured(1);
         }
         QVERIFY(named > 10);
         QVERIFY2(missing.isEmpty(), qPrintable(QStringLiteral("Not in src/: ") + missing.join(u' ')));
     }
 
-    void manPagesNameTheCurrentVersion() {
+    // Each page names the current version and renders without warnings.
+    void manPagesAreCurrentAndClean() {
         const QString version = QStringLiteral("\"CorvaneMonitor %1.%2.%3\"")
                                     .arg(version::major)
                                     .arg(version::minor)
                                     .arg(version::revision);
+        const QString groff = QStandardPaths::findExecutable(QStringLiteral("groff"));
         for (const char* page : {"docs/corvane-monitor.1", "docs/corvane-engine-sim.1"}) {
             const QString header = readText(QString::fromLatin1(page)).section(u'\n', 0, 0);
             QVERIFY2(header.startsWith(QLatin1String(".TH ")) && header.contains(version),
                      qPrintable(QString::fromLatin1(page) + QStringLiteral(": ") + header));
-        }
-    }
-
-    void manPagesRenderWithoutWarnings() {
-        const QString groff = QStandardPaths::findExecutable(QStringLiteral("groff"));
-        if (groff.isEmpty())
-            QSKIP("groff is not installed");
-        for (const char* page : {"docs/corvane-monitor.1", "docs/corvane-engine-sim.1"}) {
+            if (groff.isEmpty())
+                QSKIP("groff is not installed");
             QProcess p;
             p.start(groff, {QStringLiteral("-man"), QStringLiteral("-Tutf8"), QStringLiteral("-ww"),
                             QStringLiteral("-z"), sourcePath(QString::fromLatin1(page))});

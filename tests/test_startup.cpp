@@ -12,6 +12,7 @@
 #include "operator/MainWindow.h"
 #include "operator/SwitchCommands.h"
 #include "platform/Dialogs.h"
+#include "support/EngineSimProcess.h"
 #include "support/TestMonitor.h"
 #include "watchdogs/HeartbeatWatchdog.h"
 #include "watchdogs/RelayWatchdog.h"
@@ -19,15 +20,14 @@
 
 #include <QFile>
 #include <QInputDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMainWindow>
-#include <QTimer>
-#include <QLabel>
 #include <QNetworkDatagram>
 #include <QProcess>
 #include <QPushButton>
-#include <QRandomGenerator>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QUdpSocket>
 #include <QtTest>
 
@@ -63,30 +63,24 @@ class StartupTest : public QObject {
 private slots:
     void commandLine() {
         QCOMPARE(CommandLine::parse({}).action, CommandLine::Action::Run);
-        QCOMPARE(CommandLine::parse({QStringLiteral("--help")}).action, CommandLine::Action::Help);
-        QCOMPARE(CommandLine::parse({QStringLiteral("-h")}).action, CommandLine::Action::Help);
-        QCOMPARE(CommandLine::parse({QStringLiteral("--version")}).action, CommandLine::Action::Version);
-        const CommandLine blanks = CommandLine::parse({QStringLiteral("  "), QString()});
+        QCOMPARE(CommandLine::parse({"--help"}).action, CommandLine::Action::Help);
+        QCOMPARE(CommandLine::parse({"-h"}).action, CommandLine::Action::Help);
+        QCOMPARE(CommandLine::parse({"--version"}).action, CommandLine::Action::Version);
+        const CommandLine blanks = CommandLine::parse({"  ", ""});
         QCOMPARE(blanks.action, CommandLine::Action::Run);
         QVERIFY(blanks.iniArgument.isEmpty());
-        QCOMPARE(CommandLine::parse({QStringLiteral("site 2.ini")}).iniArgument,
-                 QStringLiteral("site 2.ini"));
-        QCOMPARE(CommandLine::parse({QStringLiteral("site"), QStringLiteral("2.ini ")}).iniArgument,
-                 QStringLiteral("site 2.ini"));
+        QCOMPARE(CommandLine::parse({"site 2.ini"}).iniArgument, QStringLiteral("site 2.ini"));
+        QCOMPARE(CommandLine::parse({"site", "2.ini "}).iniArgument, QStringLiteral("site 2.ini"));
         // The watch without a window: its options come first, the file after them as ever.
-        const CommandLine watch =
-            CommandLine::parse({QStringLiteral("--record"), QStringLiteral("--headless"),
-                                QStringLiteral("site"), QStringLiteral("2.ini")});
+        const CommandLine watch = CommandLine::parse({"--record", "--headless", "site", "2.ini"});
         QCOMPARE(watch.action, CommandLine::Action::Run);
         QVERIFY(watch.headless && watch.record);
         QCOMPARE(watch.iniArgument, QStringLiteral("site 2.ini"));
-        const CommandLine named =
-            CommandLine::parse({QStringLiteral("site.ini"), QStringLiteral("--headless")});
+        const CommandLine named = CommandLine::parse({"site.ini", "--headless"});
         QVERIFY(!named.headless);
         QCOMPARE(named.iniArgument, QStringLiteral("site.ini --headless"));
-        QVERIFY(!CommandLine::parse({QStringLiteral("--headless")}).record);
-        QCOMPARE(CommandLine::parse({QStringLiteral("--record"), QStringLiteral("site.ini")}).action,
-                 CommandLine::Action::Misuse);
+        QVERIFY(!CommandLine::parse({"--headless"}).record);
+        QCOMPARE(CommandLine::parse({"--record", "site.ini"}).action, CommandLine::Action::Misuse);
     }
 
     void iniPathAndComputerName() {
@@ -147,15 +141,8 @@ private slots:
     void startUpHelloesTheEngineUnlessInDemonstrationMode() {
         // The engine's port must fit the setting's 16 bits.
         QUdpSocket engine;
-        quint16 port = 0;
-        for (quint16 p = 21000 + static_cast<quint16>(QRandomGenerator::global()->bounded(9000)); p < 32000;
-             ++p) {
-            if (engine.bind(QHostAddress::LocalHost, p)) {
-                port = p;
-                break;
-            }
-        }
-        QVERIFY(port != 0);
+        const quint16 port = test::EngineSimProcess::freeMonitorPort();
+        QVERIFY(engine.bind(QHostAddress::LocalHost, port));
         const QByteArray link =
             "ENG_LOC_IP, \"127.0.0.1\"\r\nENG_LOC_PORT, " + QByteArray::number(port) + "\r\n";
         QTemporaryDir dir;
@@ -203,91 +190,68 @@ private slots:
         QCOMPARE(run.startup.config().logoPath, QStringLiteral("/nonexistent/x.png"));
     }
 
-    void theBoardHasTheFocusFromTheStart() {
-        QTemporaryDir dir;
-        putFile(dir.filePath(QStringLiteral("monitor.ini")), kQuietLink);
-        Run run(dir.path());
-        QVERIFY(run.start(QString()));
-        auto* view = qobject_cast<BoardView*>(run.startup.window()->elementWidget(Element::Picture1));
-        QVERIFY(view);
-        QCOMPARE(run.startup.window()->focusWidget(), view->canvas());
-    }
-
-    void anEmptyTitleKeepsTheDesignCaption() {
+    // An empty title keeps the design caption, the board has the focus, and closing ends the program.
+    void theLoadedWindow() {
         QTemporaryDir dir;
         putFile(dir.filePath(QStringLiteral("monitor.ini")), kQuietLink + "TITLE, \"\"\r\n");
         Run run(dir.path());
         QVERIFY(run.start(QString()));
         QCOMPARE(run.startup.window()->windowTitle(), QStringLiteral("Monitor "));
+        auto* view = qobject_cast<BoardView*>(run.startup.window()->elementWidget(Element::Picture1));
+        QVERIFY(view);
+        QCOMPARE(run.startup.window()->focusWidget(), view->canvas());
+        run.startup.window()->close();
+        QCOMPARE(run.quitStatus, 0);
     }
 
-    void settingsActOnMenusLabelsAndTimers() {
-        QTemporaryDir dir;
-        putFile(dir.filePath(QStringLiteral("monitor.ini")),
-                kQuietLink +
-                    "WD_PROGRESS, 0\r\nCHK_UDP, \"UDPRelay\"\r\nPLAY_SOUND, 1\r\nSET_FONT, \"N1B0S11\"\r\n"
-                    "MAIL_PAGEES, \"ops@example\"\r\nMAX_ALARMS, 350\r\nGROUP_COLOR, 1\r\n"
-                    "WATCHDOG_TO, 30\r\n");
-        Run run(dir.path());
-        QVERIFY(run.start(QString()));
-        Monitor& m = *run.startup.monitor();
-        for (Element e : {Element::WD_Progress, Element::WD_Back, Element::Label8, Element::UDP_WD})
-            QVERIFY2(m.ui().element(e).visible, MainWindowModel::name(e));
-        QVERIFY(m.relay().running());
-        QVERIFY(m.ui().isChecked(MenuItem::AllowSounds));
-        QVERIFY(m.ui().isChecked(MenuItem::FontNarrow));
-        QVERIFY(!m.ui().isChecked(MenuItem::BoldFont));
-        QVERIFY(m.ui().isChecked(MenuItem::SizeF11));
-        QVERIFY(!m.ui().isChecked(MenuItem::SizeF10));
-        QVERIFY(m.ui().isChecked(MenuItem::EnablePager));
-        for (MenuItem item : {MenuItem::PromptAddresses, MenuItem::PageNumberMask, MenuItem::PageStrAllow,
-                              MenuItem::PageStringMask})
-            QVERIFY(m.ui().menu(item).enabled);
-        QCOMPARE(m.ui().element(Element::MaxListCount).caption, QStringLiteral("350"));
-        QVERIFY(m.ui().isChecked(MenuItem::GroupColors1));
-        QCOMPARE(m.heartbeat().interval(), 300);
-    }
-
-    void withoutTheKeysNothingIsTurnedOn() {
-        QTemporaryDir dir;
-        putFile(dir.filePath(QStringLiteral("monitor.ini")), kQuietLink);
-        Run run(dir.path());
-        QVERIFY(run.start(QString()));
-        Monitor& m = *run.startup.monitor();
-        for (Element e : {Element::WD_Progress, Element::WD_Back, Element::Label8, Element::UDP_WD})
-            QVERIFY2(!m.ui().element(e).visible, MainWindowModel::name(e));
-        QVERIFY(!m.ui().isChecked(MenuItem::AllowSounds));
-        QVERIFY(!m.ui().isChecked(MenuItem::EnablePager));
-        QVERIFY(!m.ui().menu(MenuItem::PromptAddresses).enabled);
-        QVERIFY(m.ui().isChecked(MenuItem::BoldFont));
-        QVERIFY(m.ui().isChecked(MenuItem::SizeF10));
-        QCOMPARE(m.ui().element(Element::MaxListCount).caption, QStringLiteral("200"));
-        QVERIFY(m.ui().isChecked(MenuItem::GroupColors3));
-        QCOMPARE(m.heartbeat().interval(), 1500);
-        // Timer2 always runs after the load step.
-        QVERIFY(m.relay().running());
-    }
-
-    void heartbeatIntervalEdges() {
-        const auto intervalFor = [](std::int16_t timeout) {
-            test::TestMonitor t;
-            t.config.watchdogTimeout = timeout;
-            Startup::applySettings(t.monitor);
-            return t.monitor.heartbeat().interval();
-        };
-        QCOMPARE(intervalFor(0), 0);
-        QCOMPARE(intervalFor(3276), 32760);
-        QCOMPARE(intervalFor(3277), 1500);
-        QCOMPARE(intervalFor(-5), 1500);
+    void settingsActOnMenusLabelsAndTimers_data() {
+        QTest::addColumn<QByteArray>("ini");
+        QTest::addColumn<bool>("on");
+        QTest::addColumn<int>("groupColors"); // the scheme checked in the menu, -1 for none
+        QTest::addColumn<int>("interval");
+        QTest::newRow("the keys given")
+            << QByteArray(
+                   "WD_PROGRESS, 0\r\nCHK_UDP, \"UDPRelay\"\r\nPLAY_SOUND, 1\r\nSET_FONT, \"N1B0S11\"\r\n"
+                   "MAIL_PAGEES, \"ops@example\"\r\nMAX_ALARMS, 350\r\nGROUP_COLOR, 1\r\nWATCHDOG_TO, 30\r\n")
+            << true << 1 << 300;
+        QTest::newRow("no keys") << QByteArray() << false << 3 << 1500;
+        QTest::newRow("no heartbeat watchdog") << QByteArray("WATCHDOG_TO, 0\r\n") << false << 3 << 0;
+        QTest::newRow("the longest timeout") << QByteArray("WATCHDOG_TO, 3276\r\n") << false << 3 << 32760;
+        QTest::newRow("a timeout too long") << QByteArray("WATCHDOG_TO, 3277\r\n") << false << 3 << 1500;
+        QTest::newRow("a negative timeout") << QByteArray("WATCHDOG_TO, -5\r\n") << false << 3 << 1500;
         // A scheme outside the menu checks nothing, and the steps after it still run.
-        test::TestMonitor t;
-        t.config.groupColorScheme = 7;
-        t.config.watchdogTimeout = 20;
-        Startup::applySettings(t.monitor);
-        for (MenuItem item :
-             {MenuItem::GroupColors0, MenuItem::GroupColors1, MenuItem::GroupColors2, MenuItem::GroupColors3})
-            QVERIFY(!t.monitor.ui().isChecked(item));
-        QCOMPARE(t.monitor.heartbeat().interval(), 200);
+        QTest::newRow("a scheme outside the menu")
+            << QByteArray("GROUP_COLOR, 7\r\nWATCHDOG_TO, 20\r\n") << false << -1 << 200;
+    }
+    void settingsActOnMenusLabelsAndTimers() {
+        QFETCH(QByteArray, ini);
+        QFETCH(bool, on);
+        QFETCH(int, groupColors);
+        QFETCH(int, interval);
+        QTemporaryDir dir;
+        putFile(dir.filePath(QStringLiteral("monitor.ini")), kQuietLink + ini);
+        Run run(dir.path());
+        QVERIFY(run.start(QString()));
+        const MainWindowModel& ui = run.startup.monitor()->ui();
+        for (Element e : {Element::WD_Progress, Element::WD_Back, Element::Label8, Element::UDP_WD})
+            QVERIFY2(ui.element(e).visible == on, MainWindowModel::name(e));
+        // Timer2 always runs after the load step.
+        QVERIFY(run.startup.monitor()->relay().running());
+        QCOMPARE(ui.isChecked(MenuItem::AllowSounds), on);
+        QCOMPARE(ui.isChecked(MenuItem::FontNarrow), on);
+        QCOMPARE(ui.isChecked(MenuItem::BoldFont), !on);
+        QCOMPARE(ui.isChecked(MenuItem::SizeF11), on);
+        QCOMPARE(ui.isChecked(MenuItem::SizeF10), !on);
+        QCOMPARE(ui.isChecked(MenuItem::EnablePager), on);
+        QCOMPARE(ui.menu(MenuItem::PromptAddresses).enabled, on);
+        for (MenuItem item : {MenuItem::PageNumberMask, MenuItem::PageStrAllow, MenuItem::PageStringMask})
+            QVERIFY(ui.menu(item).enabled || !on);
+        QCOMPARE(ui.element(Element::MaxListCount).caption, QString::fromLatin1(on ? "350" : "200"));
+        const MenuItem schemes[] = {MenuItem::GroupColors0, MenuItem::GroupColors1, MenuItem::GroupColors2,
+                                    MenuItem::GroupColors3};
+        for (int k = 0; k < 4; ++k)
+            QCOMPARE(ui.isChecked(schemes[k]), k == groupColors);
+        QCOMPARE(run.startup.monitor()->heartbeat().interval(), interval);
     }
 
     void makeIniFileWritesTheLiveSettingsThenOpensTheEditor() {
@@ -330,15 +294,6 @@ private slots:
                     .line(linesBefore + 1)
                     .endsWith(QStringLiteral("No text editor could be started for ") +
                               m.settingsFile().iniPath()));
-    }
-
-    void closingTheWindowEndsTheProgram() {
-        QTemporaryDir dir;
-        putFile(dir.filePath(QStringLiteral("monitor.ini")), kQuietLink);
-        Run run(dir.path());
-        QVERIFY(run.start(QString()));
-        run.startup.window()->close();
-        QCOMPARE(run.quitStatus, 0);
     }
 
     // The splash stays until the load step ends, and at least the minimum time once it is up. The
@@ -442,7 +397,8 @@ private slots:
         dialogs.setParent(&window);
         QStringList answers;
         for (const bool accept : {true, false}) {
-            dialogs.askSecret(QStringLiteral("Enter the e-mail password of ops"), QStringLiteral("E-mail Logon"),
+            dialogs.askSecret(QStringLiteral("Enter the e-mail password of ops"),
+                              QStringLiteral("E-mail Logon"),
                               [&answers](const QString& text) { answers << text; });
             auto* prompt = window.findChild<QInputDialog*>();
             QVERIFY(prompt);
