@@ -56,9 +56,7 @@
 #include <QtTest>
 #include <csignal>
 #include <cstdlib>
-#include <cstring>
 #include <memory>
-#include <xcb/xcb.h>
 
 using namespace corvane;
 using Gesture = MainWindowModel::Gesture;
@@ -156,85 +154,6 @@ struct SilentEngine {
     qint64 freeze = 0; // the process stopped at the first command
     QByteArray heard;  // every command, each ended by "|"
 };
-
-// The window's pixels as the X server holds them, 24-bit colour.
-QImage serverImage(std::uint32_t window) {
-    xcb_connection_t* c = xcb_connect(nullptr, nullptr);
-    QImage image;
-    if (!xcb_connection_has_error(c)) {
-        std::unique_ptr<xcb_get_geometry_reply_t, decltype(&std::free)> g(
-            xcb_get_geometry_reply(c, xcb_get_geometry(c, window), nullptr), &std::free);
-        std::unique_ptr<xcb_get_image_reply_t, decltype(&std::free)> r(
-            g ? xcb_get_image_reply(c,
-                                    xcb_get_image(c, XCB_IMAGE_FORMAT_Z_PIXMAP, window, 0, 0, g->width,
-                                                  g->height, ~0u),
-                                    nullptr)
-              : nullptr,
-            &std::free);
-        if (r && r->depth == 24 && xcb_get_image_data_length(r.get()) == g->width * g->height * 4)
-            image = QImage(xcb_get_image_data(r.get()), g->width, g->height, g->width * 4,
-                           QImage::Format_RGB32)
-                        .copy();
-    }
-    xcb_disconnect(c);
-    return image;
-}
-
-// The top-level window that the process `pid` shows on the screen with the title `title`; 0 for none.
-std::uint32_t viewableWindow(qint64 pid, const QByteArray& title) {
-    xcb_connection_t* c = xcb_connect(nullptr, nullptr);
-    std::uint32_t found = 0;
-    const auto atom = [c](const char* name) {
-        std::unique_ptr<xcb_intern_atom_reply_t, decltype(&std::free)> r(
-            xcb_intern_atom_reply(c, xcb_intern_atom(c, 0, std::strlen(name), name), nullptr), &std::free);
-        return r ? r->atom : xcb_atom_t(XCB_ATOM_NONE);
-    };
-    const auto property = [c](xcb_window_t w, xcb_atom_t name) {
-        std::unique_ptr<xcb_get_property_reply_t, decltype(&std::free)> r(
-            xcb_get_property_reply(c, xcb_get_property(c, 0, w, name, XCB_GET_PROPERTY_TYPE_ANY, 0, 1024), nullptr),
-            &std::free);
-        return r ? QByteArray(static_cast<const char*>(xcb_get_property_value(r.get())),
-                              xcb_get_property_value_length(r.get()))
-                 : QByteArray();
-    };
-    if (!xcb_connection_has_error(c)) {
-        const xcb_atom_t netName = atom("_NET_WM_NAME");
-        const xcb_atom_t netPid = atom("_NET_WM_PID");
-        const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
-        std::unique_ptr<xcb_query_tree_reply_t, decltype(&std::free)> tree(
-            xcb_query_tree_reply(c, xcb_query_tree(c, root), nullptr), &std::free);
-        const xcb_window_t* children = tree ? xcb_query_tree_children(tree.get()) : nullptr;
-        for (int i = 0; tree && i < xcb_query_tree_children_length(tree.get()) && found == 0; ++i) {
-            const xcb_window_t w = children[i];
-            std::unique_ptr<xcb_get_window_attributes_reply_t, decltype(&std::free)> a(
-                xcb_get_window_attributes_reply(c, xcb_get_window_attributes(c, w), nullptr), &std::free);
-            const QByteArray pidBytes = property(w, netPid);
-            std::uint32_t owner = 0;
-            if (pidBytes.size() == 4)
-                std::memcpy(&owner, pidBytes.constData(), 4);
-            if (a && a->map_state == XCB_MAP_STATE_VIEWABLE && owner == pid && property(w, netName) == title)
-                found = w;
-        }
-    }
-    xcb_disconnect(c);
-    return found;
-}
-
-// Where the window's corner is on the screen.
-QPoint serverPosition(std::uint32_t window) {
-    xcb_connection_t* c = xcb_connect(nullptr, nullptr);
-    QPoint at(-1, -1);
-    if (!xcb_connection_has_error(c)) {
-        const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(c)).data->root;
-        std::unique_ptr<xcb_translate_coordinates_reply_t, decltype(&std::free)> t(
-            xcb_translate_coordinates_reply(c, xcb_translate_coordinates(c, window, root, 0, 0), nullptr),
-            &std::free);
-        if (t)
-            at = QPoint(t->dst_x, t->dst_y);
-    }
-    xcb_disconnect(c);
-    return at;
-}
 
 bool near(QRgb a, QRgb b) {
     return std::abs(qRed(a) - qRed(b)) <= 24 && std::abs(qGreen(a) - qGreen(b)) <= 24 &&
@@ -654,9 +573,10 @@ private slots:
         auto letGo = qScopeGuard([&program] { ::kill(static_cast<pid_t>(program.processId()), SIGCONT); });
         QTRY_VERIFY_WITH_TIMEOUT(engine.heard.startsWith('$'), 20000);
 
-        const std::uint32_t splash = viewableWindow(program.processId(), AboutBox::titleText().toUtf8());
+        const test::XDesktop desktop;
+        const unsigned splash = desktop.viewableWindow(program.processId(), AboutBox::titleText().toUtf8());
         QVERIFY2(splash != 0, "the splash is on the screen");
-        const QImage shown = serverImage(splash);
+        const QImage shown = desktop.windowImage(splash);
         QVERIFY(!shown.isNull());
         // What the splash draws at that size, painted here.
         test::ManualClock clock;
@@ -684,7 +604,7 @@ private slots:
         const QRect cancel(expected.Command1->mapTo(&expected, QPoint(0, 0)), expected.Command1->size());
         QElapsedTimer clicked;
         clicked.start();
-        pointer.click(serverPosition(splash) + cancel.center());
+        pointer.click(desktop.windowPosition(splash) + cancel.center());
         QVERIFY(program.waitForFinished(3000));
         const qint64 took = clicked.elapsed();
         QCOMPARE(program.exitStatus(), QProcess::NormalExit);
