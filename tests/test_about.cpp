@@ -35,32 +35,23 @@ private slots:
         QVERIFY(!box.picIcon->pixmap().isNull());
     }
 
-    void systemInfoWithoutAToolSaysSo() {
+    void systemInfo_data() {
+        QTest::addColumn<bool>("available");
+        QTest::addColumn<QStringList>("messages");
+        QTest::newRow("no tool") << false
+                                 << QStringList{
+                                        QStringLiteral("|System Information Is Unavailable At This Time")};
+        QTest::newRow("a tool") << true << QStringList();
+    }
+    void systemInfo() {
+        QFETCH(bool, available);
+        QFETCH(QStringList, messages);
         test::TestPlatform services;
-        services.launcher.systemInfoAvailable = false;
+        services.launcher.systemInfoAvailable = available;
         AboutBox box(services.launcher, services.dialogs);
         box.cmdSysInfo->click();
         QCOMPARE(services.launcher.systemInfoStarts, 1);
-        QCOMPARE(services.dialogs.messages,
-                 QStringList{QStringLiteral("|System Information Is Unavailable At This Time")});
-    }
-
-    void systemInfoWithAToolStartsIt() {
-        test::TestPlatform services;
-        services.launcher.systemInfoAvailable = true;
-        AboutBox box(services.launcher, services.dialogs);
-        box.cmdSysInfo->click();
-        QCOMPARE(services.launcher.systemInfoStarts, 1);
-        QVERIFY(services.dialogs.messages.isEmpty());
-    }
-
-    void okClosesTheBox() {
-        test::TestPlatform services;
-        AboutBox box(services.launcher, services.dialogs);
-        box.show();
-        QVERIFY(box.isVisible());
-        box.cmdOK->click();
-        QVERIFY(!box.isVisible());
+        QCOMPARE(services.dialogs.messages, messages);
     }
 
     void theHelpMenuShowsOneBoxWithoutBlocking() {
@@ -82,6 +73,7 @@ private slots:
         QVERIFY(first->isVisible());
         QVERIFY(!first->isModal());
         first->cmdOK->click();
+        QVERIFY(!first->isVisible());
         startup.monitor()->ui().trigger(MenuItem::About);
         QCOMPARE(startup.aboutBox(), first);
         QVERIFY(first->isVisible());

@@ -47,6 +47,12 @@ struct Board {
         e.buttons = held;
         (sel.*f)(e);
     }
+    // A band from `from` to `to` through the board's mouse handler, with the left button.
+    void handBand(QPointF from, QPointF to) {
+        hand(&Selection::press, from, Qt::LeftButton, Qt::LeftButton);
+        hand(&Selection::move, to, Qt::NoButton, Qt::LeftButton);
+        hand(&Selection::release, to, Qt::LeftButton, Qt::NoButton);
+    }
     test::CommandParts m;
     BoardModel& b = m.board;
     Selection sel{b, m.ui, m.commands};
@@ -64,358 +70,295 @@ QStringList ids(std::initializer_list<int> list) {
 class TestSelection : public QObject {
     Q_OBJECT
 private slots:
-    void clickTogglesOnce();
-    void clickOnBackgroundTogglesNothing();
-    void bandTogglesCellsStrictlyInside();
-    void bandInEveryDirection();
-    void bandEdgesAreExclusive();
-    void rightButtonBandStaysVisible();
-    void bandsFromSpanLabels();
-    void draggedCellDropsOnlyOnItself();
-    void hoverHighlightsCellAndPeer();
-    void hoverFromConnectedCellToItsPeer();
-    void routeLineFollowsHover();
-    void leavingCellsOnBackgroundAndTab();
-    void keysMarkAsTheMouseDoes_data();
-    void keysMarkAsTheMouseDoes();
-};
-
-void TestSelection::clickTogglesOnce() {
-    Board f;
-    QVERIFY(QTest::qWaitForWindowExposed(&f.view));
-    QTest::mouseClick(f.canvas(), Qt::LeftButton, {}, f.stateLabel(105));
-    QCOMPARE(f.b.cell(105)->mark, QStringLiteral("X"));
-    QTest::mouseClick(f.canvas(), Qt::LeftButton, {}, f.stateLabel(105));
-    QCOMPARE(f.b.cell(105)->mark, QString());
-    f.b.setMark(106, QStringLiteral("?"));
-    f.b.setMark(107, QStringLiteral("!"));
-    f.b.setMark(108, QStringLiteral("x"));
-    for (int id : {106, 107, 108})
-        QTest::mouseClick(f.canvas(), Qt::LeftButton, {}, f.stateLabel(id));
-    QCOMPARE(f.b.cell(106)->mark, QStringLiteral("X"));
-    QCOMPARE(f.b.cell(107)->mark, QStringLiteral("X"));
-    QCOMPARE(f.b.cell(108)->mark, QString());
-    // Another button on a cell starts no drag and marks nothing.
-    QTest::mouseClick(f.canvas(), Qt::RightButton, {}, f.stateLabel(101));
-    QCOMPARE(f.b.cell(101)->mark, QString());
-    // The cell keeps the mouse until the release: dragging out of it draws no band.
-    QTest::mousePress(f.canvas(), Qt::RightButton, {}, f.stateLabel(101));
-    QTest::mouseMove(f.canvas(), px(QPointF(3000, 1500)));
-    QTest::mouseRelease(f.canvas(), Qt::RightButton, {}, px(QPointF(3000, 1500)));
-    QVERIFY(!f.b.band().visible);
-    QCOMPARE(f.b.gblidx(), 101);
-}
-
-void TestSelection::clickOnBackgroundTogglesNothing() {
-    Board f;
-    QVERIFY(QTest::qWaitForWindowExposed(&f.view));
-    // Between the rows, right under 101's state label.
-    QTest::mouseClick(f.canvas(), Qt::LeftButton, {}, px(QPointF(1700, 500)));
-    QCOMPARE(f.marked(), QStringList());
-    QVERIFY(!f.b.band().visible);
-    QCOMPARE(f.b.band().width, 0.0);
-}
-
-void TestSelection::bandTogglesCellsStrictlyInside() {
-    Board f;
-    QVERIFY(QTest::qWaitForWindowExposed(&f.view));
-    f.b.setMark(102, QStringLiteral("X"));
-    QTest::mousePress(f.canvas(), Qt::LeftButton, {}, px(QPointF(1530, 45)));
-    QTest::mouseMove(f.canvas(), px(QPointF(2000, 500)));
-    QVERIFY(f.b.band().visible);
-    QTest::mouseMove(f.canvas(), px(QPointF(2400, 1005)));
-    QCOMPARE(f.b.band().left, 1530.0);
-    QCOMPARE(f.b.band().width, 870.0);
-    QCOMPARE(f.b.band().height, 960.0);
-    QTest::mouseRelease(f.canvas(), Qt::LeftButton, {}, px(QPointF(2400, 1005)));
-    QVERIFY(!f.b.band().visible);
-    // Positions 1 to 4 of spans 1 and 2, the template under 101, and 102 unmarked by the band.
-    QCOMPARE(f.marked(), ids({1, 101, 103, 104, 201, 202, 203, 204}));
-}
-
-void TestSelection::bandInEveryDirection() {
-    Board f;
-    QVERIFY(QTest::qWaitForWindowExposed(&f.view));
-    // From bottom right to top left.
-    QTest::mousePress(f.canvas(), Qt::LeftButton, {}, px(QPointF(2400, 1005)));
-    QTest::mouseMove(f.canvas(), px(QPointF(1860, 450)));
-    QTest::mouseRelease(f.canvas(), Qt::LeftButton, {}, px(QPointF(1860, 450)));
-    QCOMPARE(f.marked(), ids({202, 203, 204}));
-    // Away from the anchor and back across it: only anchor to release point counts.
-    QTest::mousePress(f.canvas(), Qt::LeftButton, {}, px(QPointF(2400, 450)));
-    QTest::mouseMove(f.canvas(), px(QPointF(4000, 1500)));
-    QTest::mouseMove(f.canvas(), px(QPointF(1860, 45)));
-    QCOMPARE(f.b.band().left, 1860.0);
-    QCOMPARE(f.b.band().top, 45.0);
-    QTest::mouseRelease(f.canvas(), Qt::LeftButton, {}, px(QPointF(1860, 45)));
-    QCOMPARE(f.marked(), ids({102, 103, 104, 202, 203, 204}));
-}
-
-void TestSelection::bandEdgesAreExclusive() {
-    Board f;
-    const QRect s = f.b.cell(103)->stateRect;
-    // A band whose left edge runs exactly through 103's corner leaves 103 alone.
-    f.hand(&Selection::press, QPointF(s.left(), s.top() - 10), Qt::LeftButton, Qt::LeftButton);
-    f.hand(&Selection::move, QPointF(s.left() + 300, s.top() + 10), Qt::NoButton, Qt::LeftButton);
-    f.hand(&Selection::release, QPointF(s.left() + 300, s.top() + 10), Qt::LeftButton, Qt::NoButton);
-    QCOMPARE(f.marked(), ids({104}));
-    // One twip further left takes it in.
-    f.hand(&Selection::press, QPointF(s.left() - 1, s.top() - 10), Qt::LeftButton, Qt::LeftButton);
-    f.hand(&Selection::move, QPointF(s.left() + 100, s.top() + 10), Qt::NoButton, Qt::LeftButton);
-    f.hand(&Selection::release, QPointF(s.left() + 100, s.top() + 10), Qt::LeftButton, Qt::NoButton);
-    QCOMPARE(f.marked(), ids({103, 104}));
-    // A band ending exactly on the corner's row, and a band of no size, toggle nothing.
-    f.hand(&Selection::press, QPointF(s.left() - 1, s.top() - 10), Qt::LeftButton, Qt::LeftButton);
-    f.hand(&Selection::move, QPointF(s.left() + 100, s.top()), Qt::NoButton, Qt::LeftButton);
-    f.hand(&Selection::release, QPointF(s.left() + 100, s.top()), Qt::LeftButton, Qt::NoButton);
-    f.hand(&Selection::press, QPointF(s.left() - 1, s.top() - 1), Qt::LeftButton, Qt::LeftButton);
-    f.hand(&Selection::release, QPointF(s.left() - 1, s.top() - 1), Qt::LeftButton, Qt::NoButton);
-    QCOMPARE(f.marked(), ids({103, 104}));
-    // The anchor is kept in whole twips, the band's own corner is not.
-    f.hand(&Selection::press, QPointF(10.5, 20.4), Qt::LeftButton, Qt::LeftButton);
-    QCOMPARE(f.sel.anchor(), QPointF(10, 20));
-    QCOMPARE(f.b.band().left, 10.5);
-}
-
-void TestSelection::rightButtonBandStaysVisible() {
-    Board f;
-    QVERIFY(QTest::qWaitForWindowExposed(&f.view));
-    QTest::mousePress(f.canvas(), Qt::RightButton, {}, px(QPointF(1530, 45)));
-    QTest::mouseMove(f.canvas(), px(QPointF(2145, 450)));
-    QTest::mouseRelease(f.canvas(), Qt::RightButton, {}, px(QPointF(2145, 450)));
-    QCOMPARE(f.marked(), ids({1, 101, 102, 103}));
-    QVERIFY(f.b.band().visible);
-    // The next left-button band hides it.
-    QTest::mouseClick(f.canvas(), Qt::LeftButton, {}, px(QPointF(3000, 500)));
-    QVERIFY(!f.b.band().visible);
-    QCOMPARE(f.marked(), ids({1, 101, 102, 103}));
-}
-
-void TestSelection::bandsFromSpanLabels() {
-    Board f;
-    QVERIFY(QTest::qWaitForWindowExposed(&f.view));
-    const SpanLabel& outer2 = f.b.outerLabel(2);
-    const SpanLabel& inner1 = f.b.innerLabel(1);
-    QVERIFY(outer2.exists && outer2.visible);
-    QVERIFY(inner1.exists && inner1.visible);
-    // An outer label starts a band with any button; the release over the board still ends it there.
-    const QPointF onOuter2 = QPointF(outer2.rect.center());
-    QTest::mousePress(f.canvas(), Qt::RightButton, {}, px(onOuter2));
-    QCOMPARE(f.sel.anchor().toPoint(), (px(onOuter2) * 15));
-    QTest::mouseMove(f.canvas(), px(QPointF(3100, 1500)));
-    QTest::mouseRelease(f.canvas(), Qt::RightButton, {}, px(QPointF(3100, 1500)));
-    // Positions 7 and 8 of span 3 lie left of the label but right of 3100.
-    const QStringList fromOuter = f.marked();
-    QVERIFY(fromOuter.contains(QStringLiteral("307")));
-    QVERIFY(fromOuter.contains(QStringLiteral("308")));
-    QVERIFY(!fromOuter.contains(QStringLiteral("306")));
-    QVERIFY(!fromOuter.contains(QStringLiteral("207")));
-    f.m.commands.unmarkAll();
-
-    // An inner label starts one with the left button only.
-    QTest::mousePress(f.canvas(), Qt::LeftButton, {}, px(QPointF(inner1.rect.center())));
-    QTest::mouseMove(f.canvas(), px(QPointF(2145, 45)));
-    QTest::mouseRelease(f.canvas(), Qt::LeftButton, {}, px(QPointF(2145, 45)));
-    QCOMPARE(f.marked(), ids({1, 101, 102, 103}));
-    f.m.commands.unmarkAll();
-    // A right press there starts nothing: the move resizes from the last anchor (the inner label's
-    // centre) and the release toggles what that covers.
-    const QPoint anchor = f.sel.anchor().toPoint();
-    QTest::mousePress(f.canvas(), Qt::RightButton, {}, px(QPointF(inner1.rect.center()) + QPointF(300, 0)));
-    QCOMPARE(f.sel.anchor().toPoint(), anchor);
-    QTest::mouseMove(f.canvas(), px(QPointF(1900, 700)));
-    QTest::mouseRelease(f.canvas(), Qt::RightButton, {}, px(QPointF(1900, 700)));
-    QCOMPARE(f.marked(), ids({201, 202}));
-
-    // A double click on any span label asks for the group names.
-    QTest::mouseDClick(f.canvas(), Qt::LeftButton, {}, px(onOuter2));
-    QCOMPARE(f.m.engine->commands(), QStringList{"DDDDD"});
-}
-
-void TestSelection::draggedCellDropsOnlyOnItself() {
-    Board f;
-    QVERIFY(QTest::qWaitForWindowExposed(&f.view));
-    QTest::mousePress(f.canvas(), Qt::LeftButton, {}, f.stateLabel(105));
-    QCOMPARE(f.sel.dragSource(), 105);
-    // Over the background the rectangle follows the pointer with the size it had (the design size).
-    QTest::mouseMove(f.canvas(), px(QPointF(3000, 500)));
-    QVERIFY(f.b.band().visible);
-    QCOMPARE(f.b.band().left, 3000.0);
-    QCOMPARE(f.b.band().top, 495.0);
-    QCOMPARE(f.b.band().width, 1080.0);
-    // Over a cell it is hidden; a drop on another cell changes nothing.
-    QTest::mouseMove(f.canvas(), f.stateLabel(106));
-    QVERIFY(!f.b.band().visible);
-    QTest::mouseRelease(f.canvas(), Qt::LeftButton, {}, f.stateLabel(106));
-    QCOMPARE(f.marked(), QStringList());
-    QCOMPARE(f.sel.dragSource(), 0);
-    // Dragged away and brought back, the drop on itself toggles it.
-    QTest::mousePress(f.canvas(), Qt::LeftButton, {}, f.stateLabel(105));
-    QTest::mouseMove(f.canvas(), px(QPointF(3000, 500)));
-    QTest::mouseMove(f.canvas(), f.stateLabel(105));
-    QTest::mouseRelease(f.canvas(), Qt::LeftButton, {}, f.stateLabel(105));
-    QCOMPARE(f.marked(), ids({105}));
-    // A drop on the background hides the rectangle.
-    QTest::mousePress(f.canvas(), Qt::LeftButton, {}, f.stateLabel(106));
-    QTest::mouseMove(f.canvas(), px(QPointF(3000, 500)));
-    QVERIFY(f.b.band().visible);
-    QTest::mouseRelease(f.canvas(), Qt::LeftButton, {}, px(QPointF(3000, 500)));
-    QVERIFY(!f.b.band().visible);
-    QCOMPARE(f.marked(), ids({105}));
-}
-
-void TestSelection::hoverHighlightsCellAndPeer() {
-    Board f;
-    QVERIFY(QTest::qWaitForWindowExposed(&f.view));
-    const ChannelCell& c105 = *f.b.cell(105);
-    const ChannelCell& c106 = *f.b.cell(106);
-    const ChannelCell& c203 = *f.b.cell(203);
-    QTest::mouseMove(f.canvas(), f.stateLabel(105));
-    QCOMPARE(f.b.gblidx(), 105);
-    QCOMPARE(c105.borderStyle, 1);
-    QCOMPARE(c105.borderColor, borderColorFor(c105.groupColor));
-    QCOMPARE(c203.borderStyle, 1);
-    QCOMPARE(c203.borderColor, borderColorFor(c203.groupColor));
-    QCOMPARE(f.m.ui.element(Element::CallText).caption, QStringLiteral("105 talking to 203"));
-    QCOMPARE(f.m.ui.element(Element::CallText).back, textSetColors(c105.stateColor).back);
-
-    // On to 106, which has no peer: 105 and (because 105 is connected) 203 get their borders back.
-    f.b.paintChannel(106, 9, 1, 0); // a red R-side state, so CallText changes colour
-    QTest::mouseMove(f.canvas(), f.stateLabel(106));
-    QCOMPARE(f.b.gblidx(), 106);
-    QCOMPARE(c106.borderStyle, 1);
-    QCOMPARE(c105.borderStyle, f.b.normalBorderStyle());
-    QCOMPARE(c105.borderColor, c105.groupColor);
-    QCOMPARE(c203.borderStyle, f.b.normalBorderStyle());
-    QCOMPARE(f.m.ui.element(Element::CallText).caption, QStringLiteral("106 idle"));
-    QCOMPARE(f.m.ui.element(Element::CallText).back, textSetColors(c106.stateColor).back);
-    QCOMPARE(f.m.ui.element(Element::CallText).fore, textSetColors(c106.stateColor).fore);
-
-    // 204 names 105 as its peer without being connected itself (only 105 reported the call): entering
-    // 204 lights 105, but leaving it for another cell does not restore 105.
-    f.b.paintChannel(105, 1, 1, 204);
-    QVERIFY(!f.b.cell(204)->connected);
-    QCOMPARE(f.b.cell(204)->peerNumber(), 105);
-    QTest::mouseMove(f.canvas(), f.stateLabel(204));
-    QCOMPARE(c105.borderStyle, 1);
-    QTest::mouseMove(f.canvas(), f.stateLabel(107));
-    QCOMPARE(f.b.cell(204)->borderStyle, f.b.normalBorderStyle());
-    QCOMPARE(c105.borderStyle, 1);
-    // Leaving for the background restores the peer whether or not the cell is connected.
-    QTest::mouseMove(f.canvas(), f.stateLabel(204));
-    QTest::mouseMove(f.canvas(), px(QPointF(3000, 500)));
-    QCOMPARE(c105.borderStyle, f.b.normalBorderStyle());
-}
-
-void TestSelection::hoverFromConnectedCellToItsPeer() {
-    Board f;
-    QVERIFY(QTest::qWaitForWindowExposed(&f.view));
-    QTest::mouseMove(f.canvas(), f.stateLabel(105));
-    QTest::mouseMove(f.canvas(), f.stateLabel(203));
-    // 203 and 105 were lit again before the old cell's restore took both highlights off.
-    QCOMPARE(f.b.gblidx(), 203);
-    QCOMPARE(f.b.cell(203)->borderStyle, f.b.normalBorderStyle());
-    QCOMPARE(f.b.cell(105)->borderStyle, f.b.normalBorderStyle());
-}
-
-void TestSelection::routeLineFollowsHover() {
-    Board f;
-    QVERIFY(QTest::qWaitForWindowExposed(&f.view));
-    QVERIFY(f.m.ui.isChecked(MenuItem::ShowRouteLines));
-    QTest::mouseMove(f.canvas(), f.stateLabel(105));
-    QVERIFY(f.b.cell(105)->routeVisible);
-    f.m.ui.setMenuChecked(MenuItem::ShowRouteLines, false);
-    QTest::mouseMove(f.canvas(), f.stateLabel(106));
-    QVERIFY(!f.b.cell(105)->routeVisible); // hidden whether or not the option is on
-    QVERIFY(!f.b.cell(106)->routeVisible);
-}
-
-void TestSelection::leavingCellsOnBackgroundAndTab() {
-    Board f;
-    QVERIFY(QTest::qWaitForWindowExposed(&f.view));
-    QTest::mouseMove(f.canvas(), f.stateLabel(105));
-    // Over a span label, or off the board, the highlight stays.
-    QTest::mouseMove(f.canvas(), px(QPointF(f.b.innerLabel(1).rect.center())));
-    QCOMPARE(f.b.gblidx(), 105);
-    QTest::mouseMove(f.canvas(), px(QPointF(3000, 500)));
-    QCOMPARE(f.b.gblidx(), 0);
-    QCOMPARE(f.b.cell(105)->borderStyle, f.b.normalBorderStyle());
-    QCOMPARE(f.b.cell(203)->borderStyle, f.b.normalBorderStyle());
-    QVERIFY(!f.b.cell(105)->routeVisible);
-    QCOMPARE(f.m.ui.element(Element::CallText).caption, QStringLiteral("105 talking to 203"));
-
-    QTest::mouseMove(f.canvas(), f.stateLabel(105));
-    QCOMPARE(f.b.gblidx(), 105);
-    f.m.ui.gesture(Element::SSTab1, MainWindowModel::Gesture::MouseMove);
-    QCOMPARE(f.b.gblidx(), 0);
-    QCOMPARE(f.b.cell(203)->borderStyle, f.b.normalBorderStyle());
-}
-
-// The keyboard on the board, from the first cell where Tab put the cursor: "L", "R", "U", "D" are the
-// arrows ("S" before them: with Shift), "space" is Space, "clickN" a click on cell N. Marks are
-// "id=mark" pairs.
-void TestSelection::keysMarkAsTheMouseDoes_data() {
-    QTest::addColumn<QString>("before");
-    QTest::addColumn<QString>("keys");
-    QTest::addColumn<QString>("after");
-    QTest::addColumn<int>("hovered");
-    QTest::addColumn<bool>("bandShown");
-    QTest::newRow("space marks the cursor cell") << "" << "space" << "101=X" << 101 << false;
-    QTest::newRow("space toggles as a click does") << "101=?;102=!;103=x" << "space R space R space"
-                                                   << "101=X;102=X;103=" << 103 << false;
-    QTest::newRow("arrows give the hover of the cell reached") << "" << "R R D" << "102=;103=;203=" << 203
-                                                               << false;
-    QTest::newRow("a band toggles what it covers")
-        << "102=X" << "SR SR SD" << "101=X;102=;103=X;201=X;202=X;203=X;104=;204=" << 203 << true;
-    QTest::newRow("a band drawn back gives back the marks before it")
-        << "102=?;103=X" << "SR SR SL SL" << "101=X;102=?;103=X" << 101 << true;
-    QTest::newRow("a plain arrow ends the band and keeps its marks")
-        << "" << "SR R SL" << "101=X;102=;103=X" << 102 << true;
-    QTest::newRow("space ends the band and toggles the cursor cell") << "" << "SR space" << "101=X;102="
-                                                                     << 102 << false;
-    QTest::newRow("a click ends the band and takes the cursor")
-        << "" << "SR click105 R space" << "101=X;102=X;105=X;106=X" << 106 << false;
-}
-
-void TestSelection::keysMarkAsTheMouseDoes() {
-    QFETCH(QString, before);
-    QFETCH(QString, keys);
-    QFETCH(QString, after);
-    QFETCH(int, hovered);
-    QFETCH(bool, bandShown);
-    Board f;
-    QVERIFY(QTest::qWaitForWindowActive(&f.view));
-    for (const QString& pair : before.split(u';', Qt::SkipEmptyParts))
-        f.b.setMark(pair.section(u'=', 0, 0).toInt(), pair.section(u'=', 1));
-    // The window gave the board its focus; Tab brings it back after it went elsewhere.
-    f.canvas()->clearFocus();
-    f.canvas()->setFocus(Qt::TabFocusReason);
-    QTRY_VERIFY(f.canvas()->hasFocus());
-    QCOMPARE(f.b.gblidx(), 101);
-    static const QHash<QChar, Qt::Key> arrows{
-        {u'L', Qt::Key_Left}, {u'R', Qt::Key_Right}, {u'U', Qt::Key_Up}, {u'D', Qt::Key_Down}};
-    for (const QString& k : keys.split(u' ')) {
-        if (k == QLatin1String("space"))
-            QTest::keyClick(f.canvas(), Qt::Key_Space);
-        else if (k.startsWith(QLatin1String("click")))
-            QTest::mouseClick(f.canvas(), Qt::LeftButton, {}, f.stateLabel(k.mid(5).toInt()));
-        else
-            QTest::keyClick(f.canvas(), arrows.value(k.back()),
-                            k.startsWith(u'S') ? Qt::ShiftModifier : Qt::NoModifier);
+    void clickTogglesOnce() {
+        Board f;
+        QVERIFY(QTest::qWaitForWindowExposed(&f.view));
+        QTest::mouseClick(f.canvas(), Qt::LeftButton, {}, f.stateLabel(105));
+        QCOMPARE(f.b.cell(105)->mark, QStringLiteral("X"));
+        QTest::mouseClick(f.canvas(), Qt::LeftButton, {}, f.stateLabel(105));
+        QCOMPARE(f.b.cell(105)->mark, QString());
+        // Another button on a cell starts no drag and marks nothing.
+        QTest::mouseClick(f.canvas(), Qt::RightButton, {}, f.stateLabel(101));
+        QCOMPARE(f.b.cell(101)->mark, QString());
+        // The cell keeps the mouse until the release: dragging out of it draws no band.
+        QTest::mousePress(f.canvas(), Qt::RightButton, {}, f.stateLabel(101));
+        QTest::mouseMove(f.canvas(), px(QPointF(3000, 1500)));
+        QTest::mouseRelease(f.canvas(), Qt::RightButton, {}, px(QPointF(3000, 1500)));
+        QVERIFY(!f.b.band().visible);
+        QCOMPARE(f.b.gblidx(), 101);
     }
-    for (const QString& pair : after.split(u';', Qt::SkipEmptyParts))
-        QCOMPARE(f.b.cell(pair.section(u'=', 0, 0).toInt())->mark, pair.section(u'=', 1));
-    // The cursor cell shows what a pointer on it would.
-    QCOMPARE(f.b.gblidx(), hovered);
-    QCOMPARE(f.b.cell(hovered)->borderStyle, 1);
-    QCOMPARE(f.m.ui.element(Element::CallText).caption, f.b.cell(hovered)->callInfo);
-    QCOMPARE(f.b.band().visible, bandShown);
-    QCOMPARE(f.m.ui.element(Element::MarkedCount).caption,
-             QStringLiteral("%1 marked").arg(f.marked().size()));
-    // Unmark All clears the count with the marks.
-    f.m.commands.unmarkAll();
-    QCOMPARE(f.m.ui.element(Element::MarkedCount).caption, QStringLiteral("0 marked"));
-}
+
+    // A band drawn from a press on the background through `via` to `to` (twips on whole pixels), over
+    // the marks `premarked`: while drawn it spans the press and the pointer, and its release toggles
+    // the cells whose corner lies inside. A left-button band goes with its release, a right-button one
+    // stays until the next left click.
+    void bandsFromTheBackground_data() {
+        QTest::addColumn<Qt::MouseButton>("button");
+        QTest::addColumn<QPointF>("from");
+        QTest::addColumn<QPointF>("via");
+        QTest::addColumn<QPointF>("to");
+        QTest::addColumn<QStringList>("premarked");
+        QTest::addColumn<QStringList>("marked");
+        // Between the rows, right under 101's state label.
+        QTest::newRow("a click marks nothing") << Qt::LeftButton << QPointF(1695, 495) << QPointF(1695, 495)
+                                               << QPointF(1695, 495) << QStringList() << QStringList();
+        // Positions 1 to 4 of spans 1 and 2, the template under 101, and 102 unmarked by the band.
+        QTest::newRow("toggles what lies inside")
+            << Qt::LeftButton << QPointF(1530, 45) << QPointF(2000, 500) << QPointF(2400, 1005) << ids({102})
+            << ids({1, 101, 103, 104, 201, 202, 203, 204});
+        QTest::newRow("bottom right to top left")
+            << Qt::LeftButton << QPointF(2400, 1005) << QPointF(2000, 500) << QPointF(1860, 450)
+            << QStringList() << ids({202, 203, 204});
+        QTest::newRow("only the press and the release count")
+            << Qt::LeftButton << QPointF(2400, 450) << QPointF(4000, 1500) << QPointF(1860, 45)
+            << QStringList() << ids({102, 103, 104});
+        QTest::newRow("right button") << Qt::RightButton << QPointF(1530, 45) << QPointF(2000, 300)
+                                      << QPointF(2145, 450) << QStringList() << ids({1, 101, 102, 103});
+    }
+    void bandsFromTheBackground() {
+        QFETCH(Qt::MouseButton, button);
+        QFETCH(QPointF, from);
+        QFETCH(QPointF, via);
+        QFETCH(QPointF, to);
+        QFETCH(QStringList, premarked);
+        QFETCH(QStringList, marked);
+        Board f;
+        QVERIFY(QTest::qWaitForWindowExposed(&f.view));
+        for (const QString& id : premarked)
+            f.b.setMark(id.toInt(), QStringLiteral("X"));
+        QTest::mousePress(f.canvas(), button, {}, px(from));
+        QTest::mouseMove(f.canvas(), px(via));
+        QTest::mouseMove(f.canvas(), px(to));
+        QVERIFY(f.b.band().visible);
+        const BandRect& band = f.b.band();
+        QCOMPARE(QRectF(band.left, band.top, band.width, band.height), QRectF(from, to).normalized());
+        QTest::mouseRelease(f.canvas(), button, {}, px(to));
+        QCOMPARE(f.marked(), marked);
+        QCOMPARE(f.b.band().visible, button == Qt::RightButton);
+        QTest::mouseClick(f.canvas(), Qt::LeftButton, {}, px(QPointF(3000, 495)));
+        QVERIFY(!f.b.band().visible);
+        QCOMPARE(f.marked(), marked);
+    }
+
+    void bandEdgesAreExclusive() {
+        Board f;
+        const QRect s = f.b.cell(103)->stateRect;
+        // A band whose left edge runs exactly through 103's corner leaves 103 alone.
+        f.handBand(QPointF(s.left(), s.top() - 10), QPointF(s.left() + 300, s.top() + 10));
+        QCOMPARE(f.marked(), ids({104}));
+        // One twip further left takes it in.
+        f.handBand(QPointF(s.left() - 1, s.top() - 10), QPointF(s.left() + 100, s.top() + 10));
+        QCOMPARE(f.marked(), ids({103, 104}));
+        // A band ending exactly on the corner's row, and a band of no size, toggle nothing.
+        f.handBand(QPointF(s.left() - 1, s.top() - 10), QPointF(s.left() + 100, s.top()));
+        f.handBand(QPointF(s.left() - 1, s.top() - 1), QPointF(s.left() - 1, s.top() - 1));
+        QCOMPARE(f.marked(), ids({103, 104}));
+        // The anchor is kept in whole twips, the band's own corner is not.
+        f.hand(&Selection::press, QPointF(10.5, 20.4), Qt::LeftButton, Qt::LeftButton);
+        QCOMPARE(f.sel.anchor(), QPointF(10, 20));
+        QCOMPARE(f.b.band().left, 10.5);
+    }
+
+    void hoverHighlightsCellAndPeer() {
+        Board f;
+        QVERIFY(QTest::qWaitForWindowExposed(&f.view));
+        const ChannelCell& c105 = *f.b.cell(105);
+        const ChannelCell& c106 = *f.b.cell(106);
+        const ChannelCell& c203 = *f.b.cell(203);
+        QTest::mouseMove(f.canvas(), f.stateLabel(105));
+        QCOMPARE(f.b.gblidx(), 105);
+        QCOMPARE(c105.borderStyle, 1);
+        QCOMPARE(c105.borderColor, borderColorFor(c105.groupColor));
+        QCOMPARE(c203.borderStyle, 1);
+        QCOMPARE(c203.borderColor, borderColorFor(c203.groupColor));
+        QCOMPARE(f.m.ui.element(Element::CallText).caption, QStringLiteral("105 talking to 203"));
+        QCOMPARE(f.m.ui.element(Element::CallText).back, textSetColors(c105.stateColor).back);
+        QVERIFY(c105.routeVisible);
+
+        // On to 106, which has no peer: 105 and (because 105 is connected) 203 get their borders back.
+        f.b.paintChannel(106, 9, 1, 0); // a red R-side state, so CallText changes colour
+        QTest::mouseMove(f.canvas(), f.stateLabel(106));
+        QCOMPARE(f.b.gblidx(), 106);
+        QCOMPARE(c106.borderStyle, 1);
+        QCOMPARE(c105.borderStyle, f.b.normalBorderStyle());
+        QCOMPARE(c105.borderColor, c105.groupColor);
+        QCOMPARE(c203.borderStyle, f.b.normalBorderStyle());
+        QVERIFY(!c105.routeVisible);
+        QCOMPARE(f.m.ui.element(Element::CallText).caption, QStringLiteral("106 idle"));
+        QCOMPARE(f.m.ui.element(Element::CallText).back, textSetColors(c106.stateColor).back);
+        QCOMPARE(f.m.ui.element(Element::CallText).fore, textSetColors(c106.stateColor).fore);
+
+        // 204 names 105 as its peer without being connected itself (only 105 reported the call): entering
+        // 204 lights 105, but leaving it for another cell does not restore 105.
+        f.b.paintChannel(105, 1, 1, 204);
+        QVERIFY(!f.b.cell(204)->connected);
+        QCOMPARE(f.b.cell(204)->peerNumber(), 105);
+        QTest::mouseMove(f.canvas(), f.stateLabel(204));
+        QCOMPARE(c105.borderStyle, 1);
+        QTest::mouseMove(f.canvas(), f.stateLabel(107));
+        QCOMPARE(f.b.cell(204)->borderStyle, f.b.normalBorderStyle());
+        QCOMPARE(c105.borderStyle, 1);
+        // Leaving for the background restores the peer whether or not the cell is connected.
+        QTest::mouseMove(f.canvas(), f.stateLabel(204));
+        QTest::mouseMove(f.canvas(), px(QPointF(3000, 500)));
+        QCOMPARE(c105.borderStyle, f.b.normalBorderStyle());
+
+        // With the route lines off a hovered cell shows none.
+        f.m.ui.setMenuChecked(MenuItem::ShowRouteLines, false);
+        QTest::mouseMove(f.canvas(), f.stateLabel(106));
+        QCOMPARE(f.b.gblidx(), 106);
+        QVERIFY(!c106.routeVisible);
+    }
+
+    void leavingCellsOnBackgroundAndTab() {
+        Board f;
+        QVERIFY(QTest::qWaitForWindowExposed(&f.view));
+        // From a connected cell to its peer: 203 and 105 were lit again before the old cell's restore
+        // took both highlights off.
+        QTest::mouseMove(f.canvas(), f.stateLabel(105));
+        QTest::mouseMove(f.canvas(), f.stateLabel(203));
+        QCOMPARE(f.b.gblidx(), 203);
+        QCOMPARE(f.b.cell(203)->borderStyle, f.b.normalBorderStyle());
+        QCOMPARE(f.b.cell(105)->borderStyle, f.b.normalBorderStyle());
+
+        QTest::mouseMove(f.canvas(), f.stateLabel(105));
+        // Over a span label, or off the board, the highlight stays.
+        QTest::mouseMove(f.canvas(), px(QPointF(f.b.innerLabel(1).rect.center())));
+        QCOMPARE(f.b.gblidx(), 105);
+        QTest::mouseMove(f.canvas(), px(QPointF(3000, 500)));
+        QCOMPARE(f.b.gblidx(), 0);
+        QCOMPARE(f.b.cell(105)->borderStyle, f.b.normalBorderStyle());
+        QCOMPARE(f.b.cell(203)->borderStyle, f.b.normalBorderStyle());
+        QVERIFY(!f.b.cell(105)->routeVisible);
+        QCOMPARE(f.m.ui.element(Element::CallText).caption, QStringLiteral("105 talking to 203"));
+
+        QTest::mouseMove(f.canvas(), f.stateLabel(105));
+        QCOMPARE(f.b.gblidx(), 105);
+        f.m.ui.gesture(Element::SSTab1, MainWindowModel::Gesture::MouseMove);
+        QCOMPARE(f.b.gblidx(), 0);
+        QCOMPARE(f.b.cell(203)->borderStyle, f.b.normalBorderStyle());
+    }
+
+    // The keyboard on the board, from the first cell where Tab put the cursor: "L", "R", "U", "D" are
+    // the arrows ("S" before them: with Shift), "space" is Space, "clickN" a click on cell N. Marks are
+    // "id=mark" pairs.
+    void keysMarkAsTheMouseDoes_data() {
+        QTest::addColumn<QString>("before");
+        QTest::addColumn<QString>("keys");
+        QTest::addColumn<QString>("after");
+        QTest::addColumn<int>("hovered");
+        QTest::addColumn<bool>("bandShown");
+        QTest::newRow("space marks the cursor cell") << ""
+                                                     << "space"
+                                                     << "101=X" << 101 << false;
+        QTest::newRow("space toggles as a click does") << "101=?;102=!;103=x"
+                                                       << "space R space R space"
+                                                       << "101=X;102=X;103=" << 103 << false;
+        QTest::newRow("arrows give the hover of the cell reached") << ""
+                                                                   << "R R D"
+                                                                   << "102=;103=;203=" << 203 << false;
+        QTest::newRow("a band toggles what it covers")
+            << "102=X"
+            << "SR SR SD"
+            << "101=X;102=;103=X;201=X;202=X;203=X;104=;204=" << 203 << true;
+        QTest::newRow("a band drawn back gives back the marks before it")
+            << "102=?;103=X"
+            << "SR SR SL SL"
+            << "101=X;102=?;103=X" << 101 << true;
+        QTest::newRow("a plain arrow ends the band and keeps its marks") << ""
+                                                                         << "SR R SL"
+                                                                         << "101=X;102=;103=X" << 102 << true;
+        QTest::newRow("space ends the band and toggles the cursor cell") << ""
+                                                                         << "SR space"
+                                                                         << "101=X;102=" << 102 << false;
+        QTest::newRow("a click ends the band and takes the cursor")
+            << ""
+            << "SR click105 R space"
+            << "101=X;102=X;105=X;106=X" << 106 << false;
+    }
+    void keysMarkAsTheMouseDoes() {
+        QFETCH(QString, before);
+        QFETCH(QString, keys);
+        QFETCH(QString, after);
+        QFETCH(int, hovered);
+        QFETCH(bool, bandShown);
+        Board f;
+        QVERIFY(QTest::qWaitForWindowActive(&f.view));
+        for (const QString& pair : before.split(u';', Qt::SkipEmptyParts))
+            f.b.setMark(pair.section(u'=', 0, 0).toInt(), pair.section(u'=', 1));
+        // The window gave the board its focus; Tab brings it back after it went elsewhere.
+        f.canvas()->clearFocus();
+        f.canvas()->setFocus(Qt::TabFocusReason);
+        QTRY_VERIFY(f.canvas()->hasFocus());
+        QCOMPARE(f.b.gblidx(), 101);
+        static const QHash<QChar, Qt::Key> arrows{
+            {u'L', Qt::Key_Left}, {u'R', Qt::Key_Right}, {u'U', Qt::Key_Up}, {u'D', Qt::Key_Down}};
+        for (const QString& k : keys.split(u' ')) {
+            if (k == QLatin1String("space"))
+                QTest::keyClick(f.canvas(), Qt::Key_Space);
+            else if (k.startsWith(QLatin1String("click")))
+                QTest::mouseClick(f.canvas(), Qt::LeftButton, {}, f.stateLabel(k.mid(5).toInt()));
+            else
+                QTest::keyClick(f.canvas(), arrows.value(k.back()),
+                                k.startsWith(u'S') ? Qt::ShiftModifier : Qt::NoModifier);
+        }
+        for (const QString& pair : after.split(u';', Qt::SkipEmptyParts))
+            QCOMPARE(f.b.cell(pair.section(u'=', 0, 0).toInt())->mark, pair.section(u'=', 1));
+        // The cursor cell shows what a pointer on it would.
+        QCOMPARE(f.b.gblidx(), hovered);
+        QCOMPARE(f.b.cell(hovered)->borderStyle, 1);
+        QCOMPARE(f.m.ui.element(Element::CallText).caption, f.b.cell(hovered)->callInfo);
+        QCOMPARE(f.b.band().visible, bandShown);
+        QCOMPARE(f.m.ui.element(Element::MarkedCount).caption,
+                 QStringLiteral("%1 marked").arg(f.marked().size()));
+        // Unmark All clears the count with the marks.
+        f.m.commands.unmarkAll();
+        QCOMPARE(f.m.ui.element(Element::MarkedCount).caption, QStringLiteral("0 marked"));
+    }
+
+    // Last: its double click leaves the pointer state that later hover moves would start from.
+    void bandsFromSpanLabels() {
+        Board f;
+        QVERIFY(QTest::qWaitForWindowExposed(&f.view));
+        const SpanLabel& outer2 = f.b.outerLabel(2);
+        const SpanLabel& inner1 = f.b.innerLabel(1);
+        QVERIFY(outer2.exists && outer2.visible);
+        QVERIFY(inner1.exists && inner1.visible);
+        // An outer label starts a band with any button; the release over the board still ends it there.
+        const QPointF onOuter2 = QPointF(outer2.rect.center());
+        QTest::mousePress(f.canvas(), Qt::RightButton, {}, px(onOuter2));
+        QCOMPARE(f.sel.anchor().toPoint(), (px(onOuter2) * 15));
+        QTest::mouseMove(f.canvas(), px(QPointF(3100, 1500)));
+        QTest::mouseRelease(f.canvas(), Qt::RightButton, {}, px(QPointF(3100, 1500)));
+        // Positions 7 and 8 of span 3 lie left of the label but right of 3100.
+        const QStringList fromOuter = f.marked();
+        QVERIFY(fromOuter.contains(QStringLiteral("307")));
+        QVERIFY(fromOuter.contains(QStringLiteral("308")));
+        QVERIFY(!fromOuter.contains(QStringLiteral("306")));
+        QVERIFY(!fromOuter.contains(QStringLiteral("207")));
+        f.m.commands.unmarkAll();
+
+        // An inner label starts one with the left button only.
+        QTest::mousePress(f.canvas(), Qt::LeftButton, {}, px(QPointF(inner1.rect.center())));
+        QTest::mouseMove(f.canvas(), px(QPointF(2145, 45)));
+        QTest::mouseRelease(f.canvas(), Qt::LeftButton, {}, px(QPointF(2145, 45)));
+        QCOMPARE(f.marked(), ids({1, 101, 102, 103}));
+        f.m.commands.unmarkAll();
+        // A right press there starts nothing: the move resizes from the last anchor (the inner label's
+        // centre) and the release toggles what that covers.
+        const QPoint anchor = f.sel.anchor().toPoint();
+        QTest::mousePress(f.canvas(), Qt::RightButton, {},
+                          px(QPointF(inner1.rect.center()) + QPointF(300, 0)));
+        QCOMPARE(f.sel.anchor().toPoint(), anchor);
+        QTest::mouseMove(f.canvas(), px(QPointF(1900, 700)));
+        QTest::mouseRelease(f.canvas(), Qt::RightButton, {}, px(QPointF(1900, 700)));
+        QCOMPARE(f.marked(), ids({201, 202}));
+
+        // A double click on any span label asks for the group names.
+        QTest::mouseDClick(f.canvas(), Qt::LeftButton, {}, px(onOuter2));
+        QCOMPARE(f.m.engine->commands(), QStringList{"DDDDD"});
+    }
+};
 
 QTEST_MAIN(TestSelection)
 #include "test_selection.moc"

@@ -112,16 +112,8 @@ private slots:
         QVERIFY(rig.run(120000, [&] { return rig.relayLines().size() == 2; }));
         QVERIFY(rig.clock().tickMs() - killedAt >= 60000);
         QVERIFY(rig.relayLines().last().endsWith(QStringLiteral("---Could not Find UDPRelay to terminate")));
-    }
-
-    void noRelayWindowIsReported() {
-        Rig rig;
-        QVERIFY(rig.start(uniqueTitle()));
-        QVERIFY(rig.silenceAfterStartUp());
-        QVERIFY(rig.run(120000, [&] { return !rig.relayLines().isEmpty(); }));
-        QCOMPARE(rig.relayLines().size(), 1);
-        QVERIFY(rig.relayLines().first().endsWith(QStringLiteral("---Could not Find UDPRelay to terminate")));
-        QVERIFY(!rig.t->services.tones.tones.contains(qMakePair(620, 250)));
+        // The beep told of the kill only.
+        QCOMPARE(rig.t->services.tones.tones.count(qMakePair(620, 250)), 1);
     }
 
     // The real program watching without a window: it kills the silent relay where it can reach the X

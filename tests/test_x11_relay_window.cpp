@@ -1,5 +1,5 @@
-// Finding the relay's window on a real X server and killing its owner. Each case starts the stand-in
-// relay (a bare xcb window) with a title of its own, so cases do not see each other's windows.
+// Finding the relay's window on a real X server and killing its owner; each case's stand-in relay (a
+// bare xcb window) has a title of its own.
 
 #include "platform/X11Windows.h"
 
@@ -82,35 +82,21 @@ class X11RelayWindowTest : public QObject {
 private slots:
     void initTestCase() { QVERIFY2(!qEnvironmentVariableIsEmpty("DISPLAY"), "needs an X server in DISPLAY"); }
 
-    void findsTheWindowAndItsDeclaredOwner() {
+    // The owner comes from _NET_WM_PID, or from the server where the window does not set it (most X
+    // programs); under a reparenting window manager the window sits inside a frame.
+    void findsTheWindowAndItsOwner_data() {
+        QTest::addColumn<QStringList>("options");
+        QTest::newRow("declared pid") << QStringList{};
+        QTest::newRow("no pid property")
+            << QStringList{QStringLiteral("--no-pid"), QStringLiteral("--no-net-name")};
+        QTest::newRow("inside a frame")
+            << QStringList{QStringLiteral("--frames"), QStringLiteral("1"), QStringLiteral("--no-pid")};
+    }
+    void findsTheWindowAndItsOwner() {
+        QFETCH(QStringList, options);
         RelayWindow relay;
         const QString title = uniqueTitle(QStringLiteral("UDPRelay"));
-        QVERIFY(relay.start(title));
-        const auto found = x11::findTopLevelWindow(title);
-        QVERIFY(found);
-        QCOMPARE(found->window, relay.window);
-        QVERIFY(found->pid);
-        QCOMPARE(*found->pid, relay.pid());
-    }
-
-    // Most X programs never set _NET_WM_PID; the server still knows who owns the window.
-    void ownerWithoutThePidPropertyComesFromTheServer() {
-        RelayWindow relay;
-        const QString title = uniqueTitle(QStringLiteral("Relay no pid"));
-        QVERIFY(relay.start(title, {QStringLiteral("--no-pid"), QStringLiteral("--no-net-name")}));
-        const auto found = x11::findTopLevelWindow(title);
-        QVERIFY(found);
-        QCOMPARE(found->window, relay.window);
-        QVERIFY(found->pid);
-        QCOMPARE(*found->pid, relay.pid());
-    }
-
-    // Under a reparenting window manager the root's children are frames; the window sits inside one.
-    void findsAWindowInsideAFrame() {
-        RelayWindow relay;
-        const QString title = uniqueTitle(QStringLiteral("Framed relay"));
-        QVERIFY(relay.start(title,
-                            {QStringLiteral("--frames"), QStringLiteral("1"), QStringLiteral("--no-pid")}));
+        QVERIFY(relay.start(title, options));
         const auto found = x11::findTopLevelWindow(title);
         QVERIFY(found);
         QCOMPARE(found->window, relay.window);
@@ -170,72 +156,55 @@ private slots:
         QCOMPARE(terminator.terminateWindowOwner(title), RelayTermination::NotFound);
     }
 
-    // Any client can write any number into _NET_WM_PID. A window whose declared pid is not its
-    // connection's peer is not what it claims to be: nothing is killed, neither the process it names
-    // nor the one behind it.
-    void aWindowNamingAnotherProcessKillsNothing_data() {
-        QTest::addColumn<QString>("named");
-        QTest::newRow("a bystander") << QStringLiteral("sleep");
-        QTest::newRow("this program") << QStringLiteral("self");
-        QTest::newRow("init") << QStringLiteral("1");
-        QTest::newRow("nobody") << QStringLiteral("0");
+    // Nothing is killed where the owner cannot be trusted or is not ours: a _NET_WM_PID that is not the
+    // connection's peer (any client can write any number there), a program on another machine (ssh -X),
+    // a process of another user (starting one needs root). "%bystander" and "%self" stand for pids.
+    void anOwnerNotOursIsNotKilled_data() {
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<QStringList>("runAs");
+        QTest::addColumn<bool>("ownerKnown");
+        const QString pid = QStringLiteral("--pid");
+        QTest::newRow("names a bystander")
+            << QStringList{pid, QStringLiteral("%bystander")} << QStringList() << false;
+        QTest::newRow("names this program")
+            << QStringList{pid, QStringLiteral("%self")} << QStringList() << false;
+        QTest::newRow("names init") << QStringList{pid, QStringLiteral("1")} << QStringList() << false;
+        QTest::newRow("names nobody") << QStringList{pid, QStringLiteral("0")} << QStringList() << false;
+        QTest::newRow("a remote program")
+            << QStringList{QStringLiteral("--machine"), QStringLiteral("elsewhere.invalid")} << QStringList()
+            << false;
+        QTest::newRow("another user's")
+            << QStringList()
+            << QStringList{QStringLiteral("setpriv"), QStringLiteral("--reuid=65534"),
+                           QStringLiteral("--regid=65534"), QStringLiteral("--clear-groups")}
+            << true;
     }
-    void aWindowNamingAnotherProcessKillsNothing() {
-        QFETCH(QString, named);
+    void anOwnerNotOursIsNotKilled() {
+        QFETCH(QStringList, options);
+        QFETCH(QStringList, runAs);
+        QFETCH(bool, ownerKnown);
+        if (!runAs.isEmpty() && ::geteuid() != 0)
+            QSKIP("starting a process as another user needs root");
         QProcess bystander;
         bystander.start(QStringLiteral("sleep"), {QStringLiteral("60")});
         QVERIFY(bystander.waitForStarted(10000));
-        const QString pid = named == u"sleep"  ? QString::number(bystander.processId())
-                            : named == u"self" ? QString::number(QCoreApplication::applicationPid())
-                                               : named;
+        options.replaceInStrings(QStringLiteral("%bystander"), QString::number(bystander.processId()));
+        options.replaceInStrings(QStringLiteral("%self"),
+                                 QString::number(QCoreApplication::applicationPid()));
         RelayWindow relay;
         const QString title = uniqueTitle(QStringLiteral("UDPRelay"));
-        QVERIFY(relay.start(title, {QStringLiteral("--pid"), pid}));
+        QVERIFY(relay.start(title, options, runAs));
         const auto found = x11::findTopLevelWindow(title);
         QVERIFY(found);
         QCOMPARE(found->window, relay.window);
-        QVERIFY(!found->pid);
+        QCOMPARE(found->pid, ownerKnown ? std::optional<std::int64_t>(relay.pid()) : std::nullopt);
         x11::X11RelayTerminator terminator;
         QCOMPARE(terminator.terminateWindowOwner(title), RelayTermination::Refused);
-        QVERIFY(!bystander.waitForFinished(300));
-        QCOMPARE(bystander.state(), QProcess::Running);
+        QVERIFY(!relay.process->waitForFinished(300));
         QCOMPARE(relay.process->state(), QProcess::Running);
+        QCOMPARE(bystander.state(), QProcess::Running);
         bystander.kill();
         bystander.waitForFinished(5000);
-    }
-
-    // The owner is found but runs as another user: not ours to end. Needs the right to start a
-    // process as another user.
-    void anotherUsersProcessIsNotKilled() {
-        if (::geteuid() != 0)
-            QSKIP("starting a process as another user needs root");
-        RelayWindow relay;
-        const QString title = uniqueTitle(QStringLiteral("UDPRelay"));
-        QVERIFY(relay.start(title, {},
-                            {QStringLiteral("setpriv"), QStringLiteral("--reuid=65534"),
-                             QStringLiteral("--regid=65534"), QStringLiteral("--clear-groups")}));
-        const auto found = x11::findTopLevelWindow(title);
-        QVERIFY(found);
-        QCOMPARE(found->pid, std::optional<std::int64_t>(relay.pid()));
-        x11::X11RelayTerminator terminator;
-        QCOMPARE(terminator.terminateWindowOwner(title), RelayTermination::Refused);
-        QVERIFY(!relay.process->waitForFinished(300));
-        QCOMPARE(relay.process->state(), QProcess::Running);
-    }
-
-    // A window of a program on another machine (ssh -X): neither its declared pid nor the local end of
-    // its connection is a process of ours to kill.
-    void aRemoteProgramIsNotKilled() {
-        RelayWindow relay;
-        const QString title = uniqueTitle(QStringLiteral("UDPRelay"));
-        QVERIFY(relay.start(title, {QStringLiteral("--machine"), QStringLiteral("elsewhere.invalid")}));
-        const auto found = x11::findTopLevelWindow(title);
-        QVERIFY(found);
-        QVERIFY(!found->pid);
-        x11::X11RelayTerminator terminator;
-        QCOMPARE(terminator.terminateWindowOwner(title), RelayTermination::Refused);
-        QVERIFY(!relay.process->waitForFinished(300));
-        QCOMPARE(relay.process->state(), QProcess::Running);
     }
 
     // The monitor's display is reached through a forwarder, as over ssh: the server's record of its

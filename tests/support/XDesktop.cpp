@@ -158,4 +158,47 @@ QColor XDesktop::screenPixel(QPoint at) const {
     return QColor(d[2], d[1], d[0]);
 }
 
+unsigned XDesktop::viewableWindow(qint64 pid, const QByteArray& title) const {
+    const auto property = [this](xcb_window_t w, const char* name) {
+        Freed<xcb_get_property_reply_t> r{xcb_get_property_reply(
+            m_c, xcb_get_property(m_c, 0, w, atom(name), XCB_GET_PROPERTY_TYPE_ANY, 0, 1024), nullptr)};
+        return r ? QByteArray(static_cast<const char*>(xcb_get_property_value(r.p)),
+                              xcb_get_property_value_length(r.p))
+                 : QByteArray();
+    };
+    Freed<xcb_query_tree_reply_t> tree{xcb_query_tree_reply(m_c, xcb_query_tree(m_c, m_root), nullptr)};
+    if (!tree)
+        return 0;
+    const xcb_window_t* children = xcb_query_tree_children(tree.p);
+    for (int i = 0; i < xcb_query_tree_children_length(tree.p); ++i) {
+        Freed<xcb_get_window_attributes_reply_t> a{
+            xcb_get_window_attributes_reply(m_c, xcb_get_window_attributes(m_c, children[i]), nullptr)};
+        const QByteArray pidBytes = property(children[i], "_NET_WM_PID");
+        std::uint32_t owner = 0;
+        if (pidBytes.size() == 4)
+            std::memcpy(&owner, pidBytes.constData(), 4);
+        if (a && a->map_state == XCB_MAP_STATE_VIEWABLE && owner == pid &&
+            property(children[i], "_NET_WM_NAME") == title)
+            return children[i];
+    }
+    return 0;
+}
+
+QImage XDesktop::windowImage(unsigned window) const {
+    Freed<xcb_get_geometry_reply_t> g{xcb_get_geometry_reply(m_c, xcb_get_geometry(m_c, window), nullptr)};
+    if (!g)
+        return {};
+    Freed<xcb_get_image_reply_t> r{xcb_get_image_reply(
+        m_c, xcb_get_image(m_c, XCB_IMAGE_FORMAT_Z_PIXMAP, window, 0, 0, g->width, g->height, ~0u), nullptr)};
+    if (!r || r->depth != 24 || xcb_get_image_data_length(r.p) != g->width * g->height * 4)
+        return {};
+    return QImage(xcb_get_image_data(r.p), g->width, g->height, g->width * 4, QImage::Format_RGB32).copy();
+}
+
+QPoint XDesktop::windowPosition(unsigned window) const {
+    Freed<xcb_translate_coordinates_reply_t> t{
+        xcb_translate_coordinates_reply(m_c, xcb_translate_coordinates(m_c, window, m_root, 0, 0), nullptr)};
+    return t ? QPoint(t->dst_x, t->dst_y) : QPoint(-1, -1);
+}
+
 } // namespace corvane::test

@@ -5,7 +5,9 @@
 // window manager left on the root window is taken away again when it stops, so that the tests after
 // it find the bare X server they expect.
 
+#include <QByteArray>
 #include <QColor>
+#include <QImage>
 #include <QPoint>
 #include <QProcess>
 #include <QString>
@@ -28,6 +30,12 @@ public:
     QString error() const { return m_error; }
     // The colour the X server shows at a point of the screen, read from the root window's image.
     QColor screenPixel(QPoint at) const;
+    // The top-level window that the process `pid` shows on the screen titled `title`; 0 for none.
+    unsigned viewableWindow(qint64 pid, const QByteArray& title) const;
+    // A window's pixels as the X server holds them (24-bit colour; null otherwise), and its corner on
+    // the screen.
+    QImage windowImage(unsigned window) const;
+    QPoint windowPosition(unsigned window) const;
 
 private:
     void stop();
