@@ -73,9 +73,7 @@ private slots:
 };
 
 void TestCommandsEngine::refreshSequence_data() {
-    QTest::addColumn<bool>("udp");
-    QTest::newRow("udp") << true;
-    QTest::newRow("tcp") << false;
+    overUdpAndTcp();
 }
 
 void TestCommandsEngine::refreshSequence() {

@@ -12,6 +12,7 @@
 #include <memory>
 
 using corvane::test::EngineSimProcess;
+using corvane::test::overUdpAndTcp;
 
 namespace {
 
@@ -141,9 +142,7 @@ private slots:
 };
 
 void TestEngineSim::answersRequests_data() {
-    QTest::addColumn<bool>("udp");
-    QTest::newRow("udp") << true;
-    QTest::newRow("tcp") << false;
+    overUdpAndTcp();
 }
 
 void TestEngineSim::answersRequests() {

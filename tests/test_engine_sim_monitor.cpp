@@ -100,9 +100,7 @@ private slots:
 };
 
 void TestEngineSimMonitor::boardFollowsTheEngine_data() {
-    QTest::addColumn<bool>("udp");
-    QTest::newRow("tcp") << false;
-    QTest::newRow("udp") << true;
+    overUdpAndTcp();
 }
 
 void TestEngineSimMonitor::boardFollowsTheEngine() {
@@ -288,9 +286,7 @@ void TestEngineSimMonitor::refreshSequenceReachesTheEngineByNameAndIPv6() {
 }
 
 void TestEngineSimMonitor::aNameThatDoesNotResolveIsReportedOnce_data() {
-    QTest::addColumn<bool>("udp");
-    QTest::newRow("UDP") << true;
-    QTest::newRow("TCP") << false;
+    overUdpAndTcp();
 }
 
 void TestEngineSimMonitor::aNameThatDoesNotResolveIsReportedOnce() {

@@ -168,4 +168,10 @@ bool EngineSimProcess::control(const QString& line, int timeoutMs) {
     return index && m_lines.at(*index).startsWith(QStringLiteral("# done "));
 }
 
+void overUdpAndTcp() {
+    QTest::addColumn<bool>("udp");
+    QTest::newRow("udp") << true;
+    QTest::newRow("tcp") << false;
+}
+
 } // namespace corvane::test

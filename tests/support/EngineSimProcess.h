@@ -90,4 +90,7 @@ private:
     quint16 m_tcpPort = 0;
 };
 
+// The rows of a test that runs once over each transport: a bool column "udp".
+void overUdpAndTcp();
+
 } // namespace corvane::test
