@@ -26,6 +26,7 @@
 
 using namespace corvane;
 using corvane::test::EngineSimProcess;
+using corvane::test::overUdpAndTcp;
 
 namespace {
 
