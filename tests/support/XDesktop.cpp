@@ -145,19 +145,6 @@ void XDesktop::stop() {
     std::free(xcb_get_input_focus_reply(m_c, xcb_get_input_focus(m_c), nullptr));
 }
 
-QColor XDesktop::screenPixel(QPoint at) const {
-    Freed<xcb_get_image_reply_t> r{xcb_get_image_reply(
-        m_c,
-        xcb_get_image(m_c, XCB_IMAGE_FORMAT_Z_PIXMAP, m_root, static_cast<std::int16_t>(at.x()),
-                      static_cast<std::int16_t>(at.y()), 1, 1, ~0u),
-        nullptr)};
-    // A 24-bit true colour screen keeps a pixel in 32 bits, blue in the lowest byte.
-    if (!r || r->depth < 24 || xcb_get_image_data_length(r.p) < 4)
-        return {};
-    const std::uint8_t* d = xcb_get_image_data(r.p);
-    return QColor(d[2], d[1], d[0]);
-}
-
 unsigned XDesktop::viewableWindow(qint64 pid, const QByteArray& title) const {
     const auto property = [this](xcb_window_t w, const char* name) {
         Freed<xcb_get_property_reply_t> r{xcb_get_property_reply(
@@ -182,17 +169,6 @@ unsigned XDesktop::viewableWindow(qint64 pid, const QByteArray& title) const {
             return children[i];
     }
     return 0;
-}
-
-QImage XDesktop::windowImage(unsigned window) const {
-    Freed<xcb_get_geometry_reply_t> g{xcb_get_geometry_reply(m_c, xcb_get_geometry(m_c, window), nullptr)};
-    if (!g)
-        return {};
-    Freed<xcb_get_image_reply_t> r{xcb_get_image_reply(
-        m_c, xcb_get_image(m_c, XCB_IMAGE_FORMAT_Z_PIXMAP, window, 0, 0, g->width, g->height, ~0u), nullptr)};
-    if (!r || r->depth != 24 || xcb_get_image_data_length(r.p) != g->width * g->height * 4)
-        return {};
-    return QImage(xcb_get_image_data(r.p), g->width, g->height, g->width * 4, QImage::Format_RGB32).copy();
 }
 
 QPoint XDesktop::windowPosition(unsigned window) const {

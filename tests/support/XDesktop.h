@@ -1,13 +1,9 @@
 #pragma once
-// A real window manager from Debian (openbox) on the X server in $DISPLAY, with a dock along the
-// screen's bottom edge whose strut the window manager leaves out of its work area, so that the work
-// area is smaller than the screen as under a desktop panel. For tests of window placement; what the
-// window manager left on the root window is taken away again when it stops, so that the tests after
-// it find the bare X server they expect.
+// The X server's desktop in $DISPLAY: its top-level windows, and a real window manager (openbox) with a
+// dock that makes the work area smaller than the screen. What the window manager left on the root
+// window goes with it, so that the tests after it find the bare X server they expect.
 
 #include <QByteArray>
-#include <QColor>
-#include <QImage>
 #include <QPoint>
 #include <QProcess>
 #include <QString>
@@ -28,13 +24,9 @@ public:
     // the bottom edge. False, with error() saying why, when any step fails.
     bool startWindowManager(int dockHeight);
     QString error() const { return m_error; }
-    // The colour the X server shows at a point of the screen, read from the root window's image.
-    QColor screenPixel(QPoint at) const;
     // The top-level window that the process `pid` shows on the screen titled `title`; 0 for none.
     unsigned viewableWindow(qint64 pid, const QByteArray& title) const;
-    // A window's pixels as the X server holds them (24-bit colour; null otherwise), and its corner on
-    // the screen.
-    QImage windowImage(unsigned window) const;
+    // A window's corner on the screen.
     QPoint windowPosition(unsigned window) const;
 
 private:

@@ -4,7 +4,7 @@
 #include <xcb/xtest.h>
 
 #include <cstdlib>
-#include <vector>
+#include <iterator>
 
 namespace corvane::test {
 
@@ -17,35 +17,28 @@ XKeyboard::XKeyboard() : m_c(xcb_connect(nullptr, nullptr)) {
     const xcb_setup_t* setup = xcb_get_setup(m_c);
     m_minKeycode = setup->min_keycode;
     const auto count = static_cast<std::uint8_t>(setup->max_keycode - setup->min_keycode + 1);
-    auto* reply = xcb_get_keyboard_mapping_reply(
-        m_c, xcb_get_keyboard_mapping(m_c, setup->min_keycode, count), nullptr);
+    auto* reply =
+        xcb_get_keyboard_mapping_reply(m_c, xcb_get_keyboard_mapping(m_c, m_minKeycode, count), nullptr);
     if (!reply)
         return;
-    m_reply = reply;
     m_perKeycode = reply->keysyms_per_keycode;
-    m_map = xcb_get_keyboard_mapping_keysyms(reply);
-    m_keycodes = m_perKeycode ? xcb_get_keyboard_mapping_keysyms_length(reply) / m_perKeycode : 0;
-    m_ok = m_keycodes > 0;
+    const xcb_keysym_t* keysyms = xcb_get_keyboard_mapping_keysyms(reply);
+    m_map.assign(keysyms, keysyms + xcb_get_keyboard_mapping_keysyms_length(reply));
+    std::free(reply);
+    m_ok = m_perKeycode > 0 && !m_map.empty();
 }
 
 XKeyboard::~XKeyboard() {
-    std::free(m_reply);
     xcb_disconnect(m_c);
 }
 
-bool XKeyboard::ok() const { return m_ok; }
-
-std::uint8_t XKeyboard::keycode(std::uint32_t keysym) const {
-    // The unshifted symbol of a key first, so that a letter is typed without Shift.
-    for (int column = 0; column < m_perKeycode; ++column)
-        for (int k = 0; k < m_keycodes; ++k)
-            if (m_map[k * m_perKeycode + column] == keysym)
-                return static_cast<std::uint8_t>(m_minKeycode + k);
-    return 0;
-}
-
 void XKeyboard::fake(std::uint8_t type, std::uint32_t keysym) {
-    const std::uint8_t code = keycode(keysym);
+    // The unshifted symbol of a key first, so that a letter is typed without Shift.
+    std::uint8_t code = 0;
+    for (std::size_t column = 0; column < m_perKeycode && code == 0; ++column)
+        for (std::size_t k = 0; k < m_map.size() / m_perKeycode && code == 0; ++k)
+            if (m_map[k * m_perKeycode + column] == keysym)
+                code = static_cast<std::uint8_t>(m_minKeycode + k);
     if (code == 0) {
         m_ok = false;
         return;
@@ -54,18 +47,13 @@ void XKeyboard::fake(std::uint8_t type, std::uint32_t keysym) {
     std::free(xcb_get_input_focus_reply(m_c, xcb_get_input_focus(m_c), nullptr));
 }
 
-void XKeyboard::press(std::uint32_t keysym) { fake(XCB_KEY_PRESS, keysym); }
-
-void XKeyboard::release(std::uint32_t keysym) { fake(XCB_KEY_RELEASE, keysym); }
-
 void XKeyboard::type(std::uint32_t keysym, std::initializer_list<std::uint32_t> modifiers) {
     for (std::uint32_t m : modifiers)
-        press(m);
-    press(keysym);
-    release(keysym);
-    const std::vector<std::uint32_t> held(modifiers);
-    for (auto it = held.rbegin(); it != held.rend(); ++it)
-        release(*it);
+        fake(XCB_KEY_PRESS, m);
+    fake(XCB_KEY_PRESS, keysym);
+    fake(XCB_KEY_RELEASE, keysym);
+    for (auto it = std::rbegin(modifiers); it != std::rend(modifiers); ++it)
+        fake(XCB_KEY_RELEASE, *it);
 }
 
 } // namespace corvane::test

@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <initializer_list>
+#include <vector>
 
 struct xcb_connection_t;
 
@@ -17,24 +18,18 @@ public:
     XKeyboard& operator=(const XKeyboard&) = delete;
 
     // False when there is no X server, it lacks the test extension or its keyboard map lacks a key.
-    bool ok() const;
-    // Keys by keysym (X11/keysymdef.h: XK_Tab, XK_Left, XK_space, XK_x, ...). Each call returns once
-    // the server has taken the events.
-    void press(std::uint32_t keysym);
-    void release(std::uint32_t keysym);
-    // Presses the modifiers in order, types `keysym`, and releases them in reverse order.
+    bool ok() const { return m_ok; }
+    // Presses the modifiers in order, types `keysym` (X11/keysymdef.h) and releases the modifiers in
+    // reverse order; returns once the server has taken the events.
     void type(std::uint32_t keysym, std::initializer_list<std::uint32_t> modifiers = {});
 
 private:
-    std::uint8_t keycode(std::uint32_t keysym) const;
     void fake(std::uint8_t type, std::uint32_t keysym);
     xcb_connection_t* m_c;
     bool m_ok = false;
     std::uint8_t m_minKeycode = 0;
     std::uint8_t m_perKeycode = 0;
-    int m_keycodes = 0;
-    std::uint32_t* m_map = nullptr; // keysyms, m_perKeycode for each keycode from m_minKeycode on
-    void* m_reply = nullptr;
+    std::vector<std::uint32_t> m_map; // keysyms, m_perKeycode for each keycode from m_minKeycode on
 };
 
 } // namespace corvane::test

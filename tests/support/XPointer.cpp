@@ -18,8 +18,6 @@ XPointer::XPointer() : m_c(xcb_connect(nullptr, nullptr)) {
 
 XPointer::~XPointer() { xcb_disconnect(m_c); }
 
-bool XPointer::ok() const { return m_ok; }
-
 void XPointer::sync() { std::free(xcb_get_input_focus_reply(m_c, xcb_get_input_focus(m_c), nullptr)); }
 
 void XPointer::moveTo(QPoint screen) {

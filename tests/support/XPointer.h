@@ -18,7 +18,7 @@ public:
     XPointer& operator=(const XPointer&) = delete;
 
     // False when there is no X server or it lacks the test extension.
-    bool ok() const;
+    bool ok() const { return m_ok; }
     // Screen positions (QWidget::mapToGlobal). Each call returns once the server has taken the event.
     void moveTo(QPoint screen);
     void press(int button = 1);
