@@ -1,17 +1,12 @@
 // The main window on a real X server, with real pointer and key events: its layout, its model, a live
 // monitor's board and controls, a switch as large as operators run, and the real program's splash.
 
-#include "alarms/AlarmList.h"
-#include "alarms/AlarmListView.h"
 #include "app/IniFile.h"
 #include "app/Monitor.h"
 #include "app/Startup.h"
 #include "board/BoardAccessible.h"
 #include "board/BoardModel.h"
-#include "board/BoardStaleOverlay.h"
 #include "board/BoardView.h"
-#include "board/EdgeScroll.h"
-#include "link/LinkHealth.h"
 #include "operator/MainWindow.h"
 #include "stats/Statistics.h"
 #include "support/LiveMonitor.h"
@@ -31,7 +26,6 @@
 
 #include <QAction>
 #include <QCheckBox>
-#include <QCursor>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -87,8 +81,8 @@ struct Window {
 
 // A live monitor's board in a real main window, with the simulated engine behind it and real input.
 struct LiveBoard {
-    bool start(bool udp = true) {
-        if (!pointer.ok() || !keys.ok() || !rig.start(udp))
+    bool start() {
+        if (!pointer.ok() || !keys.ok() || !rig.start(true))
             return false;
         window = std::make_unique<MonitorMain>(rig.monitor->ui());
         view = new BoardView(board());
@@ -180,31 +174,10 @@ bool near(QRgb a, QRgb b) {
 class MainWindowX11Test : public QObject {
     Q_OBJECT
 private slots:
-    void opensAtTheDesignSizeWithElementsInPlace() {
+    // A screenshot to look at, the acknowledgement label in its green.
+    void aScreenshotShowsTheWindow() {
         Window w;
         QVERIFY(w.ready());
-        QCOMPARE(w.window.clientArea()->size(), w.px(QRect(0, 0, 10275, 8865)).size());
-        QCOMPARE(w.model.clientSize(), QSize(10275, 8865));
-        // The top strip at its twips positions.
-        for (Element e :
-             {Element::TCP, Element::Repl, Element::PendingLbl, Element::lblVersion, Element::FreeVox})
-            QCOMPARE(w.onClient(e), w.px(w.model.element(e).twips));
-        // The tab control fills the width from 500 twips down; its strip height went to the model.
-        QCOMPARE(w.onClient(Element::SSTab1), w.px(QRect(0, 500, 10275, 8465)));
-        const int strip = w.model.tabStripHeight();
-        QVERIFY(strip > 0);
-        QVERIFY(std::abs(w.px(strip) - w.window.tabControl()->tabBar()->height()) <= 3);
-        // Tab elements count from the tab control's corner, tab strip included; the board ends where
-        // the call information begins.
-        const QPoint tabCorner = w.onClient(Element::SSTab1).topLeft();
-        QCOMPARE(w.onClient(Element::Picture1).translated(-tabCorner),
-                 w.px(QRect(100, strip + 500, 9775, 7255 - strip)));
-        QCOMPARE(w.onClient(Element::Command2_0).translated(-tabCorner), w.px(QRect(840, 450, 855, 255)));
-        QCOMPARE(w.onClient(Element::CallText).translated(-tabCorner), w.px(QRect(360, 7755, 9675, 255)));
-        QCOMPARE(w.onClient(Element::AlarmsList).translated(-tabCorner),
-                 w.px(QRect(240, 840, 9775, 7715 - strip)));
-
-        // A screenshot to look at, the acknowledgement label in its green.
         for (Element e : {Element::WD_Back, Element::WD_Progress, Element::Label8, Element::UDP_WD})
             w.model.setVisible(e, true);
         w.model.setBack(Element::AckLbl, kGreen);
@@ -216,12 +189,14 @@ private slots:
         QVERIFY(shot.save(dir + QStringLiteral("/corvane-main-window.png")));
     }
 
-    // The user or the model resizing the window: only the board, the alarm list and the lines below
-    // them stretch (the last alarm's line placed by the call information's height, not its own), and
-    // the window keeps to the screen's work area.
+    // The window as it opens, resized by the user or by the model: the tab control fills the width from
+    // 500 twips down, only the board, the alarm list and the lines below them stretch (the last alarm's
+    // line placed by the call information's height, not its own), and the window keeps to the screen's
+    // work area.
     void theLayoutFollowsTheWindowSize_data() {
         QTest::addColumn<QSize>("dragged"); // the window size the user gives it, in pixels
         QTest::addColumn<QSize>("wanted");  // or the client size the model asks for, in twips
+        QTest::newRow("as it opens") << QSize() << QSize();
         QTest::newRow("the user enlarges it") << QSize(800, 700) << QSize();
         QTest::newRow("the user makes it lower than the board") << QSize(200, 150) << QSize();
         QTest::newRow("the model asks for what fits") << QSize() << QSize(13275, 6000);
@@ -244,7 +219,7 @@ private slots:
         if (dragged.isValid()) {
             w.window.resize(dragged);
             QTRY_COMPARE(w.window.height(), dragged.height());
-        } else {
+        } else if (wanted.isValid()) {
             w.model.setClientSize(wanted);
             const QRect avail = w.window.screen()->availableGeometry();
             const QSize wantedPx = w.px(QRect(QPoint(0, 0), wanted)).size();
@@ -255,10 +230,14 @@ private slots:
                 QTRY_VERIFY(w.window.clientArea()->height() < wantedPx.height());
                 QTRY_VERIFY(avail.contains(w.window.frameGeometry()));
             }
+        } else {
+            QCOMPARE(w.model.clientSize(), QSize(10275, 8865));
         }
         QTRY_VERIFY(w.settled());
         const QSize client = w.model.clientSize();
         const int strip = w.model.tabStripHeight();
+        QVERIFY(strip > 0);
+        QVERIFY(std::abs(w.px(strip) - w.window.tabControl()->tabBar()->height()) <= 3);
         QCOMPARE(w.onClient(Element::SSTab1), w.px(QRect(0, 500, client.width(), client.height() - 400)));
         const QRect board(100, strip + 500, client.width() - 500, client.height() - 1610 - strip);
         if (board.height() >= 0)
@@ -271,8 +250,13 @@ private slots:
                  QRect(360, client.height() - 1110, client.width() - 600, 255));
         QCOMPARE(w.model.element(Element::LastAlarm).twips,
                  QRect(360, client.height() - 755, client.width() - 600, 250));
-        for (Element e : {Element::Picture1, Element::AlarmsList})
-            QCOMPARE(w.window.elementWidget(e)->size(), w.px(w.model.element(e).twips).size());
+        // The top strip counts from the client area's corner, tab elements from the tab control's, tab
+        // strip included.
+        for (Element e : {Element::Repl, Element::PendingLbl, Element::lblVersion, Element::FreeVox})
+            QCOMPARE(w.onClient(e), w.px(w.model.element(e).twips));
+        const QPoint tabCorner = w.onClient(Element::SSTab1).topLeft();
+        for (Element e : {Element::Picture1, Element::AlarmsList, Element::CallText, Element::Command2_0})
+            QCOMPARE(w.onClient(e).translated(-tabCorner), w.px(w.model.element(e).twips));
         for (qsizetype i = 0; i < before.size(); ++i)
             QCOMPARE(w.onClient(fixed[i]), before.at(i));
         QCOMPARE(w.window.tabControl()->currentIndex(), 1);
@@ -696,7 +680,7 @@ private slots:
     }
 
     // A board of 60 spans, several screens tall, on the bare X server and under openbox with a dock over
-    // half the screen: the windows stay in the work area, and wheel and keys bring every span into view.
+    // half the screen: the windows stay in the work area, and the keyboard brings the lowest span into view.
     void aLargeSwitchFitsTheWorkArea_data() {
         QTest::addColumn<bool>("windowManager");
         QTest::newRow("wm: none") << false;
@@ -740,8 +724,7 @@ private slots:
         QTRY_VERIFY(avail.contains(window.frameGeometry()));
         if (windowManager)
             QTRY_VERIFY(window.frameGeometry().height() > window.height()); // framed by openbox
-        QScrollBar* bar = view->verticalScrollBar();
-        QTRY_VERIFY(bar->maximum() > 0);
+        QTRY_VERIFY(view->verticalScrollBar()->maximum() > 0);
 
         BoardCanvas* canvas = view->canvas();
         const auto port = [&] {
@@ -754,40 +737,18 @@ private slots:
             return port().contains(onScreen(id)) &&
                    screenPixel(onScreen(id)) == toQColor(board.cell(id)->stateColor);
         };
-        const QPoint outOfTheWay(avail.right() - 5, avail.top() + 5); // of the cells and their tool tips
         QTRY_VERIFY(shown(101));
         QVERIFY(!port().contains(onScreen(spans * 100 + 1)));
-        // The wheel over the board, as far as the lowest span.
-        for (int i = 0; i < 200 && !port().contains(onScreen(spans * 100 + 16)); ++i) {
-            input.click(port().center(), 5);
-            QTest::qWait(10);
-        }
-        input.moveTo(outOfTheWay);
-        for (int id : {spans * 100 + 1, spans * 100 + 10, spans * 100 + 16})
-            QTRY_VERIFY2(shown(id), qPrintable(QString::number(id)));
-        QCOMPARE(toQColor(board.cell(spans * 100 + 1)->stateColor), QColor(255, 0, 0));
-
-        // Home from the keyboard goes back to the first span.
+        // End from the keyboard brings the lowest span into view; the pointer out of the way of the
+        // cells and their tool tips.
+        input.moveTo(QPoint(avail.right() - 5, avail.top() + 5));
         window.activateWindow();
         view->setFocus();
         QTRY_VERIFY(window.isActiveWindow());
-        keys.type(XK_Home);
-        QTRY_VERIFY(shown(101));
-        QCOMPARE(bar->value(), 0);
-        // A band dragged below the board's visible edge and held there still keeps scrolling as time
-        // passes.
-        input.moveTo(port().center());
-        input.press();
-        input.moveTo(QPoint(port().center().x(), port().bottom() + 20));
-        QTRY_VERIFY(bar->value() > 0);
-        const int crossed = bar->value();
-        t.services.clock.advance(20 * EdgeScroll::kTickMs);
-        QVERIFY(bar->value() > crossed);
-        input.release();
-        // End goes to the last span.
-        input.moveTo(outOfTheWay);
         keys.type(XK_End);
-        QTRY_VERIFY(shown(spans * 100 + 1));
+        for (int id : {spans * 100 + 1, spans * 100 + 10, spans * 100 + 16})
+            QTRY_VERIFY2(shown(id), qPrintable(QString::number(id)));
+        QCOMPARE(toQColor(board.cell(spans * 100 + 1)->stateColor), QColor(255, 0, 0));
 
         // The statistics window, taller than the work area by design, scrolls with the board; the call
         // detail window keeps inside too.
@@ -810,71 +771,6 @@ private slots:
         QCOMPARE(detail->height() < detailDesign, windowManager);
         QTRY_COMPARE(detail->linesArea()->verticalScrollBar()->isVisible(), windowManager);
         QVERIFY(!detail->linesArea()->horizontalScrollBar()->isVisible());
-    }
-
-    // A live monitor's window as the operator sees it when things go wrong, with the real pointer.
-    void whatWentWrongIsPlainOnTheWindow() {
-        LiveBoard live;
-        QVERIFY2(live.start(false), "needs an X server with the test extension and the simulated engine");
-        Monitor& m = *live.rig.monitor;
-        MonitorMain& window = *live.window;
-        auto* overlay = new BoardStaleOverlay(m.linkHealth(), *live.view);
-        auto* alarms = new AlarmListView(m.alarms());
-        window.setElementWidget(Element::AlarmsList, alarms);
-        QTRY_VERIFY_WITH_TIMEOUT(m.board().hasCell(424), 20000);
-
-        // The engine withdraws the controls: a note stands where the buttons were.
-        const QRect buttons = window.elementWidget(Element::Command2_1)
-                                  ->geometry()
-                                  .united(window.elementWidget(Element::Command2_0)->geometry());
-        QVERIFY(live.rig.sim.control(QStringLiteral("send -S")));
-        QWidget* note = window.elementWidget(Element::ControlWithdrawn);
-        QTRY_VERIFY_WITH_TIMEOUT(note->isVisible(), 10000);
-        QVERIFY(!window.elementWidget(Element::Command2_0)->isVisible());
-        QVERIFY(note->geometry().intersects(buttons));
-
-        // The link lost: the board on the screen dims until the board has been described again.
-        const QPoint cell = live.onScreen(m.board().cell(305)->stateRect);
-        const QColor fresh = screenPixel(cell);
-        QVERIFY(live.rig.sim.control(QStringLiteral("listen off")));
-        QTRY_VERIFY_WITH_TIMEOUT(overlay->isVisible(), 10000);
-        QTRY_VERIFY(screenPixel(cell).lightness() < fresh.lightness());
-        QVERIFY(live.rig.sim.control(QStringLiteral("listen on")));
-        const qsizetype mark = live.rig.sim.lines().size();
-        window.menuAction(MenuItem::Refresh)->trigger();
-        const auto hello = live.rig.sim.waitForCommand(QStringLiteral("$LIVEBOX"), 10000, mark);
-        QVERIFY(hello);
-        QVERIFY(live.rig.sim.waitForCommand(QStringLiteral("UUUUU"), 10000, hello->line));
-        QTRY_VERIFY_WITH_TIMEOUT(!overlay->isVisible(), 20000);
-        QTRY_COMPARE(screenPixel(cell), fresh);
-
-        // Scrolled up with the wheel, the alarm list keeps its place through a burst; the button in its
-        // corner brings it to the new lines.
-        window.tabControl()->setCurrentIndex(1);
-        QTRY_VERIFY(alarms->isVisible());
-        AlarmList& list = m.alarms();
-        m.ui().setCaption(Element::MaxListCount, QStringLiteral("5000"));
-        for (int i = 0; i < 300; ++i)
-            list.addAlarmLine(QStringLiteral("early %1").arg(i));
-        QScrollBar* bar = alarms->verticalScrollBar();
-        QTRY_VERIFY(bar->maximum() > 0 && bar->value() == bar->maximum());
-        const QPoint middle = alarms->viewport()->mapToGlobal(alarms->viewport()->rect().center());
-        for (int i = 0; i < 10; ++i)
-            live.pointer.click(middle, 4);
-        QTRY_VERIFY(!alarms->follows());
-        const QString read = alarms->indexAt(QPoint(1, 1)).data().toString();
-        QVERIFY(read.startsWith(QStringLiteral("early ")));
-        QVERIFY(live.rig.sim.control(QStringLiteral("blast 1000")));
-        QTRY_VERIFY_WITH_TIMEOUT(list.lines().last().endsWith(QStringLiteral("blast 001000")), 20000);
-        QPushButton* below = alarms->newLinesButton();
-        QTRY_COMPARE(below->text(), QStringLiteral("1000 new alarms below"));
-        QVERIFY(below->isVisible());
-        // Once the list has been laid out again.
-        QTRY_COMPARE(alarms->indexAt(QPoint(1, 1)).data().toString(), read);
-        live.pointer.click(below->mapToGlobal(below->rect().center()));
-        QTRY_VERIFY(alarms->follows());
-        QTRY_COMPARE(bar->value(), bar->maximum());
-        QVERIFY(below->isHidden());
     }
 };
 
