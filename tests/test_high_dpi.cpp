@@ -77,7 +77,6 @@ private slots:
         // The mark's letter is drawn with the device's pixels.
         const QRect mark = device(view.canvas()->toPixels(board.cell(102)->stateRect));
         QVERIFY(hasDetailFinerThanLogicalPixels(image, mark));
-        image.save(QStringLiteral("board_high_dpi.png"));
     }
 
     void thePicturesOfTheMainWindowAreSharp() {
@@ -113,10 +112,7 @@ private slots:
         QCOMPARE(icon.devicePixelRatio(), 2.0);
         QCOMPARE(icon.size(), QSize(96, 96));
         const QImage image = icon.toImage();
-        // A green cell at the top left, a red one at the top right, and a transparent round corner.
-        QCOMPARE(image.pixelColor(24, 24).rgb(), QColor(0x00, 0xc8, 0x00).rgb());
-        QCOMPARE(image.pixelColor(72, 24).rgb(), QColor(0xe6, 0x28, 0x28).rgb());
-        QCOMPARE(image.pixelColor(0, 0).alpha(), 0);
+        QCOMPARE(image.pixelColor(0, 0).alpha(), 0); // a round corner
         QVERIFY(hasDetailFinerThanLogicalPixels(image, image.rect()));
 
         const QIcon windowIcon = programWindowIcon();
