@@ -1,6 +1,5 @@
-// What a screen reader finds: the board as a list of channel items that say their state, mark, route
-// and call information, kept current while a reader listens; the main window's indicators and buttons
-// with names, and their state in words.
+// What a screen reader finds: the board's channel items, kept current while a reader listens, and the
+// main window's indicators and buttons with names and their state in words.
 
 #include "board/BoardAccessible.h"
 #include "board/BoardView.h"
@@ -176,8 +175,6 @@ private slots:
         ui.setCaption(Element::AckLbl, QStringLiteral("W"));
         ui.setBack(Element::AckLbl, 0x123456);
         QCOMPARE(iface(Element::AckLbl)->text(QAccessible::Description), QStringLiteral("W, #563412"));
-        ui.setCaption(Element::PendingLbl, QStringLiteral("0042"));
-        QCOMPARE(iface(Element::PendingLbl)->text(QAccessible::Description), QStringLiteral("0042"));
 
         // The watchdog bar's state is its length and colour.
         QRect bar = ui.element(Element::WD_Back).twips;

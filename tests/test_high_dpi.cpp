@@ -1,6 +1,5 @@
-// On a screen with two device pixels to a logical one (QT_SCALE_FACTOR=2), the board, the pictures of
-// the main window and the program's icon are drawn at the full resolution, not upscaled from pictures
-// made for one device pixel to a logical one.
+// With two device pixels to a logical one, the board, the main window's pictures and the program's
+// icon are drawn at the full resolution, not upscaled.
 
 #include "board/BoardView.h"
 #include "operator/MainWindow.h"
@@ -55,8 +54,7 @@ private slots:
         QCOMPARE(grabbed.size(), view.canvas()->size() * 2);
         const QImage image = grabbed.toImage().convertToFormat(QImage::Format_RGB32);
 
-        // Across the cell's left edge, at its middle: board, border, group colour, with no blend between
-        // them, and the border as wide as one logical pixel (two device pixels).
+        // Across the cell's left edge: board, border two device pixels wide, group colour, unblended.
         const ChannelCell& cell = *board.cell(101);
         const QRect back = device(view.canvas()->toPixels(cell.back));
         const int y = back.center().y();

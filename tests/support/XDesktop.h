@@ -1,7 +1,6 @@
 #pragma once
-// The X server's desktop in $DISPLAY: its top-level windows, and a real window manager (openbox) with a
-// dock that makes the work area smaller than the screen. What the window manager left on the root
-// window goes with it, so that the tests after it find the bare X server they expect.
+// The X server's desktop in $DISPLAY: its windows, and openbox with a dock that shrinks the work area;
+// what openbox left on the root window goes with it, for the tests after it.
 
 #include <QByteArray>
 #include <QPoint>
@@ -20,8 +19,7 @@ public:
     XDesktop(const XDesktop&) = delete;
     XDesktop& operator=(const XDesktop&) = delete;
 
-    // Starts openbox, waits until it manages the screen and maps a dock `dockHeight` pixels high along
-    // the bottom edge. False, with error() saying why, when any step fails.
+    // Starts openbox with a dock `dockHeight` pixels high at the bottom; false, and error(), on failure.
     bool startWindowManager(int dockHeight);
     QString error() const { return m_error; }
     // The top-level window that the process `pid` shows on the screen titled `title`; 0 for none.

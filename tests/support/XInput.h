@@ -1,7 +1,6 @@
 #pragma once
-// Real pointer and key events on the X server in $DISPLAY, through its test extension: the window
-// system takes them as a user's hand on the mouse and the keyboard, makes double clicks of them by
-// itself and applies modifiers and access keys. It also reads back the picture the pointer shows.
+// Real pointer and key events on the X server in $DISPLAY (XTest), taken as a user's (double clicks,
+// modifiers and access keys included), and the picture the pointer shows.
 
 #include <QImage>
 #include <QPoint>
@@ -27,8 +26,7 @@ public:
     void press(int button = 1);
     void release(int button = 1);
     void click(QPoint screen, int button = 1);
-    // Presses the modifiers in order, types `keysym` (X11/keysymdef.h) and releases the modifiers in
-    // reverse order.
+    // Types `keysym` (X11/keysymdef.h) with the modifiers held, pressed in order.
     void type(std::uint32_t keysym, std::initializer_list<std::uint32_t> modifiers = {});
     // The picture the pointer shows now, as the X server draws it (XFixes); null without the extension.
     QImage cursorImage();
