@@ -8,7 +8,6 @@
 
 #include <QAccessible>
 #include <QLabel>
-#include <QPushButton>
 #include <QtTest>
 #include <memory>
 
@@ -184,9 +183,6 @@ private slots:
         QCOMPARE(iface(Element::WD_Progress)->text(QAccessible::Description),
                  QStringLiteral("25 percent, red"));
 
-        // Buttons name themselves by their captions, without the mnemonic sign.
-        QCOMPARE(iface(Element::Command2_0)->role(), QAccessible::Button);
-        QCOMPARE(iface(Element::Command2_0)->text(QAccessible::Name), QStringLiteral("Exclude"));
         // The board in its place, and the call information line.
         QCOMPARE(iface(Element::Picture1)->text(QAccessible::Name), QStringLiteral("Channel board"));
         ui.setCaption(Element::CallText, QStringLiteral("305 ALERTING"));

@@ -83,12 +83,7 @@ private slots:
         ui.setVisible(Element::UDP_WD, true);
         QPixmap logo(400, 80);
         logo.fill(Qt::white);
-        {
-            QPainter p(&logo);
-            p.setPen(QPen(Qt::black, 1));
-            for (int x = 0; x < 400; x += 3)
-                p.drawLine(x, 0, x, 79);
-        }
+        QPainter(&logo).fillRect(logo.rect(), Qt::Dense4Pattern); // every other pixel black
         window.setPicture(Element::Image1, logo);
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
@@ -114,7 +109,6 @@ private slots:
         QVERIFY(hasDetailFinerThanLogicalPixels(image, image.rect()));
 
         const QIcon windowIcon = programWindowIcon();
-        QVERIFY(windowIcon.availableSizes().contains(QSize(64, 64)));
         const QPixmap forTitleBar = windowIcon.pixmap(QSize(32, 32), 2.0);
         QCOMPARE(forTitleBar.size(), QSize(64, 64));
         QVERIFY(hasDetailFinerThanLogicalPixels(forTitleBar.toImage(), QRect(0, 0, 64, 64)));

@@ -208,7 +208,6 @@ private slots:
         QTRY_VERIFY(w.settled());
         const QSize client = w.model.clientSize();
         const int strip = w.model.tabStripHeight();
-        QVERIFY(strip > 0);
         QVERIFY(std::abs(w.px(QRect(0, 0, 1, strip)).height() - w.window.tabControl()->tabBar()->height()) <=
                 3);
         QCOMPARE(w.onClient(Element::SSTab1), w.px(QRect(0, 500, client.width(), client.height() - 400)));
@@ -412,7 +411,6 @@ private slots:
             const QImage now = pointer.cursorImage();
             return now.size() == QSize(32, 32) && QColor(now.pixel(16, 16)) == state;
         };
-        QVERIFY(!pointer.cursorImage().isNull());
 
         pointer.moveTo(live.onScreen(board.cell(dragged)->stateRect));
         QTRY_COMPARE(board.gblidx(), dragged);
@@ -511,16 +509,12 @@ private slots:
         letGo.dismiss();
         QCOMPARE(::kill(static_cast<pid_t>(program.processId()), SIGCONT), 0);
         const QRect cancel(expected.Command1->mapTo(&expected, QPoint(0, 0)), expected.Command1->size());
-        QElapsedTimer clicked;
-        clicked.start();
         pointer.click(desktop.windowPosition(splash) + cancel.center());
         QVERIFY(program.waitForFinished(3000));
-        const qint64 took = clicked.elapsed();
         QCOMPARE(program.exitStatus(), QProcess::NormalExit);
         QCOMPARE(program.exitCode(), 0);
         // Both waits would have held the start-up for seconds more before the last request.
         QVERIFY2(!engine.heard.contains("UUUUU"), engine.heard.constData());
-        qInfo("CANCEL ended the program after %lld ms", took);
     }
 
     // The zoom of the program's file, then Ctrl with the real keys "0", "+" (Shift "="), "=", keypad "+" and
