@@ -536,19 +536,15 @@ private slots:
         QCOMPARE(canvas->zoom(), 1.5);
         window->activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(window));
-        struct Step {
-            std::uint32_t key;
-            bool shifted;
-            double zoom;
-        };
-        const Step steps[] = {{XK_0, false, 1.0},      {XK_equal, true, 1.1},         {XK_equal, false, 1.25},
-                              {XK_KP_Add, false, 1.5}, {XK_KP_Subtract, false, 1.25}, {XK_minus, false, 1.1}};
-        for (const Step& step : steps) {
-            if (step.shifted)
-                input.type(step.key, {XK_Control_L, XK_Shift_L});
+        const std::tuple<std::uint32_t, bool, double> steps[] = {
+            {XK_0, false, 1.0},      {XK_equal, true, 1.1},         {XK_equal, false, 1.25},
+            {XK_KP_Add, false, 1.5}, {XK_KP_Subtract, false, 1.25}, {XK_minus, false, 1.1}};
+        for (const auto& [key, shifted, zoom] : steps) {
+            if (shifted)
+                input.type(key, {XK_Control_L, XK_Shift_L});
             else
-                input.type(step.key, {XK_Control_L});
-            QTRY_COMPARE(canvas->zoom(), step.zoom);
+                input.type(key, {XK_Control_L});
+            QTRY_COMPARE(canvas->zoom(), zoom);
         }
         // "Make ini file" keeps the zoom last chosen.
         QVERIFY(ini::content(startup.config(), {}).contains("\r\nBOARD_ZOOM, 110\r\n"));

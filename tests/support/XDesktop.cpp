@@ -51,29 +51,21 @@ bool XDesktop::rootHas(const char* property) const {
 }
 
 bool XDesktop::startWindowManager(int dockHeight) {
-    if (xcb_connection_has_error(m_c)) {
-        m_error = QStringLiteral("no X server");
-        return false;
-    }
-    if (rootHas("_NET_SUPPORTING_WM_CHECK")) {
-        m_error = QStringLiteral("a window manager already runs on this display");
-        return false;
-    }
+    if (xcb_connection_has_error(m_c))
+        return failed(QStringLiteral("no X server"));
+    if (rootHas("_NET_SUPPORTING_WM_CHECK"))
+        return failed(QStringLiteral("a window manager already runs on this display"));
     m_rootProperties = propertiesOf(m_c, m_root);
     m_started = true;
     m_wm.setProgram(QStringLiteral("openbox"));
     m_wm.setArguments({QStringLiteral("--sm-disable")});
     m_wm.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     m_wm.start();
-    if (!m_wm.waitForStarted(5000)) {
-        m_error = QStringLiteral("openbox did not start: ") + m_wm.errorString();
-        return false;
-    }
+    if (!m_wm.waitForStarted(5000))
+        return failed(QStringLiteral("openbox did not start: ") + m_wm.errorString());
     if (!QTest::qWaitFor([this] { return rootHas("_NET_SUPPORTING_WM_CHECK") && rootHas("_NET_WORKAREA"); },
-                         10000)) {
-        m_error = QStringLiteral("openbox did not take the screen");
-        return false;
-    }
+                         10000))
+        return failed(QStringLiteral("openbox did not take the screen"));
 
     // The dock: a window of the dock type that reserves the bottom strip of the screen.
     const xcb_screen_t* screen = xcb_setup_roots_iterator(xcb_get_setup(m_c)).data;
@@ -96,11 +88,9 @@ bool XDesktop::startWindowManager(int dockHeight) {
                         strut.data());
     // Placed where it says, not where the window manager would put a new window (over the others).
     constexpr std::uint32_t usPosition = 1, usSize = 2, pPosition = 4, pSize = 8;
-    std::array<std::uint32_t, 18> hints{};
-    hints[0] = usPosition | usSize | pPosition | pSize;
-    hints[2] = static_cast<std::uint32_t>(height - dockHeight);
-    hints[3] = static_cast<std::uint32_t>(width);
-    hints[4] = static_cast<std::uint32_t>(dockHeight);
+    const std::array<std::uint32_t, 18> hints{usPosition | usSize | pPosition | pSize, 0,
+                                              static_cast<std::uint32_t>(height - dockHeight),
+                                              static_cast<std::uint32_t>(width), strut[3]};
     xcb_change_property(m_c, XCB_PROP_MODE_REPLACE, m_dock, XCB_ATOM_WM_NORMAL_HINTS, XCB_ATOM_WM_SIZE_HINTS,
                         32, static_cast<std::uint32_t>(hints.size()), hints.data());
     // A dock mapped while openbox is still taking over the screen may be missed: mapped again then.
@@ -111,8 +101,7 @@ bool XDesktop::startWindowManager(int dockHeight) {
         if (QTest::qWaitFor([&] { return workAreaHeight() == height - dockHeight; }, 3000))
             return true;
     }
-    m_error = QStringLiteral("openbox left the dock's strut in its work area");
-    return false;
+    return failed(QStringLiteral("openbox left the dock's strut in its work area"));
 }
 
 int XDesktop::workAreaHeight() const {

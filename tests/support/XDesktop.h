@@ -29,6 +29,10 @@ public:
 
 private:
     void stop();
+    bool failed(const QString& why) {
+        m_error = why;
+        return false;
+    }
     unsigned atom(const char* name) const;
     bool rootHas(const char* property) const;
     // The height of the first desktop's work area, -1 when the window manager gives none.
