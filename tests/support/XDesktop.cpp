@@ -28,9 +28,8 @@ std::vector<unsigned> propertiesOf(xcb_connection_t* c, xcb_window_t w) {
 } // namespace
 
 XDesktop::XDesktop() : m_c(xcb_connect(nullptr, nullptr)) {
-    if (xcb_connection_has_error(m_c))
-        return;
-    m_root = xcb_setup_roots_iterator(xcb_get_setup(m_c)).data->root;
+    if (!xcb_connection_has_error(m_c))
+        m_root = xcb_setup_roots_iterator(xcb_get_setup(m_c)).data->root;
 }
 
 XDesktop::~XDesktop() {
