@@ -1,6 +1,5 @@
 // The board on screen: what the view draws where and at what zoom, what it repaints and when, its tool
-// tips, scrolling and the mouse it forwards, and that what it shows after bursts of changes is the board
-// drawn afresh, pixel for pixel.
+// tips, scrolling and the mouse it forwards, and that after bursts it shows the board drawn afresh.
 
 #include "board/BoardAccessible.h"
 #include "board/BoardModel.h"
@@ -32,15 +31,15 @@ namespace {
 
 class RecordingMouse final : public BoardMouseHandler {
 public:
-    void press(const BoardMouseEvent& e) override { events << QStringLiteral("press"), points << e.twips; }
+    void press(const BoardMouseEvent& e) override { record(QStringLiteral("press"), e); }
     void move(const BoardMouseEvent& e) override { moves << e.twips; }
-    void release(const BoardMouseEvent& e) override {
-        events << QStringLiteral("release"), points << e.twips;
+    void release(const BoardMouseEvent& e) override { record(QStringLiteral("release"), e); }
+    void doubleClick(const BoardMouseEvent& e) override { record(QStringLiteral("double"), e); }
+    void leave() override {}
+    void record(const QString& what, const BoardMouseEvent& e) {
+        events << what;
+        points << e.twips;
     }
-    void doubleClick(const BoardMouseEvent& e) override {
-        events << QStringLiteral("double"), points << e.twips;
-    }
-    void leave() override { events << QStringLiteral("leave"); }
     QStringList events;
     QList<QPointF> points;
     QList<QPointF> moves;
@@ -63,9 +62,6 @@ public:
 double screenDpi() {
     return QGuiApplication::primaryScreen()->logicalDotsPerInchY();
 }
-int px(double twips) {
-    return static_cast<int>(std::lround(twipsToPixels(twips, screenDpi())));
-}
 
 // A rectangle the zoom made of `designed` (its pixels at zoom 1): each edge within the rounding.
 bool scaledBy(const QRect& zoomed, const QRect& designed, double zoom) {
@@ -74,14 +70,6 @@ bool scaledBy(const QRect& zoomed, const QRect& designed, double zoom) {
     return near(zoomed.left(), designed.left() * zoom) && near(zoomed.top(), designed.top() * zoom) &&
            near(zoomed.left() + zoomed.width(), (designed.left() + designed.width()) * zoom) &&
            near(zoomed.top() + zoomed.height(), (designed.top() + designed.height()) * zoom);
-}
-
-// The span labels' font as the board letters them (at zoom 1).
-QFont labelFont(const BoardModel& board) {
-    QFont font(board.labelFont().family);
-    font.setBold(board.labelFont().bold);
-    font.setPointSizeF(board.labelFont().pointSize);
-    return font;
 }
 
 // The tool tip that the pointer resting at `at` shows, empty for none.
@@ -103,13 +91,23 @@ void letFramesPaint(corvane::test::ManualClock& clock) {
     }
 }
 
-// The cells of five groups on both sides, in the first rows and across the first span.
+// The cells of five groups on both sides, in the first rows and across the first span, and a view.
 struct Fixture : corvane::test::ChannelBoard {
     Fixture() {
         for (const char* m :
              {"t101,1,1,0", "t106,1,2,0", "t107,2,4,0", "t131,3,6,0", "t201,4,10,0", "t301,5,9,0"})
             send(m);
     }
+    bool show(QSize size) {
+        view.resize(size);
+        view.show();
+        return QTest::qWaitForWindowExposed(&view);
+    }
+    // Where a part of a cell is on the canvas.
+    QRect pixels(int id, QRect ChannelCell::*part = &ChannelCell::back) {
+        return view.canvas()->toPixels(board.cell(id)->*part);
+    }
+    BoardView view{board};
 };
 
 // What goes on during a burst of the engine's state reports over the whole board.
@@ -175,14 +173,10 @@ private slots:
         Fixture f;
         for (int id : {102, 103, 104, 105, 108, 109, 110})
             f.send(QStringLiteral("t%1,1,2,0").arg(id));
-        BoardView view(f.board);
-        view.resize(900, 300);
-        view.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        QVERIFY(f.show({900, 300}));
         QCoreApplication::processEvents();
         PaintRecorder rec;
-        view.canvas()->installEventFilter(&rec);
-        const auto cell = [&](int id) { return view.canvas()->toPixels(f.board.cell(id)->back); };
+        f.view.canvas()->installEventFilter(&rec);
         const auto stream = [&](const QString& message) {
             QVERIFY(f.queue.store(message));
             f.intake.tick();
@@ -194,16 +188,16 @@ private slots:
         QVERIFY(rec.rects.isEmpty());
         f.clock.advance(16);
         QTRY_VERIFY(!rec.rects.isEmpty());
-        QVERIFY(rec.region.contains(cell(102)));
-        QVERIFY(rec.region.contains(cell(109)));
+        QVERIFY(rec.region.contains(f.pixels(102)));
+        QVERIFY(rec.region.contains(f.pixels(109)));
         // The operator's mark is shown at once, and with it what the stream had waiting.
         rec.rects.clear();
         rec.region = {};
         stream(QStringLiteral("t103,1,1,0"));
         f.board.setMark(105, QStringLiteral("X"));
         QTRY_VERIFY(!rec.rects.isEmpty());
-        QVERIFY(rec.region.contains(cell(105)));
-        QVERIFY(rec.region.contains(cell(103)));
+        QVERIFY(rec.region.contains(f.pixels(105)));
+        QVERIFY(rec.region.contains(f.pixels(103)));
         // Nothing is left over for the frame to come.
         rec.rects.clear();
         f.clock.advance(16);
@@ -212,9 +206,10 @@ private slots:
         // A report handled outside message processing repaints its cell alone, at once.
         f.send("t107,2,1,0");
         QTRY_VERIFY(!rec.rects.isEmpty());
+        const QRect cell = f.pixels(107);
         for (const QRect& r : rec.rects) {
-            QVERIFY(r.contains(cell(107)));
-            QVERIFY(r.width() < 3 * cell(107).width() && r.height() < 3 * cell(107).height());
+            QVERIFY(r.contains(cell));
+            QVERIFY(r.width() < 3 * cell.width() && r.height() < 3 * cell.height());
         }
         // A channel far outside the shown area causes no repaint at all.
         f.send("t3001,2,1,0");
@@ -227,74 +222,47 @@ private slots:
 
     void scrollsWhenTheBoardOutgrowsTheView() {
         Fixture f;
-        BoardView view(f.board);
-        view.resize(400, 200);
-        view.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&view));
-        QVERIFY(view.horizontalScrollBar()->maximum() > 0); // 131 lies beyond 400 px
-        const int before = view.verticalScrollBar()->maximum();
+        QVERIFY(f.show({400, 200}));
+        BoardCanvas* canvas = f.view.canvas();
+        QScrollBar* bar = f.view.verticalScrollBar();
+        QVERIFY(f.view.horizontalScrollBar()->maximum() > 0); // 131 lies beyond 400 px
+        const int before = bar->maximum();
         f.send("t3001,1,2,0");
         QCoreApplication::processEvents();
-        QVERIFY(view.verticalScrollBar()->maximum() > before);
-        QVERIFY(view.canvas()->height() >= view.canvas()->toPixels(f.board.cell(3001)->back).bottom());
-        // The keyboard reaches both ends of the board from the canvas, which has the focus.
-        QScrollBar* bar = view.verticalScrollBar();
-        QTest::keyClick(view.canvas(), Qt::Key_End);
-        QCOMPARE(bar->value(), bar->maximum());
-        QTest::keyClick(view.canvas(), Qt::Key_Home);
+        QVERIFY(bar->maximum() > before);
+        QVERIFY(canvas->height() >= f.pixels(3001).bottom());
+        // The arrows bring the board along to the row the cursor reaches.
+        for (int row = 0; row < 4; ++row)
+            QTest::keyClick(canvas, Qt::Key_Down);
+        QCOMPARE(canvas->cursor().current(), 3001);
+        QVERIFY(canvas->visibleRegion().contains(f.pixels(3001)));
+        QTest::keyClick(canvas, Qt::Key_Home);
         QCOMPARE(bar->value(), 0);
-        QTest::keyClick(view.canvas(), Qt::Key_PageDown);
-        QVERIFY(bar->value() > 0);
-        QTest::keyClick(view.canvas(), Qt::Key_Home);
-        // The first arrow shows the cursor on the first cell; the next ones bring the board along to
-        // the row they reach.
-        QTest::keyClick(view.canvas(), Qt::Key_Down);
-        QCOMPARE(view.canvas()->cursor().current(), 101);
-        for (int row = 0; row < 3; ++row)
-            QTest::keyClick(view.canvas(), Qt::Key_Down);
-        QCOMPARE(view.canvas()->cursor().current(), 3001);
-        QVERIFY(bar->value() > 0);
-        QVERIFY(view.canvas()->visibleRegion().contains(
-            view.canvas()->toPixels(f.board.cell(3001)->back)));
-        QTest::keyClick(view.canvas(), Qt::Key_Home);
-        // A band dragged below the visible edge scrolls the board after it.
-        const QPoint below(100, view.viewport()->height() + 40);
-        QMouseEvent drag(QEvent::MouseMove, below, view.canvas()->mapToGlobal(below), Qt::NoButton,
-                         Qt::LeftButton, Qt::NoModifier);
+        // A band dragged past the lower edge scrolls the board after it, the band following the board
+        // under the pointer, until the button is let go.
         RecordingMouse mouse;
         f.board.setMouseHandler(&mouse);
         const auto unhook = qScopeGuard([&] { f.board.setMouseHandler(nullptr); });
-        QCoreApplication::sendEvent(view.canvas(), &drag);
+        const int below = f.view.viewport()->height() + 40;
+        const auto drag = [&](int y, Qt::MouseButtons buttons, QEvent::Type type = QEvent::MouseMove) {
+            const QPoint at = canvas->mapFrom(f.view.viewport(), QPoint(100, y));
+            QMouseEvent e(type, at, canvas->mapToGlobal(at), Qt::NoButton, buttons, Qt::NoModifier);
+            QCoreApplication::sendEvent(canvas, &e);
+        };
+        drag(below, Qt::LeftButton);
         QVERIFY(bar->value() > 0);
-        QVERIFY(view.canvas()->visibleRegion().contains(below));
-        // Held still there, it keeps scrolling, and the band follows the board under the pointer.
-        const auto drags = [&](QPoint at, Qt::MouseButtons buttons, QEvent::Type type = QEvent::MouseMove) {
-            QMouseEvent e(type, at, view.canvas()->mapToGlobal(at), Qt::NoButton, buttons, Qt::NoModifier);
-            QCoreApplication::sendEvent(view.canvas(), &e);
-        };
-        const auto scrollsOn = [&] {
-            const int was = bar->value();
-            const qsizetype moves = mouse.moves.size();
-            f.clock.advance(3 * EdgeScroll::kTickMs);
-            return bar->value() > was && mouse.moves.size() == moves + 3 &&
-                   mouse.moves.last().y() > mouse.moves.at(moves).y();
-        };
-        QVERIFY(scrollsOn());
-        QVERIFY(scrollsOn());
-        // Back inside, it stops; past the edge again, it goes on until the button is let go.
-        drags(view.canvas()->mapFrom(view.viewport(), QPoint(100, 10)), Qt::LeftButton);
-        const int inside = bar->value();
-        f.clock.advance(10 * EdgeScroll::kTickMs);
-        QCOMPARE(bar->value(), inside);
-        drags(view.canvas()->mapFrom(view.viewport(), QPoint(100, view.viewport()->height() + 5)), Qt::LeftButton);
-        QVERIFY(scrollsOn());
-        drags(view.canvas()->mapFrom(view.viewport(), QPoint(100, view.viewport()->height() + 5)), Qt::NoButton,
-              QEvent::MouseButtonRelease);
+        const int was = bar->value();
+        const qsizetype moves = mouse.moves.size();
+        f.clock.advance(3 * EdgeScroll::kTickMs);
+        QVERIFY(bar->value() > was);
+        QCOMPARE(mouse.moves.size(), moves + 3);
+        QVERIFY(mouse.moves.last().y() > mouse.moves.at(moves).y());
+        drag(below, Qt::NoButton, QEvent::MouseButtonRelease);
         const int released = bar->value();
         f.clock.advance(10 * EdgeScroll::kTickMs);
         QCOMPARE(bar->value(), released);
-        // It stops at the board's end and the other way it goes up, as far as the top.
-        drags(view.canvas()->mapFrom(view.viewport(), QPoint(100, -30)), Qt::LeftButton);
+        // Above the upper edge it goes up, as far as the top.
+        drag(-30, Qt::LeftButton);
         f.clock.advance(1000 * EdgeScroll::kTickMs);
         QCOMPARE(bar->value(), 0);
     }
@@ -303,21 +271,18 @@ private slots:
     // the cells the cursor left and reached.
     void theCursorFrameRepaintsOnlyItsCells() {
         Fixture f;
-        BoardView view(f.board);
-        view.resize(900, 300);
-        view.show();
-        QVERIFY(QTest::qWaitForWindowActive(&view));
-        BoardCanvas* canvas = view.canvas();
-        const auto cell = [&](int id) { return canvas->toPixels(f.board.cell(id)->back); };
+        QVERIFY(f.show({900, 300}));
+        QVERIFY(QTest::qWaitForWindowActive(&f.view));
+        BoardCanvas* canvas = f.view.canvas();
         const auto framed = [&](int id) {
             const QImage shot = canvas->grab().toImage();
-            const QRect r = cell(id);
+            const QRect r = f.pixels(id);
             const auto at = [&](int d) { return shot.pixelColor(QPoint(r.left() + d, r.top() + d)); };
             return at(0) == QColor(Qt::black) &&
                    (at(1) == QColor(Qt::white) || at(2) == QColor(Qt::white) || at(3) == QColor(Qt::white));
         };
         // A click gives the canvas the focus and the cursor the cell, but shows no frame yet.
-        QTest::mouseClick(canvas, Qt::LeftButton, {}, cell(101).center());
+        QTest::mouseClick(canvas, Qt::LeftButton, {}, f.pixels(101).center());
         QTRY_VERIFY(canvas->hasFocus());
         QCOMPARE(canvas->cursor().current(), 101);
         QVERIFY(!framed(101));
@@ -328,7 +293,8 @@ private slots:
         QTest::keyClick(canvas, Qt::Key_Right);
         QTRY_VERIFY(!rec.rects.isEmpty());
         canvas->removeEventFilter(&rec);
-        const QRegion allowed = QRegion(cell(101).adjusted(-3, -3, 3, 3)) | cell(106).adjusted(-3, -3, 3, 3);
+        const QRegion allowed =
+            QRegion(f.pixels(101).adjusted(-3, -3, 3, 3)) | f.pixels(106).adjusted(-3, -3, 3, 3);
         QVERIFY(rec.region.subtracted(allowed).isEmpty());
         QVERIFY(framed(106));
         QVERIFY(!framed(101));
@@ -451,19 +417,16 @@ private slots:
         f.board.setMouseHandler(&mouse);
         auto* link = new RecordingLink;
         f.link.reset(std::unique_ptr<EngineLink>(link));
-        BoardView view(f.board);
-        view.resize(900, 300);
-        view.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&view));
-        BoardCanvas* canvas = view.canvas();
+        QVERIFY(f.show({900, 300}));
+        BoardCanvas* canvas = f.view.canvas();
         const int ids[] = {101, 107, 131, 301};
+        const auto parts = {&ChannelCell::back, &ChannelCell::stateRect, &ChannelCell::markerRect};
         QList<QRect> designed;
         for (int id : ids) {
-            const ChannelCell& c = *f.board.cell(id);
             // Zoom 1 is the twips geometry at the screen's density, exactly.
-            QCOMPARE(canvas->toPixels(c.back), twipsToPixels(c.back, screenDpi()));
-            designed << canvas->toPixels(c.back) << canvas->toPixels(c.stateRect)
-                     << canvas->toPixels(c.markerRect);
+            QCOMPARE(f.pixels(id), twipsToPixels(f.board.cell(id)->back, screenDpi()));
+            for (auto part : parts)
+                designed << f.pixels(id, part);
         }
         const QSize designedExtent = canvas->minimumSize();
 
@@ -472,35 +435,31 @@ private slots:
         QCOMPARE(canvas->zoom(), zoom);
         QCOMPARE(changed.size(), zoom == 1.0 ? 0 : 1);
         int k = 0;
-        for (int id : ids) {
-            const ChannelCell& c = *f.board.cell(id);
-            for (const QRect& twips : {c.back, c.stateRect, c.markerRect}) {
-                const QRect r = canvas->toPixels(twips);
-                QVERIFY2(scaledBy(r, designed.at(k), zoom),
+        for (int id : ids)
+            for (auto part : parts) {
+                QVERIFY2(scaledBy(f.pixels(id, part), designed.at(k), zoom),
                          qPrintable(QStringLiteral("%1 #%2").arg(id).arg(k)));
                 ++k;
             }
-        }
         // The scroll area holds the whole board at its new size.
         QVERIFY(std::abs(canvas->minimumWidth() - designedExtent.width() * zoom) <= zoom + 1);
         QVERIFY(std::abs(canvas->minimumHeight() - designedExtent.height() * zoom) <= zoom + 1);
-        QCOMPARE(canvas->size(), canvas->minimumSize().expandedTo(view.viewport()->size()));
+        QCOMPARE(canvas->size(), canvas->minimumSize().expandedTo(f.view.viewport()->size()));
 
         // What is painted where: 107's state label and group square at their zoomed places.
-        view.ensureVisible(canvas->toPixels(f.board.cell(107)->back).center().x(), 0);
+        f.view.ensureVisible(f.pixels(107).center().x(), 0);
         const QImage image = canvas->grab().toImage();
-        const QRect state = canvas->toPixels(f.board.cell(107)->stateRect);
+        const QRect state = f.pixels(107, &ChannelCell::stateRect);
         QCOMPARE(image.pixelColor(state.center()), toQColor(stateColor(4)));
-        const QRect back = canvas->toPixels(f.board.cell(107)->back);
+        const QRect back = f.pixels(107);
         QCOMPARE(image.pixelColor(back.topLeft()), toQColor(groupColor(2, false, 3)));
         QCOMPARE(image.pixelColor(back.topLeft() - QPoint(1, 1)), toQColor(0xC0C0C0));
-        const QRect connected = canvas->toPixels(f.board.cell(102)->stateRect);
-        QCOMPARE(image.pixelColor(canvas->toPixels(f.board.cell(102)->markerRect).center()),
-                 toQColor(0x00FF00));
-        QCOMPARE(image.pixelColor(connected.topLeft() + QPoint(1, 1)), toQColor(0x0000FF));
+        QCOMPARE(image.pixelColor(f.pixels(102, &ChannelCell::markerRect).center()), toQColor(0x00FF00));
+        QCOMPARE(image.pixelColor(f.pixels(102, &ChannelCell::stateRect).topLeft() + QPoint(1, 1)),
+                 toQColor(0x0000FF));
         // The mark "X" on 106's green label is drawn in black somewhere inside it.
         bool dark = false;
-        const QRect marked = canvas->toPixels(f.board.cell(106)->stateRect);
+        const QRect marked = f.pixels(106, &ChannelCell::stateRect);
         for (int y = marked.top(); y <= marked.bottom(); ++y)
             for (int x = marked.left(); x <= marked.right(); ++x)
                 dark = dark || image.pixelColor(x, y).green() < 0x80;
@@ -532,13 +491,7 @@ private slots:
         QCOMPARE(thickness(bordered, back.topLeft(), {1, 1}, toQColor(0xFF00FF)), line);
         QCOMPARE(thickness(bordered, back.bottomRight(), {-1, -1}, toQColor(0xFF00FF)), line);
         // The selection band's dotted outline over the bare board.
-        BandRect band;
-        band.left = 4000;
-        band.top = 700;
-        band.width = 2000;
-        band.height = 600;
-        band.visible = true;
-        f.board.setBand(band);
+        f.board.setBand(BandRect{4000, 700, 2000, 600, true});
         const QImage banded = canvas->grab().toImage();
         const QRect outline = canvas->toPixels(QRect(4000, 700, 2000, 600));
         int dots = 0;
@@ -554,8 +507,8 @@ private slots:
         }
         QCOMPARE(rowsDrawn, line);
 
-        // The mouse reaches the board in twips, and hit-testing, tool tips and the reader's rectangles
-        // follow the same mapping.
+        // The mouse reaches the board in twips, and tool tips and the reader's rectangles follow the
+        // same mapping.
         QTest::mousePress(canvas, Qt::LeftButton, {}, state.center());
         QTest::mouseRelease(canvas, Qt::LeftButton, {}, state.center());
         QCOMPARE(mouse.events, (QStringList{QStringLiteral("press"), QStringLiteral("release")}));
@@ -574,10 +527,7 @@ private slots:
         QTest::mouseDClick(canvas, Qt::LeftButton, {}, back.topLeft() - QPoint(3, 3)); // the gap before 107
         QCOMPARE(link->commands(), QStringList{QStringLiteral("SSSSS")});
         QVERIFY(mouse.events.contains(QStringLiteral("double")));
-        const BoardHit hit = f.board.hitTest(mouse.points.at(0));
-        QCOMPARE(int(hit.kind), int(BoardHit::Kind::StateLabel));
-        QCOMPARE(hit.id, 107);
-        QCOMPARE(toolTipAt(view, state.center()), QStringLiteral(" 2 - O Trunks 107"));
+        QCOMPARE(toolTipAt(f.view, state.center()), QStringLiteral(" 2 - O Trunks 107"));
         auto* reader = dynamic_cast<BoardAccessible*>(QAccessible::queryAccessibleInterface(canvas));
         QVERIFY(reader);
         QCOMPARE(reader->cellInterface(107)->rect(), QRect(canvas->mapToGlobal(back.topLeft()), back.size()));
@@ -585,24 +535,20 @@ private slots:
 
         // Back to zoom 1: the designed geometry exactly.
         canvas->setZoom(1.0);
-        QCOMPARE(canvas->toPixels(f.board.cell(131)->back), designed.at(6));
+        QCOMPARE(f.pixels(131), designed.at(6));
         QCOMPARE(canvas->minimumSize(), designedExtent);
         // No colour: the board turns grey and the cells lose their squares.
         f.ui.trigger(MenuItem::GroupColors0);
         const QImage grey = canvas->grab().toImage();
-        QCOMPARE(grey.pixelColor(canvas->toPixels(f.board.cell(101)->back).topLeft() + QPoint(2, 2)),
-                 toQColor(0x808080));
-        QCOMPARE(grey.pixelColor(canvas->toPixels(f.board.cell(101)->stateRect).center()),
-                 toQColor(0x0000FF));
+        QCOMPARE(grey.pixelColor(f.pixels(101).topLeft() + QPoint(2, 2)), toQColor(0x808080));
+        QCOMPARE(grey.pixelColor(f.pixels(101, &ChannelCell::stateRect).center()), toQColor(0x0000FF));
     }
 
     void zoomKeepsTheCentreInViewAndStaysInRange() {
         Fixture f;
         f.send("t3031,1,2,0");
-        BoardView view(f.board);
-        view.resize(400, 200);
-        view.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&view));
+        QVERIFY(f.show({400, 200}));
+        BoardView& view = f.view;
         BoardCanvas* canvas = view.canvas();
         view.horizontalScrollBar()->setValue(view.horizontalScrollBar()->maximum() / 2);
         view.verticalScrollBar()->setValue(view.verticalScrollBar()->maximum() / 3);
@@ -617,12 +563,7 @@ private slots:
             const QPointF now = centre();
             const double slack = pixelsToTwips(2, canvas->dpi());
             QVERIFY2(std::abs(now.x() - before.x()) <= slack && std::abs(now.y() - before.y()) <= slack,
-                     qPrintable(QStringLiteral("%1: %2,%3 now %4,%5")
-                                    .arg(zoom)
-                                    .arg(before.x())
-                                    .arg(before.y())
-                                    .arg(now.x())
-                                    .arg(now.y())));
+                     qPrintable(QString::number(zoom)));
         }
         // A smaller zoom gives the canvas back its smaller size.
         canvas->setZoom(0.5);
@@ -675,8 +616,11 @@ private slots:
         QFETCH(bool, inner);
         QFETCH(QString, number);
         const corvane::test::ChannelBoard b;
-        const QFontMetrics metrics(labelFont(b.board));
-        const int width = px(BoardModel::kLabelWidth);
+        QFont font(b.board.labelFont().family);
+        font.setBold(b.board.labelFont().bold);
+        font.setPointSizeF(b.board.labelFont().pointSize);
+        const QFontMetrics metrics(font);
+        const int width = static_cast<int>(std::lround(twipsToPixels(BoardModel::kLabelWidth, screenDpi())));
         const QString shown = spanLabelText(caption, inner, metrics, width);
         QVERIFY(metrics.horizontalAdvance(shown) <= width);
         if (metrics.horizontalAdvance(caption) <= width) {
@@ -694,15 +638,12 @@ private slots:
         f.groups.setNameR(5, QStringLiteral("r5"));
         f.groups.setNameO(1, longName);
         f.board.fillTheLabels();
-        BoardView view(f.board);
-        view.resize(1200, 300);
-        view.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&view));
-        const auto centreOf = [&](const SpanLabel& l) { return view.canvas()->toPixels(l.rect).center(); };
-        QCOMPARE(toolTipAt(view, centreOf(f.board.innerLabel(2))), longName + QStringLiteral("- 2"));
-        QCOMPARE(toolTipAt(view, centreOf(f.board.outerLabel(1))), QStringLiteral(" 1-") + longName);
+        QVERIFY(f.show({1200, 300}));
+        const auto centreOf = [&](const SpanLabel& l) { return f.view.canvas()->toPixels(l.rect).center(); };
+        QCOMPARE(toolTipAt(f.view, centreOf(f.board.innerLabel(2))), longName + QStringLiteral("- 2"));
+        QCOMPARE(toolTipAt(f.view, centreOf(f.board.outerLabel(1))), QStringLiteral(" 1-") + longName);
         // A caption that fits needs none.
-        QCOMPARE(toolTipAt(view, centreOf(f.board.innerLabel(3))), QString());
+        QCOMPARE(toolTipAt(f.view, centreOf(f.board.innerLabel(3))), QString());
     }
 };
 
