@@ -123,7 +123,7 @@ private slots:
         QCOMPARE(x.c(1).stateColor, LegacyColor(0x0000FF));
     }
 
-    void spanLabelsAreCreatedAndMoved() {
+    void spanLabelsAndTheWindowFollowTheCells() {
         Board x;
         QCOMPARE(x.board.innerLabel(1).rect.left(), 50);
         QVERIFY(!x.board.outerLabel(1).visible);
@@ -134,6 +134,12 @@ private slots:
         QCOMPARE(x.board.outerLabel(1).rect.left(), 2575 + 255);
         x.paint({103}, 2, 1); // a cell to the left does not pull it back
         QCOMPARE(x.board.outerLabel(1).rect.left(), 2830);
+        // A cell near the window's edge widens it by nine cells, once.
+        const QSize start = x.ui.clientSize();
+        x.paint({125}, 2, 1); // 8695 + 1455 fits
+        QCOMPARE(x.ui.clientSize(), start);
+        x.paint({126, 131}, 2, 1); // 8950 + 1455 does not
+        QCOMPARE(x.ui.clientSize().width(), start.width() + 9 * 255);
         // An R-side cell of a new span: no outer label, an inner label at 50 on the row's top.
         x.paint({402}, 10, 1);
         QVERIFY(!x.board.outerLabel(4).exists);
@@ -147,17 +153,6 @@ private slots:
         QVERIFY(x.board.outerLabel(2).visible);
         QCOMPARE(x.board.outerLabel(2).rect.topLeft(), QPoint(10480 + 255, 610));
         QCOMPARE(x.board.outerLabel(2).rect.size(), QSize(1455, 300));
-    }
-
-    void aCellNearTheEdgeWidensTheWindowByNineCells() {
-        Board x;
-        const QSize start = x.ui.clientSize();
-        x.paint({125}, 2, 1); // 8695 + 1455 fits
-        QCOMPARE(x.ui.clientSize(), start);
-        x.paint({126}, 2, 1); // 8950 + 1455 does not
-        QCOMPARE(x.ui.clientSize().width(), start.width() + 9 * 255);
-        x.paint({131}, 2, 1);
-        QCOMPARE(x.ui.clientSize().width(), start.width() + 9 * 255);
     }
 
     void paintingColoursSideAndToolTip() {
@@ -337,7 +332,6 @@ private slots:
         x.paint({102}, 10, 2);
         x.ui.trigger(MenuItem::GroupColors0);
         QCOMPARE(x.board.boardColour(), LegacyColor(0x808080));
-        QCOMPARE(x.board.normalBorderStyle(), 0);
         for (const ChannelCell& c : x.board.cells()) {
             QVERIFY(!c.opaque);
             QCOMPARE(c.borderStyle, 0);

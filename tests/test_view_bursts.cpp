@@ -1,6 +1,5 @@
-// Views under a burst of messages: the window hears once per tick about each element the tick changed,
-// yet shows every final value; the alarm list follows its newest line, or keeps the operator's place
-// with the count of lines below; and the system clock's time, which stamps every alarm line, stays local.
+// Views under bursts: the window hears once a tick of each element changed, yet shows every final value;
+// the alarm list follows its newest line or keeps the operator's place; the system clock stays local.
 
 #include "alarms/AlarmList.h"
 #include "alarms/AlarmListView.h"
@@ -42,8 +41,7 @@ private slots:
                 t.monitor.queue().store(QStringLiteral("T01:02:%1 PM").arg(i % 60, 2, 10, QLatin1Char('0'))));
             QVERIFY(t.monitor.queue().store(QStringLiteral("ATrunk %1 down").arg(i)));
         }
-        // The manual clock stands still, so one tick takes the whole ring.
-        t.monitor.intake().tick();
+        t.monitor.intake().tick(); // the clock stands still: one tick takes the whole ring
         QVERIFY(t.monitor.queue().isEmpty());
         const auto count = [&](Element e) {
             return std::count_if(told.cbegin(), told.cend(), [e](const QList<QVariant>& args) {
@@ -58,7 +56,6 @@ private slots:
         QVERIFY(clock && last);
         QCOMPARE(clock->text(), QStringLiteral("01:02:59 PM"));
         QVERIFY(last->text().endsWith(QStringLiteral("Trunk 299 down")));
-        QCOMPARE(last->text(), t.monitor.ui().element(Element::LastAlarm).caption);
 
         // Outside a tick every change is told at once, as the widgets' own tests expect.
         told.clear();
