@@ -7,13 +7,13 @@
 #include "board/EdgeScroll.h"
 #include "board/SpanLabelText.h"
 #include "link/EngineLink.h"
+#include "support/BoardPixels.h"
 #include "support/ChannelBoard.h"
 #include "support/RecordingLink.h"
 #include "support/TestMonitor.h"
 
 #include <QHelpEvent>
 #include <QPaintEvent>
-#include <QPainter>
 #include <QScreen>
 #include <QScrollBar>
 #include <QToolTip>
@@ -23,6 +23,7 @@
 using namespace corvane;
 using corvane::test::RecordingLink;
 using corvane::test::TestMonitor;
+using corvane::test::wrongBoardPixels;
 
 namespace {
 
@@ -86,46 +87,6 @@ void letFramesPaint(corvane::test::ManualClock& clock) {
         clock.advance(20);
         QTest::qWait(5);
     }
-}
-
-// Where the canvas's visible area, as the screen holds its window, differs from the board painted afresh
-// (empty for nowhere). The offscreen screen gives a window's pixels only at one device pixel to a logical
-// one: at other ratios the canvas's own paint, which copies from its image, stands in for them.
-QString wrongBoardPixels(BoardCanvas& canvas) {
-    QWidget* window = canvas.window();
-    const qreal ratio = canvas.devicePixelRatioF();
-    const QRect visible = canvas.visibleRegion().boundingRect();
-    const bool fromScreen = ratio == 1.0;
-    const QImage shown = (fromScreen ? window->screen()->grabWindow(window->winId()) : canvas.grab())
-                             .toImage()
-                             .convertToFormat(QImage::Format_RGB32);
-    QImage fresh((QSizeF(visible.size()) * ratio).toSize(), QImage::Format_RGB32);
-    fresh.setDevicePixelRatio(ratio);
-    QPainter p(&fresh);
-    p.translate(-visible.topLeft());
-    canvas.paintBoard(p, visible);
-    p.end();
-    const QPoint origin =
-        (QPointF(fromScreen ? canvas.mapTo(window, visible.topLeft()) : visible.topLeft()) * ratio).toPoint();
-    int wrong = 0;
-    QString where;
-    for (int y = 0; y < fresh.height(); ++y)
-        for (int x = 0; x < fresh.width(); ++x) {
-            const QPoint s = origin + QPoint(x, y);
-            if (shown.valid(s) && shown.pixel(s) == fresh.pixel(x, y))
-                continue;
-            if (wrong++ == 0) {
-                const QPointF at = QPointF(x, y) / ratio + visible.topLeft();
-                where = QString::asprintf("first at canvas (%g, %g) over cell %d", at.x(), at.y(),
-                                          canvas.board().hitTest(canvas.toTwips(at)).id);
-            }
-        }
-    if (wrong > 0) {
-        where += QStringLiteral(", %1 px").arg(wrong);
-        shown.save(QStringLiteral("board_shown.png"));
-        fresh.save(QStringLiteral("board_fresh.png"));
-    }
-    return where;
 }
 
 // The cells of five groups on both sides, in the first rows and across the first span, and a view.
@@ -352,7 +313,8 @@ private slots:
         view.show();
         QVERIFY(QTest::qWaitForWindowExposed(&view));
         b.settle();
-        QCOMPARE(wrongBoardPixels(*canvas), QString());
+        QString where;
+        QVERIFY2(wrongBoardPixels(*canvas, &where) == 0, qPrintable(where));
 
         const auto cellAt = [&](int id) -> const ChannelCell& { return *b.board().cell(id); };
         for (int round = 0; round < 4; ++round) {
@@ -414,12 +376,12 @@ private slots:
                     b.settle();
             }
             b.settle();
-            QCOMPARE(wrongBoardPixels(*canvas), QString());
+            QVERIFY2(wrongBoardPixels(*canvas, &where) == 0, qPrintable(where));
             // And a click of its own once the burst is over, a mark on a cell in view.
             const QRect label = cellAt(100 * (round + 1) + 2 * round + 1).stateRect;
             QTest::mouseClick(canvas, Qt::LeftButton, {}, at(canvas, label));
             b.settle();
-            QCOMPARE(wrongBoardPixels(*canvas), QString());
+            QVERIFY2(wrongBoardPixels(*canvas, &where) == 0, qPrintable(where));
         }
     }
 
