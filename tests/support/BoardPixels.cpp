@@ -34,16 +34,9 @@ int wrongBoardPixels(BoardCanvas& canvas, QString* where) {
             if (shown.valid(s) && shown.pixel(s) == fresh.pixel(x, y))
                 continue;
             if (wrong++ == 0 && where) {
-                const QPointF px = QPointF(x, y) / ratio + visible.topLeft();
-                const BoardHit hit = canvas.board().hitTest(canvas.toTwips(px));
-                *where = QStringLiteral("first at canvas (%1, %2) of %3,%4 %5x%6 in view, over cell %7")
-                             .arg(px.x())
-                             .arg(px.y())
-                             .arg(visible.x())
-                             .arg(visible.y())
-                             .arg(visible.width())
-                             .arg(visible.height())
-                             .arg(hit.id);
+                const QPointF at = QPointF(x, y) / ratio + visible.topLeft();
+                *where = QString::asprintf("first at canvas (%g, %g) over cell %d", at.x(), at.y(),
+                                           canvas.board().hitTest(canvas.toTwips(at)).id);
             }
         }
     if (wrong > 0) {

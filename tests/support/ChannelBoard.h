@@ -1,7 +1,6 @@
 #pragma once
-// The board model alone with what it is built from, painted by the channel and call messages ("t", "c",
-// "C") as the engine sends them, straight to their handlers or through the ring and message processing:
-// for the tests of what is drawn from the board.
+// The board model with what it is built from, painted by the channel and call messages ("t", "c", "C")
+// straight through their handlers or through the ring and message processing.
 
 #include "alarms/AlarmList.h"
 #include "alarms/Sounds.h"
