@@ -1,6 +1,4 @@
-// The e-mail pager end to end: alarms go through the "A" handler or the heartbeat watchdog and the pager
-// to a real SMTP server on loopback (Debian's aiosmtpd) through a real SmtpMail, and the test reads what
-// the server stored. Also the mail settings in monitor.ini.
+// The e-mail pager end to end, from the "A" handler or the heartbeat watchdog to a real SMTP server.
 
 #include "app/IniFile.h"
 #include "common/LegacyText.h"
@@ -14,6 +12,7 @@
 
 #include <QElapsedTimer>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -58,8 +57,7 @@ QString& mailSetting(MonitorConfig& c, const QByteArray& line) {
                                    : c.mailPassword;
 }
 
-// Lets the sends and their pauses run: real time for the SMTP transfers, manual time for the pauses
-// between recipients.
+// Real time for the SMTP transfers, manual time for the pauses between recipients.
 bool runUntilIdle(const Pager& pager, test::ManualClock& clock) {
     QElapsedTimer real;
     real.start();
@@ -79,7 +77,7 @@ class TestPager : public QObject {
 
     std::unique_ptr<SmtpServer> m_server;
     std::unique_ptr<SmtpServer> m_refusing;
-    // TLS servers with a self-signed certificate for 127.0.0.1, which is also the trusted authority.
+    // A self-signed certificate for 127.0.0.1, which is also the trusted authority.
     QTemporaryDir m_certFolder;
     QString m_certificate;
     std::unique_ptr<SmtpServer> m_starttls;
@@ -98,20 +96,16 @@ class TestPager : public QObject {
 
 private slots:
     void initTestCase() {
-        const QString key = m_certFolder.filePath(QStringLiteral("key.pem"));
-        const QString cert = m_certFolder.filePath(QStringLiteral("cert.pem"));
-        QCOMPARE(
-            QProcess::execute(QStringLiteral("openssl"),
-                              {"req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1",
-                               "-nodes", "-days", "2", "-subj", "/CN=127.0.0.1", "-addext",
-                               "subjectAltName=IP:127.0.0.1", "-keyout", key, "-out", cert}),
-            0);
+        QProcess openssl;
+        openssl.start(QStringLiteral("openssl"),
+                      {"req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes",
+                       "-days", "2", "-subj", "/CN=127.0.0.1", "-addext", "subjectAltName=IP:127.0.0.1",
+                       "-keyout", "-", "-out", "-"});
+        QVERIFY(openssl.waitForFinished() && openssl.exitCode() == 0);
         m_certificate = m_certFolder.filePath(QStringLiteral("both.pem"));
         QFile both(m_certificate);
-        QFile keyFile(key), certFile(cert);
-        QVERIFY(both.open(QIODevice::WriteOnly) && keyFile.open(QIODevice::ReadOnly) &&
-                certFile.open(QIODevice::ReadOnly));
-        both.write(certFile.readAll() + keyFile.readAll());
+        QVERIFY(both.open(QIODevice::WriteOnly));
+        both.write(openssl.readAllStandardOutput());
         both.close();
 
         m_server = std::make_unique<SmtpServer>();
@@ -122,9 +116,12 @@ private slots:
         for (SmtpServer* server : {m_server.get(), m_refusing.get(), m_starttls.get(), m_smtps.get()})
             QVERIFY(server->waitReady());
     }
+    void init() {
+        for (SmtpServer* server : {m_server.get(), m_refusing.get(), m_starttls.get(), m_smtps.get()})
+            server->forget();
+    }
 
     void throttleGathersAlarmsIntoOnePagePerRecipient() {
-        const int before = m_server->messages().size();
         Paging t(*m_server, QStringLiteral(" a@corvane.test ; b@corvane.test;c@corvane.test "));
         // The start-up time holds back pages for the first ten minute boundaries.
         t.clock.advance(5 * 60 * 1000);
@@ -135,7 +132,7 @@ private slots:
             QVERIFY(!t.pager.isBusy());
             t.clock.advance(20 * 1000);
         }
-        QCOMPARE(m_server->messages().size(), before);
+        QCOMPARE(m_server->messages().size(), 0);
         QCOMPARE(t.pager.pendingPage(), lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n"));
 
         // 08:08:20 now; 08:10:59 is still only ten boundaries after 08:00:00.
@@ -143,7 +140,7 @@ private slots:
         t.alarm(QStringLiteral("Completion rate low"));
         lines.prepend(t.alarms.lines().last());
         QVERIFY(!t.pager.isBusy());
-        QCOMPARE(m_server->messages().size(), before);
+        QCOMPARE(m_server->messages().size(), 0);
 
         t.clock.advanceTo(QDateTime(QDate(2026, 3, 7), QTime(8, 11, 0)));
         t.alarm(QStringLiteral("Replication lost"));
@@ -152,7 +149,7 @@ private slots:
         QVERIFY(t.pager.isBusy());
         QVERIFY(runUntilIdle(t.pager, t.clock));
 
-        const QList<Received> mails = m_server->messages().mid(before);
+        const QList<Received> mails = m_server->messages();
         QCOMPARE(recipientsOf(mails), (QStringList{"a@corvane.test", "b@corvane.test", "c@corvane.test"}));
         const QString body = lines.join(u'\n') + u'\n';
         for (const Received& m : mails) {
@@ -170,11 +167,10 @@ private slots:
         t.clock.advance(60 * 1000);
         t.alarm(QStringLiteral("Alarm again"));
         QVERIFY(!t.pager.isBusy());
-        QCOMPARE(m_server->messages().size(), before + 3);
+        QCOMPARE(m_server->messages().size(), 3);
     }
 
     void maskedTextFlushesWithoutJoining() {
-        const int before = m_server->messages().size();
         Paging t(*m_server, QStringLiteral("ops@corvane.test"));
         // Nothing pending: a masked text does nothing at all, even with the throttle open.
         t.pager.openThrottle();
@@ -192,7 +188,7 @@ private slots:
         t.clock.advance(11 * 60 * 1000);
         t.pager.pageNow(QStringLiteral("CorvaneBox responded"));
         QVERIFY(runUntilIdle(t.pager, t.clock));
-        const QList<Received> mails = m_server->messages().mid(before);
+        const QList<Received> mails = m_server->messages();
         QCOMPARE(mails.size(), 1);
         QCOMPARE(mails[0].body, QStringLiteral("CorvaneBox not responding\n"));
         QCOMPARE(mails[0].rcptTos, QStringList{"ops@corvane.test"});
@@ -216,12 +212,11 @@ private slots:
         QFETCH(QStringList, delivered);
         QFETCH(QString, error);
         SmtpServer& server = refusing ? *m_refusing : *m_server;
-        const int before = server.messages().size();
         Paging t(server, recipients);
         t.pager.openThrottle();
         t.alarm(QStringLiteral("Event 42"));
         QVERIFY(runUntilIdle(t.pager, t.clock));
-        QCOMPARE(recipientsOf(server.messages().mid(before)), delivered);
+        QCOMPARE(recipientsOf(server.messages()), delivered);
         QCOMPARE(t.alarms.count(), 2);
         QVERIFY2(t.alarms.line(1).startsWith(error), qPrintable(t.alarms.line(1)));
         QVERIFY(!refusing || t.alarms.line(1).contains(QStringLiteral("550")));
@@ -232,7 +227,6 @@ private slots:
     // A test page, then an alarm a second: the test page goes out at once and everything after it only
     // gathers, however many alarms arrive while that send is under way.
     void streamOfAlarmsAfterATestPage() {
-        const int before = m_server->messages().size();
         Paging t(*m_server, QStringLiteral("a@corvane.test;b@corvane.test"));
         auto* engine = new test::RecordingLink;
         t.link.reset(std::unique_ptr<EngineLink>(engine));
@@ -244,7 +238,7 @@ private slots:
             t.clock.advance(1000);
         }
         QVERIFY(runUntilIdle(t.pager, t.clock));
-        const QList<Received> mails = m_server->messages().mid(before);
+        const QList<Received> mails = m_server->messages();
         QCOMPARE(recipientsOf(mails), (QStringList{"a@corvane.test", "b@corvane.test"}));
         for (const Received& m : mails)
             QCOMPARE(m.body, t.alarms.line(0) + u'\n');
@@ -300,8 +294,6 @@ private slots:
         QFETCH(bool, logon);
         QFETCH(int, refusal);
         SmtpServer& s = server == u"smtps" ? *m_smtps : server == u"starttls" ? *m_starttls : *m_server;
-        const int mailsBefore = s.messages().size();
-        const int logonsBefore = s.logons().size();
         Paging t(s, QStringLiteral("a@corvane.test"));
         QByteArray ini = trusted ? "MAIL_CA_FILE, \"" + m_certificate.toLocal8Bit() + "\"\r\n" : QByteArray();
         if (logon)
@@ -310,8 +302,8 @@ private slots:
         t.pager.openThrottle();
         t.pager.pageNow(QStringLiteral("T1 Alarm over TLS"));
         QVERIFY(runUntilIdle(t.pager, t.clock));
-        const QList<Received> mails = s.messages().mid(mailsBefore);
-        const QList<QJsonObject> logons = s.logons().mid(logonsBefore);
+        const QList<Received> mails = s.messages();
+        const QList<QJsonObject> logons = s.logons();
         if (refusal != 0) {
             QCOMPARE(mails.size(), 0);
             QCOMPARE(logons.size(), 0);
@@ -339,7 +331,6 @@ private slots:
     // The password prompt stays open while 200 heartbeats and some alarms arrive through the message
     // ring: all are processed, the watchdog sees the heartbeats, and the page waits for the answer.
     void passwordPromptHoldsNothingUp() {
-        const int before = m_starttls->messages().size();
         auto whole = makeMonitor(*m_starttls, QStringLiteral("a@corvane.test;b@corvane.test"));
         Monitor& m = whole->monitor;
         test::ManualClock& clock = whole->services.clock;
@@ -367,7 +358,7 @@ private slots:
 
         d.answerSecret(QStringLiteral("s\u00e9same"));
         QVERIFY(runUntilIdle(m.pager(), clock));
-        const QList<Received> mails = m_starttls->messages().mid(before);
+        const QList<Received> mails = m_starttls->messages();
         QCOMPARE(recipientsOf(mails), (QStringList{"a@corvane.test", "b@corvane.test"}));
         QCOMPARE(mails[0].body.count(u'\n'), 5);
         QVERIFY(mails[0].body.startsWith(m.alarms().line(4) + u'\n'));
@@ -379,34 +370,39 @@ private slots:
         m.pager().pageNow(QStringLiteral("T1 Alarm 5"));
         QVERIFY(runUntilIdle(m.pager(), clock));
         QCOMPARE(d.inputs.size(), 1);
-        QCOMPARE(m_starttls->messages().size(), before + 4);
+        QCOMPARE(m_starttls->messages().size(), 4);
     }
 
-    void bodyTextSurvivesTheWire() {
-        const int before = m_server->messages().size();
+    void textSurvivesTheWire() {
         Paging t(*m_server, QStringLiteral("a@corvane.test"));
-        t.config.title = QStringLiteral("Salle d'\u00e9coute");
+        // A line break in the title must not add a header.
+        t.config.title = QStringLiteral("Salle d'\u00e9coute\r\nBcc: evil@x");
         t.pager.openThrottle();
         // A dot alone on a line ends an SMTP message; Latin-1 text, '=' and a long line must survive.
         const QString text = QStringLiteral("T1 Alarm r\u00e9seau = 5\r\n.\r\n") + QString(120, u'x') + u' ';
         t.pager.pageNow(text);
         QVERIFY(runUntilIdle(t.pager, t.clock));
-        const QList<Received> mails = m_server->messages().mid(before);
+        const QList<Received> mails = m_server->messages();
         QCOMPARE(mails.size(), 1);
-        QCOMPARE(mails[0].subject, QStringLiteral("Salle d'\u00e9coute"));
+        QCOMPARE(mails[0].subject, QStringLiteral("Salle d'\u00e9coute  Bcc: evil@x"));
+        QVERIFY(!mails[0].raw.contains(QStringLiteral("\nBcc:")));
         QCOMPARE(
             mails[0].body,
             QString(text + QStringLiteral("\r\n")).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
+        const QRegularExpression date(QStringLiteral("Date: Sat, 07 Mar 2026 08:00:\\d\\d [+-]\\d{4}\r\n"));
+        QVERIFY2(date.match(mails[0].raw).hasMatch(), qPrintable(mails[0].raw));
+        QVERIFY(mails[0].raw.contains(QStringLiteral("x=20\r\n")));
+        for (const QString& line : mails[0].raw.split(u'\n'))
+            QVERIFY2(line.size() <= 77, qPrintable(line));
     }
 
     // Three outages of the engine's heartbeat: one with the pager off, which recovery does not page; one
     // paged at once and flushed with the recovery; one whose flush waits for the pager to be on again.
     void heartbeatOutagesArePaged() {
-        const int before = m_server->messages().size();
         auto whole = makeMonitor(*m_server, QStringLiteral("noc@corvane.test"));
         Monitor& m = whole->monitor;
         test::ManualClock& clock = whole->services.clock;
-        const auto mails = [&] { return m_server->messages().mid(before); };
+        const auto mails = [&] { return m_server->messages(); };
         const auto heartbeatAfterTicks = [&](int ticks) {
             clock.advance(ticks * 1500);
             m.dispatcher().dispatch(u"W");
@@ -455,7 +451,6 @@ private slots:
     }
 
     void cancelledLogon() {
-        const int before = m_server->messages().size();
         Paging t(*m_server, QStringLiteral("a@corvane.test"));
         t.config.mailUser = QStringLiteral("operator");
         t.pager.openThrottle();
@@ -470,7 +465,7 @@ private slots:
         // Without a session the send fails too, and the page is dropped.
         QVERIFY(t.alarms.line(1).startsWith(QStringLiteral("03/07/26 E-mail send error  32010 occurred, ")));
         QCOMPARE(t.pager.pendingPage(), QString());
-        QCOMPARE(m_server->messages().size(), before);
+        QCOMPARE(m_server->messages().size(), 0);
     }
 
     void sessionAlreadyEstablished() {
@@ -493,9 +488,7 @@ private slots:
         t.dialogs.inputAnswers << QStringLiteral("x@corvane.test; y@corvane.test");
         t.ui.trigger(MenuItem::EnablePager);
         QVERIFY(t.ui.isChecked(MenuItem::EnablePager));
-        QCOMPARE(t.dialogs.inputs.last(),
-                 QStringLiteral("Page Recipients Entry|Enter or edit pagees email addresses "
-                                "separated by ';'|old@corvane.test"));
+        QVERIFY(t.dialogs.inputs.last().endsWith(QStringLiteral("|old@corvane.test")));
         QCOMPARE(t.config.pagerRecipients, QStringLiteral("x@corvane.test; y@corvane.test"));
         QCOMPARE(t.pager.lastPageTime(), t.clock.now().addSecs(-660));
 
@@ -511,22 +504,6 @@ private slots:
         QCOMPARE(t.pager.lastPageTime(), t.clock.now().addSecs(-660));
     }
 
-    void messageFormat() {
-        MailMessage m{QStringLiteral("Title\r\nBcc: evil@x"), QStringLiteral("a=b\r\n.x\r\n"),
-                      QStringLiteral("r@x")};
-        const QByteArray text = SmtpMail::composeMessage(
-            m, QStringLiteral("s@x"), QDateTime(QDate(2026, 12, 5), QTime(15, 7), Qt::UTC));
-        // A line break in the title cannot add a header.
-        QVERIFY(text.contains("Subject: Title  Bcc: evil@x\r\n"));
-        QVERIFY(!text.contains("\r\nBcc:"));
-        QVERIFY2(text.contains("Date: Sat, 05 Dec 2026 15:07:00 +0000\r\n"), text.constData());
-        QVERIFY(text.endsWith("\r\n\r\na=3Db\r\n=2Ex\r\n"));
-        QCOMPARE(SmtpMail::quotedPrintable("end \r\n"), QByteArray("end=20\r\n"));
-        const QByteArray longLine = SmtpMail::quotedPrintable(QByteArray(200, 'y'));
-        for (const QByteArray& l : longLine.split('\n'))
-            QVERIFY(l.size() <= 77);
-    }
-
     // The MAIL_ settings are the bytes of the file; "Make ini file" writes back only those that are set,
     // in a form that reads back the same.
     void mailSettings_data() {
@@ -537,16 +514,11 @@ private slots:
             << QByteArray("mail_server, \"smtps://mail.example.org:465\"")
             << QByteArray("smtps://mail.example.org:465")
             << QByteArray("MAIL_SERVER, \"smtps://mail.example.org:465\"");
-        QTest::newRow("sender") << QByteArray("MAIL_FROM, \"switch7@example.org\"")
-                                << QByteArray("switch7@example.org")
-                                << QByteArray("MAIL_FROM, \"switch7@example.org\"");
         QTest::newRow("authority") << QByteArray("MAIL_CA_FILE, \"/etc/corvane/ca.pem\"")
                                    << QByteArray("/etc/corvane/ca.pem")
                                    << QByteArray("MAIL_CA_FILE, \"/etc/corvane/ca.pem\"");
         QTest::newRow("user as a number")
             << QByteArray("MAIL_USER, 007") << QByteArray("007") << QByteArray("MAIL_USER, \"007\"");
-        QTest::newRow("unquoted number") << QByteArray("MAIL_PASSWORD, 0042") << QByteArray("0042")
-                                         << QByteArray("MAIL_PASSWORD, \"0042\"");
         QTest::newRow("8-bit bytes") << QByteArray("MAIL_PASSWORD, \"p\xC3\xA4ss w\xE9\"")
                                      << QByteArray("p\xC3\xA4ss w\xE9")
                                      << QByteArray("MAIL_PASSWORD, \"p\xC3\xA4ss w\xE9\"");

@@ -68,6 +68,12 @@ QList<QJsonObject> SmtpServer::records(const QString& pattern) const {
     return out;
 }
 
+void SmtpServer::forget() {
+    QDir dir(m_folder.path());
+    for (const QString& name : dir.entryList(QDir::Files))
+        dir.remove(name);
+}
+
 QList<Received> SmtpServer::messages() const {
     QList<Received> out;
     for (const QJsonObject& o : records(QStringLiteral("[0-9]*.json"))) {
