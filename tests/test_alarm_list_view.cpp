@@ -25,7 +25,6 @@ private slots:
         view.show();
         for (const char* s : {"one", "two", "three", "four"})
             list.addAlarmLine(QString::fromLatin1(s));
-        QCOMPARE(view.model()->rowCount(), 4);
 
         // What the operator selects in the view is what the list acts on.
         view.selectionModel()->select(list.index(0), QItemSelectionModel::Select);
@@ -36,17 +35,12 @@ private slots:
         QTest::keyClick(&view, Qt::Key_Control, Qt::ControlModifier);
         QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("one\r\nthree"));
         // Ctrl+C copies the whole selection too, not just the current line.
-        view.setCurrentIndex(list.index(3));
-        view.selectionModel()->select(list.index(0), QItemSelectionModel::Select);
-        view.selectionModel()->select(list.index(2), QItemSelectionModel::Select);
+        view.selectionModel()->setCurrentIndex(list.index(3), QItemSelectionModel::NoUpdate);
         QGuiApplication::clipboard()->clear();
         QTest::keyClick(&view, Qt::Key_C, Qt::ControlModifier);
-        QCOMPARE(QGuiApplication::clipboard()->text(), list.copyText());
-        QVERIFY(list.copyText().contains(u'\r'));
-
+        QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("one\r\nthree"));
         QTest::keyClick(&view, Qt::Key_Delete);
-        QVERIFY(!list.lines().contains(QStringLiteral("one")));
-        QVERIFY(list.lines().contains(QStringLiteral("two")));
+        QCOMPARE(list.lines(), (QStringList{"two", "four"}));
 
         // Nothing selected: the copy empties the clipboard, Delete empties the list.
         view.clearSelection();
