@@ -23,8 +23,8 @@ class SmtpServer {
 public:
     struct Options {
         QString refused;  // an address whose RCPT TO gets 550
-        QString starttls; // certificate and key (one PEM file) for STARTTLS
-        QString smtps;    // certificate and key for TLS from the start
+        QString starttls; // a PEM file with certificate and key, offered with STARTTLS
+        QString smtps;    // the same for TLS from the start
     };
     explicit SmtpServer(const Options& options = {});
     ~SmtpServer();
