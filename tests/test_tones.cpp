@@ -1,6 +1,4 @@
-// The tone generator and queue behind the audio output: a tune rendered and drained in uneven pieces
-// must come out as the same tones, in order, each at its frequency and for its duration, without
-// clicks at the joins.
+// The tone generator and queue behind the audio output.
 
 #include "platform/AudioToneOutput.h"
 #include "support/ManualClock.h"
@@ -55,16 +53,12 @@ private slots:
         while (!queue.isEmpty())
             all += queue.take(random.bounded(1, 9000));
         const QList<qint16> s = samplesOf(all);
-
-        qsizetype expectedTotal = 0;
-        for (const auto& tone : tune)
-            expectedTotal += qsizetype(kRate) * tone.second / 1000;
-        QCOMPARE(s.size(), expectedTotal);
-
+        // The same tones, in order, each at its frequency and for its duration, without clicks.
         qsizetype at = 0;
         for (const auto& [hz, ms] : tune) {
             const qsizetype n = qsizetype(kRate) * ms / 1000;
             const qsizetype margin = n / 10;
+            QVERIFY(at + n <= s.size());
             const double f = measuredFrequency(s, at + margin, n - 2 * margin);
             if (hz == 0) {
                 QCOMPARE(peak(s, at, n), 0);
@@ -78,6 +72,7 @@ private slots:
             }
             at += n;
         }
+        QCOMPARE(s.size(), at);
     }
 
     void unplayableTonesKeepTheirTime() {
