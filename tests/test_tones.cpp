@@ -1,7 +1,6 @@
 // The tone generator and queue behind the audio output.
 
 #include "platform/AudioToneOutput.h"
-#include "support/ManualClock.h"
 
 #include <QRandomGenerator>
 #include <QTest>
@@ -97,15 +96,6 @@ private slots:
         queue.take(qsizetype(kRate) * 2); // a second played
         QVERIFY(queue.append(440, 1000));
         QVERIFY(!queue.append(440, 1));
-    }
-
-    void playingNeverBlocks() {
-        // Whatever the machine has (often no audio device at all here), play() queues and returns.
-        test::ManualClock clock;
-        AudioToneOutput out(clock);
-        for (int i = 0; i < 100; ++i)
-            out.play(880 + i, 60000); // an hour and a half of tone, if it blocked
-        clock.advance(100);
     }
 };
 
