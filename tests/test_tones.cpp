@@ -74,19 +74,6 @@ private slots:
         QCOMPARE(s.size(), at);
     }
 
-    void unplayableTonesKeepTheirTime() {
-        const ToneRenderer r(8000);
-        QCOMPARE(r.render(5000, 250).size(), 2 * 2000); // above half the rate: a rest
-        QCOMPARE(samplesOf(r.render(5000, 250)).count(0), 2000);
-        QCOMPARE(r.render(-1, 100).size(), 2 * 800);
-        QCOMPARE(r.render(440, 0).size(), 0);
-        QCOMPARE(r.render(440, -5).size(), 0);
-        // Very short tones still fade (half in, half out) rather than click.
-        const QList<qint16> tiny = samplesOf(r.render(1000, 1));
-        QCOMPARE(tiny.size(), 8);
-        QCOMPARE(tiny.first(), qint16(0));
-    }
-
     void queueIsBounded() {
         ToneQueue queue(kRate);
         QVERIFY(queue.append(880, 20000));

@@ -1,6 +1,5 @@
 #pragma once
-// The pager with the collaborators it names, mailing through a real SmtpMail, and the "A" handler that
-// hands it the engine's alarms: for the tests of the alarm list, paging and the watchdogs that page.
+// The pager and its collaborators, mailing through a real SmtpMail, and the "A" handler that feeds it.
 
 #include "alarms/AlarmHandler.h"
 #include "alarms/AlarmList.h"

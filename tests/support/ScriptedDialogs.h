@@ -7,7 +7,6 @@
 
 #include <QList>
 #include <QPair>
-
 #include <QQueue>
 #include <QStringList>
 

@@ -23,10 +23,6 @@ SmtpServer::SmtpServer(const Options& options) : m_smtps(!options.smtps.isEmpty(
 }
 
 SmtpServer::~SmtpServer() {
-    stop();
-}
-
-void SmtpServer::stop() {
     m_process.kill();
     m_process.waitForFinished(5000);
 }

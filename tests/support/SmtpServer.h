@@ -31,7 +31,6 @@ public:
     SmtpServer(const SmtpServer&) = delete;
     SmtpServer& operator=(const SmtpServer&) = delete;
 
-    void stop();
     // True once the server accepts connections.
     bool waitReady();
     QString url() const;
