@@ -89,14 +89,7 @@ private slots:
         list.maxCountLeft();
         QVERIFY(list.selectedRows().isEmpty());
 
-        // "Clear" removes the selected lines, or every line when none is selected.
-        for (int row : {1, 2, 4})
-            list.setSelected(row, true);
-        QCOMPARE(list.copyText(), QStringLiteral("152\r\n153\r\n155"));
-        list.clear();
-        QCOMPARE(list.lines().mid(0, 4), (QStringList{"151", "154", "156", "157"}));
-        QCOMPARE(list.count(), 47);
-        QCOMPARE(list.copyText(), QString());
+        // "Clear" with nothing selected removes every line.
         list.clear();
         QCOMPARE(list.count(), 0);
         QCOMPARE(t.ui.element(Element::LastAlarm).caption, QStringLiteral("200")); // LastAlarm stays
@@ -234,49 +227,6 @@ private slots:
         // not to texts it let through.
         QVERIFY(!isPageMasked(masks("*3", "Event", "Event"), u"Event 1"));
         QVERIFY(isPageMasked(masks("", "Alarm", "span"), u"Alarm span 1"));
-    }
-
-    void maskMenusEditTheSettings() {
-        Alarms t;
-        installPageMaskMenus(t.ui, t.config, t.dialogs);
-        t.config.alarmNumberMask = QStringLiteral("*3");
-        t.dialogs.inputAnswers << QStringLiteral("*4*5");
-        t.ui.trigger(MenuItem::PageNumberMask);
-        QCOMPARE(t.config.alarmNumberMask, QStringLiteral("*4*5"));
-        QVERIFY(t.dialogs.inputs.last().endsWith(QStringLiteral("|*3")));
-
-        t.config.alarmStringMask = QStringLiteral("a;b");
-        t.dialogs.inputAnswers << QStringLiteral(" c ;d;");
-        t.ui.trigger(MenuItem::PageStringMask);
-        QCOMPARE(t.config.alarmStringMask, QStringLiteral(" c ;d;")); // unchanged, unchecked
-        QVERIFY(t.dialogs.inputs.last().endsWith(QStringLiteral("|a;b")));
-
-        t.config.alarmStringAllow = QStringLiteral("keep");
-        t.ui.trigger(MenuItem::PageStrAllow); // cancelled: empty answer
-        QCOMPARE(t.config.alarmStringAllow, QString());
-        QVERIFY(t.dialogs.inputs.last().endsWith(QStringLiteral("|keep")));
-    }
-
-    // The alarm list owns "&Allow Sounds", the pager "&Enable Pager": the masks can be edited while either
-    // is on, the addresses only with the pager.
-    void maskMenusFollowSoundsAndPager() {
-        Alarms t;
-        MainWindowModel& ui = t.ui;
-        const QList<QPair<bool, bool>> states{{true, false}, {false, false}, {false, true}, {true, true},
-                                              {false, true}, {true, true},   {true, false}, {false, false}};
-        for (const auto& [sounds, pager] : states) {
-            if (ui.isChecked(MenuItem::AllowSounds) != sounds)
-                ui.trigger(MenuItem::AllowSounds);
-            if (ui.isChecked(MenuItem::EnablePager) != pager) {
-                t.dialogs.inputAnswers << QStringLiteral("ops@example.org");
-                ui.trigger(MenuItem::EnablePager);
-            }
-            QCOMPARE(ui.isChecked(MenuItem::AllowSounds), sounds);
-            QCOMPARE(ui.isChecked(MenuItem::EnablePager), pager);
-            for (MenuItem mask : {MenuItem::PageNumberMask, MenuItem::PageStrAllow, MenuItem::PageStringMask})
-                QCOMPARE(ui.menu(mask).enabled, sounds || pager);
-            QCOMPARE(ui.menu(MenuItem::PromptAddresses).enabled, pager);
-        }
     }
 };
 

@@ -276,13 +276,26 @@ private slots:
                                                 : *m_server;
         Paging t(s, recipients);
         ini::read(settings.replace("CERT", m_certificate.toLocal8Bit()), t.config);
+        // A line break in the title must not add a header. A dot alone on a line ends an SMTP message;
+        // Latin-1 text, '=', a long line and a trailing blank must survive.
+        t.config.title = QStringLiteral("Salle d'\u00e9coute\r\nBcc: evil@x");
+        const QString text = QStringLiteral("Event 42 r\u00e9seau = 5\r\n.\r\n") + QString(120, u'x') + u' ';
         t.pager.openThrottle();
-        t.pager.pageNow(QStringLiteral("Event 42"));
+        t.pager.pageNow(text);
         QVERIFY(runUntilIdle(t.pager, t.clock));
         const QList<Received> mails = s.messages();
         QCOMPARE(recipientsOf(mails), delivered);
+        const QRegularExpression date(QStringLiteral("Date: Sat, 07 Mar 2026 08:00:\\d\\d [+-]\\d{4}\r\n"));
         for (const Received& m : mails) {
-            QCOMPARE(m.body, QStringLiteral("Event 42\n"));
+            QCOMPARE(m.subject, QStringLiteral("Salle d'\u00e9coute  Bcc: evil@x"));
+            QVERIFY(!m.raw.contains(QStringLiteral("\nBcc:")));
+            QCOMPARE(
+                m.body,
+                QString(text + QStringLiteral("\r\n")).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
+            QVERIFY2(date.match(m.raw).hasMatch(), qPrintable(m.raw));
+            QVERIFY(m.raw.contains(QStringLiteral("x=20\r\n")));
+            for (const QString& line : m.raw.split(u'\n'))
+                QVERIFY2(line.size() <= 77, qPrintable(line));
             QCOMPARE(m.tls, server == u"smtps" || server == u"starttls");
         }
         QCOMPARE(t.alarms.count(), errors.size());
@@ -341,35 +354,6 @@ private slots:
         const QJsonObject logon = m_starttls->logons().last();
         QCOMPARE(logon.value(QStringLiteral("password")).toString(),
                  QString::fromLatin1(QStringLiteral("s\u00e9same").toUtf8().toHex()));
-        // The password given once is kept for the run: the next page does not ask again.
-        m.pager().openThrottle();
-        m.pager().pageNow(QStringLiteral("T1 Alarm 5"));
-        QVERIFY(runUntilIdle(m.pager(), clock));
-        QCOMPARE(d.inputs.size(), 1);
-        QCOMPARE(m_starttls->messages().size(), 4);
-    }
-
-    void textSurvivesTheWire() {
-        Paging t(*m_server, QStringLiteral("a@corvane.test"));
-        // A line break in the title must not add a header.
-        t.config.title = QStringLiteral("Salle d'\u00e9coute\r\nBcc: evil@x");
-        t.pager.openThrottle();
-        // A dot alone on a line ends an SMTP message; Latin-1 text, '=' and a long line must survive.
-        const QString text = QStringLiteral("T1 Alarm r\u00e9seau = 5\r\n.\r\n") + QString(120, u'x') + u' ';
-        t.pager.pageNow(text);
-        QVERIFY(runUntilIdle(t.pager, t.clock));
-        const QList<Received> mails = m_server->messages();
-        QCOMPARE(mails.size(), 1);
-        QCOMPARE(mails[0].subject, QStringLiteral("Salle d'\u00e9coute  Bcc: evil@x"));
-        QVERIFY(!mails[0].raw.contains(QStringLiteral("\nBcc:")));
-        QCOMPARE(
-            mails[0].body,
-            QString(text + QStringLiteral("\r\n")).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
-        const QRegularExpression date(QStringLiteral("Date: Sat, 07 Mar 2026 08:00:\\d\\d [+-]\\d{4}\r\n"));
-        QVERIFY2(date.match(mails[0].raw).hasMatch(), qPrintable(mails[0].raw));
-        QVERIFY(mails[0].raw.contains(QStringLiteral("x=20\r\n")));
-        for (const QString& line : mails[0].raw.split(u'\n'))
-            QVERIFY2(line.size() <= 77, qPrintable(line));
     }
 
     // Three outages of the engine's heartbeat: one with the pager off, which recovery does not page; one
@@ -423,25 +407,6 @@ private slots:
         QVERIFY(m_server->messages()[3].body.startsWith(
             QStringLiteral("CorvaneBox responded\nCorvaneBox not responding\n")));
         QVERIFY(!m.heartbeat().watchdogPaged());
-    }
-
-    void pagerMenus() {
-        Paging t(*m_server, QStringLiteral("old@corvane.test"));
-
-        t.ui.setMenuChecked(MenuItem::EnablePager, false);
-        t.dialogs.inputAnswers << QStringLiteral("x@corvane.test; y@corvane.test");
-        t.ui.trigger(MenuItem::EnablePager);
-        QVERIFY(t.ui.isChecked(MenuItem::EnablePager));
-        QVERIFY(t.dialogs.inputs.last().endsWith(QStringLiteral("|old@corvane.test")));
-        QCOMPARE(t.config.pagerRecipients, QStringLiteral("x@corvane.test; y@corvane.test"));
-        QCOMPARE(t.pager.lastPageTime(), t.clock.now().addSecs(-660));
-
-        t.clock.advance(60 * 1000);
-        t.ui.trigger(MenuItem::PromptAddresses); // cancelled
-        QCOMPARE(t.config.pagerRecipients, QString());
-        t.ui.trigger(MenuItem::EnablePager);
-        QVERIFY(!t.ui.isChecked(MenuItem::EnablePager));
-        QCOMPARE(t.pager.lastPageTime(), t.clock.now().addSecs(-660));
     }
 
     // The MAIL_ settings are the file's bytes; "Make ini file" writes back only those set, in a form

@@ -16,14 +16,6 @@ from email import policy
 from aiosmtpd.smtp import SMTP, AuthResult
 
 
-def store(folder, prefix, count, record):
-    name = os.path.join(folder, "%s%04d" % (prefix, count))
-    with open(name + ".tmp", "w", encoding="utf-8") as f:
-        json.dump(record, f)
-    # Renamed only when complete, so a reader never sees half a record.
-    os.rename(name + ".tmp", name + ".json")
-
-
 def over_tls(server, session):
     return session.ssl is not None or server.transport.get_extra_info("sslcontext") is not None
 
@@ -33,7 +25,14 @@ class StoreMessages:
         self.folder = folder
         self.refused = refused
         self.count = 0
-        self.logons = 0
+
+    def store(self, prefix, record):
+        self.count += 1
+        name = os.path.join(self.folder, "%s%04d" % (prefix, self.count))
+        with open(name + ".tmp", "w", encoding="utf-8") as f:
+            json.dump(record, f)
+        # Renamed only when complete, so a reader never sees half a record.
+        os.rename(name + ".tmp", name + ".json")
 
     async def handle_RCPT(self, server, session, envelope, address, rcpt_options):
         if address == self.refused:
@@ -44,8 +43,7 @@ class StoreMessages:
     async def handle_DATA(self, server, session, envelope):
         raw = envelope.original_content or envelope.content
         message = email.message_from_bytes(raw, policy=policy.default)
-        self.count += 1
-        store(self.folder, "", self.count, {
+        self.store("", {
             "mail_from": envelope.mail_from,
             "rcpt_tos": list(envelope.rcpt_tos),
             "subject": str(message["Subject"] or ""),
@@ -56,8 +54,7 @@ class StoreMessages:
         return "250 Message accepted"
 
     def authenticate(self, server, session, envelope, mechanism, auth_data):
-        self.logons += 1
-        store(self.folder, "auth-", self.logons, {
+        self.store("auth-", {
             "login": bytes(auth_data.login).hex(),
             "password": bytes(auth_data.password).hex(),
             "tls": over_tls(server, session),
