@@ -1,5 +1,4 @@
-// The alarm list and the "A" message: lines, size rule, "Clear", copy, chime, the paging filter and menus,
-// and the list and its maximum box on the window.
+// The alarm list, its view and maximum box, the "A" message, the chime and the paging filter.
 
 #include "alarms/AlarmListView.h"
 #include "alarms/PageFilter.h"
@@ -223,8 +222,7 @@ private slots:
         // Case-sensitive.
         QVERIFY(isPageMasked(masks("*3", "SPAN"), u"Event on span 8"));
         QVERIFY(!isPageMasked(masks("", "", "ALARM"), u"Alarm on span 1"));
-        // The deny list does not apply to texts the number mask already masked, and the allow list
-        // not to texts it let through.
+        // The deny list applies only to what the numbers let through, the allow list to what they masked.
         QVERIFY(!isPageMasked(masks("*3", "Event", "Event"), u"Event 1"));
         QVERIFY(isPageMasked(masks("", "Alarm", "span"), u"Alarm span 1"));
     }

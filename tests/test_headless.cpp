@@ -40,8 +40,7 @@ class HeadlessTest : public QObject {
     Q_OBJECT
 
 private slots:
-    // What the program refuses, and what it says at start, on standard error; a program that runs is
-    // stopped with SIGTERM once it has said it.
+    // What the program refuses or warns of at start, on standard error; one that runs gets SIGTERM.
     void startupRefusals_data() {
         QTest::addColumn<QStringList>("args");
         QTest::addColumn<QByteArray>("settings"); // written to the file named FILE in args; none if empty
@@ -88,9 +87,8 @@ private slots:
         QVERIFY2(program.lines().isEmpty(), qPrintable(program.lines().join(u'\n')));
     }
 
-    // One recorded watch: an alarm, an engine outage paged and its recovery, the scheduled command at a
-    // minute tick, then SIGTERM in the middle of a burst: the program ends at once with status 0, and the
-    // alarms printed and the record file's whole records are the burst's messages in order.
+    // An alarm, an outage paged and its recovery, a scheduled command, then SIGTERM during a burst: the
+    // program ends at once with status 0; its alarm lines and whole records are the burst's, in order.
     void recordedWatchStoppedDuringABurst() {
         EngineSimProcess sim;
         // No clock texts: they too keep a long silence of heartbeats from being taken as an outage.
@@ -117,8 +115,7 @@ private slots:
         QVERIFY(sim.control(QStringLiteral("send-escaped AShelf 3\\r\\nfan failed")));
         QVERIFY(program.waitForLine(HeadlessProgram::alarmLine(QStringLiteral("Shelf 3  fan failed"))));
 
-        // The engine's heartbeats stop (it still answers the relay's pings): the watchdog says so and
-        // pages at once; then the heartbeats are back.
+        // The heartbeats stop (the relay's pings are still answered): the outage is listed and paged at once.
         const qsizetype before = program.lines().size();
         QVERIFY(sim.control(QStringLiteral("heartbeat off")));
         const auto down = program.waitForLine(

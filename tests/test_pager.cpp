@@ -16,8 +16,7 @@
 #include <QTest>
 
 using namespace corvane;
-using corvane::test::Received;
-using corvane::test::SmtpServer;
+using namespace corvane::test;
 
 namespace {
 
@@ -179,8 +178,7 @@ private slots:
         QCOMPARE(mails[0].rcptTos, QStringList{"ops@corvane.test"});
     }
 
-    // A test page, then an alarm a second: the test page goes out at once and everything after it only
-    // gathers, however many alarms arrive while that send is under way.
+    // A test page goes out at once; an alarm a second during and after its send only gathers.
     void streamOfAlarmsAfterATestPage() {
         Paging t(*m_server, QStringLiteral("a@corvane.test;b@corvane.test"));
         auto* engine = new test::RecordingLink;
@@ -201,8 +199,7 @@ private slots:
         QVERIFY(!t.pager.mail().sessionOpen());
     }
 
-    // No server listening for 1,000 alarms a second apart: one attempt per recipient in each throttle
-    // window, and what waits meanwhile is one pending page, not a queue of requests.
+    // No server for 1,000 alarms a second apart: one attempt per recipient and window, one pending page.
     void stoppedServerCostsOneAttemptPerWindow() {
         Paging t(*m_server, QStringLiteral("a@corvane.test;b@corvane.test"));
         t.config.mailServer = QStringLiteral("smtp://127.0.0.1:1");
@@ -225,9 +222,8 @@ private slots:
         QVERIFY(t.alarms.count() <= 200 + 1 + errors.size());
     }
 
-    // Plain, STARTTLS and TLS servers, a certificate trusted through MAIL_CA_FILE or not, credentials
-    // as the file holds them: what the server took, and each failure as an alarm line with the page
-    // dropped. Every server takes AUTH in clear text too, so credentials sent outside TLS would be seen.
+    // What each server takes, and each failure as an alarm line with the page dropped. Every server takes
+    // AUTH in clear text too, so credentials sent outside TLS would be seen.
     void pageOutcomes_data() {
         QTest::addColumn<QString>("server");
         QTest::addColumn<QByteArray>("settings"); // CERT stands for the certificate's path
@@ -238,14 +234,13 @@ private slots:
         const QByteArray logon = "MAIL_USER, 0042\r\nMAIL_PASSWORD, p\xC3\xA4ss\"w\xE9rd\r\n";
         const QByteArray trustedLogon = ca + logon;
         const QString a = QStringLiteral("a@corvane.test");
-        const QString emptyPiece = a + u';';
         const auto sendError = [](int n) {
             return QStringList{QStringLiteral("03/07/26 E-mail send error  %1 occurred, ").arg(n)};
         };
         QTest::newRow("refused recipient")
             << "refusing" << QByteArray() << "a@corvane.test;b@corvane.test;c@corvane.test"
             << QStringList{a, "c@corvane.test"} << sendError(55);
-        QTest::newRow("empty piece") << "plain" << QByteArray() << emptyPiece << QStringList{a}
+        QTest::newRow("empty piece") << "plain" << QByteArray() << "a@corvane.test;" << QStringList{a}
                                      << sendError(32021);
         QTest::newRow("cancelled logon")
             << "plain" << QByteArray("MAIL_USER, operator") << a << QStringList{}
@@ -276,8 +271,7 @@ private slots:
                                                 : *m_server;
         Paging t(s, recipients);
         ini::read(settings.replace("CERT", m_certificate.toLocal8Bit()), t.config);
-        // A line break in the title must not add a header. A dot alone on a line ends an SMTP message;
-        // Latin-1 text, '=', a long line and a trailing blank must survive.
+        // No header from the title's line break; a lone dot, Latin-1, '=', long lines and blanks survive.
         t.config.title = QStringLiteral("Salle d'\u00e9coute\r\nBcc: evil@x");
         const QString text = QStringLiteral("Event 42 r\u00e9seau = 5\r\n.\r\n") + QString(120, u'x') + u' ';
         t.pager.openThrottle();
@@ -317,8 +311,7 @@ private slots:
         }
     }
 
-    // The password prompt stays open while 200 heartbeats and some alarms arrive through the message
-    // ring: all are processed, the watchdog sees the heartbeats, and the page waits for the answer.
+    // While the password prompt is open, heartbeats and alarms are processed and the page waits.
     void passwordPromptHoldsNothingUp() {
         auto whole = makeMonitor(*m_starttls, QStringLiteral("a@corvane.test;b@corvane.test"));
         Monitor& m = whole->monitor;
@@ -356,8 +349,7 @@ private slots:
                  QString::fromLatin1(QStringLiteral("s\u00e9same").toUtf8().toHex()));
     }
 
-    // Three outages of the engine's heartbeat: one with the pager off, which recovery does not page; one
-    // paged at once and flushed with the recovery; one whose flush waits for the pager to be on again.
+    // Outages with the pager off, paged at once and flushed by the recovery, and owed that flush.
     void heartbeatOutagesArePaged() {
         auto whole = makeMonitor(*m_server, QStringLiteral("noc@corvane.test"));
         Monitor& m = whole->monitor;
@@ -409,8 +401,7 @@ private slots:
         QVERIFY(!m.heartbeat().watchdogPaged());
     }
 
-    // The MAIL_ settings are the file's bytes; "Make ini file" writes back only those set, in a form
-    // that reads back the same, and leaves out a password that no field form carries exactly.
+    // MAIL_ settings are the file's bytes, written back as they read, or left out if no form can.
     void mailSettingsRoundTrip() {
         QVERIFY(!ini::content(MonitorConfig{}, {}).contains("MAIL_"));
         MonitorConfig c;

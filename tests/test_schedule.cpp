@@ -32,8 +32,7 @@ private slots:
                  QString("03/07/26 08:00:00 "));
     }
 
-    // Due at the first tick in the minute from the moment on, even when that tick already shows the
-    // next minute, hour or day.
+    // Due in the minute from the moment on, even when the tick already shows the next minute or day.
     void dueInTheMinuteAfterTheMoment() {
         const QString daily = P("##/##/## 08:00:00");
         QVERIFY(!isScheduleDue(daily, at(7, 7, 59, 40)));
@@ -57,8 +56,7 @@ private slots:
         QLocale::setDefault(QLocale::c());
     }
 
-    // The minute timer ticks on the minute from 08:00:00: a daily command at the very second of a tick,
-    // a command once only, and entries that never send.
+    // Ticks on the minute from 08:00:00: daily at a tick's very second, once only, and never.
     void minuteTimerSendsWhatIsDue() {
         TestMonitor t;
         Monitor& m = t.monitor;

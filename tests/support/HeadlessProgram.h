@@ -1,6 +1,5 @@
 #pragma once
-// The real program as `corvane-monitor --headless ...` in a child process, without DISPLAY unless asked,
-// with what it prints: alarm lines on standard output, start-up facts and refusals on standard error.
+// `corvane-monitor --headless ...` in a child process, without DISPLAY unless asked, and what it prints.
 // Every wait runs the event loop, so the test's own processes and sockets keep working.
 
 #include <QProcess>

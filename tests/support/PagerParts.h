@@ -26,13 +26,10 @@ struct PagerParts {
     Sounds sounds{ui, tones};
     LinkSocket link;
     AlarmList alarms{ui, clock};
-    Pager pager{ui,
-                config,
-                clock,
-                dialogs,
-                std::make_unique<SmtpMail>(config, dialogs, clock, QStringLiteral("TESTBOX")),
-                link,
-                alarms};
+    std::unique_ptr<Mail> smtpMail() {
+        return std::make_unique<SmtpMail>(config, dialogs, clock, QStringLiteral("TESTBOX"));
+    }
+    Pager pager{ui, config, clock, dialogs, smtpMail(), link, alarms};
     AlarmHandler handler{ui, config, alarms, sounds, pager};
 };
 

@@ -28,8 +28,6 @@ public:
     };
     explicit SmtpServer(const Options& options = {});
     ~SmtpServer();
-    SmtpServer(const SmtpServer&) = delete;
-    SmtpServer& operator=(const SmtpServer&) = delete;
 
     // True once the server accepts connections.
     bool waitReady();
