@@ -1,6 +1,4 @@
-// The e-mail pager end to end: alarms go through the "A" handler or the heartbeat watchdog and the pager
-// to a real SMTP server on loopback (Debian's aiosmtpd) through a real SmtpMail, and the test reads what
-// the server stored. Also the mail settings in monitor.ini.
+// The e-mail pager end to end, from the "A" handler or the heartbeat watchdog to a real SMTP server.
 
 #include "app/IniFile.h"
 #include "common/LegacyText.h"
@@ -12,14 +10,13 @@
 #include "watchdogs/HeartbeatWatchdog.h"
 #include "watchdogs/RelayWatchdog.h"
 
-#include <QElapsedTimer>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
 using namespace corvane;
-using corvane::test::Received;
-using corvane::test::SmtpServer;
+using namespace corvane::test;
 
 namespace {
 
@@ -48,28 +45,15 @@ struct Paging : test::PagerParts {
     void alarm(const QString& text) { handler.handle(text); }
 };
 
-// The setting a monitor.ini line names.
-QString& mailSetting(MonitorConfig& c, const QByteArray& line) {
-    const QByteArray key = line.left(line.indexOf(',')).toUpper();
-    return key == "MAIL_SERVER"    ? c.mailServer
-           : key == "MAIL_FROM"    ? c.mailSender
-           : key == "MAIL_CA_FILE" ? c.mailCaFile
-           : key == "MAIL_USER"    ? c.mailUser
-                                   : c.mailPassword;
-}
-
-// Lets the sends and their pauses run: real time for the SMTP transfers, manual time for the pauses
-// between recipients.
+// Real time for the SMTP transfers, manual time for the pauses between recipients.
 bool runUntilIdle(const Pager& pager, test::ManualClock& clock) {
-    QElapsedTimer real;
-    real.start();
-    while (pager.isBusy()) {
-        if (real.elapsed() > 30000)
-            return false;
-        QTest::qWait(5);
-        clock.advance(100);
-    }
-    return true;
+    return QTest::qWaitFor(
+        [&] {
+            if (pager.isBusy())
+                clock.advance(100);
+            return !pager.isBusy();
+        },
+        30000);
 }
 
 } // namespace
@@ -79,13 +63,13 @@ class TestPager : public QObject {
 
     std::unique_ptr<SmtpServer> m_server;
     std::unique_ptr<SmtpServer> m_refusing;
-    // TLS servers with a self-signed certificate for 127.0.0.1, which is also the trusted authority.
+    // A self-signed certificate for 127.0.0.1, which is also the trusted authority.
     QTemporaryDir m_certFolder;
     QString m_certificate;
     std::unique_ptr<SmtpServer> m_starttls;
     std::unique_ptr<SmtpServer> m_smtps;
 
-    // The whole monitor, for the paths from the message ring and from the heartbeat watchdog to the mail.
+    // The whole monitor, for the paths from the message ring and the heartbeat watchdog to the mail.
     static std::unique_ptr<test::TestMonitor> makeMonitor(const SmtpServer& server,
                                                           const QString& recipients) {
         auto t = std::make_unique<test::TestMonitor>(mailConfig(server, recipients));
@@ -98,20 +82,16 @@ class TestPager : public QObject {
 
 private slots:
     void initTestCase() {
-        const QString key = m_certFolder.filePath(QStringLiteral("key.pem"));
-        const QString cert = m_certFolder.filePath(QStringLiteral("cert.pem"));
-        QCOMPARE(
-            QProcess::execute(QStringLiteral("openssl"),
-                              {"req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1",
-                               "-nodes", "-days", "2", "-subj", "/CN=127.0.0.1", "-addext",
-                               "subjectAltName=IP:127.0.0.1", "-keyout", key, "-out", cert}),
-            0);
+        QProcess openssl;
+        openssl.start(QStringLiteral("openssl"),
+                      {"req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes",
+                       "-days", "2", "-subj", "/CN=127.0.0.1", "-addext", "subjectAltName=IP:127.0.0.1",
+                       "-keyout", "-", "-out", "-"});
+        QVERIFY(openssl.waitForFinished() && openssl.exitCode() == 0);
         m_certificate = m_certFolder.filePath(QStringLiteral("both.pem"));
         QFile both(m_certificate);
-        QFile keyFile(key), certFile(cert);
-        QVERIFY(both.open(QIODevice::WriteOnly) && keyFile.open(QIODevice::ReadOnly) &&
-                certFile.open(QIODevice::ReadOnly));
-        both.write(certFile.readAll() + keyFile.readAll());
+        QVERIFY(both.open(QIODevice::WriteOnly));
+        both.write(openssl.readAllStandardOutput());
         both.close();
 
         m_server = std::make_unique<SmtpServer>();
@@ -122,9 +102,12 @@ private slots:
         for (SmtpServer* server : {m_server.get(), m_refusing.get(), m_starttls.get(), m_smtps.get()})
             QVERIFY(server->waitReady());
     }
+    void init() {
+        for (SmtpServer* server : {m_server.get(), m_refusing.get(), m_starttls.get(), m_smtps.get()})
+            server->forget();
+    }
 
     void throttleGathersAlarmsIntoOnePagePerRecipient() {
-        const int before = m_server->messages().size();
         Paging t(*m_server, QStringLiteral(" a@corvane.test ; b@corvane.test;c@corvane.test "));
         // The start-up time holds back pages for the first ten minute boundaries.
         t.clock.advance(5 * 60 * 1000);
@@ -132,10 +115,9 @@ private slots:
         for (int i = 1; i <= 10; ++i) {
             t.alarm(QStringLiteral("T1 Alarm span %1").arg(i));
             lines.prepend(t.alarms.lines().last());
-            QVERIFY(!t.pager.isBusy());
             t.clock.advance(20 * 1000);
         }
-        QCOMPARE(m_server->messages().size(), before);
+        QCOMPARE(m_server->messages().size(), 0);
         QCOMPARE(t.pager.pendingPage(), lines.join(QStringLiteral("\r\n")) + QStringLiteral("\r\n"));
 
         // 08:08:20 now; 08:10:59 is still only ten boundaries after 08:00:00.
@@ -143,7 +125,7 @@ private slots:
         t.alarm(QStringLiteral("Completion rate low"));
         lines.prepend(t.alarms.lines().last());
         QVERIFY(!t.pager.isBusy());
-        QCOMPARE(m_server->messages().size(), before);
+        QCOMPARE(m_server->messages().size(), 0);
 
         t.clock.advanceTo(QDateTime(QDate(2026, 3, 7), QTime(8, 11, 0)));
         t.alarm(QStringLiteral("Replication lost"));
@@ -152,7 +134,7 @@ private slots:
         QVERIFY(t.pager.isBusy());
         QVERIFY(runUntilIdle(t.pager, t.clock));
 
-        const QList<Received> mails = m_server->messages().mid(before);
+        const QList<Received> mails = m_server->messages();
         QCOMPARE(recipientsOf(mails), (QStringList{"a@corvane.test", "b@corvane.test", "c@corvane.test"}));
         const QString body = lines.join(u'\n') + u'\n';
         for (const Received& m : mails) {
@@ -160,7 +142,6 @@ private slots:
             QCOMPARE(m.body, body);
             QCOMPARE(m.mailFrom, QStringLiteral("monitor@corvane.test"));
         }
-        QVERIFY(lines.first().endsWith(QStringLiteral("---Replication lost")));
         // About 2.2 s after each of the three sends, and the throttle starts again from the send.
         QVERIFY(sendStart.msecsTo(t.clock.now()) >= 3 * 2200);
         QCOMPARE(t.pager.lastPageTime().secsTo(t.clock.now()) < 1, true);
@@ -170,11 +151,10 @@ private slots:
         t.clock.advance(60 * 1000);
         t.alarm(QStringLiteral("Alarm again"));
         QVERIFY(!t.pager.isBusy());
-        QCOMPARE(m_server->messages().size(), before + 3);
+        QCOMPARE(m_server->messages().size(), 3);
     }
 
     void maskedTextFlushesWithoutJoining() {
-        const int before = m_server->messages().size();
         Paging t(*m_server, QStringLiteral("ops@corvane.test"));
         // Nothing pending: a masked text does nothing at all, even with the throttle open.
         t.pager.openThrottle();
@@ -192,47 +172,14 @@ private slots:
         t.clock.advance(11 * 60 * 1000);
         t.pager.pageNow(QStringLiteral("CorvaneBox responded"));
         QVERIFY(runUntilIdle(t.pager, t.clock));
-        const QList<Received> mails = m_server->messages().mid(before);
+        const QList<Received> mails = m_server->messages();
         QCOMPARE(mails.size(), 1);
         QCOMPARE(mails[0].body, QStringLiteral("CorvaneBox not responding\n"));
         QCOMPARE(mails[0].rcptTos, QStringList{"ops@corvane.test"});
     }
 
-    // The recipients the server took get their page; each refused one is an alarm line.
-    void sendErrors_data() {
-        QTest::addColumn<bool>("refusing"); // the server that refuses b@corvane.test
-        QTest::addColumn<QString>("recipients");
-        QTest::addColumn<QStringList>("delivered");
-        QTest::addColumn<QString>("error"); // the date alone, then the number with its leading blank
-        QTest::newRow("refused recipient")
-            << true << "a@corvane.test;b@corvane.test;c@corvane.test"
-            << QStringList{"a@corvane.test", "c@corvane.test"} << "03/07/26 E-mail send error  55 occurred, ";
-        QTest::newRow("empty piece") << false << "a@corvane.test;" << QStringList{"a@corvane.test"}
-                                     << "03/07/26 E-mail send error  32021 occurred, ";
-    }
-    void sendErrors() {
-        QFETCH(bool, refusing);
-        QFETCH(QString, recipients);
-        QFETCH(QStringList, delivered);
-        QFETCH(QString, error);
-        SmtpServer& server = refusing ? *m_refusing : *m_server;
-        const int before = server.messages().size();
-        Paging t(server, recipients);
-        t.pager.openThrottle();
-        t.alarm(QStringLiteral("Event 42"));
-        QVERIFY(runUntilIdle(t.pager, t.clock));
-        QCOMPARE(recipientsOf(server.messages().mid(before)), delivered);
-        QCOMPARE(t.alarms.count(), 2);
-        QVERIFY2(t.alarms.line(1).startsWith(error), qPrintable(t.alarms.line(1)));
-        QVERIFY(!refusing || t.alarms.line(1).contains(QStringLiteral("550")));
-        QCOMPARE(t.ui.element(Element::LastAlarm).caption, t.alarms.line(1));
-        QCOMPARE(t.pager.pendingPage(), QString());
-    }
-
-    // A test page, then an alarm a second: the test page goes out at once and everything after it only
-    // gathers, however many alarms arrive while that send is under way.
+    // A test page goes out at once; an alarm a second during and after its send only gathers.
     void streamOfAlarmsAfterATestPage() {
-        const int before = m_server->messages().size();
         Paging t(*m_server, QStringLiteral("a@corvane.test;b@corvane.test"));
         auto* engine = new test::RecordingLink;
         t.link.reset(std::unique_ptr<EngineLink>(engine));
@@ -244,7 +191,7 @@ private slots:
             t.clock.advance(1000);
         }
         QVERIFY(runUntilIdle(t.pager, t.clock));
-        const QList<Received> mails = m_server->messages().mid(before);
+        const QList<Received> mails = m_server->messages();
         QCOMPARE(recipientsOf(mails), (QStringList{"a@corvane.test", "b@corvane.test"}));
         for (const Received& m : mails)
             QCOMPARE(m.body, t.alarms.line(0) + u'\n');
@@ -252,13 +199,10 @@ private slots:
         QVERIFY(!t.pager.mail().sessionOpen());
     }
 
-    // The server stopped for 1,000 alarms a second apart: one attempt per recipient in each throttle
-    // window, and what waits meanwhile is one pending page, not a queue of requests.
+    // No server for 1,000 alarms a second apart: one attempt per recipient and window, one pending page.
     void stoppedServerCostsOneAttemptPerWindow() {
-        SmtpServer server;
-        QVERIFY(server.waitReady());
-        Paging t(server, QStringLiteral("a@corvane.test;b@corvane.test"));
-        server.stop();
+        Paging t(*m_server, QStringLiteral("a@corvane.test;b@corvane.test"));
+        t.config.mailServer = QStringLiteral("smtp://127.0.0.1:1");
         QStringList errors;
         connect(&t.alarms, &QAbstractItemModel::rowsInserted, this, [&](const QModelIndex&, int first, int) {
             if (t.alarms.line(first).contains(QStringLiteral("E-mail send error ")))
@@ -278,68 +222,97 @@ private slots:
         QVERIFY(t.alarms.count() <= 200 + 1 + errors.size());
     }
 
-    // TLS with a certificate the monitor trusts through MAIL_CA_FILE, and without it; the credentials,
-    // read from the file as they are written there, reach the server only inside TLS and byte for byte.
-    // Every test server takes AUTH in clear text too, so credentials sent too early would be seen.
-    void tlsServers_data() {
+    // What each server takes, and each failure as an alarm line with the page dropped. Every server takes
+    // AUTH in clear text too, so credentials sent outside TLS would be seen.
+    void pageOutcomes_data() {
         QTest::addColumn<QString>("server");
-        QTest::addColumn<bool>("trusted");
-        QTest::addColumn<bool>("logon");
-        QTest::addColumn<int>("refusal"); // the send error's number, 0 when the page is delivered
-        QTest::newRow("STARTTLS, trusted, logon") << "starttls" << true << true << 0;
-        QTest::newRow("STARTTLS, trusted, no logon") << "starttls" << true << false << 0;
-        QTest::newRow("smtps, trusted, logon") << "smtps" << true << true << 0;
-        QTest::newRow("STARTTLS, untrusted, no logon") << "starttls" << false << false << 60;
-        QTest::newRow("STARTTLS, untrusted, logon") << "starttls" << false << true << 60;
-        QTest::newRow("smtps, untrusted, logon") << "smtps" << false << true << 60;
-        QTest::newRow("no STARTTLS offered, logon") << "plain" << true << true << 64;
+        QTest::addColumn<QByteArray>("settings"); // CERT stands for the certificate's path
+        QTest::addColumn<QString>("recipients");
+        QTest::addColumn<QStringList>("delivered");
+        QTest::addColumn<QStringList>("errors"); // the date alone, then the number with its leading blank
+        const QByteArray ca = "MAIL_CA_FILE, \"CERT\"\r\n";
+        const QByteArray logon = "MAIL_USER, 0042\r\nMAIL_PASSWORD, p\xC3\xA4ss\"w\xE9rd\r\n";
+        const QByteArray trustedLogon = ca + logon;
+        const QString a = QStringLiteral("a@corvane.test");
+        const auto sendError = [](int n) {
+            return QStringList{QStringLiteral("03/07/26 E-mail send error  %1 occurred, ").arg(n)};
+        };
+        QTest::newRow("refused recipient")
+            << "refusing" << QByteArray() << "a@corvane.test;b@corvane.test;c@corvane.test"
+            << QStringList{a, "c@corvane.test"} << sendError(55);
+        QTest::newRow("empty piece") << "plain" << QByteArray() << "a@corvane.test;" << QStringList{a}
+                                     << sendError(32021);
+        QTest::newRow("cancelled logon")
+            << "plain" << QByteArray("MAIL_USER, operator") << a << QStringList{}
+            << QStringList{"03/07/26 E-mail Logon error  32003 occurred, "} + sendError(32010);
+        QTest::newRow("STARTTLS, trusted, logon")
+            << "starttls" << trustedLogon << a << QStringList{a} << QStringList{};
+        QTest::newRow("STARTTLS, trusted, no logon")
+            << "starttls" << ca << a << QStringList{a} << QStringList{};
+        QTest::newRow("smtps, trusted, logon")
+            << "smtps" << trustedLogon << a << QStringList{a} << QStringList{};
+        QTest::newRow("STARTTLS, untrusted, no logon")
+            << "starttls" << QByteArray() << a << QStringList{} << sendError(60);
+        QTest::newRow("STARTTLS, untrusted, logon")
+            << "starttls" << logon << a << QStringList{} << sendError(60);
+        QTest::newRow("smtps, untrusted, logon") << "smtps" << logon << a << QStringList{} << sendError(60);
+        QTest::newRow("no STARTTLS offered, logon")
+            << "plain" << trustedLogon << a << QStringList{} << sendError(64);
     }
-    void tlsServers() {
+    void pageOutcomes() {
         QFETCH(QString, server);
-        QFETCH(bool, trusted);
-        QFETCH(bool, logon);
-        QFETCH(int, refusal);
-        SmtpServer& s = server == u"smtps" ? *m_smtps : server == u"starttls" ? *m_starttls : *m_server;
-        const int mailsBefore = s.messages().size();
-        const int logonsBefore = s.logons().size();
-        Paging t(s, QStringLiteral("a@corvane.test"));
-        QByteArray ini = trusted ? "MAIL_CA_FILE, \"" + m_certificate.toLocal8Bit() + "\"\r\n" : QByteArray();
-        if (logon)
-            ini += "MAIL_USER, 0042\r\nMAIL_PASSWORD, p\xC3\xA4ss\"w\xE9rd\r\n";
-        ini::read(ini, t.config);
+        QFETCH(QByteArray, settings);
+        QFETCH(QString, recipients);
+        QFETCH(QStringList, delivered);
+        QFETCH(QStringList, errors);
+        SmtpServer& s = server == u"smtps"      ? *m_smtps
+                        : server == u"starttls" ? *m_starttls
+                        : server == u"refusing" ? *m_refusing
+                                                : *m_server;
+        Paging t(s, recipients);
+        ini::read(settings.replace("CERT", m_certificate.toLocal8Bit()), t.config);
+        // No header from the title's line break; a lone dot, Latin-1, '=', long lines and blanks survive.
+        t.config.title = QStringLiteral("Salle d'\u00e9coute\r\nBcc: evil@x");
+        const QString text = QStringLiteral("Event 42 r\u00e9seau = 5\r\n.\r\n") + QString(120, u'x') + u' ';
         t.pager.openThrottle();
-        t.pager.pageNow(QStringLiteral("T1 Alarm over TLS"));
+        t.pager.pageNow(text);
         QVERIFY(runUntilIdle(t.pager, t.clock));
-        const QList<Received> mails = s.messages().mid(mailsBefore);
-        const QList<QJsonObject> logons = s.logons().mid(logonsBefore);
-        if (refusal != 0) {
-            QCOMPARE(mails.size(), 0);
-            QCOMPARE(logons.size(), 0);
-            QCOMPARE(t.alarms.count(), 1);
-            const QString error = t.alarms.line(0);
-            QVERIFY2(
-                error.startsWith(QStringLiteral("03/07/26 E-mail send error  %1 occurred, ").arg(refusal)),
-                qPrintable(error));
-            QVERIFY(!error.contains(QStringLiteral("ss\"w")));
-            return;
+        const QList<Received> mails = s.messages();
+        QCOMPARE(recipientsOf(mails), delivered);
+        const QRegularExpression date(QStringLiteral("Date: Sat, 07 Mar 2026 08:00:\\d\\d [+-]\\d{4}\r\n"));
+        for (const Received& m : mails) {
+            QCOMPARE(m.subject, QStringLiteral("Salle d'\u00e9coute  Bcc: evil@x"));
+            QVERIFY(!m.raw.contains(QStringLiteral("\nBcc:")));
+            QCOMPARE(
+                m.body,
+                QString(text + QStringLiteral("\r\n")).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
+            QVERIFY2(date.match(m.raw).hasMatch(), qPrintable(m.raw));
+            QVERIFY(m.raw.contains(QStringLiteral("x=20\r\n")));
+            for (const QString& line : m.raw.split(u'\n'))
+                QVERIFY2(line.size() <= 77, qPrintable(line));
+            QCOMPARE(m.tls, server == u"smtps" || server == u"starttls");
         }
-        QCOMPARE(t.alarms.count(), 0);
-        QCOMPARE(mails.size(), 1);
-        QCOMPARE(mails[0].body, QStringLiteral("T1 Alarm over TLS\n"));
-        QVERIFY(mails[0].tls);
-        QCOMPARE(logons.size(), logon ? 1 : 0);
-        if (logon) {
-            QVERIFY(logons[0].value(QStringLiteral("tls")).toBool());
-            QCOMPARE(logons[0].value(QStringLiteral("login")).toString(), QStringLiteral("30303432"));
-            QCOMPARE(logons[0].value(QStringLiteral("password")).toString(),
+        QCOMPARE(t.alarms.count(), errors.size());
+        for (int i = 0; i < errors.size(); ++i) {
+            QVERIFY2(t.alarms.line(i).startsWith(errors[i]), qPrintable(t.alarms.line(i)));
+            QVERIFY(!t.alarms.line(i).contains(QStringLiteral("ss\"w")));
+        }
+        QVERIFY(server != u"refusing" || t.alarms.line(0).contains(QStringLiteral("550")));
+        QCOMPARE(t.pager.pendingPage(), QString());
+        const bool asked = !t.config.mailUser.isEmpty() && t.config.mailPassword.isEmpty();
+        QCOMPARE(t.dialogs.messages, asked ? QStringList{"|Canceled Login"} : QStringList());
+        const QList<QJsonObject> logons = s.logons();
+        QCOMPARE(logons.size(), settings.contains("MAIL_PASSWORD") && !mails.isEmpty() ? 1 : 0);
+        for (const QJsonObject& l : logons) {
+            QVERIFY(l.value(QStringLiteral("tls")).toBool());
+            QCOMPARE(l.value(QStringLiteral("login")).toString(), QStringLiteral("30303432"));
+            QCOMPARE(l.value(QStringLiteral("password")).toString(),
                      QString::fromLatin1(QByteArray("p\xC3\xA4ss\"w\xE9rd").toHex()));
         }
     }
 
-    // The password prompt stays open while 200 heartbeats and some alarms arrive through the message
-    // ring: all are processed, the watchdog sees the heartbeats, and the page waits for the answer.
+    // While the password prompt is open, heartbeats and alarms are processed and the page waits.
     void passwordPromptHoldsNothingUp() {
-        const int before = m_starttls->messages().size();
         auto whole = makeMonitor(*m_starttls, QStringLiteral("a@corvane.test;b@corvane.test"));
         Monitor& m = whole->monitor;
         test::ManualClock& clock = whole->services.clock;
@@ -367,46 +340,20 @@ private slots:
 
         d.answerSecret(QStringLiteral("s\u00e9same"));
         QVERIFY(runUntilIdle(m.pager(), clock));
-        const QList<Received> mails = m_starttls->messages().mid(before);
+        const QList<Received> mails = m_starttls->messages();
         QCOMPARE(recipientsOf(mails), (QStringList{"a@corvane.test", "b@corvane.test"}));
         QCOMPARE(mails[0].body.count(u'\n'), 5);
         QVERIFY(mails[0].body.startsWith(m.alarms().line(4) + u'\n'));
         const QJsonObject logon = m_starttls->logons().last();
         QCOMPARE(logon.value(QStringLiteral("password")).toString(),
                  QString::fromLatin1(QStringLiteral("s\u00e9same").toUtf8().toHex()));
-        // The password given once is kept for the run: the next page does not ask again.
-        m.pager().openThrottle();
-        m.pager().pageNow(QStringLiteral("T1 Alarm 5"));
-        QVERIFY(runUntilIdle(m.pager(), clock));
-        QCOMPARE(d.inputs.size(), 1);
-        QCOMPARE(m_starttls->messages().size(), before + 4);
     }
 
-    void bodyTextSurvivesTheWire() {
-        const int before = m_server->messages().size();
-        Paging t(*m_server, QStringLiteral("a@corvane.test"));
-        t.config.title = QStringLiteral("Salle d'\u00e9coute");
-        t.pager.openThrottle();
-        // A dot alone on a line ends an SMTP message; Latin-1 text, '=' and a long line must survive.
-        const QString text = QStringLiteral("T1 Alarm r\u00e9seau = 5\r\n.\r\n") + QString(120, u'x') + u' ';
-        t.pager.pageNow(text);
-        QVERIFY(runUntilIdle(t.pager, t.clock));
-        const QList<Received> mails = m_server->messages().mid(before);
-        QCOMPARE(mails.size(), 1);
-        QCOMPARE(mails[0].subject, QStringLiteral("Salle d'\u00e9coute"));
-        QCOMPARE(
-            mails[0].body,
-            QString(text + QStringLiteral("\r\n")).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
-    }
-
-    // Three outages of the engine's heartbeat: one with the pager off, which recovery does not page; one
-    // paged at once and flushed with the recovery; one whose flush waits for the pager to be on again.
+    // Outages with the pager off, paged at once and flushed by the recovery, and owed that flush.
     void heartbeatOutagesArePaged() {
-        const int before = m_server->messages().size();
         auto whole = makeMonitor(*m_server, QStringLiteral("noc@corvane.test"));
         Monitor& m = whole->monitor;
         test::ManualClock& clock = whole->services.clock;
-        const auto mails = [&] { return m_server->messages().mid(before); };
         const auto heartbeatAfterTicks = [&](int ticks) {
             clock.advance(ticks * 1500);
             m.dispatcher().dispatch(u"W");
@@ -425,14 +372,14 @@ private slots:
         // Later odd ticks, while that page is still being sent and afterwards, only gather.
         QVERIFY(runUntilIdle(m.pager(), clock));
         heartbeatAfterTicks(4);
-        QCOMPARE(mails().size(), 1);
+        QCOMPARE(m_server->messages().size(), 1);
         QVERIFY(m.pager().pendingPage().startsWith(QStringLiteral("CorvaneBox not responding\r\n")));
         // The next tick pages the recovery, which flushes what is pending.
         clock.advance(1500);
         QVERIFY(runUntilIdle(m.pager(), clock));
-        QCOMPARE(mails().size(), 2);
-        QCOMPARE(mails()[0].body, QStringLiteral("CorvaneBox not responding\n"));
-        QVERIFY(mails()[1].body.startsWith(
+        QCOMPARE(m_server->messages().size(), 2);
+        QCOMPARE(m_server->messages()[0].body, QStringLiteral("CorvaneBox not responding\n"));
+        QVERIFY(m_server->messages()[1].body.startsWith(
             QStringLiteral("CorvaneBox responded\nCorvaneBox not responding\nCorvaneBox not responding\n")));
         QCOMPARE(m.pager().pendingPage(), QString());
         QVERIFY(!m.heartbeat().watchdogPaged());
@@ -440,7 +387,7 @@ private slots:
         // Paged, then the pager off before recovery: the flush is owed until a tick finds it on again.
         clock.advance(103 * 1500);
         QVERIFY(runUntilIdle(m.pager(), clock));
-        QCOMPARE(mails().size(), 3);
+        QCOMPARE(m_server->messages().size(), 3);
         m.ui().setMenuChecked(MenuItem::EnablePager, false);
         heartbeatAfterTicks(0);
         clock.advance(3 * 1500);
@@ -448,129 +395,28 @@ private slots:
         m.ui().setMenuChecked(MenuItem::EnablePager, true);
         clock.advance(1500);
         QVERIFY(runUntilIdle(m.pager(), clock));
-        QCOMPARE(mails().size(), 4);
-        QVERIFY(
-            mails()[3].body.startsWith(QStringLiteral("CorvaneBox responded\nCorvaneBox not responding\n")));
+        QCOMPARE(m_server->messages().size(), 4);
+        QVERIFY(m_server->messages()[3].body.startsWith(
+            QStringLiteral("CorvaneBox responded\nCorvaneBox not responding\n")));
         QVERIFY(!m.heartbeat().watchdogPaged());
     }
 
-    void cancelledLogon() {
-        const int before = m_server->messages().size();
-        Paging t(*m_server, QStringLiteral("a@corvane.test"));
-        t.config.mailUser = QStringLiteral("operator");
-        t.pager.openThrottle();
-        t.pager.pageNow(QStringLiteral("T1 Alarm 3")); // the password dialog is cancelled
-        QVERIFY(runUntilIdle(t.pager, t.clock));
-        QCOMPARE(t.dialogs.inputs.size(), 1);
-        QVERIFY(t.dialogs.inputs[0].startsWith(QStringLiteral("E-mail Logon|")));
-        QVERIFY(t.dialogs.messages.contains(QStringLiteral("|Canceled Login")));
-        QCOMPARE(t.alarms.count(), 2);
-        QVERIFY2(t.alarms.line(0).startsWith(QStringLiteral("03/07/26 E-mail Logon error  32003 occurred, ")),
-                 qPrintable(t.alarms.line(0)));
-        // Without a session the send fails too, and the page is dropped.
-        QVERIFY(t.alarms.line(1).startsWith(QStringLiteral("03/07/26 E-mail send error  32010 occurred, ")));
-        QCOMPARE(t.pager.pendingPage(), QString());
-        QCOMPARE(m_server->messages().size(), before);
-    }
-
-    void sessionAlreadyEstablished() {
-        Paging t(*m_server, QStringLiteral("a@corvane.test"));
-        QList<bool> logons;
-        const auto record = [&logons](bool loggedOn) { logons << loggedOn; };
-        t.pager.mailLogon(record);
-        t.pager.mailLogon(record);
-        QCOMPARE(t.dialogs.messages, QStringList{"|Session already established"});
-        t.pager.mailLogoff();
-        t.pager.mailLogon(record);
-        t.pager.mailLogoff();
-        QCOMPARE(logons, (QList<bool>{true, false, true}));
-    }
-
-    void pagerMenus() {
-        Paging t(*m_server, QStringLiteral("old@corvane.test"));
-
-        t.ui.setMenuChecked(MenuItem::EnablePager, false);
-        t.dialogs.inputAnswers << QStringLiteral("x@corvane.test; y@corvane.test");
-        t.ui.trigger(MenuItem::EnablePager);
-        QVERIFY(t.ui.isChecked(MenuItem::EnablePager));
-        QCOMPARE(t.dialogs.inputs.last(),
-                 QStringLiteral("Page Recipients Entry|Enter or edit pagees email addresses "
-                                "separated by ';'|old@corvane.test"));
-        QCOMPARE(t.config.pagerRecipients, QStringLiteral("x@corvane.test; y@corvane.test"));
-        QCOMPARE(t.pager.lastPageTime(), t.clock.now().addSecs(-660));
-
-        t.clock.advance(60 * 1000);
-        t.ui.trigger(MenuItem::PromptAddresses); // cancelled
-        QCOMPARE(t.config.pagerRecipients, QString());
-        t.ui.trigger(MenuItem::EnablePager);
-        QVERIFY(!t.ui.isChecked(MenuItem::EnablePager));
-        QCOMPARE(t.pager.lastPageTime(), t.clock.now().addSecs(-660));
-
-        t.clock.advance(60 * 1000);
-        t.ui.trigger(MenuItem::TestPage);
-        QCOMPARE(t.pager.lastPageTime(), t.clock.now().addSecs(-660));
-    }
-
-    void messageFormat() {
-        MailMessage m{QStringLiteral("Title\r\nBcc: evil@x"), QStringLiteral("a=b\r\n.x\r\n"),
-                      QStringLiteral("r@x")};
-        const QByteArray text = SmtpMail::composeMessage(
-            m, QStringLiteral("s@x"), QDateTime(QDate(2026, 12, 5), QTime(15, 7), Qt::UTC));
-        // A line break in the title cannot add a header.
-        QVERIFY(text.contains("Subject: Title  Bcc: evil@x\r\n"));
-        QVERIFY(!text.contains("\r\nBcc:"));
-        QVERIFY2(text.contains("Date: Sat, 05 Dec 2026 15:07:00 +0000\r\n"), text.constData());
-        QVERIFY(text.endsWith("\r\n\r\na=3Db\r\n=2Ex\r\n"));
-        QCOMPARE(SmtpMail::quotedPrintable("end \r\n"), QByteArray("end=20\r\n"));
-        const QByteArray longLine = SmtpMail::quotedPrintable(QByteArray(200, 'y'));
-        for (const QByteArray& l : longLine.split('\n'))
-            QVERIFY(l.size() <= 77);
-    }
-
-    // The MAIL_ settings are the bytes of the file; "Make ini file" writes back only those that are set,
-    // in a form that reads back the same.
-    void mailSettings_data() {
-        QTest::addColumn<QByteArray>("line");    // as found in the file
-        QTest::addColumn<QByteArray>("value");   // the bytes the setting then holds
-        QTest::addColumn<QByteArray>("written"); // the line "Make ini file" writes
-        QTest::newRow("server, key in any case")
-            << QByteArray("mail_server, \"smtps://mail.example.org:465\"")
-            << QByteArray("smtps://mail.example.org:465")
-            << QByteArray("MAIL_SERVER, \"smtps://mail.example.org:465\"");
-        QTest::newRow("sender") << QByteArray("MAIL_FROM, \"switch7@example.org\"")
-                                << QByteArray("switch7@example.org")
-                                << QByteArray("MAIL_FROM, \"switch7@example.org\"");
-        QTest::newRow("authority") << QByteArray("MAIL_CA_FILE, \"/etc/corvane/ca.pem\"")
-                                   << QByteArray("/etc/corvane/ca.pem")
-                                   << QByteArray("MAIL_CA_FILE, \"/etc/corvane/ca.pem\"");
-        QTest::newRow("user as a number")
-            << QByteArray("MAIL_USER, 007") << QByteArray("007") << QByteArray("MAIL_USER, \"007\"");
-        QTest::newRow("unquoted number") << QByteArray("MAIL_PASSWORD, 0042") << QByteArray("0042")
-                                         << QByteArray("MAIL_PASSWORD, \"0042\"");
-        QTest::newRow("8-bit bytes") << QByteArray("MAIL_PASSWORD, \"p\xC3\xA4ss w\xE9\"")
-                                     << QByteArray("p\xC3\xA4ss w\xE9")
-                                     << QByteArray("MAIL_PASSWORD, \"p\xC3\xA4ss w\xE9\"");
-        QTest::newRow("double quote inside") << QByteArray("MAIL_PASSWORD, pa\"s;s") << QByteArray("pa\"s;s")
-                                             << QByteArray("MAIL_PASSWORD, pa\"s;s");
-        QTest::newRow("double quote and comma")
-            << QByteArray("MAIL_PASSWORD, \"a\",b") << QByteArray("a") << QByteArray("MAIL_PASSWORD, \"a\"");
-    }
-    void mailSettings() {
-        QFETCH(QByteArray, line);
-        QFETCH(QByteArray, value);
-        QFETCH(QByteArray, written);
+    // MAIL_ settings are the file's bytes, written back as they read, or left out if no form can.
+    void mailSettingsRoundTrip() {
         QVERIFY(!ini::content(MonitorConfig{}, {}).contains("MAIL_"));
         MonitorConfig c;
-        ini::read("TCP, 1\r\n" + line + "\r\n", c);
-        QVERIFY(!c.useUdp);
-        QCOMPARE(toWire(mailSetting(c, line)), value);
-        const QByteArray file = ini::content(c, {});
-        QVERIFY2(file.contains("\r\n" + written + "\r\n"), file.constData());
-        QCOMPARE(file.count("MAIL_"), 1);
+        ini::read("mail_user, 007\r\nMAIL_PASSWORD, \"p\xC3\xA4ss w\xE9\"\r\n", c);
+        QCOMPARE(toWire(c.mailUser), QByteArray("007"));
+        QCOMPARE(toWire(c.mailPassword), QByteArray("p\xC3\xA4ss w\xE9"));
+        QByteArray file = ini::content(c, {});
+        QVERIFY2(file.contains("\r\nMAIL_USER, \"007\"\r\n"), file.constData());
+        QVERIFY2(file.contains("\r\nMAIL_PASSWORD, \"p\xC3\xA4ss w\xE9\"\r\n"), file.constData());
+        QCOMPARE(file.count("MAIL_"), 2);
         MonitorConfig back;
         ini::read(file, back);
-        QCOMPARE(mailSetting(back, line), mailSetting(c, line));
-        // A password that no field form carries exactly is left out rather than written changed.
+        QCOMPARE(back.mailPassword, c.mailPassword);
+        c.mailPassword = QStringLiteral("pa\"s;s");
+        QVERIFY(ini::content(c, {}).contains("\r\nMAIL_PASSWORD, pa\"s;s\r\n"));
         for (const char* password : {"a\",b", "\"ab", "ab\" "}) {
             c.mailPassword = QString::fromLatin1(password);
             QVERIFY(!ini::content(c, {}).contains("MAIL_PASSWORD"));

@@ -5,15 +5,15 @@
 namespace corvane::test {
 
 HeadlessProgram::HeadlessProgram() {
-    QObject::connect(&m_process, &QProcess::readyReadStandardOutput, [this] { readOutput(); });
-    QObject::connect(&m_process, &QProcess::readyReadStandardError,
-                     [this] { m_errors += QString::fromUtf8(m_process.readAllStandardError()); });
+    connect(this, &QProcess::readyReadStandardOutput, [this] { readOutput(); });
+    connect(this, &QProcess::readyReadStandardError,
+            [this] { m_errors += QString::fromUtf8(readAllStandardError()); });
 }
 
 HeadlessProgram::~HeadlessProgram() {
     if (isRunning()) {
-        m_process.kill();
-        m_process.waitForFinished(5000);
+        kill();
+        waitForFinished(5000);
     }
 }
 
@@ -23,14 +23,14 @@ void HeadlessProgram::start(const QStringList& args, bool keepDisplay) {
     env.remove(QStringLiteral("WAYLAND_DISPLAY"));
     if (!keepDisplay)
         env.remove(QStringLiteral("DISPLAY"));
-    m_process.setProcessEnvironment(env);
-    m_process.start(QStringLiteral(CORVANE_MONITOR), args);
+    setProcessEnvironment(env);
+    QProcess::start(QStringLiteral(CORVANE_MONITOR), args);
 }
 
 bool HeadlessProgram::waitForExit(int timeoutMs) {
     const bool ended = QTest::qWaitFor([this] { return !isRunning(); }, timeoutMs);
     readOutput();
-    m_errors += QString::fromUtf8(m_process.readAllStandardError());
+    m_errors += QString::fromUtf8(readAllStandardError());
     return ended;
 }
 
@@ -47,8 +47,7 @@ std::optional<qsizetype> HeadlessProgram::waitForLine(const QRegularExpression& 
             }
         return !isRunning();
     };
-    if (!look())
-        static_cast<void>(QTest::qWaitFor(look, timeoutMs));
+    static_cast<void>(QTest::qWaitFor(look, timeoutMs));
     return found;
 }
 
@@ -63,7 +62,7 @@ QRegularExpression HeadlessProgram::alarmLine(const QString& text) {
 }
 
 void HeadlessProgram::readOutput() {
-    m_partial += m_process.readAllStandardOutput();
+    m_partial += readAllStandardOutput();
     qsizetype end;
     while ((end = m_partial.indexOf('\n')) >= 0) {
         m_lines << QString::fromUtf8(m_partial.left(end));

@@ -1,10 +1,6 @@
 #pragma once
-// Runs the real program as `corvane-monitor --headless ...` in a child process and collects what it
-// prints: its alarm lines (standard output, one a line) and its start-up facts and refusals (standard
-// error). By default the child gets no DISPLAY, no WAYLAND_DISPLAY and no Qt platform; a test of relay
-// termination keeps the X display.
-//
-// Every wait runs the event loop (QTest::qWaitFor), so the test's own processes and sockets keep working.
+// `corvane-monitor --headless ...` in a child process, without DISPLAY unless asked, and what it prints.
+// Every wait runs the event loop, so the test's own processes and sockets keep working.
 
 #include <QProcess>
 #include <QRegularExpression>
@@ -14,21 +10,15 @@
 
 namespace corvane::test {
 
-class HeadlessProgram {
+class HeadlessProgram : public QProcess {
 public:
     HeadlessProgram();
-    ~HeadlessProgram();
-    HeadlessProgram(const HeadlessProgram&) = delete;
-    HeadlessProgram& operator=(const HeadlessProgram&) = delete;
+    ~HeadlessProgram() override;
 
     // args follow the program's name as they are ("--headless" included).
     void start(const QStringList& args, bool keepDisplay = false);
-    bool isRunning() const { return m_process.state() != QProcess::NotRunning; }
-    // Sends SIGTERM.
-    void terminate() { m_process.terminate(); }
+    bool isRunning() const { return state() != QProcess::NotRunning; }
     bool waitForExit(int timeoutMs = 20000);
-    int exitCode() const { return m_process.exitCode(); }
-    QProcess::ExitStatus exitStatus() const { return m_process.exitStatus(); }
 
     // The lines printed on standard output so far, without line ends.
     const QStringList& lines() const { return m_lines; }
@@ -47,7 +37,6 @@ public:
 private:
     void readOutput();
 
-    QProcess m_process;
     QByteArray m_partial;
     QStringList m_lines;
     QString m_errors;

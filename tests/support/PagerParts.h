@@ -1,6 +1,5 @@
 #pragma once
-// The pager with the collaborators it names, mailing through a real SmtpMail, and the "A" handler that
-// hands it the engine's alarms: for the tests of the alarm list, paging and the watchdogs that page.
+// The pager and its collaborators, mailing through a real SmtpMail, and the "A" handler that feeds it.
 
 #include "alarms/AlarmHandler.h"
 #include "alarms/AlarmList.h"
@@ -27,13 +26,10 @@ struct PagerParts {
     Sounds sounds{ui, tones};
     LinkSocket link;
     AlarmList alarms{ui, clock};
-    Pager pager{ui,
-                config,
-                clock,
-                dialogs,
-                std::make_unique<SmtpMail>(config, dialogs, clock, QStringLiteral("TESTBOX")),
-                link,
-                alarms};
+    std::unique_ptr<Mail> smtpMail() {
+        return std::make_unique<SmtpMail>(config, dialogs, clock, QStringLiteral("TESTBOX"));
+    }
+    Pager pager{ui, config, clock, dialogs, smtpMail(), link, alarms};
     AlarmHandler handler{ui, config, alarms, sounds, pager};
 };
 

@@ -6,8 +6,6 @@
 #include "platform/Tones.h"
 
 #include <QList>
-#include <QPair>
-
 #include <QQueue>
 #include <QStringList>
 

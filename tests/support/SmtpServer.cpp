@@ -1,7 +1,6 @@
 #include "support/SmtpServer.h"
 
 #include <QDir>
-#include <QElapsedTimer>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QTcpServer>
@@ -17,40 +16,26 @@ SmtpServer::SmtpServer(const Options& options) : m_smtps(!options.smtps.isEmpty(
     probe.close();
     QStringList args{QStringLiteral(CORVANE_SOURCE_DIR "/tests/smtp/store_handler.py"), m_folder.path(),
                      QStringLiteral("127.0.0.1:%1").arg(m_port)};
-    if (!options.refused.isEmpty())
-        args << QStringLiteral("--refuse") << options.refused;
-    if (!options.starttls.isEmpty())
-        args << QStringLiteral("--starttls") << options.starttls << options.starttls;
-    if (m_smtps)
-        args << QStringLiteral("--smtps") << options.smtps << options.smtps;
+    // The script takes an empty argument as "none".
+    args << "--refuse" << options.refused << "--starttls" << options.starttls << "--smtps" << options.smtps;
     m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     m_process.start(QStringLiteral(CORVANE_SYSTEM_PYTHON), args);
 }
 
 SmtpServer::~SmtpServer() {
-    stop();
-}
-
-void SmtpServer::stop() {
     m_process.kill();
     m_process.waitForFinished(5000);
 }
 
 bool SmtpServer::waitReady() {
-    if (!m_process.waitForStarted(10000))
-        return false;
-    QElapsedTimer t;
-    t.start();
-    while (t.elapsed() < 15000) {
+    const auto listening = [this] {
         QTcpSocket s;
         s.connectToHost(QHostAddress::LocalHost, m_port);
-        if (s.waitForConnected(200))
-            return true;
-        if (m_process.state() != QProcess::Running)
-            return false;
-        QTest::qWait(100);
-    }
-    return false;
+        return s.waitForConnected(200);
+    };
+    return m_process.waitForStarted(10000) &&
+           QTest::qWaitFor([&] { return m_process.state() != QProcess::Running || listening(); }, 15000) &&
+           m_process.state() == QProcess::Running;
 }
 
 QString SmtpServer::url() const {
@@ -66,6 +51,12 @@ QList<QJsonObject> SmtpServer::records(const QString& pattern) const {
             out << QJsonDocument::fromJson(f.readAll()).object();
     }
     return out;
+}
+
+void SmtpServer::forget() {
+    QDir dir(m_folder.path());
+    for (const QString& name : dir.entryList(QDir::Files))
+        dir.remove(name);
 }
 
 QList<Received> SmtpServer::messages() const {
