@@ -1,6 +1,5 @@
-// The documentation against the program: the monitor.ini keys the reader accepts, the message types
-// the dispatcher handles, the menus and buttons of the main window, the pictures and links the guide
-// points at, and the developer's map of layers and subsystems, each both ways.
+// The documentation against the program: the monitor.ini keys and message types both ways, the main
+// window's captions, the guide's pictures and links, and the map of layers and subsystems.
 #include "app/IniFile.h"
 #include "common/MainWindowModel.h"
 #include "common/Version.h"
@@ -80,8 +79,14 @@ QStringList roffTags(const QStringList& section) {
     return tags;
 }
 
-QSet<QString> sorted(const QStringList& list) {
-    return QSet<QString>(list.begin(), list.end());
+// The names in the first column of a README table.
+QStringList readmeTable(const QString& heading) {
+    return captured(markdownSection(QStringLiteral("README.md"), heading),
+                    QStringLiteral("^\\| `([^`]+)` \\|"));
+}
+
+QStringList manPageTags(const QString& from, const QString& to) {
+    return roffTags(linesBetween(readText(QStringLiteral("docs/corvane-monitor.1")), from, to));
 }
 
 // GitHub's anchor for a heading: lower case, punctuation other than hyphens dropped, blanks to hyphens.
@@ -102,51 +107,39 @@ QString listed(const QSet<QString>& set) {
     return list.join(QStringLiteral(", "));
 }
 
-} // namespace
+// Fails with the names found on one side and not on the other.
+void compareNames(const QStringList& documented, const QStringList& known, const char* where) {
+    const QSet<QString> d(documented.begin(), documented.end()), k(known.begin(), known.end());
+    QVERIFY2(d == k, qPrintable(QStringLiteral("%1: documented but unknown: %2; not documented: %3")
+                                    .arg(QLatin1String(where), listed(d - k), listed(k - d))));
+}
 
-// Names found on one side and not on the other, listed in the failure.
-#define COMPARE_NAMES(actual, expected, what)                                                                \
-    do {                                                                                                     \
-        const QSet<QString> a_ = (actual), e_ = (expected);                                                  \
-        QVERIFY2((a_ - e_).isEmpty(),                                                                        \
-                 qPrintable(QStringLiteral(what " documented but unknown: ") + listed(a_ - e_)));            \
-        QVERIFY2((e_ - a_).isEmpty(),                                                                        \
-                 qPrintable(QStringLiteral(what " not documented: ") + listed(e_ - a_)));                    \
-    } while (false)
+} // namespace
 
 class TestDocs : public QObject {
     Q_OBJECT
 private slots:
     void everyIniKeyIsInTheReadmeTableAndTheManPage() {
-        const QSet<QString> keys = sorted(ini::readKeys());
+        const QStringList keys = ini::readKeys();
         QVERIFY(keys.size() >= 25);
-        COMPARE_NAMES(
-            sorted(captured(markdownSection(QStringLiteral("README.md"), QStringLiteral("### monitor.ini")),
-                            QStringLiteral("^\\| `([^`]+)` \\|"))),
-            keys, "keys");
-        const QString man = readText(QStringLiteral("docs/corvane-monitor.1"));
-        COMPARE_NAMES(
-            sorted(roffTags(linesBetween(man, QStringLiteral("^The keys:"), QStringLiteral("^\\.RE")))), keys,
-            "keys");
+        compareNames(readmeTable(QStringLiteral("### monitor.ini")), keys, "README");
+        compareNames(manPageTags(QStringLiteral("^The keys:"), QStringLiteral("^\\.RE")), keys,
+                     "manual page");
     }
 
     void everyMessageTypeIsDocumented() {
         test::TestMonitor t;
-        QSet<QString> handled;
+        QStringList handled;
         for (int c = 1; c < 128; ++c)
             if (t.monitor.dispatcher().hasHandler(static_cast<char>(c)))
-                handled.insert(QString(QChar(c)));
+                handled << QString(QChar(c));
         QVERIFY(handled.size() >= 12);
-        COMPARE_NAMES(sorted(captured(markdownSection(QStringLiteral("README.md"),
-                                                      QStringLiteral("### Messages from the engine")),
-                                      QStringLiteral("^\\| `([^`]+)` \\|"))),
-                      handled, "types");
-        QSet<QString> inMan;
-        const QString man = readText(QStringLiteral("docs/corvane-monitor.1"));
-        for (const QString& tag : roffTags(linesBetween(
-                 man, QStringLiteral("^\\.SH \"MESSAGES FROM THE ENGINE\""), QStringLiteral("^\\.SH"))))
-            inMan.insert(tag.left(1));
-        COMPARE_NAMES(inMan, handled, "types");
+        compareNames(readmeTable(QStringLiteral("### Messages from the engine")), handled, "README");
+        QStringList inMan =
+            manPageTags(QStringLiteral("^\\.SH \"MESSAGES FROM THE ENGINE\""), QStringLiteral("^\\.SH"));
+        for (QString& tag : inMan)
+            tag.truncate(1);
+        compareNames(inMan, handled, "manual page");
     }
 
     void everyMenuItemAndButtonIsInTheGuide() {
@@ -212,9 +205,9 @@ private slots:
         const auto m = order.match(readText(QStringLiteral("src/CMakeLists.txt")));
         QVERIFY(m.hasMatch());
         QCOMPARE(layers, m.captured(1).split(u' '));
-        const QStringList folders =
-            QDir(sourcePath(QStringLiteral("src"))).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
-        COMPARE_NAMES(sorted(layers), sorted(folders), "Source folders");
+        compareNames(layers,
+                     QDir(sourcePath(QStringLiteral("src"))).entryList(QDir::Dirs | QDir::NoDotAndDotDot),
+                     "source folders");
     }
 
     void everySubsystemOnTheMapExists() {
