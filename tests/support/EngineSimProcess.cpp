@@ -76,27 +76,34 @@ void EngineSimProcess::readOutput() {
     m_partial.remove(0, start);
 }
 
-std::optional<qsizetype> EngineSimProcess::waitForLine(const QRegularExpression& pattern, int timeoutMs,
-                                                       qsizetype from) {
+std::optional<qsizetype> EngineSimProcess::waitFor(const std::function<bool(qsizetype)>& found, int timeoutMs,
+                                                   qsizetype from) {
     qsizetype next = std::max<qsizetype>(from, 0);
-    std::optional<qsizetype> found;
+    std::optional<qsizetype> at;
     const auto look = [&] {
         readOutput();
         for (; next < m_lines.size(); ++next) {
-            if (pattern.match(m_lines.at(next)).hasMatch()) {
-                found = next;
+            if (found(next)) {
+                at = next;
                 return true;
             }
         }
         return !isRunning(); // an engine that has ended prints nothing more
     };
-    if (look())
-        return found;
-    static_cast<void>(QTest::qWaitFor(look, timeoutMs));
-    return found;
+    if (!look())
+        static_cast<void>(QTest::qWaitFor(look, timeoutMs));
+    return at;
 }
 
-std::optional<SimCommand> EngineSimProcess::parseCommand(const QString& line, qsizetype index) {
+std::optional<qsizetype> EngineSimProcess::waitForLine(const QRegularExpression& pattern, int timeoutMs,
+                                                       qsizetype from) {
+    return waitFor([&](qsizetype i) { return pattern.match(m_lines.at(i)).hasMatch(); }, timeoutMs, from);
+}
+
+namespace {
+
+// One printed command line; nothing when the line is not a command.
+std::optional<SimCommand> parseCommand(const QString& line, qsizetype index) {
     // "<address>:<port> <text>"; the address is followed by the last ':' before the first blank.
     const qsizetype blank = line.indexOf(QLatin1Char(' '));
     if (blank < 0 || line.startsWith(QLatin1Char('#')))
@@ -120,6 +127,8 @@ std::optional<SimCommand> EngineSimProcess::parseCommand(const QString& line, qs
     return cmd;
 }
 
+} // namespace
+
 quint16 EngineSimProcess::freeMonitorPort() {
     for (int i = 0; i < 500; ++i) {
         const auto port = static_cast<quint16>(QRandomGenerator::global()->bounded(20000, 32768));
@@ -141,22 +150,13 @@ QList<SimCommand> EngineSimProcess::commands(qsizetype from) const {
 
 std::optional<SimCommand> EngineSimProcess::waitForCommand(const QString& text, int timeoutMs,
                                                            qsizetype from) {
-    std::optional<SimCommand> found;
-    qsizetype next = std::max<qsizetype>(from, 0);
-    const auto look = [&] {
-        readOutput();
-        for (; next < m_lines.size(); ++next) {
-            auto cmd = parseCommand(m_lines.at(next), next);
-            if (cmd && cmd->text == text) {
-                found = cmd;
-                return true;
-            }
-        }
-        return !isRunning();
-    };
-    if (!look())
-        static_cast<void>(QTest::qWaitFor(look, timeoutMs));
-    return found;
+    const auto at = waitFor(
+        [&](qsizetype i) {
+            const auto cmd = parseCommand(m_lines.at(i), i);
+            return cmd && cmd->text == text;
+        },
+        timeoutMs, from);
+    return at ? parseCommand(m_lines.at(*at), *at) : std::nullopt;
 }
 
 bool EngineSimProcess::control(const QString& line, int timeoutMs) {

@@ -1,23 +1,14 @@
 #pragma once
 // Runs the simulated engine (corvane-engine-sim) as a child process on free loopback ports, collects
-// what it prints and drives it through its control lines. Integration tests point a monitor (or plain
-// sockets) at udpPort()/tcpPort() and assert on the commands the engine printed.
-//
-// Every wait runs the event loop (QTest::qWaitFor), so sockets of the test keep working while it waits.
-//
-// Typical use:
-//     EngineSimProcess sim;
-//     QVERIFY(sim.start({"--spans", "2"}));
-//     ... connect to 127.0.0.1:sim.tcpPort() and send "SSSSS|" ...
-//     auto cmd = sim.waitForCommand("SSSSS");
-//     QVERIFY(cmd);                            // cmd->address, cmd->port, cmd->text
-//     QVERIFY(sim.control("heartbeat off"));   // waits for the engine's "# done heartbeat off"
+// what it prints and drives it through its control lines. Every wait runs the event loop
+// (QTest::qWaitFor), so the test's own sockets keep working while it waits.
 
 #include <QHostAddress>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <optional>
 
 namespace corvane::test {
@@ -50,7 +41,6 @@ public:
 
     quint16 udpPort() const { return m_udpPort; }
     quint16 tcpPort() const { return m_tcpPort; }
-    QHostAddress address() const { return QHostAddress::LocalHost; }
 
     // Every complete line printed on stdout so far (Latin-1), without line ends.
     const QStringList& lines() const { return m_lines; }
@@ -76,11 +66,11 @@ public:
     // (32768 and up). The engine picks its own ports in the same range. 0 when none was found.
     static quint16 freeMonitorPort();
 
-    // Parses one printed command line; nothing when the line is not a command.
-    static std::optional<SimCommand> parseCommand(const QString& line, qsizetype index = -1);
-
 private:
     void readOutput();
+    // The first line at index `from` or later for which found(index) holds, waiting up to timeoutMs.
+    std::optional<qsizetype> waitFor(const std::function<bool(qsizetype)>& found, int timeoutMs,
+                                     qsizetype from);
 
     QProcess m_process;
     QStringList m_lines;
