@@ -293,6 +293,8 @@ private slots:
         QCOMPARE(label.toolTip, QStringLiteral("Port = %1").arg(engine.peer->peerPort()));
         t.link->sendCommand(QStringLiteral("DDDDD"));
         QTRY_COMPARE(engine.received, QByteArray("$TESTBOX|DDDDD|"));
+        engine.peer->write("|A1|A2||T12:0");
+        QTRY_COMPARE(t.queue.pendingCount(), 2);
 
         // Double-click: down and red; ReConnect: up again with a fresh hello.
         engine.received.clear();
@@ -302,6 +304,11 @@ private slots:
         t.ui.trigger(MenuItem::Refresh);
         QTRY_COMPARE(label.fore, std::optional<LegacyColor>(0x00FF00));
         QTRY_COMPARE(engine.received, QByteArray("$TESTBOX|"));
+        // The engine cannot finish on a new connection what the old one cut off: the half message is
+        // not glued to the first one of the new stream.
+        engine.peer->write("T12:05:00|");
+        QTRY_COMPARE(t.queue.pendingCount(), 3);
+        QCOMPARE(takeAll(t.queue), (QStringList{"A1", "A2", "T12:05:00"}));
 
         // The engine closes the connection: red, and nothing else happens.
         engine.peer->disconnectFromHost();
@@ -309,51 +316,31 @@ private slots:
         QVERIFY(!t.link->isConnecting());
     }
 
-    void reconnectionDropsTheOldConnectionsUnfinishedMessage() {
-        FakeTcpEngine engine;
-        Rig t(tcpConfig(engine.port()));
-        t.link->connectEngine();
-        QTRY_VERIFY(engine.peer);
-        engine.peer->write("|A1|A2||T12:0");
-        QTRY_COMPARE(t.queue.pendingCount(), 2);
-        // The engine cannot finish on a new connection what the old one cut off, so the half message
-        // must not be glued to the first message of the new stream.
-        t.ui.trigger(MenuItem::Refresh);
-        QTRY_VERIFY(engine.peer && engine.peer->state() == QAbstractSocket::ConnectedState &&
-                    engine.received.endsWith("$TESTBOX|"));
-        engine.peer->write("T12:05:00|");
-        QTRY_COMPARE(t.queue.pendingCount(), 3);
-        QCOMPARE(takeAll(t.queue), (QStringList{"A1", "A2", "T12:05:00"}));
+    // Whatever becomes of an attempt, it ends within its looks and a new attempt ends the one under
+    // way; one refused leaves the label alone.
+    void connectAttemptsEnd_data() {
+        QTest::addColumn<QString>("address");
+        QTest::addColumn<int>("port");
+        QTest::addColumn<bool>("refused");
+        QTcpServer probe;
+        probe.listen(QHostAddress::LocalHost, 0);
+        QTest::newRow("nothing listens") << "127.0.0.1" << int(probe.serverPort()) << true;
+        // Keeps the socket connecting; some networks fail it at once, or answer for it.
+        QTest::newRow("nothing answers") << "10.255.255.1" << 1260 << false;
     }
 
-    void connectToNothingLeavesTheLabelAlone() {
-        quint16 closedPort = 0;
-        {
-            QTcpServer probe;
-            probe.listen(QHostAddress::LocalHost, 0);
-            closedPort = probe.serverPort();
-        }
-        Rig t(tcpConfig(closedPort));
-        t.ui.setFore(Element::TCP, 0x0000FF);
-        bool ended = false;
-        t.link->connectEngine([&] { ended = true; });
-        QTRY_VERIFY(ended);
-        QVERIFY(!t.link->isConnecting());
-        QCOMPARE(t.ui.element(Element::TCP).fore, std::optional<LegacyColor>(0x0000FF));
-        // Nothing to send on: the command goes nowhere and nothing breaks.
-        t.link->sendCommand(QStringLiteral("W"));
-    }
-
-    void connectWaitIsBoundedAndANewAttemptEndsTheOneUnderWay() {
-        // An address that does not answer keeps the socket connecting (some networks fail it at once,
-        // or answer for it); whatever happens, the attempt ends within its looks.
-        MonitorConfig config = tcpConfig(1260);
-        config.engineAddress = QStringLiteral("10.255.255.1");
+    void connectAttemptsEnd() {
+        QFETCH(QString, address);
+        QFETCH(int, port);
+        QFETCH(bool, refused);
+        MonitorConfig config = tcpConfig(static_cast<quint16>(port));
+        config.engineAddress = address;
         Rig t(config);
+        t.ui.setFore(Element::TCP, 0x0000FF);
         int firstEnded = 0;
         int secondEnded = 0;
         t.link->connectEngine([&] { ++firstEnded; });
-        const bool second = t.link->isConnecting(); // some networks fail the address at once
+        const bool second = t.link->isConnecting();
         if (second) {
             t.link->connectEngine([&] { ++secondEnded; });
             QCOMPARE(firstEnded, 1);
@@ -365,6 +352,10 @@ private slots:
         QCOMPARE(firstEnded, 1);
         QCOMPARE(secondEnded, int(second));
         QVERIFY(!t.link->isConnecting());
+        if (refused)
+            QCOMPARE(t.ui.element(Element::TCP).fore, std::optional<LegacyColor>(0x0000FF));
+        // Nothing to send on: the command goes nowhere and nothing breaks.
+        t.link->sendCommand(QStringLiteral("W"));
     }
 };
 

@@ -23,13 +23,9 @@ bool EngineSimProcess::start(const QStringList& args, int timeoutMs) {
     m_partial.clear();
     m_errors.clear();
     m_udpPort = m_tcpPort = 0;
-    QStringList all{QStringLiteral("--udp-port"),         QStringLiteral("0"),
-                    QStringLiteral("--tcp-port"),         QStringLiteral("0"),
-                    QStringLiteral("--traffic-rate"),     QStringLiteral("0"),
-                    QStringLiteral("--alarm-rate"),       QStringLiteral("0"),
-                    QStringLiteral("--exit-on-stdin-eof")};
-    all += args;
-    m_process.start(QStringLiteral(CORVANE_ENGINE_SIM), all);
+    const QString defaults =
+        QStringLiteral("--udp-port 0 --tcp-port 0 --traffic-rate 0 --alarm-rate 0 --exit-on-stdin-eof");
+    m_process.start(QStringLiteral(CORVANE_ENGINE_SIM), defaults.split(QLatin1Char(' ')) + args);
     if (!m_process.waitForStarted(timeoutMs))
         return false;
     static const QRegularExpression listening(QStringLiteral("^listening udp=(\\d+) tcp=(\\d+)$"));
@@ -102,29 +98,14 @@ std::optional<qsizetype> EngineSimProcess::waitForLine(const QRegularExpression&
 
 namespace {
 
-// One printed command line; nothing when the line is not a command.
+// One printed command line, "<address>:<port> <text>" with an IPv6 address in brackets; nothing when
+// the line is not a command.
 std::optional<SimCommand> parseCommand(const QString& line, qsizetype index) {
-    // "<address>:<port> <text>"; the address is followed by the last ':' before the first blank.
-    const qsizetype blank = line.indexOf(QLatin1Char(' '));
-    if (blank < 0 || line.startsWith(QLatin1Char('#')))
+    static const QRegularExpression command(QStringLiteral("^\\[?([^ \\[\\]]+)\\]?:(\\d{1,5}) (.*)$"));
+    const auto m = command.match(line);
+    if (!m.hasMatch() || QHostAddress(m.captured(1)).isNull() || m.captured(2).toUInt() > 65535)
         return std::nullopt;
-    const qsizetype colon = line.lastIndexOf(QLatin1Char(':'), blank);
-    if (colon <= 0)
-        return std::nullopt;
-    bool ok = false;
-    const uint port = line.mid(colon + 1, blank - colon - 1).toUInt(&ok);
-    if (!ok || port > 65535)
-        return std::nullopt;
-    SimCommand cmd;
-    cmd.line = index;
-    cmd.address = line.left(colon);
-    if (cmd.address.startsWith(QLatin1Char('[')) && cmd.address.endsWith(QLatin1Char(']')))
-        cmd.address = cmd.address.mid(1, cmd.address.size() - 2);
-    if (QHostAddress(cmd.address).isNull())
-        return std::nullopt;
-    cmd.port = static_cast<quint16>(port);
-    cmd.text = line.mid(blank + 1);
-    return cmd;
+    return SimCommand{index, m.captured(1), static_cast<quint16>(m.captured(2).toUInt()), m.captured(3)};
 }
 
 } // namespace
