@@ -10,10 +10,8 @@
 #include "link/EngineLink.h"
 #include "link/LinkHealth.h"
 #include "link/MessageQueue.h"
-#include "link/TcpEngineLink.h"
 #include "support/EngineSimProcess.h"
 #include "support/LiveMonitor.h"
-#include "support/TestMonitor.h"
 
 #include <QHostInfo>
 #include <QRegularExpression>
@@ -23,7 +21,6 @@
 
 using namespace corvane;
 using corvane::test::EngineSimProcess;
-using corvane::test::overUdpAndTcp;
 
 namespace {
 
@@ -61,23 +58,14 @@ Board engineBoard(const QHostAddress& engine, quint16 tcpPort) {
     return out;
 }
 
-// What differs between the engine's board and the monitor's cells; empty when they agree.
+// The first channel the monitor does not show as the engine has it; empty when they agree.
 QString difference(const Board& engine, const BoardModel& board) {
     for (const auto& [id, r] : engine) {
-        const ChannelCell* cell = board.cell(id);
-        const QString where = QStringLiteral("channel %1: ").arg(id);
-        if (!cell)
-            return where + QStringLiteral("no cell");
-        if (cell->group != r.group)
-            return where + QStringLiteral("group %1, engine %2").arg(cell->group).arg(r.group);
-        if (cell->side != ((r.state & 8) ? 'R' : 'O'))
-            return where + QStringLiteral("wrong side");
-        if (cell->stateColor != stateColor(static_cast<std::int16_t>(r.state)))
-            return where + QStringLiteral("state colour for state %1").arg(r.state);
-        if (cell->connected != (r.peer != 0))
-            return where + QStringLiteral("connected marker");
-        if (r.peer != 0 && cell->peerNumber() != r.peer)
-            return where + QStringLiteral("peer %1, engine %2").arg(cell->peerNumber()).arg(r.peer);
+        const ChannelCell* c = board.cell(id);
+        if (!c || c->group != r.group || c->side != ((r.state & 8) ? 'R' : 'O') ||
+            c->stateColor != stateColor(static_cast<std::int16_t>(r.state)) ||
+            c->connected != (r.peer != 0) || (r.peer != 0 && c->peerNumber() != r.peer))
+            return QStringLiteral("channel %1").arg(id);
     }
     return {};
 }
@@ -91,8 +79,6 @@ private slots:
     void boardFollowsTheEngine();
     void aLostLinkIsShownUntilTheBoardIsDescribedAgain_data();
     void aLostLinkIsShownUntilTheBoardIsDescribedAgain();
-    void aNameThatDoesNotResolveIsReportedOnce_data();
-    void aNameThatDoesNotResolveIsReportedOnce();
 };
 
 void TestEngineSimMonitor::boardFollowsTheEngine_data() {
@@ -184,7 +170,6 @@ void TestEngineSimMonitor::aLostLinkIsShownUntilTheBoardIsDescribedAgain() {
     EngineSimProcess& sim = live.sim;
     QTRY_VERIFY_WITH_TIMEOUT(monitor.board().hasCell(424), 20000);
     const int cells = static_cast<int>(monitor.board().cells().size()) - 1; // the template cell aside
-    QCOMPARE(cells, 4 * 24);
     BoardView view(monitor.board());
     BoardStaleOverlay overlay(monitor.linkHealth(), view);
     view.resize(500, 300);
@@ -237,35 +222,6 @@ void TestEngineSimMonitor::aLostLinkIsShownUntilTheBoardIsDescribedAgain() {
     // Stale until every channel has been reported again.
     QTRY_VERIFY_WITH_TIMEOUT(!monitor.linkHealth().isStale(), 20000);
     QVERIFY(!overlay.isVisible());
-}
-
-void TestEngineSimMonitor::aNameThatDoesNotResolveIsReportedOnce_data() {
-    overUdpAndTcp();
-}
-
-void TestEngineSimMonitor::aNameThatDoesNotResolveIsReportedOnce() {
-    QFETCH(bool, udp);
-    MonitorConfig config;
-    config.useUdp = udp;
-    config.engineAddress = QStringLiteral("no-such-engine.invalid");
-    config.enginePort = 1260;
-    test::TestMonitor t(config);
-    t.monitor.link().reset(test::createEngineLink(t.monitor));
-    for (int attempt = 0; attempt < 2; ++attempt) {
-        bool ended = false;
-        test::reconnect(t.monitor, [&] { ended = true; });
-        t.monitor.link()->sendCommand(QStringLiteral("SSSSS"));
-        QVERIFY(QTest::qWaitFor(
-            [&] {
-                t.services.clock.advance(TcpEngineLink::kLookMs);
-                return ended;
-            },
-            20000));
-    }
-    QCOMPARE(t.monitor.alarms().lines().size(), 1);
-    QVERIFY2(t.monitor.alarms().lines()[0].endsWith(
-                 QStringLiteral("Engine address no-such-engine.invalid not found")),
-             qPrintable(t.monitor.alarms().lines()[0]));
 }
 
 QTEST_MAIN(TestEngineSimMonitor)

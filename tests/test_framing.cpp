@@ -69,24 +69,6 @@ private slots:
         QCOMPARE(framing.takeFailures(), discarded);
     }
 
-    void ringWrapsAndRefusesWhenFull() {
-        MessageQueue queue;
-        for (int i = 0; i < MessageQueue::kCapacity; ++i)
-            QVERIFY(queue.store(QString::number(i)));
-        QCOMPARE(queue.writeIndex(), 0);
-        // A full ring never overwrites a message that is still pending.
-        QVERIFY(!queue.store(QStringLiteral("late")));
-        QCOMPARE(queue.pendingCount(), 1000);
-        QCOMPARE(queue.take(), QStringLiteral("0"));
-        QVERIFY(queue.store(QStringLiteral("1000")));
-        QCOMPARE(queue.writeIndex(), 1);
-        QCOMPARE(queue.readIndex(), 1);
-        const QStringList rest = drain(queue);
-        QCOMPARE(rest.size(), 1000);
-        QCOMPARE(rest.first(), QStringLiteral("1"));
-        QCOMPARE(rest.last(), QStringLiteral("1000"));
-    }
-
     // What the full ring cannot take is held back and comes in as it makes room, none lost; a new
     // connection meanwhile drops only the unfinished tail.
     void fullRingHoldsTheStreamBack_data() {

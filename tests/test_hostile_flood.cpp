@@ -33,15 +33,14 @@ private slots:
         QVERIFY(rig.sim.control(QStringLiteral("blast %1").arg(kBlast)));
         int maxPending = 0;
         long maxRss = rssBefore;
-        const bool finished = QTest::qWaitFor(
+        QVERIFY(QTest::qWaitFor(
             [&] {
                 maxPending = std::max(maxPending, rig.monitor->queue().pendingCount());
                 maxRss = std::max(maxRss, statusKb("VmRSS"));
                 return rig.sim.lines().indexOf(QRegularExpression(QStringLiteral("# blast finished .*")),
                                                mark) >= 0;
             },
-            50000);
-        QVERIFY(finished);
+            50000));
         // The socket still holds what waited for the ring: let it drain, then count.
         qint64 seen = -1;
         QElapsedTimer quiet;

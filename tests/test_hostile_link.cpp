@@ -3,11 +3,8 @@
 
 #include "alarms/AlarmList.h"
 #include "app/Monitor.h"
-#include "board/BoardModel.h"
-#include "board/Colors.h"
 #include "link/EngineLink.h"
 #include "messages/MessageIntake.h"
-#include "platform/Clock.h"
 #include "support/LiveMonitor.h"
 #include "support/TestMonitor.h"
 #include "watchdogs/RelayWatchdog.h"
@@ -26,17 +23,14 @@ namespace {
 // Well-formed plus garbage messages the engine has written to the open TCP connection; -1 when
 // there is none.
 qint64 sentOnOpenConnection(EngineSimProcess& sim) {
-    const qsizetype mark = sim.lines().size();
-    if (!sim.control(QStringLiteral("counts")))
-        return -1;
     static const QRegularExpression counts(
         QStringLiteral("^# tcp sent .* messages=(\\d+) garbage=(\\d+) oversized=\\d+ closed-by=open$"));
-    for (qsizetype i = mark; i < sim.lines().size(); ++i) {
-        const auto m = counts.match(sim.lines().at(i));
-        if (m.hasMatch())
-            return m.captured(1).toLongLong() + m.captured(2).toLongLong();
-    }
-    return -1;
+    const qsizetype mark = sim.lines().size();
+    const auto at = sim.control(QStringLiteral("counts")) ? sim.waitForLine(counts, 0, mark) : std::nullopt;
+    if (!at)
+        return -1;
+    const auto m = counts.match(sim.lines().at(*at));
+    return m.captured(1).toLongLong() + m.captured(2).toLongLong();
 }
 
 } // namespace

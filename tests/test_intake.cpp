@@ -79,12 +79,10 @@ private slots:
 
     void fullRingIsDrainedInOneTickWhenHandlersAreQuick() {
         Intake x;
-        int count = 0;
-        x.dispatcher.setHandler('t', [&](QStringView) { ++count; });
         for (int i = 0; i < MessageQueue::kCapacity; ++i)
             x.queue.store(QStringLiteral("t%1").arg(i));
         x.clock.advance(MessageIntake::kTickMs);
-        QCOMPARE(count, MessageQueue::kCapacity);
+        QCOMPARE(x.seen.size(), MessageQueue::kCapacity);
         QCOMPARE(x.queue.writeIndex(), 0);
         QCOMPARE(x.queue.readIndex(), 0);
     }

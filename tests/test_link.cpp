@@ -18,7 +18,6 @@
 #include <QTest>
 #include <QUdpSocket>
 
-#include <memory>
 #include <vector>
 
 using namespace corvane;
@@ -26,18 +25,12 @@ using namespace corvane::test;
 
 namespace {
 
-MonitorConfig udpConfig(quint16 enginePort, quint16 monitorPort) {
+MonitorConfig linkConfig(bool udp, quint16 enginePort, quint16 monitorPort = 0) {
     MonitorConfig config;
-    config.useUdp = true;
+    config.useUdp = udp;
     config.engineAddress = QStringLiteral("127.0.0.1");
     config.enginePort = static_cast<std::int16_t>(enginePort);
     config.monitorPort = static_cast<std::int16_t>(monitorPort);
-    return config;
-}
-
-MonitorConfig tcpConfig(quint16 enginePort) {
-    MonitorConfig config = udpConfig(enginePort, 0);
-    config.useUdp = false;
     return config;
 }
 
@@ -87,8 +80,7 @@ private slots:
     void loadChoosesTheLinkByTheTcpKey() {
         FakeTcpEngine engine;
         for (const bool udp : {true, false}) {
-            TestMonitor t(udp ? udpConfig(engine.port(), EngineSimProcess::freeMonitorPort())
-                              : tcpConfig(engine.port()));
+            TestMonitor t(linkConfig(udp, engine.port(), EngineSimProcess::freeMonitorPort()));
             t.monitor.load();
             QCOMPARE(t.monitor.link()->isUdp(), udp);
             QCOMPARE(t.monitor.ui().element(Element::TCP).visible, !udp);
@@ -101,7 +93,7 @@ private slots:
         QUdpSocket engine;
         QVERIFY(engine.bind(QHostAddress::LocalHost, 0));
         const quint16 monitorPort = EngineSimProcess::freeMonitorPort();
-        Rig t(udpConfig(engine.localPort(), monitorPort));
+        Rig t(linkConfig(true, engine.localPort(), monitorPort));
         t.link->sendCommand(QStringLiteral("early")); // not pointed at the engine yet
         t.ui.trigger(MenuItem::Refresh);
         QUdpSocket sender;
@@ -159,7 +151,7 @@ private slots:
         QFETCH(QString, sender);
         QFETCH(bool, heard);
         const quint16 monitorPort = EngineSimProcess::freeMonitorPort();
-        MonitorConfig config = udpConfig(EngineSimProcess::freeMonitorPort(), monitorPort);
+        MonitorConfig config = linkConfig(true, EngineSimProcess::freeMonitorPort(), monitorPort);
         config.engineAddress = engine;
         config.allowFrom = allowFrom;
         Rig t(config);
@@ -184,8 +176,7 @@ private slots:
             return;
         }
         QCOMPARE(t.queue.pendingCount(), 0);
-        // The operator hears of strangers at once, then no more than once a minute, every datagram
-        // counted.
+        // Strangers are told at once, then at most once a minute, every datagram counted.
         const QRegularExpression report(QStringLiteral("Ignored (\\d+) datagrams? from (.*)$"));
         const auto ignoredIn = [&](const QString& line) {
             const auto m = report.match(line);
@@ -207,17 +198,17 @@ private slots:
     // Past the bound, strangers are no longer named one by one but counted together.
     void udpStrangersPastTheBoundAreCountedTogether() {
         const quint16 monitorPort = EngineSimProcess::freeMonitorPort();
-        Rig t(udpConfig(EngineSimProcess::freeMonitorPort(), monitorPort));
+        Rig t(linkConfig(true, EngineSimProcess::freeMonitorPort(), monitorPort));
         t.link->connectEngine();
         const auto& link = dynamic_cast<const UdpEngineLink&>(*t.link);
         // The first is told at once; the next ones gather for a minute.
         const int senders = 1 + UdpEngineLink::kMaxNamedStrangers + 1;
-        std::vector<std::unique_ptr<QUdpSocket>> from;
+        QUdpSocket from;
         for (int i = 0; i < senders; ++i) {
-            from.push_back(std::make_unique<QUdpSocket>());
-            if (!from.back()->bind(QHostAddress(QStringLiteral("127.0.0.%1").arg(2 + i)), 0))
+            from.close();
+            if (!from.bind(QHostAddress(QStringLiteral("127.0.0.%1").arg(2 + i)), 0))
                 QSKIP("this host has no such loopback address");
-            from.back()->writeDatagram("W", QHostAddress::LocalHost, monitorPort);
+            from.writeDatagram("W", QHostAddress::LocalHost, monitorPort);
             QTRY_COMPARE(link.ignoredCount(), i + 1);
         }
         t.clock.advance(UdpEngineLink::kReportEveryMs);
@@ -227,7 +218,7 @@ private slots:
 
     void udpPortIsTheMonitorsAlone() {
         const quint16 monitorPort = EngineSimProcess::freeMonitorPort();
-        Rig t(udpConfig(EngineSimProcess::freeMonitorPort(), monitorPort));
+        Rig t(linkConfig(true, EngineSimProcess::freeMonitorPort(), monitorPort));
         {
             // Taken by another program: said plainly, and the monitor goes on.
             QUdpSocket other;
@@ -251,7 +242,7 @@ private slots:
 
     void udpBurstWaitsInTheKernel() {
         const quint16 monitorPort = EngineSimProcess::freeMonitorPort();
-        Rig t(udpConfig(EngineSimProcess::freeMonitorPort(), monitorPort));
+        Rig t(linkConfig(true, EngineSimProcess::freeMonitorPort(), monitorPort));
         t.link->connectEngine();
         const auto& link = dynamic_cast<const UdpEngineLink&>(*t.link);
         QVERIFY2(link.receiveBufferBytes() >= 1024 * 1024, qPrintable(QString::number(link.receiveBufferBytes())));
@@ -284,7 +275,7 @@ private slots:
 
     void tcpCommandsEndWithTheSeparatorAndTheLabelShowsTheLink() {
         FakeTcpEngine engine;
-        Rig t(tcpConfig(engine.port()));
+        Rig t(linkConfig(false, engine.port()));
         t.ui.trigger(MenuItem::Refresh);
         QTRY_VERIFY(engine.peer);
         QTRY_COMPARE(engine.received, QByteArray("$TESTBOX|"));
@@ -333,7 +324,7 @@ private slots:
         QFETCH(QString, address);
         QFETCH(int, port);
         QFETCH(bool, refused);
-        MonitorConfig config = tcpConfig(static_cast<quint16>(port));
+        MonitorConfig config = linkConfig(false, static_cast<quint16>(port));
         config.engineAddress = address;
         Rig t(config);
         t.ui.setFore(Element::TCP, 0x0000FF);
@@ -356,6 +347,26 @@ private slots:
             QCOMPARE(t.ui.element(Element::TCP).fore, std::optional<LegacyColor>(0x0000FF));
         // Nothing to send on: the command goes nowhere and nothing breaks.
         t.link->sendCommand(QStringLiteral("W"));
+    }
+
+    void aNameThatDoesNotResolveIsReportedOnce_data() { overUdpAndTcp(); }
+    void aNameThatDoesNotResolveIsReportedOnce() {
+        QFETCH(bool, udp);
+        MonitorConfig config = linkConfig(udp, 1260, EngineSimProcess::freeMonitorPort());
+        config.engineAddress = QStringLiteral("no-such-engine.invalid");
+        Rig t(config);
+        for (int attempt = 0; attempt < 2; ++attempt) {
+            bool ended = false;
+            t.link->connectEngine([&] { ended = true; });
+            t.link->sendCommand(QStringLiteral("SSSSS"));
+            QVERIFY(QTest::qWaitFor(
+                [&] {
+                    t.clock.advance(TcpEngineLink::kLookMs);
+                    return ended;
+                },
+                20000));
+        }
+        QCOMPARE(t.problems, QStringList{"Engine address no-such-engine.invalid not found"});
     }
 };
 

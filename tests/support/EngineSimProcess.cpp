@@ -50,7 +50,6 @@ void EngineSimProcess::stop(int timeoutMs) {
 }
 
 bool EngineSimProcess::waitForExit(int timeoutMs) {
-    // QTest::qWaitFor keeps the test's own sockets serviced, which QProcess::waitForFinished would not.
     return QTest::qWaitFor([this] { return m_process.state() == QProcess::NotRunning; }, timeoutMs);
 }
 
@@ -122,10 +121,9 @@ quint16 EngineSimProcess::freeMonitorPort() {
 
 QList<SimCommand> EngineSimProcess::commands(qsizetype from) const {
     QList<SimCommand> out;
-    for (qsizetype i = std::max<qsizetype>(from, 0); i < m_lines.size(); ++i) {
+    for (qsizetype i = std::max<qsizetype>(from, 0); i < m_lines.size(); ++i)
         if (auto cmd = parseCommand(m_lines.at(i), i))
             out.append(*cmd);
-    }
     return out;
 }
 

@@ -3,7 +3,6 @@
 // what it prints and drives it through its control lines. Every wait runs the event loop
 // (QTest::qWaitFor), so the test's own sockets keep working while it waits.
 
-#include <QHostAddress>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QString>
@@ -28,9 +27,8 @@ public:
     EngineSimProcess(const EngineSimProcess&) = delete;
     EngineSimProcess& operator=(const EngineSimProcess&) = delete;
 
-    // Starts the engine with "--udp-port 0 --tcp-port 0 --traffic-rate 0 --alarm-rate 0
-    // --exit-on-stdin-eof" followed by args (a later option overrides an earlier one, so args may
-    // turn traffic on or fix the ports) and waits for its "listening udp=N tcp=N" line.
+    // Starts the engine on free ports without traffic or alarms, then args (a later option overrides an
+    // earlier one), and waits for its "listening udp=N tcp=N" line.
     bool start(const QStringList& args = {}, int timeoutMs = 10000);
     // Asks the engine to quit ("quit"), then kills it if it has not ended after timeoutMs.
     void stop(int timeoutMs = 5000);
@@ -49,21 +47,18 @@ public:
     // The printed commands (lines of the "<address>:<port> <text>" form) from line index `from` on.
     QList<SimCommand> commands(qsizetype from = 0) const;
 
-    // The first line at index `from` or later matching pattern, waiting up to timeoutMs for it.
-    // Returns the index of the line, or nothing on time-out.
+    // The index of the first line at `from` or later matching pattern; nothing on time-out.
     std::optional<qsizetype> waitForLine(const QRegularExpression& pattern, int timeoutMs = 10000,
                                          qsizetype from = 0);
     // The first printed command at index `from` or later whose text equals `text` exactly.
     std::optional<SimCommand> waitForCommand(const QString& text, int timeoutMs = 10000, qsizetype from = 0);
-    // Sends one control line and waits for the engine's "# done <line>". False on an "# error" answer
-    // or on time-out.
+    // Sends one control line and waits for the engine's "# done <line>"; false on "# error" or time-out.
     bool control(const QString& line, int timeoutMs = 10000);
     // Writes a control line without waiting.
     void write(const QString& line);
 
-    // A UDP port from 20000 to 32767 that is free at the moment, for a monitor's MON_PORT: the
-    // monitor keeps its ports as 16-bit signed numbers, out of reach of the system's own free ports
-    // (32768 and up). The engine picks its own ports in the same range. 0 when none was found.
+    // A UDP port from 20000 to 32767 that is free at the moment (0 when none is), for a monitor's
+    // MON_PORT: the monitor keeps its ports as 16-bit signed numbers.
     static quint16 freeMonitorPort();
 
 private:
