@@ -1,7 +1,5 @@
-// A flood of a million datagrams from the simulated engine, as fast as it can send them, at a monitor
-// on a real UDP link: the ring never holds more than it can and drops nothing (what does not fit waits
-// in the socket), whatever is lost is lost in the kernel and counted there, memory stays put, and
-// afterwards a normal report still paints its cell.
+// A million datagrams from the simulated engine as fast as it can send them: the ring never overflows,
+// only the kernel loses datagrams and counts them, memory stays put, and the monitor still works.
 
 #include "alarms/AlarmList.h"
 #include "app/Monitor.h"
@@ -26,7 +24,6 @@ private slots:
         QVERIFY(rig.start(true));
         QVERIFY(rig.paints(1, 2));
         const auto& link = dynamic_cast<const UdpEngineLink&>(*rig.monitor->link());
-        // Messages processed other than the blast's own.
         QTRY_VERIFY(rig.monitor->queue().isEmpty());
         const qint64 processedBefore = rig.monitor->intake().processedCount();
         const std::int64_t kernelDropsBefore = link.kernelDrops();
@@ -36,18 +33,14 @@ private slots:
         QVERIFY(rig.sim.control(QStringLiteral("blast %1").arg(kBlast)));
         int maxPending = 0;
         long maxRss = rssBefore;
-        QElapsedTimer took;
-        took.start();
-        const bool finished = QTest::qWaitFor(
+        QVERIFY(QTest::qWaitFor(
             [&] {
                 maxPending = std::max(maxPending, rig.monitor->queue().pendingCount());
                 maxRss = std::max(maxRss, statusKb("VmRSS"));
                 return rig.sim.lines().indexOf(QRegularExpression(QStringLiteral("# blast finished .*")),
                                                mark) >= 0;
             },
-            50000);
-        qInfo("blast took %lld ms", took.elapsed());
-        QVERIFY(finished);
+            50000));
         // The socket still holds what waited for the ring: let it drain, then count.
         qint64 seen = -1;
         QElapsedTimer quiet;
@@ -64,10 +57,8 @@ private slots:
             60000));
         const qint64 arrived = rig.monitor->intake().processedCount() - processedBefore;
         const std::int64_t kernelDropped = link.kernelDrops() - kernelDropsBefore;
-        qInfo("arrived %lld, kernel dropped %lld, receive buffer %d bytes, queue high-water %d, memory grew "
-              "%ld kB",
-              arrived, static_cast<long long>(kernelDropped), link.receiveBufferBytes(), maxPending,
-              maxRss - rssBefore);
+        qInfo("arrived %lld, kernel dropped %lld, queue high-water %d, memory grew %ld kB", arrived,
+              static_cast<long long>(kernelDropped), maxPending, maxRss - rssBefore);
         QVERIFY(maxPending <= MessageQueue::kCapacity);
         // Every datagram is either handled or counted by the kernel as dropped: none is lost unseen.
         if (kernelDropsBefore >= 0)

@@ -57,46 +57,34 @@ private slots:
     void backlogIsWorkedOffWithinTheBudget() {
         Intake x;
         // Each message takes a millisecond to handle; moving the clock also fires DataRec again from
-        // inside the handler, which must not start a second pass in the middle of this one.
+        // inside the handler, which must not start a second pass in the middle of this one. A message
+        // a handler stores waits its turn.
         x.dispatcher.setHandler('W', [&](QStringView body) {
             x.seen << QStringLiteral("W:") + body.toString();
             x.clock.advance(1);
+            if (body == u"0")
+                x.queue.store(QStringLiteral("W20"));
         });
         for (int i = 0; i < 20; ++i)
             x.queue.store(QStringLiteral("W%1").arg(i));
         x.intake.tick();
         QCOMPARE(x.seen.size(), int(MessageIntake::kBudgetMs));
-        QCOMPARE(x.pending(), QString::number(20 - MessageIntake::kBudgetMs));
+        QCOMPARE(x.pending(), QString::number(21 - MessageIntake::kBudgetMs));
         while (x.queue.pendingCount() > 0)
             x.intake.tick();
-        QCOMPARE(x.seen.size(), 20);
-        for (int i = 0; i < 20; ++i)
+        QCOMPARE(x.seen.size(), 21);
+        for (int i = 0; i < 21; ++i)
             QCOMPARE(x.seen[i], QStringLiteral("W:%1").arg(i));
     }
 
     void fullRingIsDrainedInOneTickWhenHandlersAreQuick() {
         Intake x;
-        int count = 0;
-        x.dispatcher.setHandler('t', [&](QStringView) { ++count; });
         for (int i = 0; i < MessageQueue::kCapacity; ++i)
             x.queue.store(QStringLiteral("t%1").arg(i));
         x.clock.advance(MessageIntake::kTickMs);
-        QCOMPARE(count, MessageQueue::kCapacity);
+        QCOMPARE(x.seen.size(), MessageQueue::kCapacity);
         QCOMPARE(x.queue.writeIndex(), 0);
         QCOMPARE(x.queue.readIndex(), 0);
-    }
-
-    void messageStoredByAHandlerWaitsItsTurn() {
-        Intake x;
-        x.dispatcher.setHandler('A', [&](QStringView body) {
-            x.seen << QStringLiteral("A:") + body.toString();
-            if (body == u"1")
-                x.queue.store(QStringLiteral("A3"));
-        });
-        x.queue.store(QStringLiteral("A1"));
-        x.queue.store(QStringLiteral("A2"));
-        x.clock.advance(MessageIntake::kTickMs);
-        QCOMPARE(x.seen, (QStringList{"A:1", "A:2", "A:3"}));
     }
 };
 

@@ -1,5 +1,5 @@
-// The link against plain loopback sockets standing in for the engine: the exact bytes of commands,
-// datagram and stream framing on arrival, the connect and its bounds, the TCP label.
+// The link against plain loopback sockets standing in for the engine: the bytes of commands, who is
+// heard, the connect and its bounds, the TCP label.
 #include "link/EngineLink.h"
 #include "link/LinkActions.h"
 #include "link/LinkHealth.h"
@@ -10,15 +10,14 @@
 #include "support/TestMonitor.h"
 
 #include <QHostInfo>
-#include <QRegularExpression>
 #include <QNetworkDatagram>
-#include <QSignalSpy>
+#include <QRegularExpression>
+#include <QSet>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
 #include <QUdpSocket>
 
-#include <memory>
 #include <vector>
 
 using namespace corvane;
@@ -26,18 +25,12 @@ using namespace corvane::test;
 
 namespace {
 
-MonitorConfig udpConfig(quint16 enginePort, quint16 monitorPort) {
+MonitorConfig linkConfig(bool udp, quint16 enginePort, quint16 monitorPort = 0) {
     MonitorConfig config;
-    config.useUdp = true;
+    config.useUdp = udp;
     config.engineAddress = QStringLiteral("127.0.0.1");
     config.enginePort = static_cast<std::int16_t>(enginePort);
     config.monitorPort = static_cast<std::int16_t>(monitorPort);
-    return config;
-}
-
-MonitorConfig tcpConfig(quint16 enginePort) {
-    MonitorConfig config = udpConfig(enginePort, 0);
-    config.useUdp = false;
     return config;
 }
 
@@ -85,41 +78,52 @@ class TestLink : public QObject {
     Q_OBJECT
 private slots:
     void loadChoosesTheLinkByTheTcpKey() {
-        {
-            TestMonitor t(
-                udpConfig(EngineSimProcess::freeMonitorPort(), EngineSimProcess::freeMonitorPort()));
-            t.monitor.load();
-            QVERIFY(t.monitor.link() && t.monitor.link()->isUdp());
-            QVERIFY(!t.monitor.ui().element(Element::TCP).visible);
-        }
         FakeTcpEngine engine;
-        TestMonitor t(tcpConfig(engine.port()));
-        t.monitor.load();
-        QVERIFY(t.monitor.link() && !t.monitor.link()->isUdp());
-        QVERIFY(t.monitor.ui().element(Element::TCP).visible);
-        // Start-up connects and says hello.
-        QTRY_VERIFY(engine.received.startsWith("$TESTBOX|"));
+        for (const bool udp : {true, false}) {
+            TestMonitor t(linkConfig(udp, engine.port(), EngineSimProcess::freeMonitorPort()));
+            t.monitor.load();
+            QCOMPARE(t.monitor.link()->isUdp(), udp);
+            QCOMPARE(t.monitor.ui().element(Element::TCP).visible, !udp);
+            if (!udp) // start-up connects and says hello
+                QTRY_VERIFY(engine.received.startsWith("$TESTBOX|"));
+        }
     }
 
-    void udpCommandsAreSingleDatagrams() {
+    void udpCommandsAreSingleDatagramsFromTheMonitorsPort() {
         QUdpSocket engine;
         QVERIFY(engine.bind(QHostAddress::LocalHost, 0));
         const quint16 monitorPort = EngineSimProcess::freeMonitorPort();
-        Rig t(udpConfig(engine.localPort(), monitorPort));
+        Rig t(linkConfig(true, engine.localPort(), monitorPort));
+        t.link->sendCommand(QStringLiteral("early")); // not pointed at the engine yet
         t.ui.trigger(MenuItem::Refresh);
+        QUdpSocket sender;
+        sender.writeDatagram("A waiting", QHostAddress::LocalHost, monitorPort);
+        // The datagram waits in the socket, unread: pointing the link at the engine again, as every
+        // engine-wide command over UDP does, keeps it.
+        t.link->connectEngine();
+        QTRY_COMPARE(t.queue.pendingCount(), 1);
+        QCOMPARE(t.queue.take(), QStringLiteral("A waiting"));
         t.link->sendCommand(QStringLiteral("DDDDD"));
         t.link->sendCommand(QStringLiteral("@caf\u00e9"));
-        QList<QNetworkDatagram> got;
+        t.link->close();
+        t.link->sendCommand(QStringLiteral("while closed"));
+        t.link->connectEngine();
+        t.link->sendCommand(QStringLiteral("again"));
+        QList<QByteArray> got;
+        QSet<quint16> from;
         QTRY_VERIFY([&] {
-            while (engine.hasPendingDatagrams())
-                got << engine.receiveDatagram();
-            return got.size() >= 3;
+            while (engine.hasPendingDatagrams()) {
+                const QNetworkDatagram d = engine.receiveDatagram();
+                got << d.data();
+                from << d.senderPort();
+            }
+            return got.size() >= 4;
         }());
-        QCOMPARE(got[0].data(), QByteArray("$TESTBOX"));
-        QCOMPARE(got[1].data(), QByteArray("DDDDD"));
-        QCOMPARE(got[2].data(), QByteArray("@caf\xe9"));
+        QTest::qWait(20);
+        QVERIFY(!engine.hasPendingDatagrams());
+        QCOMPARE(got, (QList<QByteArray>{"$TESTBOX", "DDDDD", "@caf\xe9", "again"}));
         // The commands leave from the monitor's own port, where the engine answers.
-        QCOMPARE(got[0].senderPort(), monitorPort);
+        QCOMPARE(from, QSet<quint16>{monitorPort});
         // The label belongs to TCP links only.
         QVERIFY(!t.ui.element(Element::TCP).fore.has_value());
         t.ui.gesture(Element::TCP, MainWindowModel::Gesture::DoubleClick);
@@ -147,7 +151,7 @@ private slots:
         QFETCH(QString, sender);
         QFETCH(bool, heard);
         const quint16 monitorPort = EngineSimProcess::freeMonitorPort();
-        MonitorConfig config = udpConfig(EngineSimProcess::freeMonitorPort(), monitorPort);
+        MonitorConfig config = linkConfig(true, EngineSimProcess::freeMonitorPort(), monitorPort);
         config.engineAddress = engine;
         config.allowFrom = allowFrom;
         Rig t(config);
@@ -172,8 +176,7 @@ private slots:
             return;
         }
         QCOMPARE(t.queue.pendingCount(), 0);
-        // The operator hears of strangers at once, then no more than once a minute, every datagram
-        // counted.
+        // Strangers are told at once, then at most once a minute, every datagram counted.
         const QRegularExpression report(QStringLiteral("Ignored (\\d+) datagrams? from (.*)$"));
         const auto ignoredIn = [&](const QString& line) {
             const auto m = report.match(line);
@@ -195,17 +198,17 @@ private slots:
     // Past the bound, strangers are no longer named one by one but counted together.
     void udpStrangersPastTheBoundAreCountedTogether() {
         const quint16 monitorPort = EngineSimProcess::freeMonitorPort();
-        Rig t(udpConfig(EngineSimProcess::freeMonitorPort(), monitorPort));
+        Rig t(linkConfig(true, EngineSimProcess::freeMonitorPort(), monitorPort));
         t.link->connectEngine();
         const auto& link = dynamic_cast<const UdpEngineLink&>(*t.link);
         // The first is told at once; the next ones gather for a minute.
         const int senders = 1 + UdpEngineLink::kMaxNamedStrangers + 1;
-        std::vector<std::unique_ptr<QUdpSocket>> from;
+        QUdpSocket from;
         for (int i = 0; i < senders; ++i) {
-            from.push_back(std::make_unique<QUdpSocket>());
-            if (!from.back()->bind(QHostAddress(QStringLiteral("127.0.0.%1").arg(2 + i)), 0))
+            from.close();
+            if (!from.bind(QHostAddress(QStringLiteral("127.0.0.%1").arg(2 + i)), 0))
                 QSKIP("this host has no such loopback address");
-            from.back()->writeDatagram("W", QHostAddress::LocalHost, monitorPort);
+            from.writeDatagram("W", QHostAddress::LocalHost, monitorPort);
             QTRY_COMPARE(link.ignoredCount(), i + 1);
         }
         t.clock.advance(UdpEngineLink::kReportEveryMs);
@@ -215,7 +218,7 @@ private slots:
 
     void udpPortIsTheMonitorsAlone() {
         const quint16 monitorPort = EngineSimProcess::freeMonitorPort();
-        Rig t(udpConfig(EngineSimProcess::freeMonitorPort(), monitorPort));
+        Rig t(linkConfig(true, EngineSimProcess::freeMonitorPort(), monitorPort));
         {
             // Taken by another program: said plainly, and the monitor goes on.
             QUdpSocket other;
@@ -237,35 +240,9 @@ private slots:
         QCOMPARE(t.problems.size(), 1);
     }
 
-    void udpPointingAgainKeepsWaitingDatagramsAndClosedLinkStaysSilent() {
-        QUdpSocket engine;
-        QVERIFY(engine.bind(QHostAddress::LocalHost, 0));
-        const quint16 monitorPort = EngineSimProcess::freeMonitorPort();
-        Rig t(udpConfig(engine.localPort(), monitorPort));
-        t.link->sendCommand(QStringLiteral("early")); // not pointed at the engine yet
-        t.link->connectEngine();
-        QUdpSocket sender;
-        sender.writeDatagram("A waiting", QHostAddress::LocalHost, monitorPort);
-        // Loopback delivers at once: the datagram waits in the socket, not read yet.
-        // Every engine-wide command over UDP points the link at the engine again first.
-        t.link->connectEngine();
-        QTRY_COMPARE(t.queue.pendingCount(), 1);
-        QCOMPARE(t.queue.take(), QStringLiteral("A waiting"));
-        t.link->close();
-        t.link->sendCommand(QStringLiteral("while closed"));
-        t.link->connectEngine();
-        t.link->sendCommand(QStringLiteral("again"));
-        QTRY_VERIFY(engine.hasPendingDatagrams());
-        const QNetworkDatagram got = engine.receiveDatagram();
-        QCOMPARE(got.data(), QByteArray("again"));
-        QCOMPARE(got.senderPort(), monitorPort);
-        QTest::qWait(20);
-        QVERIFY(!engine.hasPendingDatagrams());
-    }
-
     void udpBurstWaitsInTheKernel() {
         const quint16 monitorPort = EngineSimProcess::freeMonitorPort();
-        Rig t(udpConfig(EngineSimProcess::freeMonitorPort(), monitorPort));
+        Rig t(linkConfig(true, EngineSimProcess::freeMonitorPort(), monitorPort));
         t.link->connectEngine();
         const auto& link = dynamic_cast<const UdpEngineLink&>(*t.link);
         QVERIFY2(link.receiveBufferBytes() >= 1024 * 1024, qPrintable(QString::number(link.receiveBufferBytes())));
@@ -298,7 +275,7 @@ private slots:
 
     void tcpCommandsEndWithTheSeparatorAndTheLabelShowsTheLink() {
         FakeTcpEngine engine;
-        Rig t(tcpConfig(engine.port()));
+        Rig t(linkConfig(false, engine.port()));
         t.ui.trigger(MenuItem::Refresh);
         QTRY_VERIFY(engine.peer);
         QTRY_COMPARE(engine.received, QByteArray("$TESTBOX|"));
@@ -307,6 +284,8 @@ private slots:
         QCOMPARE(label.toolTip, QStringLiteral("Port = %1").arg(engine.peer->peerPort()));
         t.link->sendCommand(QStringLiteral("DDDDD"));
         QTRY_COMPARE(engine.received, QByteArray("$TESTBOX|DDDDD|"));
+        engine.peer->write("|A1|A2||T12:0");
+        QTRY_COMPARE(t.queue.pendingCount(), 2);
 
         // Double-click: down and red; ReConnect: up again with a fresh hello.
         engine.received.clear();
@@ -316,6 +295,11 @@ private slots:
         t.ui.trigger(MenuItem::Refresh);
         QTRY_COMPARE(label.fore, std::optional<LegacyColor>(0x00FF00));
         QTRY_COMPARE(engine.received, QByteArray("$TESTBOX|"));
+        // The engine cannot finish on a new connection what the old one cut off: the half message is
+        // not glued to the first one of the new stream.
+        engine.peer->write("T12:05:00|");
+        QTRY_COMPARE(t.queue.pendingCount(), 3);
+        QCOMPARE(takeAll(t.queue), (QStringList{"A1", "A2", "T12:05:00"}));
 
         // The engine closes the connection: red, and nothing else happens.
         engine.peer->disconnectFromHost();
@@ -323,64 +307,31 @@ private slots:
         QVERIFY(!t.link->isConnecting());
     }
 
-    void reconnectionDropsTheOldConnectionsUnfinishedMessage() {
-        FakeTcpEngine engine;
-        Rig t(tcpConfig(engine.port()));
-        t.link->connectEngine();
-        QTRY_VERIFY(engine.peer);
-        engine.peer->write("|A1|A2||T12:0");
-        QTRY_COMPARE(t.queue.pendingCount(), 2);
-        // The engine cannot finish on a new connection what the old one cut off, so the half message
-        // must not be glued to the first message of the new stream.
-        t.ui.trigger(MenuItem::Refresh);
-        QTRY_VERIFY(engine.peer && engine.peer->state() == QAbstractSocket::ConnectedState &&
-                    engine.received.endsWith("$TESTBOX|"));
-        engine.peer->write("T12:05:00|");
-        QTRY_COMPARE(t.queue.pendingCount(), 3);
-        QCOMPARE(takeAll(t.queue), (QStringList{"A1", "A2", "T12:05:00"}));
+    // Whatever becomes of an attempt, it ends within its looks and a new attempt ends the one under
+    // way; one refused leaves the label alone.
+    void connectAttemptsEnd_data() {
+        QTest::addColumn<QString>("address");
+        QTest::addColumn<int>("port");
+        QTest::addColumn<bool>("refused");
+        QTcpServer probe;
+        probe.listen(QHostAddress::LocalHost, 0);
+        QTest::newRow("nothing listens") << "127.0.0.1" << int(probe.serverPort()) << true;
+        // Keeps the socket connecting; some networks fail it at once, or answer for it.
+        QTest::newRow("nothing answers") << "10.255.255.1" << 1260 << false;
     }
 
-    void overlongTcpMessageIsAFailedArrival() {
-        FakeTcpEngine engine;
-        Rig t(tcpConfig(engine.port()));
-        QSignalSpy failures(&t.link, &LinkSocket::arrivalFailed);
-        t.link->connectEngine();
-        QTRY_VERIFY(engine.peer);
-        engine.peer->write(QByteArray(40000, 'x') + "|A ok|");
-        QTRY_COMPARE(t.queue.pendingCount(), 1);
-        QCOMPARE(t.queue.take(), QStringLiteral("A ok"));
-        QTRY_COMPARE(failures.size(), 1);
-        QCOMPARE(t.link->discardedCount(), 1);
-    }
-
-    void connectToNothingLeavesTheLabelAlone() {
-        quint16 closedPort = 0;
-        {
-            QTcpServer probe;
-            probe.listen(QHostAddress::LocalHost, 0);
-            closedPort = probe.serverPort();
-        }
-        Rig t(tcpConfig(closedPort));
-        t.ui.setFore(Element::TCP, 0x0000FF);
-        bool ended = false;
-        t.link->connectEngine([&] { ended = true; });
-        QTRY_VERIFY(ended);
-        QVERIFY(!t.link->isConnecting());
-        QCOMPARE(t.ui.element(Element::TCP).fore, std::optional<LegacyColor>(0x0000FF));
-        // Nothing to send on: the command goes nowhere and nothing breaks.
-        t.link->sendCommand(QStringLiteral("W"));
-    }
-
-    void connectWaitIsBoundedAndANewAttemptEndsTheOneUnderWay() {
-        // An address that does not answer keeps the socket connecting (some networks fail it at once,
-        // or answer for it); whatever happens, the attempt ends within its looks.
-        MonitorConfig config = tcpConfig(1260);
-        config.engineAddress = QStringLiteral("10.255.255.1");
+    void connectAttemptsEnd() {
+        QFETCH(QString, address);
+        QFETCH(int, port);
+        QFETCH(bool, refused);
+        MonitorConfig config = linkConfig(false, static_cast<quint16>(port));
+        config.engineAddress = address;
         Rig t(config);
+        t.ui.setFore(Element::TCP, 0x0000FF);
         int firstEnded = 0;
         int secondEnded = 0;
         t.link->connectEngine([&] { ++firstEnded; });
-        const bool second = t.link->isConnecting(); // some networks fail the address at once
+        const bool second = t.link->isConnecting();
         if (second) {
             t.link->connectEngine([&] { ++secondEnded; });
             QCOMPARE(firstEnded, 1);
@@ -392,6 +343,30 @@ private slots:
         QCOMPARE(firstEnded, 1);
         QCOMPARE(secondEnded, int(second));
         QVERIFY(!t.link->isConnecting());
+        if (refused)
+            QCOMPARE(t.ui.element(Element::TCP).fore, std::optional<LegacyColor>(0x0000FF));
+        // Nothing to send on: the command goes nowhere and nothing breaks.
+        t.link->sendCommand(QStringLiteral("W"));
+    }
+
+    void aNameThatDoesNotResolveIsReportedOnce_data() { overUdpAndTcp(); }
+    void aNameThatDoesNotResolveIsReportedOnce() {
+        QFETCH(bool, udp);
+        MonitorConfig config = linkConfig(udp, 1260, EngineSimProcess::freeMonitorPort());
+        config.engineAddress = QStringLiteral("no-such-engine.invalid");
+        Rig t(config);
+        for (int attempt = 0; attempt < 2; ++attempt) {
+            bool ended = false;
+            t.link->connectEngine([&] { ended = true; });
+            t.link->sendCommand(QStringLiteral("SSSSS"));
+            QVERIFY(QTest::qWaitFor(
+                [&] {
+                    t.clock.advance(TcpEngineLink::kLookMs);
+                    return ended;
+                },
+                20000));
+        }
+        QCOMPARE(t.problems, QStringList{"Engine address no-such-engine.invalid not found"});
     }
 };
 

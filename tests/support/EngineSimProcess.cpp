@@ -23,13 +23,9 @@ bool EngineSimProcess::start(const QStringList& args, int timeoutMs) {
     m_partial.clear();
     m_errors.clear();
     m_udpPort = m_tcpPort = 0;
-    QStringList all{QStringLiteral("--udp-port"),         QStringLiteral("0"),
-                    QStringLiteral("--tcp-port"),         QStringLiteral("0"),
-                    QStringLiteral("--traffic-rate"),     QStringLiteral("0"),
-                    QStringLiteral("--alarm-rate"),       QStringLiteral("0"),
-                    QStringLiteral("--exit-on-stdin-eof")};
-    all += args;
-    m_process.start(QStringLiteral(CORVANE_ENGINE_SIM), all);
+    const QString defaults =
+        QStringLiteral("--udp-port 0 --tcp-port 0 --traffic-rate 0 --alarm-rate 0 --exit-on-stdin-eof");
+    m_process.start(QStringLiteral(CORVANE_ENGINE_SIM), defaults.split(QLatin1Char(' ')) + args);
     if (!m_process.waitForStarted(timeoutMs))
         return false;
     static const QRegularExpression listening(QStringLiteral("^listening udp=(\\d+) tcp=(\\d+)$"));
@@ -54,7 +50,6 @@ void EngineSimProcess::stop(int timeoutMs) {
 }
 
 bool EngineSimProcess::waitForExit(int timeoutMs) {
-    // QTest::qWaitFor keeps the test's own sockets serviced, which QProcess::waitForFinished would not.
     return QTest::qWaitFor([this] { return m_process.state() == QProcess::NotRunning; }, timeoutMs);
 }
 
@@ -76,49 +71,43 @@ void EngineSimProcess::readOutput() {
     m_partial.remove(0, start);
 }
 
-std::optional<qsizetype> EngineSimProcess::waitForLine(const QRegularExpression& pattern, int timeoutMs,
-                                                       qsizetype from) {
+std::optional<qsizetype> EngineSimProcess::waitFor(const std::function<bool(qsizetype)>& found, int timeoutMs,
+                                                   qsizetype from) {
     qsizetype next = std::max<qsizetype>(from, 0);
-    std::optional<qsizetype> found;
+    std::optional<qsizetype> at;
     const auto look = [&] {
         readOutput();
         for (; next < m_lines.size(); ++next) {
-            if (pattern.match(m_lines.at(next)).hasMatch()) {
-                found = next;
+            if (found(next)) {
+                at = next;
                 return true;
             }
         }
         return !isRunning(); // an engine that has ended prints nothing more
     };
-    if (look())
-        return found;
-    static_cast<void>(QTest::qWaitFor(look, timeoutMs));
-    return found;
+    if (!look())
+        static_cast<void>(QTest::qWaitFor(look, timeoutMs));
+    return at;
 }
 
-std::optional<SimCommand> EngineSimProcess::parseCommand(const QString& line, qsizetype index) {
-    // "<address>:<port> <text>"; the address is followed by the last ':' before the first blank.
-    const qsizetype blank = line.indexOf(QLatin1Char(' '));
-    if (blank < 0 || line.startsWith(QLatin1Char('#')))
-        return std::nullopt;
-    const qsizetype colon = line.lastIndexOf(QLatin1Char(':'), blank);
-    if (colon <= 0)
-        return std::nullopt;
-    bool ok = false;
-    const uint port = line.mid(colon + 1, blank - colon - 1).toUInt(&ok);
-    if (!ok || port > 65535)
-        return std::nullopt;
-    SimCommand cmd;
-    cmd.line = index;
-    cmd.address = line.left(colon);
-    if (cmd.address.startsWith(QLatin1Char('[')) && cmd.address.endsWith(QLatin1Char(']')))
-        cmd.address = cmd.address.mid(1, cmd.address.size() - 2);
-    if (QHostAddress(cmd.address).isNull())
-        return std::nullopt;
-    cmd.port = static_cast<quint16>(port);
-    cmd.text = line.mid(blank + 1);
-    return cmd;
+std::optional<qsizetype> EngineSimProcess::waitForLine(const QRegularExpression& pattern, int timeoutMs,
+                                                       qsizetype from) {
+    return waitFor([&](qsizetype i) { return pattern.match(m_lines.at(i)).hasMatch(); }, timeoutMs, from);
 }
+
+namespace {
+
+// One printed command line, "<address>:<port> <text>" with an IPv6 address in brackets; nothing when
+// the line is not a command.
+std::optional<SimCommand> parseCommand(const QString& line, qsizetype index) {
+    static const QRegularExpression command(QStringLiteral("^\\[?([^ \\[\\]]+)\\]?:(\\d{1,5}) (.*)$"));
+    const auto m = command.match(line);
+    if (!m.hasMatch() || QHostAddress(m.captured(1)).isNull() || m.captured(2).toUInt() > 65535)
+        return std::nullopt;
+    return SimCommand{index, m.captured(1), static_cast<quint16>(m.captured(2).toUInt()), m.captured(3)};
+}
+
+} // namespace
 
 quint16 EngineSimProcess::freeMonitorPort() {
     for (int i = 0; i < 500; ++i) {
@@ -132,31 +121,21 @@ quint16 EngineSimProcess::freeMonitorPort() {
 
 QList<SimCommand> EngineSimProcess::commands(qsizetype from) const {
     QList<SimCommand> out;
-    for (qsizetype i = std::max<qsizetype>(from, 0); i < m_lines.size(); ++i) {
+    for (qsizetype i = std::max<qsizetype>(from, 0); i < m_lines.size(); ++i)
         if (auto cmd = parseCommand(m_lines.at(i), i))
             out.append(*cmd);
-    }
     return out;
 }
 
 std::optional<SimCommand> EngineSimProcess::waitForCommand(const QString& text, int timeoutMs,
                                                            qsizetype from) {
-    std::optional<SimCommand> found;
-    qsizetype next = std::max<qsizetype>(from, 0);
-    const auto look = [&] {
-        readOutput();
-        for (; next < m_lines.size(); ++next) {
-            auto cmd = parseCommand(m_lines.at(next), next);
-            if (cmd && cmd->text == text) {
-                found = cmd;
-                return true;
-            }
-        }
-        return !isRunning();
-    };
-    if (!look())
-        static_cast<void>(QTest::qWaitFor(look, timeoutMs));
-    return found;
+    const auto at = waitFor(
+        [&](qsizetype i) {
+            const auto cmd = parseCommand(m_lines.at(i), i);
+            return cmd && cmd->text == text;
+        },
+        timeoutMs, from);
+    return at ? parseCommand(m_lines.at(*at), *at) : std::nullopt;
 }
 
 bool EngineSimProcess::control(const QString& line, int timeoutMs) {

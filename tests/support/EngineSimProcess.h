@@ -1,23 +1,13 @@
 #pragma once
 // Runs the simulated engine (corvane-engine-sim) as a child process on free loopback ports, collects
-// what it prints and drives it through its control lines. Integration tests point a monitor (or plain
-// sockets) at udpPort()/tcpPort() and assert on the commands the engine printed.
-//
-// Every wait runs the event loop (QTest::qWaitFor), so sockets of the test keep working while it waits.
-//
-// Typical use:
-//     EngineSimProcess sim;
-//     QVERIFY(sim.start({"--spans", "2"}));
-//     ... connect to 127.0.0.1:sim.tcpPort() and send "SSSSS|" ...
-//     auto cmd = sim.waitForCommand("SSSSS");
-//     QVERIFY(cmd);                            // cmd->address, cmd->port, cmd->text
-//     QVERIFY(sim.control("heartbeat off"));   // waits for the engine's "# done heartbeat off"
+// what it prints and drives it through its control lines. Every wait runs the event loop
+// (QTest::qWaitFor), so the test's own sockets keep working while it waits.
 
-#include <QHostAddress>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <optional>
 
 namespace corvane::test {
@@ -37,9 +27,8 @@ public:
     EngineSimProcess(const EngineSimProcess&) = delete;
     EngineSimProcess& operator=(const EngineSimProcess&) = delete;
 
-    // Starts the engine with "--udp-port 0 --tcp-port 0 --traffic-rate 0 --alarm-rate 0
-    // --exit-on-stdin-eof" followed by args (a later option overrides an earlier one, so args may
-    // turn traffic on or fix the ports) and waits for its "listening udp=N tcp=N" line.
+    // Starts the engine on free ports without traffic or alarms, then args (a later option overrides an
+    // earlier one), and waits for its "listening udp=N tcp=N" line.
     bool start(const QStringList& args = {}, int timeoutMs = 10000);
     // Asks the engine to quit ("quit"), then kills it if it has not ended after timeoutMs.
     void stop(int timeoutMs = 5000);
@@ -50,7 +39,6 @@ public:
 
     quint16 udpPort() const { return m_udpPort; }
     quint16 tcpPort() const { return m_tcpPort; }
-    QHostAddress address() const { return QHostAddress::LocalHost; }
 
     // Every complete line printed on stdout so far (Latin-1), without line ends.
     const QStringList& lines() const { return m_lines; }
@@ -59,28 +47,25 @@ public:
     // The printed commands (lines of the "<address>:<port> <text>" form) from line index `from` on.
     QList<SimCommand> commands(qsizetype from = 0) const;
 
-    // The first line at index `from` or later matching pattern, waiting up to timeoutMs for it.
-    // Returns the index of the line, or nothing on time-out.
+    // The index of the first line at `from` or later matching pattern; nothing on time-out.
     std::optional<qsizetype> waitForLine(const QRegularExpression& pattern, int timeoutMs = 10000,
                                          qsizetype from = 0);
     // The first printed command at index `from` or later whose text equals `text` exactly.
     std::optional<SimCommand> waitForCommand(const QString& text, int timeoutMs = 10000, qsizetype from = 0);
-    // Sends one control line and waits for the engine's "# done <line>". False on an "# error" answer
-    // or on time-out.
+    // Sends one control line and waits for the engine's "# done <line>"; false on "# error" or time-out.
     bool control(const QString& line, int timeoutMs = 10000);
     // Writes a control line without waiting.
     void write(const QString& line);
 
-    // A UDP port from 20000 to 32767 that is free at the moment, for a monitor's MON_PORT: the
-    // monitor keeps its ports as 16-bit signed numbers, out of reach of the system's own free ports
-    // (32768 and up). The engine picks its own ports in the same range. 0 when none was found.
+    // A UDP port from 20000 to 32767 that is free at the moment (0 when none is), for a monitor's
+    // MON_PORT: the monitor keeps its ports as 16-bit signed numbers.
     static quint16 freeMonitorPort();
-
-    // Parses one printed command line; nothing when the line is not a command.
-    static std::optional<SimCommand> parseCommand(const QString& line, qsizetype index = -1);
 
 private:
     void readOutput();
+    // The first line at index `from` or later for which found(index) holds, waiting up to timeoutMs.
+    std::optional<qsizetype> waitFor(const std::function<bool(qsizetype)>& found, int timeoutMs,
+                                     qsizetype from);
 
     QProcess m_process;
     QStringList m_lines;

@@ -1,6 +1,5 @@
 #pragma once
-// A real monitor on the system clock, linked over real loopback sockets to the simulated engine
-// process, for tests that go through the whole path from the engine's socket to the models.
+// A real monitor on the system clock, linked over loopback sockets to the simulated engine process.
 
 #include "app/Monitor.h"
 #include "platform/Clock.h"
