@@ -1,8 +1,7 @@
 // The operator's commands to the switch against a recording link and a manual clock: the refresh
-// sequence and its waits, the per-channel batch, the engine-wide commands and the watchdog period.
+// waits, the per-channel batch and the engine-wide commands.
 
 #include "support/CommandParts.h"
-#include "support/TestMonitor.h"
 
 #include <QTest>
 
@@ -30,8 +29,6 @@ struct Commands : test::CommandParts {
 class TestCommands : public QObject {
     Q_OBJECT
 private slots:
-    void refreshWaitsForEachAcknowledgement_data();
-    void refreshWaitsForEachAcknowledgement();
     void refreshWaitsGiveUpAfterTheirLooks();
     void refreshWaitsForTheConnect();
     void refreshStartedDuringAWaitRunsFirst();
@@ -42,45 +39,8 @@ private slots:
     void unmarkAllClearsEveryMark();
     void engineWideCommandsReconnectOverUdp();
     void unloadAsksFirst();
-    void watchdogTimeoutDialog_data();
-    void watchdogTimeoutDialog();
     void tabDoubleClickRevealsEngineButtons();
 };
-
-void TestCommands::refreshWaitsForEachAcknowledgement_data() {
-    QTest::addColumn<bool>("startupDone");
-    QTest::addColumn<QStringList>("sentAtOnce");
-    QTest::addColumn<QStringList>("acks");
-    QTest::addColumn<QList<int>>("sentAfterEachAck");
-    QTest::addColumn<QStringList>("commands");
-    QTest::newRow("before start-up") << false << QStringList{"<close>", "<connect>", "$TESTBOX", "SSSSS"}
-                                     << QStringList{"S", "C"} << QList<int>{3, 4}
-                                     << QStringList{"$TESTBOX", "SSSSS", "CCCCC", "UUUUU"};
-    QTest::newRow("after start-up, names first")
-        << true << QStringList{"<close>", "<connect>", "DDDDD"} << QStringList{"D", "S", "C"}
-        << QList<int>{3, 4, 5} << QStringList{"DDDDD", "$TESTBOX", "SSSSS", "CCCCC", "UUUUU"};
-}
-
-void TestCommands::refreshWaitsForEachAcknowledgement() {
-    QFETCH(bool, startupDone);
-    QFETCH(QStringList, sentAtOnce);
-    QFETCH(QStringList, acks);
-    QFETCH(QList<int>, sentAfterEachAck);
-    QFETCH(QStringList, commands);
-    Commands f;
-    if (startupDone)
-        f.relay.completeBoard();
-    f.engine->sent.clear();
-    f.commands.refreshInfo();
-    QCOMPARE(f.engine->sent, sentAtOnce);
-    QCOMPARE(f.ui.element(Element::AckLbl).back, LegacyColor(0x00FFFF));
-    f.clock.advance(1000);
-    QCOMPARE(f.ui.element(Element::AckLbl).back, LegacyColor(0x808080)); // greyed a second later
-    // Each acknowledgement ends its wait at the next look, and lets out the commands up to the next wait.
-    for (qsizetype i = 0; i < acks.size(); ++i)
-        QCOMPARE(f.sentAfterEachAck({acks[i]}), commands.first(sentAfterEachAck[i]));
-    QCOMPARE(f.commands.runner().activeCount(), 0);
-}
 
 void TestCommands::refreshWaitsGiveUpAfterTheirLooks() {
     Commands f;
@@ -112,6 +72,8 @@ void TestCommands::refreshWaitsForTheConnect() {
     f.engine->heldConnect(); // a second report of the same connect changes nothing
     QCOMPARE(f.engine->commands(), (QStringList{"$TESTBOX", "SSSSS"}));
     QCOMPARE(f.ui.element(Element::AckLbl).back, LegacyColor(0x00FFFF));
+    f.clock.advance(1000);
+    QCOMPARE(f.ui.element(Element::AckLbl).back, LegacyColor(0x808080)); // greyed a second later
 }
 
 void TestCommands::refreshStartedDuringAWaitRunsFirst() {
@@ -246,35 +208,6 @@ void TestCommands::unloadAsksFirst() {
     f.dialogs.yesNoAnswers.enqueue(true);
     f.ui.trigger(MenuItem::UnloadApp);
     QCOMPARE(f.engine->sent, (QStringList{"<connect>", "QQQQQ"}));
-}
-
-void TestCommands::watchdogTimeoutDialog_data() {
-    QTest::addColumn<QString>("answer");
-    QTest::addColumn<int>("interval");
-    QTest::addColumn<QString>("shownNext");
-    QTest::newRow("cancelled") << QString() << 1500 << "150";
-    QTest::newRow("whole seconds") << "30" << 300 << "30";
-    QTest::newRow("no number") << "soon" << 1500 << "150";
-    QTest::newRow("negative") << "-5" << 1500 << "150";
-    QTest::newRow("largest") << "6553.5" << 65535 << "6553.5";
-    QTest::newRow("too long") << "6553.6" << 1500 << "150";
-    // Tenths of a second are kept, halves of a millisecond go to the even neighbour.
-    QTest::newRow("half down to even") << "0.25" << 2 << "0.2";
-    QTest::newRow("half up to even, blanks around") << " 0.75 " << 8 << "0.8";
-}
-
-void TestCommands::watchdogTimeoutDialog() {
-    QFETCH(QString, answer);
-    QFETCH(int, interval);
-    QFETCH(QString, shownNext);
-    test::TestMonitor t;
-    auto& dialogs = t.services.dialogs;
-    dialogs.inputAnswers.enqueue(answer);
-    t.monitor.ui().trigger(MenuItem::WDTO);
-    QCOMPARE(dialogs.inputs, QStringList{"Watchdog Timeout|Enter Timeout in seconds|150"});
-    QCOMPARE(t.monitor.heartbeat().interval(), interval);
-    t.monitor.ui().trigger(MenuItem::WDTO);
-    QCOMPARE(dialogs.inputs.last(), QStringLiteral("Watchdog Timeout|Enter Timeout in seconds|") + shownNext);
 }
 
 void TestCommands::tabDoubleClickRevealsEngineButtons() {

@@ -43,20 +43,41 @@ bool endsWith(const QStringList& lines, const QStringList& texts) {
 class HeartbeatWatchdogTest : public QObject {
     Q_OBJECT
 private slots:
-    void periodFollowsTheTimeoutWithinSixteenBits_data() {
+    // The period from the configured timeout, or from the operator's answer to the dialog: tenths of a
+    // second kept, halves of a millisecond to the even neighbour, 16 bits at most.
+    void periodFollowsTheTimeout_data() {
         QTest::addColumn<int>("timeout");
+        QTest::addColumn<QString>("answer"); // none when empty
         QTest::addColumn<int>("interval");
-        QTest::newRow("default") << 150 << 1500;
-        QTest::newRow("largest") << 3276 << 32760;
-        QTest::newRow("tenfold past 16 bits keeps the default") << 3277 << 1500;
-        QTest::newRow("negative keeps the default") << -1 << 1500;
-        QTest::newRow("short") << 20 << 200;
-        QTest::newRow("off") << 0 << 0;
+        QTest::addColumn<QString>("shown"); // by the dialog afterwards
+        QTest::newRow("default") << 150 << QString() << 1500 << "150";
+        QTest::newRow("largest") << 3276 << QString() << 32760 << "3276";
+        QTest::newRow("tenfold past 16 bits keeps the default") << 3277 << QString() << 1500 << "150";
+        QTest::newRow("negative keeps the default") << -1 << QString() << 1500 << "150";
+        QTest::newRow("short") << 20 << QString() << 200 << "20";
+        QTest::newRow("off") << 0 << QString() << 0 << "0";
+        QTest::newRow("answered in whole seconds") << 150 << "30" << 300 << "30";
+        QTest::newRow("answered with no number") << 150 << "soon" << 1500 << "150";
+        QTest::newRow("answered negative") << 150 << "-5" << 1500 << "150";
+        QTest::newRow("answered the largest") << 150 << "6553.5" << 65535 << "6553.5";
+        QTest::newRow("answered too long") << 150 << "6553.6" << 1500 << "150";
+        QTest::newRow("answered half down to even") << 150 << "0.25" << 2 << "0.2";
+        QTest::newRow("answered half up to even, blanks around") << 150 << " 0.75 " << 8 << "0.8";
     }
-    void periodFollowsTheTimeoutWithinSixteenBits() {
+    void periodFollowsTheTimeout() {
         QFETCH(int, timeout);
+        QFETCH(QString, answer);
         QFETCH(int, interval);
+        QFETCH(QString, shown);
         Heartbeat f(false, static_cast<std::int16_t>(timeout));
+        const QString dialog = QStringLiteral("Watchdog Timeout|Enter Timeout in seconds|");
+        if (!answer.isEmpty()) {
+            f.dialogs.inputAnswers.enqueue(answer);
+            f.ui.trigger(MenuItem::WDTO);
+            QCOMPARE(f.dialogs.inputs, QStringList{dialog + QStringLiteral("150")});
+        }
+        f.ui.trigger(MenuItem::WDTO); // cancelled: the period stays
+        QCOMPARE(f.dialogs.inputs.last(), dialog + shown);
         QCOMPARE(f.heartbeat.interval(), interval);
         f.clock.advance(10 * 60 * 1000);
         QCOMPARE(f.heartbeat.counter(), interval ? 10 * 60 * 1000 / interval : 0);

@@ -29,24 +29,15 @@ struct RelayWindow {
     bool start(const QString& title, const QStringList& options = {}, const QStringList& runAs = {}) {
         const QStringList command =
             runAs + QStringList{QStringLiteral(CORVANE_RELAY_WINDOW), title} + options;
-        process->setProgram(command.first());
-        process->setArguments(command.mid(1));
-        process->start();
-        if (!process->waitForStarted(10000))
-            return false;
-        while (!process->canReadLine())
-            if (!process->waitForReadyRead(10000)) {
-                qWarning() << "relay window gave no line:" << process->state() << process->exitCode()
-                           << process->readAllStandardError();
-                return false;
-            }
+        process->start(command.first(), command.mid(1));
+        while (process->waitForStarted(10000) && !process->canReadLine())
+            if (!process->waitForReadyRead(10000))
+                break;
         const QByteArray line = process->readLine().trimmed();
-        if (!line.startsWith("ready ")) {
+        if (!line.startsWith("ready "))
             qWarning() << "relay window said" << line << process->readAllStandardError();
-            return false;
-        }
         window = line.mid(6).toUInt();
-        return window != 0;
+        return line.startsWith("ready ") && window != 0;
     }
     qint64 pid() const { return process->processId(); }
     ~RelayWindow() {
@@ -75,6 +66,32 @@ struct RootPropertyGuard {
     }
 };
 
+// Forwards a display of its own to the local one, as ssh -X does, and gives its name once it listens.
+QByteArray startForwarder(QProcess& forwarder, QString& socketPath) {
+    const QByteArray real = qgetenv("DISPLAY");
+    const QString socketDir = QStringLiteral("/tmp/.X11-unix/X");
+    int number = 600;
+    while (QFile::exists(socketDir + QString::number(number)))
+        ++number;
+    socketPath = socketDir + QString::number(number);
+    forwarder.start(QStringLiteral(CORVANE_SYSTEM_PYTHON),
+                    {QStringLiteral("-c"), QStringLiteral(R"(
+import socket, sys, threading
+listen = socket.socket(socket.AF_UNIX); listen.bind(sys.argv[1]); listen.listen(8)
+print("ready", flush=True)
+def pump(a, b):
+    while data := a.recv(65536): b.sendall(data)
+    b.shutdown(socket.SHUT_WR)
+while True:
+    client, _ = listen.accept(); server = socket.socket(socket.AF_UNIX); server.connect(sys.argv[2])
+    for a, b in ((client, server), (server, client)): threading.Thread(target=pump, args=(a, b), daemon=True).start()
+)"),
+                     socketPath, socketDir + QString::fromLatin1(real.mid(1).split('.').first())});
+    if (!real.startsWith(':') || !forwarder.waitForStarted(10000) || !forwarder.waitForReadyRead(10000))
+        return {};
+    return ':' + QByteArray::number(number);
+}
+
 } // namespace
 
 class X11RelayWindowTest : public QObject {
@@ -83,8 +100,9 @@ private slots:
     void initTestCase() { QVERIFY2(!qEnvironmentVariableIsEmpty("DISPLAY"), "needs an X server in DISPLAY"); }
 
     // The owner comes from _NET_WM_PID, or from the server where the window does not set it (most X
-    // programs); under a reparenting window manager the window sits inside a frame.
-    void findsTheWindowAndItsOwner_data() {
+    // programs); under a reparenting window manager the window sits inside a frame. Only the exact
+    // title matches, and the owner is killed hard.
+    void findsAndKillsTheOwner_data() {
         QTest::addColumn<QStringList>("options");
         QTest::newRow("declared pid") << QStringList{};
         QTest::newRow("no pid property")
@@ -92,15 +110,24 @@ private slots:
         QTest::newRow("inside a frame")
             << QStringList{QStringLiteral("--frames"), QStringLiteral("1"), QStringLiteral("--no-pid")};
     }
-    void findsTheWindowAndItsOwner() {
+    void findsAndKillsTheOwner() {
         QFETCH(QStringList, options);
         RelayWindow relay;
         const QString title = uniqueTitle(QStringLiteral("UDPRelay"));
         QVERIFY(relay.start(title, options));
+        for (const QString& near : {title.chopped(1), title + u' ', title.toLower(), QString()})
+            QVERIFY(!x11::findTopLevelWindow(near));
         const auto found = x11::findTopLevelWindow(title);
         QVERIFY(found);
         QCOMPARE(found->window, relay.window);
         QCOMPARE(found->pid, std::optional<std::int64_t>(relay.pid()));
+        x11::X11RelayTerminator terminator;
+        QCOMPARE(terminator.terminateWindowOwner(title), RelayTermination::Terminated);
+        QVERIFY(relay.process->waitForFinished(10000));
+        QCOMPARE(relay.process->exitStatus(), QProcess::CrashExit);
+        // Its window went with its connection.
+        QTRY_VERIFY_WITH_TIMEOUT(!x11::findTopLevelWindow(title), 10000);
+        QCOMPARE(terminator.terminateWindowOwner(title), RelayTermination::NotFound);
     }
 
     // Deeper than one frame, only the window manager's client list leads to the window.
@@ -126,63 +153,39 @@ private slots:
         QVERIFY(x11::findTopLevelWindow(plainTitle));
     }
 
-    void onlyTheExactTitleMatches() {
-        RelayWindow relay;
-        const QString title = uniqueTitle(QStringLiteral("UDPRelay"));
-        QVERIFY(relay.start(title));
-        QVERIFY(!x11::findTopLevelWindow(title.left(title.size() - 1)));
-        QVERIFY(!x11::findTopLevelWindow(title + u' '));
-        QVERIFY(!x11::findTopLevelWindow(title.toLower()));
-        QVERIFY(!x11::findTopLevelWindow(QString()));
-        QVERIFY(x11::findTopLevelWindow(title));
-    }
-
-    void terminationKillsTheOwnerHard_data() {
-        QTest::addColumn<QStringList>("options");
-        QTest::newRow("declared pid") << QStringList{};
-        QTest::newRow("no declared pid") << QStringList{QStringLiteral("--no-pid")};
-    }
-    void terminationKillsTheOwnerHard() {
-        QFETCH(QStringList, options);
-        RelayWindow relay;
-        const QString title = uniqueTitle(QStringLiteral("UDPRelay"));
-        QVERIFY(relay.start(title, options));
-        x11::X11RelayTerminator terminator;
-        QCOMPARE(terminator.terminateWindowOwner(title), RelayTermination::Terminated);
-        QVERIFY(relay.process->waitForFinished(10000));
-        QCOMPARE(relay.process->exitStatus(), QProcess::CrashExit);
-        // Its window went with its connection.
-        QTRY_VERIFY_WITH_TIMEOUT(!x11::findTopLevelWindow(title), 10000);
-        QCOMPARE(terminator.terminateWindowOwner(title), RelayTermination::NotFound);
-    }
-
     // Nothing is killed where the owner cannot be trusted or is not ours: a _NET_WM_PID that is not the
-    // connection's peer (any client can write any number there), a program on another machine (ssh -X),
-    // a process of another user (starting one needs root). "%bystander" and "%self" stand for pids.
+    // connection's peer (any client can write any number there), a program on another machine, a
+    // process of another user (starting one needs root), a display reached through a forwarder as over
+    // ssh (the server's pids are of its own machine). "%bystander" and "%self" stand for pids.
     void anOwnerNotOursIsNotKilled_data() {
         QTest::addColumn<QStringList>("options");
         QTest::addColumn<QStringList>("runAs");
         QTest::addColumn<bool>("ownerKnown");
+        QTest::addColumn<bool>("forwarded");
         const QString pid = QStringLiteral("--pid");
         QTest::newRow("names a bystander")
-            << QStringList{pid, QStringLiteral("%bystander")} << QStringList() << false;
+            << QStringList{pid, QStringLiteral("%bystander")} << QStringList() << false << false;
         QTest::newRow("names this program")
-            << QStringList{pid, QStringLiteral("%self")} << QStringList() << false;
-        QTest::newRow("names init") << QStringList{pid, QStringLiteral("1")} << QStringList() << false;
-        QTest::newRow("names nobody") << QStringList{pid, QStringLiteral("0")} << QStringList() << false;
+            << QStringList{pid, QStringLiteral("%self")} << QStringList() << false << false;
+        QTest::newRow("names init") << QStringList{pid, QStringLiteral("1")} << QStringList() << false
+                                    << false;
+        QTest::newRow("names nobody")
+            << QStringList{pid, QStringLiteral("0")} << QStringList() << false << false;
         QTest::newRow("a remote program")
             << QStringList{QStringLiteral("--machine"), QStringLiteral("elsewhere.invalid")} << QStringList()
-            << false;
+            << false << false;
         QTest::newRow("another user's")
             << QStringList()
             << QStringList{QStringLiteral("setpriv"), QStringLiteral("--reuid=65534"),
                            QStringLiteral("--regid=65534"), QStringLiteral("--clear-groups")}
-            << true;
+            << true << false;
+        QTest::newRow("a forwarded display") << QStringList() << QStringList() << false << true;
     }
     void anOwnerNotOursIsNotKilled() {
         QFETCH(QStringList, options);
         QFETCH(QStringList, runAs);
         QFETCH(bool, ownerKnown);
+        QFETCH(bool, forwarded);
         if (!runAs.isEmpty() && ::geteuid() != 0)
             QSKIP("starting a process as another user needs root");
         QProcess bystander;
@@ -191,71 +194,27 @@ private slots:
         options.replaceInStrings(QStringLiteral("%bystander"), QString::number(bystander.processId()));
         options.replaceInStrings(QStringLiteral("%self"),
                                  QString::number(QCoreApplication::applicationPid()));
+        QProcess forwarder;
+        QString socketPath;
+        const auto removeSocket = qScopeGuard([&] { QFile::remove(socketPath); });
+        const QByteArray display = forwarded ? startForwarder(forwarder, socketPath) : QByteArray();
+        QVERIFY(display.isEmpty() != forwarded);
         RelayWindow relay;
         const QString title = uniqueTitle(QStringLiteral("UDPRelay"));
         QVERIFY(relay.start(title, options, runAs));
-        const auto found = x11::findTopLevelWindow(title);
+        const auto found = x11::findTopLevelWindow(title, display);
         QVERIFY(found);
         QCOMPARE(found->window, relay.window);
         QCOMPARE(found->pid, ownerKnown ? std::optional<std::int64_t>(relay.pid()) : std::nullopt);
-        x11::X11RelayTerminator terminator;
+        x11::X11RelayTerminator terminator(display);
         QCOMPARE(terminator.terminateWindowOwner(title), RelayTermination::Refused);
         QVERIFY(!relay.process->waitForFinished(300));
         QCOMPARE(relay.process->state(), QProcess::Running);
         QCOMPARE(bystander.state(), QProcess::Running);
-        bystander.kill();
-        bystander.waitForFinished(5000);
-    }
-
-    // The monitor's display is reached through a forwarder, as over ssh: the server's record of its
-    // clients' pids belongs to the machine the server runs on, and the monitor is not one of them.
-    void aForwardedDisplayKillsNothing() {
-        const QByteArray real = qgetenv("DISPLAY");
-        QVERIFY2(real.startsWith(':'), "needs a local display");
-        const QString socketDir = QStringLiteral("/tmp/.X11-unix/X");
-        int number = 600;
-        while (QFile::exists(socketDir + QString::number(number)))
-            ++number;
-        const QString socketPath = socketDir + QString::number(number);
-        const auto removeSocket = qScopeGuard([&] { QFile::remove(socketPath); });
-        QProcess forwarder;
-        forwarder.start(QStringLiteral(CORVANE_SYSTEM_PYTHON),
-                        {QStringLiteral("-c"), QStringLiteral(R"(
-import os, socket, sys, threading
-listen = socket.socket(socket.AF_UNIX); listen.bind(sys.argv[1]); listen.listen(8)
-print("ready", flush=True)
-def pump(a, b):
-    while data := a.recv(65536): b.sendall(data)
-    b.shutdown(socket.SHUT_WR)
-while True:
-    client, _ = listen.accept(); server = socket.socket(socket.AF_UNIX); server.connect(sys.argv[2])
-    for a, b in ((client, server), (server, client)): threading.Thread(target=pump, args=(a, b), daemon=True).start()
-)"),
-                         socketPath, socketDir + QString::fromLatin1(real.mid(1).split('.').first())});
-        QVERIFY(forwarder.waitForStarted(10000));
-        QVERIFY(forwarder.waitForReadyRead(10000));
-        RelayWindow relay;
-        const QString title = uniqueTitle(QStringLiteral("UDPRelay"));
-        QVERIFY(relay.start(title));
-        const QByteArray forwarded = ':' + QByteArray::number(number);
-        const auto found = x11::findTopLevelWindow(title, forwarded);
-        QVERIFY(found);
-        QVERIFY(!found->pid);
-        x11::X11RelayTerminator terminator(forwarded);
-        QCOMPARE(terminator.terminateWindowOwner(title), RelayTermination::Refused);
-        QVERIFY(!relay.process->waitForFinished(300));
-        QCOMPARE(relay.process->state(), QProcess::Running);
-        forwarder.kill();
-        forwarder.waitForFinished(5000);
-    }
-
-    void noDisplayFindsNothing() {
-        RelayWindow relay;
-        const QString title = uniqueTitle(QStringLiteral("UDPRelay"));
-        QVERIFY(relay.start(title));
-        x11::X11RelayTerminator terminator(QByteArrayLiteral(":4999"));
-        QCOMPARE(terminator.terminateWindowOwner(title), RelayTermination::NotFound);
-        QCOMPARE(relay.process->state(), QProcess::Running);
+        for (QProcess* p : {&bystander, &forwarder}) {
+            p->kill();
+            p->waitForFinished(5000);
+        }
     }
 
     void processGroupsAndThisProgramAreNeverKilled() {
