@@ -47,6 +47,25 @@ struct Board {
         e.buttons = held;
         (sel.*f)(e);
     }
+    // As a pointer does: onto the cell, then the click.
+    void click(Qt::MouseButton button, int id) {
+        QTest::mouseMove(canvas(), stateLabel(id));
+        QTest::mouseClick(canvas(), button, {}, stateLabel(id));
+    }
+    void pointAt(const QString& where) {
+        if (where == QLatin1String("off"))
+            QTest::mouseMove(canvas(), px(QPointF(3000, 500)));
+        else if (where == QLatin1String("label"))
+            QTest::mouseMove(canvas(), px(QPointF(b.innerLabel(1).rect.center())));
+        else if (where == QLatin1String("tab"))
+            m.ui.gesture(Element::SSTab1, MainWindowModel::Gesture::MouseMove);
+        else if (where == QLatin1String("routes-off"))
+            m.ui.setMenuChecked(MenuItem::ShowRouteLines, false);
+        else if (where.contains(u'>'))
+            b.paintChannel(where.section(u'>', 0, 0).toInt(), 1, 1, where.section(u'>', 1).toInt());
+        else
+            QTest::mouseMove(canvas(), stateLabel(where.toInt()));
+    }
     // A band from `from` to `to` through the board's mouse handler, with the left button.
     void handBand(QPointF from, QPointF to) {
         hand(&Selection::press, from, Qt::LeftButton, Qt::LeftButton);
@@ -70,24 +89,6 @@ QStringList ids(std::initializer_list<int> list) {
 class TestSelection : public QObject {
     Q_OBJECT
 private slots:
-    void clickTogglesOnce() {
-        Board f;
-        QVERIFY(QTest::qWaitForWindowExposed(&f.view));
-        QTest::mouseClick(f.canvas(), Qt::LeftButton, {}, f.stateLabel(105));
-        QCOMPARE(f.b.cell(105)->mark, QStringLiteral("X"));
-        QTest::mouseClick(f.canvas(), Qt::LeftButton, {}, f.stateLabel(105));
-        QCOMPARE(f.b.cell(105)->mark, QString());
-        // Another button on a cell starts no drag and marks nothing.
-        QTest::mouseClick(f.canvas(), Qt::RightButton, {}, f.stateLabel(101));
-        QCOMPARE(f.b.cell(101)->mark, QString());
-        // The cell keeps the mouse until the release: dragging out of it draws no band.
-        QTest::mousePress(f.canvas(), Qt::RightButton, {}, f.stateLabel(101));
-        QTest::mouseMove(f.canvas(), px(QPointF(3000, 1500)));
-        QTest::mouseRelease(f.canvas(), Qt::RightButton, {}, px(QPointF(3000, 1500)));
-        QVERIFY(!f.b.band().visible);
-        QCOMPARE(f.b.gblidx(), 101);
-    }
-
     // A band drawn from a press on the background through `via` to `to` (twips on whole pixels), over
     // the marks `premarked`: while drawn it spans the press and the pointer, and its release toggles
     // the cells whose corner lies inside. A left-button band goes with its release, a right-button one
@@ -159,126 +160,90 @@ private slots:
         QCOMPARE(f.b.band().left, 10.5);
     }
 
-    void hoverHighlightsCellAndPeer() {
-        Board f;
-        QVERIFY(QTest::qWaitForWindowExposed(&f.view));
-        const ChannelCell& c105 = *f.b.cell(105);
-        const ChannelCell& c106 = *f.b.cell(106);
-        const ChannelCell& c203 = *f.b.cell(203);
-        QTest::mouseMove(f.canvas(), f.stateLabel(105));
-        QCOMPARE(f.b.gblidx(), 105);
-        QCOMPARE(c105.borderStyle, 1);
-        QCOMPARE(c105.borderColor, borderColorFor(c105.groupColor));
-        QCOMPARE(c203.borderStyle, 1);
-        QCOMPARE(c203.borderColor, borderColorFor(c203.groupColor));
-        QCOMPARE(f.m.ui.element(Element::CallText).caption, QStringLiteral("105 talking to 203"));
-        QCOMPARE(f.m.ui.element(Element::CallText).back, textSetColors(c105.stateColor).back);
-        QVERIFY(c105.routeVisible);
-
-        // On to 106, which has no peer: 105 and (because 105 is connected) 203 get their borders back.
-        f.b.paintChannel(106, 9, 1, 0); // a red R-side state, so CallText changes colour
-        QTest::mouseMove(f.canvas(), f.stateLabel(106));
-        QCOMPARE(f.b.gblidx(), 106);
-        QCOMPARE(c106.borderStyle, 1);
-        QCOMPARE(c105.borderStyle, f.b.normalBorderStyle());
-        QCOMPARE(c105.borderColor, c105.groupColor);
-        QCOMPARE(c203.borderStyle, f.b.normalBorderStyle());
-        QVERIFY(!c105.routeVisible);
-        QCOMPARE(f.m.ui.element(Element::CallText).caption, QStringLiteral("106 idle"));
-        QCOMPARE(f.m.ui.element(Element::CallText).back, textSetColors(c106.stateColor).back);
-        QCOMPARE(f.m.ui.element(Element::CallText).fore, textSetColors(c106.stateColor).fore);
-
-        // 204 names 105 as its peer without being connected itself (only 105 reported the call): entering
-        // 204 lights 105, but leaving it for another cell does not restore 105.
-        f.b.paintChannel(105, 1, 1, 204);
-        QVERIFY(!f.b.cell(204)->connected);
-        QCOMPARE(f.b.cell(204)->peerNumber(), 105);
-        QTest::mouseMove(f.canvas(), f.stateLabel(204));
-        QCOMPARE(c105.borderStyle, 1);
-        QTest::mouseMove(f.canvas(), f.stateLabel(107));
-        QCOMPARE(f.b.cell(204)->borderStyle, f.b.normalBorderStyle());
-        QCOMPARE(c105.borderStyle, 1);
-        // Leaving for the background restores the peer whether or not the cell is connected.
-        QTest::mouseMove(f.canvas(), f.stateLabel(204));
-        QTest::mouseMove(f.canvas(), px(QPointF(3000, 500)));
-        QCOMPARE(c105.borderStyle, f.b.normalBorderStyle());
-
-        // With the route lines off a hovered cell shows none.
-        f.m.ui.setMenuChecked(MenuItem::ShowRouteLines, false);
-        QTest::mouseMove(f.canvas(), f.stateLabel(106));
-        QCOMPARE(f.b.gblidx(), 106);
-        QVERIFY(!c106.routeVisible);
+    // The pointer's path: "N" is cell N's state label, "label" span 1's inner label, "off" the background,
+    // "tab" the tab strip, "routes-off" the route lines' menu item unchecked, "105>204" 105 reporting a
+    // call with 204 (which is not connected itself). 106 is in a red state. Lit cells have the hover
+    // border; the hovered cell shows its call text in its state's colours, and its route if the menu says.
+    void hoverLightsCellAndPeer_data() {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<int>("hovered");
+        QTest::addColumn<QList<int>>("lit");
+        QTest::addColumn<QString>("callText");
+        QTest::newRow("a connected cell and its peer")
+            << "105" << 105 << QList<int>{105, 203} << "105 talking to 203";
+        QTest::newRow("on to a cell without a peer") << "105 106" << 106 << QList<int>{106} << "106 idle";
+        // 203 and 105 were lit again before the old cell's restore took both highlights off.
+        QTest::newRow("on to the peer") << "105 203" << 203 << QList<int>{} << "";
+        QTest::newRow("over a span label")
+            << "105 label" << 105 << QList<int>{105, 203} << "105 talking to 203";
+        QTest::newRow("off the board") << "105 off" << 0 << QList<int>{} << "105 talking to 203";
+        QTest::newRow("onto the tabs") << "105 tab" << 0 << QList<int>{} << "105 talking to 203";
+        QTest::newRow("an unconnected cell lights its peer")
+            << "105 106 105>204 204" << 204 << QList<int>{105, 204} << "";
+        QTest::newRow("leaving it for a cell leaves the peer lit")
+            << "105 106 105>204 204 107" << 107 << QList<int>{105, 107} << "";
+        QTest::newRow("leaving it for the background does not")
+            << "105 106 105>204 204 off" << 0 << QList<int>{} << "";
+        QTest::newRow("route lines off") << "routes-off 106" << 106 << QList<int>{106} << "106 idle";
     }
-
-    void leavingCellsOnBackgroundAndTab() {
+    void hoverLightsCellAndPeer() {
+        QFETCH(QString, path);
+        QFETCH(int, hovered);
+        QFETCH(QList<int>, lit);
+        QFETCH(QString, callText);
         Board f;
         QVERIFY(QTest::qWaitForWindowExposed(&f.view));
-        // From a connected cell to its peer: 203 and 105 were lit again before the old cell's restore
-        // took both highlights off.
-        QTest::mouseMove(f.canvas(), f.stateLabel(105));
-        QTest::mouseMove(f.canvas(), f.stateLabel(203));
-        QCOMPARE(f.b.gblidx(), 203);
-        QCOMPARE(f.b.cell(203)->borderStyle, f.b.normalBorderStyle());
-        QCOMPARE(f.b.cell(105)->borderStyle, f.b.normalBorderStyle());
-
-        QTest::mouseMove(f.canvas(), f.stateLabel(105));
-        // Over a span label, or off the board, the highlight stays.
-        QTest::mouseMove(f.canvas(), px(QPointF(f.b.innerLabel(1).rect.center())));
-        QCOMPARE(f.b.gblidx(), 105);
-        QTest::mouseMove(f.canvas(), px(QPointF(3000, 500)));
-        QCOMPARE(f.b.gblidx(), 0);
-        QCOMPARE(f.b.cell(105)->borderStyle, f.b.normalBorderStyle());
-        QCOMPARE(f.b.cell(203)->borderStyle, f.b.normalBorderStyle());
-        QVERIFY(!f.b.cell(105)->routeVisible);
-        QCOMPARE(f.m.ui.element(Element::CallText).caption, QStringLiteral("105 talking to 203"));
-
-        QTest::mouseMove(f.canvas(), f.stateLabel(105));
-        QCOMPARE(f.b.gblidx(), 105);
-        f.m.ui.gesture(Element::SSTab1, MainWindowModel::Gesture::MouseMove);
-        QCOMPARE(f.b.gblidx(), 0);
-        QCOMPARE(f.b.cell(203)->borderStyle, f.b.normalBorderStyle());
+        f.b.paintChannel(106, 9, 1, 0);
+        for (const QString& where : path.split(u' '))
+            f.pointAt(where);
+        QCOMPARE(f.b.gblidx(), hovered);
+        for (int id : f.b.cellIds()) {
+            const ChannelCell& c = *f.b.cell(id);
+            const bool on = lit.contains(id);
+            QCOMPARE(c.borderStyle, on ? 1 : f.b.normalBorderStyle());
+            QCOMPARE(c.borderColor, on ? borderColorFor(c.groupColor) : c.groupColor);
+            QCOMPARE(c.routeVisible, id == hovered && !path.startsWith(QLatin1String("routes-off")));
+        }
+        const ElementState& text = f.m.ui.element(Element::CallText);
+        QCOMPARE(text.caption, callText);
+        if (hovered) {
+            QCOMPARE(text.back, textSetColors(f.b.cell(hovered)->stateColor).back);
+            QCOMPARE(text.fore, textSetColors(f.b.cell(hovered)->stateColor).fore);
+        }
     }
 
     // The keyboard on the board, from the first cell where Tab put the cursor: "L", "R", "U", "D" are
-    // the arrows ("S" before them: with Shift), "space" is Space, "clickN" a click on cell N. Marks are
-    // "id=mark" pairs.
+    // the arrows ("S" before them: with Shift), "space" is Space, "clickN" a click on cell N, "rightN" one
+    // with the right button. Marks are "id=mark" pairs.
     void keysMarkAsTheMouseDoes_data() {
         QTest::addColumn<QString>("before");
-        QTest::addColumn<QString>("keys");
+        QTest::addColumn<QStringList>("keys");
         QTest::addColumn<QString>("after");
         QTest::addColumn<int>("hovered");
         QTest::addColumn<bool>("bandShown");
-        QTest::newRow("space marks the cursor cell") << ""
-                                                     << "space"
-                                                     << "101=X" << 101 << false;
-        QTest::newRow("space toggles as a click does") << "101=?;102=!;103=x"
-                                                       << "space R space R space"
-                                                       << "101=X;102=X;103=" << 103 << false;
-        QTest::newRow("arrows give the hover of the cell reached") << ""
-                                                                   << "R R D"
-                                                                   << "102=;103=;203=" << 203 << false;
+        QTest::newRow("a second click unmarks")
+            << QString() << QStringList{"click105", "click105"} << "105=" << 105 << false;
+        QTest::newRow("another button marks nothing")
+            << QString() << QStringList{"right102"} << "102=" << 102 << false;
+        QTest::newRow("space toggles as a click does")
+            << "101=?;102=!;103=x" << QStringList{"space", "R", "space", "R", "space"}
+            << "101=X;102=X;103=" << 103 << false;
         QTest::newRow("a band toggles what it covers")
-            << "102=X"
-            << "SR SR SD"
+            << "102=X" << QStringList{"SR", "SR", "SD"}
             << "101=X;102=;103=X;201=X;202=X;203=X;104=;204=" << 203 << true;
         QTest::newRow("a band drawn back gives back the marks before it")
-            << "102=?;103=X"
-            << "SR SR SL SL"
-            << "101=X;102=?;103=X" << 101 << true;
-        QTest::newRow("a plain arrow ends the band and keeps its marks") << ""
-                                                                         << "SR R SL"
-                                                                         << "101=X;102=;103=X" << 102 << true;
-        QTest::newRow("space ends the band and toggles the cursor cell") << ""
-                                                                         << "SR space"
-                                                                         << "101=X;102=" << 102 << false;
+            << "102=?;103=X" << QStringList{"SR", "SR", "SL", "SL"} << "101=X;102=?;103=X" << 101 << true;
+        QTest::newRow("a plain arrow ends the band and keeps its marks")
+            << QString() << QStringList{"SR", "R", "SL"} << "101=X;102=;103=X" << 102 << true;
+        QTest::newRow("space ends the band and toggles the cursor cell")
+            << QString() << QStringList{"SR", "space"} << "101=X;102=" << 102 << false;
         QTest::newRow("a click ends the band and takes the cursor")
-            << ""
-            << "SR click105 R space"
-            << "101=X;102=X;105=X;106=X" << 106 << false;
+            << QString() << QStringList{"SR", "click105", "R", "space"} << "101=X;102=X;105=X;106=X" << 106
+            << false;
     }
     void keysMarkAsTheMouseDoes() {
         QFETCH(QString, before);
-        QFETCH(QString, keys);
+        QFETCH(QStringList, keys);
         QFETCH(QString, after);
         QFETCH(int, hovered);
         QFETCH(bool, bandShown);
@@ -293,11 +258,11 @@ private slots:
         QCOMPARE(f.b.gblidx(), 101);
         static const QHash<QChar, Qt::Key> arrows{
             {u'L', Qt::Key_Left}, {u'R', Qt::Key_Right}, {u'U', Qt::Key_Up}, {u'D', Qt::Key_Down}};
-        for (const QString& k : keys.split(u' ')) {
+        for (const QString& k : keys) {
             if (k == QLatin1String("space"))
                 QTest::keyClick(f.canvas(), Qt::Key_Space);
-            else if (k.startsWith(QLatin1String("click")))
-                QTest::mouseClick(f.canvas(), Qt::LeftButton, {}, f.stateLabel(k.mid(5).toInt()));
+            else if (k.startsWith(QLatin1String("click")) || k.startsWith(QLatin1String("right")))
+                f.click(k.startsWith(u'c') ? Qt::LeftButton : Qt::RightButton, k.mid(5).toInt());
             else
                 QTest::keyClick(f.canvas(), arrows.value(k.back()),
                                 k.startsWith(u'S') ? Qt::ShiftModifier : Qt::NoModifier);

@@ -1,12 +1,15 @@
-// Finding the relay's window on a real X server and killing its owner; each case's stand-in relay (a
-// bare xcb window) has a title of its own.
+// Finding the relay's window on a real X server and killing its owner, also from the real program with
+// the simulated engine silent; each case's stand-in relay (a bare xcb window) has a title of its own.
 
 #include "platform/X11Windows.h"
+#include "support/EngineSimProcess.h"
+#include "support/HeadlessProgram.h"
 
 #include <xcb/xcb.h>
 
 #include <QProcess>
 #include <QScopeGuard>
+#include <QTemporaryDir>
 #include <QUuid>
 #include <QtTest>
 
@@ -14,6 +17,7 @@
 #include <unistd.h>
 
 using namespace corvane;
+using namespace corvane::test;
 
 namespace {
 
@@ -217,6 +221,43 @@ private slots:
         }
     }
 
+    // The real program watching without a window: it kills the silent relay where it can reach the X
+    // display, and says it found nothing where it has none.
+    void headlessWatch_data() {
+        QTest::addColumn<bool>("display");
+        QTest::addColumn<QString>("outcome");
+        QTest::newRow("display reachable") << true << QStringLiteral("UDPRelay terminated");
+        QTest::newRow("no display") << false << QStringLiteral("Could not Find UDPRelay to terminate");
+    }
+    void headlessWatch() {
+        QFETCH(bool, display);
+        QFETCH(QString, outcome);
+        const QString title = uniqueTitle(QStringLiteral("UDPRelay"));
+        RelayWindow relay;
+        QVERIFY(relay.start(title, {QStringLiteral("--no-pid")}));
+        EngineSimProcess sim;
+        QVERIFY(sim.start({QStringLiteral("--spans"), QStringLiteral("1"), QStringLiteral("--no-pings")}));
+        QTemporaryDir dir;
+        QFile ini(dir.filePath(QStringLiteral("watch.ini")));
+        QVERIFY(ini.open(QIODevice::WriteOnly));
+        // WATCHDOG_TO 3: once the board is complete the relay is pinged every 0.3 s, 1 s allowed.
+        ini.write("TCP, 1\r\nENG_LOC_IP, \"127.0.0.1\"\r\nENG_LOC_PORT, " +
+                  QByteArray::number(sim.tcpPort()) + "\r\nWATCHDOG_TO, 3\r\nCHK_UDP, \"" + title.toLatin1() +
+                  "\"\r\n");
+        ini.close();
+
+        HeadlessProgram program;
+        program.start({QStringLiteral("--headless"), ini.fileName()}, display);
+        QVERIFY2(program.waitForLine(HeadlessProgram::alarmLine(outcome), 60000),
+                 qPrintable(program.errors()));
+        // The wait for the line may have seen it end already.
+        QTRY_COMPARE_WITH_TIMEOUT(relay.process->state() == QProcess::NotRunning, display, 10000);
+        if (display)
+            QCOMPARE(relay.process->exitStatus(), QProcess::CrashExit);
+        program.terminate();
+        QVERIFY(program.waitForExit());
+        QCOMPARE(program.exitCode(), 0);
+    }
     void processGroupsAndThisProgramAreNeverKilled() {
         QVERIFY(!x11::killProcess(0));
         QVERIFY(!x11::killProcess(-1));
