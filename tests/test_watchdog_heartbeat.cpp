@@ -84,26 +84,6 @@ private slots:
         QCOMPARE(f.lines().size(), f.heartbeat.counter() > 100 ? 1 : 0); // one outage, if any
     }
 
-    void heartbeatsInTimeLogNothing() {
-        Heartbeat f;
-        f.ticks(30);
-        QCOMPARE(f.heartbeat.counter(), 30);
-        // WD_Back is 1095 twips: 10.95 a tick.
-        QCOMPARE(f.bar().twips.width(), 329);
-        f.heartbeat.heartbeatArrived();
-        for (int round = 0; round < 40; ++round) {
-            f.ticks(99);
-            QVERIFY(f.bar().twips.width() > 1000);
-            f.heartbeat.heartbeatArrived();
-            QCOMPARE(f.heartbeat.counter(), 0);
-            QCOMPARE(f.bar().twips.width(), 0);
-            QCOMPARE(f.bar().back, std::optional<LegacyColor>(kGrey));
-        }
-        QVERIFY2(f.lines().isEmpty(), qPrintable(f.lines().join(u'|')));
-        QVERIFY(f.tones.tones.isEmpty());
-        QVERIFY(f.heartbeat.lastWatchdogText().isEmpty());
-    }
-
     void tick101RaisesTheAlarmOnce() {
         Heartbeat f;
         QSignalSpy raised(&f.ui, &MainWindowModel::raiseRequested);

@@ -1,6 +1,5 @@
-// Board completion, the relay watchdog and the indicator reset with their own collaborators: a manual
-// clock, a recording link and a scripted relay terminator. Against the simulated engine they run in the
-// hostile link and X11 relay watchdog tests.
+// Board completion, the relay watchdog and the indicator reset on a manual clock, a recording link and a
+// scripted relay terminator. Against the simulated engine they run in the hostile link and X11 relay tests.
 
 #include "support/RecordingLink.h"
 #include "support/TestMonitor.h"
@@ -165,21 +164,6 @@ private slots:
         QVERIFY(f.terminator->asked.isEmpty());
         QCOMPARE(f.ack().back, std::optional<LegacyColor>(kRed));
         QVERIFY(f.relay.relayDown());
-    }
-
-    void aLateAnswerEndsTheOutage() {
-        Relay f(QStringLiteral("UDPRelay"));
-        f.completeBoard();
-        f.clock.advance(5000);
-        QVERIFY(f.relay.relayDown());
-        f.clock.advance(7000);
-        f.relay.pingAnswered();
-        QVERIFY(!f.relay.relayDown());
-        f.recorder->sent.clear();
-        f.clock.advance(8000); // the next tick: a fresh ping with a fresh deadline
-        QCOMPARE(f.recorder->sent, QStringList{QStringLiteral("W")});
-        QCOMPARE(f.relay.deadline(), f.clock.now().addSecs(50));
-        QCOMPARE(f.lines().size(), 1);
     }
 
     void indicatorsGreyOnceASecondAfterTheyLight() {
