@@ -79,7 +79,6 @@ private slots:
     void refreshWaitsGiveUpAfterTheirLooks();
     void refreshWaitsForTheConnect();
     void refreshStartedDuringAWaitRunsFirst();
-    void spanLabelDoubleClickWaitsForNames();
     void batchGoesToMarkedCellsInIdOrder_data();
     void batchGoesToMarkedCellsInIdOrder();
     void batchReadsMarksAndTruncateWhenItGetsThere();
@@ -144,19 +143,6 @@ void TestCommands::refreshStartedDuringAWaitRunsFirst() {
     f.clock.advance(1);
     QCOMPARE(f.engine->commands(), inner + QStringList({"CCCCC", "UUUUU"}));
     QCOMPARE(f.commands.runner().activeCount(), 0);
-}
-
-void TestCommands::spanLabelDoubleClickWaitsForNames() {
-    Commands f;
-    f.commands.spanLabelDoubleClick();
-    QCOMPARE(f.engine->commands(), QStringList{"DDDDD"});
-    QCOMPARE(f.commands.runner().activeCount(), 1);
-    f.sentAfterEachAck({"D"});
-    QCOMPARE(f.commands.runner().activeCount(), 0);
-    // "D" still shows: the second wait ends at once.
-    f.commands.spanLabelDoubleClick();
-    QCOMPARE(f.commands.runner().activeCount(), 0);
-    QCOMPARE(f.engine->commands(), (QStringList{"DDDDD", "DDDDD"}));
 }
 
 void TestCommands::batchGoesToMarkedCellsInIdOrder_data() {

@@ -178,8 +178,6 @@ private slots:
             << "105 label" << 105 << QList<int>{105, 203} << "105 talking to 203";
         QTest::newRow("off the board") << "105 off" << 0 << QList<int>{} << "105 talking to 203";
         QTest::newRow("onto the tabs") << "105 tab" << 0 << QList<int>{} << "105 talking to 203";
-        QTest::newRow("an unconnected cell lights its peer")
-            << "105 106 105>204 204" << 204 << QList<int>{105, 204} << "";
         QTest::newRow("leaving it for a cell leaves the peer lit")
             << "105 106 105>204 204 107" << 107 << QList<int>{105, 107} << "";
         QTest::newRow("leaving it for the background does not")
@@ -233,8 +231,6 @@ private slots:
             << "101=X;102=;103=X;201=X;202=X;203=X;104=;204=" << 203 << true;
         QTest::newRow("a band drawn back gives back the marks before it")
             << "102=?;103=X" << QStringList{"SR", "SR", "SL", "SL"} << "101=X;102=?;103=X" << 101 << true;
-        QTest::newRow("a plain arrow ends the band and keeps its marks")
-            << QString() << QStringList{"SR", "R", "SL"} << "101=X;102=;103=X" << 102 << true;
         QTest::newRow("space ends the band and toggles the cursor cell")
             << QString() << QStringList{"SR", "space"} << "101=X;102=" << 102 << false;
         QTest::newRow("a click ends the band and takes the cursor")
@@ -281,46 +277,38 @@ private slots:
         QCOMPARE(f.m.ui.element(Element::MarkedCount).caption, QStringLiteral("0 marked"));
     }
 
-    // Last: its double click leaves the pointer state that later hover moves would start from.
+    // An outer span label starts a band with any button, an inner one with the left only (a right press
+    // there leaves the last anchor); the release over the board ends it there. A double click on either
+    // asks for the group names.
+    void bandsFromSpanLabels_data() {
+        QTest::addColumn<bool>("outer");
+        QTest::addColumn<Qt::MouseButton>("button");
+        QTest::addColumn<QPointF>("to");
+        QTest::addColumn<QStringList>("marked");
+        QTest::newRow("outer, right button")
+            << true << Qt::RightButton << QPointF(3100, 1500) << ids({307, 308});
+        QTest::newRow("inner, left button")
+            << false << Qt::LeftButton << QPointF(2145, 45) << ids({1, 101, 102, 103});
+        QTest::newRow("inner, right button")
+            << false << Qt::RightButton << QPointF(1900, 700) << ids({1, 101, 102, 201, 202});
+    }
     void bandsFromSpanLabels() {
+        QFETCH(bool, outer);
+        QFETCH(Qt::MouseButton, button);
+        QFETCH(QPointF, to);
+        QFETCH(QStringList, marked);
         Board f;
         QVERIFY(QTest::qWaitForWindowExposed(&f.view));
-        const SpanLabel& outer2 = f.b.outerLabel(2);
-        const SpanLabel& inner1 = f.b.innerLabel(1);
-        QVERIFY(outer2.exists && outer2.visible);
-        QVERIFY(inner1.exists && inner1.visible);
-        // An outer label starts a band with any button; the release over the board still ends it there.
-        const QPointF onOuter2 = QPointF(outer2.rect.center());
-        QTest::mousePress(f.canvas(), Qt::RightButton, {}, px(onOuter2));
-        QCOMPARE(f.sel.anchor().toPoint(), (px(onOuter2) * 15));
-        QTest::mouseMove(f.canvas(), px(QPointF(3100, 1500)));
-        QTest::mouseRelease(f.canvas(), Qt::RightButton, {}, px(QPointF(3100, 1500)));
-        // Positions 7 and 8 of span 3 lie left of the label but right of 3100.
-        const QStringList fromOuter = f.marked();
-        QVERIFY(fromOuter.contains(QStringLiteral("307")));
-        QVERIFY(fromOuter.contains(QStringLiteral("308")));
-        QVERIFY(!fromOuter.contains(QStringLiteral("306")));
-        QVERIFY(!fromOuter.contains(QStringLiteral("207")));
-        f.m.commands.unmarkAll();
-
-        // An inner label starts one with the left button only.
-        QTest::mousePress(f.canvas(), Qt::LeftButton, {}, px(QPointF(inner1.rect.center())));
-        QTest::mouseMove(f.canvas(), px(QPointF(2145, 45)));
-        QTest::mouseRelease(f.canvas(), Qt::LeftButton, {}, px(QPointF(2145, 45)));
-        QCOMPARE(f.marked(), ids({1, 101, 102, 103}));
-        f.m.commands.unmarkAll();
-        // A right press there starts nothing: the move resizes from the last anchor (the inner label's
-        // centre) and the release toggles what that covers.
-        const QPoint anchor = f.sel.anchor().toPoint();
-        QTest::mousePress(f.canvas(), Qt::RightButton, {},
-                          px(QPointF(inner1.rect.center()) + QPointF(300, 0)));
-        QCOMPARE(f.sel.anchor().toPoint(), anchor);
-        QTest::mouseMove(f.canvas(), px(QPointF(1900, 700)));
-        QTest::mouseRelease(f.canvas(), Qt::RightButton, {}, px(QPointF(1900, 700)));
-        QCOMPARE(f.marked(), ids({201, 202}));
-
-        // A double click on any span label asks for the group names.
-        QTest::mouseDClick(f.canvas(), Qt::LeftButton, {}, px(onOuter2));
+        const SpanLabel& label = outer ? f.b.outerLabel(2) : f.b.innerLabel(1);
+        QVERIFY(label.exists && label.visible);
+        const QPoint at = px(QPointF(label.rect.center()));
+        const QPointF anchor = f.sel.anchor();
+        QTest::mousePress(f.canvas(), button, {}, at);
+        QCOMPARE(f.sel.anchor(), outer || button == Qt::LeftButton ? QPointF(at * 15) : anchor);
+        QTest::mouseMove(f.canvas(), px(to));
+        QTest::mouseRelease(f.canvas(), button, {}, px(to));
+        QCOMPARE(f.marked(), marked);
+        QTest::mouseDClick(f.canvas(), Qt::LeftButton, {}, at);
         QCOMPARE(f.m.engine->commands(), QStringList{"DDDDD"});
     }
 };

@@ -187,16 +187,12 @@ private slots:
         QCOMPARE(f.ack().back, std::optional<LegacyColor>(kGreen));
     }
 
-    // The whole monitor: what it wires to completion, to ReConnect and to the relay's refresh.
-    void theMonitorActsOnCompletionAndTermination() {
+    // The whole monitor: what it wires to completion.
+    void theMonitorActsOnCompletion() {
         MonitorConfig config;
-        config.relayWindowTitle = QStringLiteral("UDPRelay");
         config.groupColorScheme = 1;
         TestMonitor t(config);
         Monitor& m = t.monitor;
-        auto* sent = new RecordingLink;
-        m.link().reset(std::unique_ptr<EngineLink>(sent));
-        m.relay().setTerminator(std::make_unique<ScriptedTerminator>());
         m.board().placeCell(1, 8, 1);
         m.board().paintChannel(101, 1, 1, 0);
         m.board().setMark(101, QStringLiteral("X"));
@@ -207,13 +203,6 @@ private slots:
         // The marks are cleared and the configured group colour mode applied.
         QVERIFY(!m.board().cell(101)->isMarked());
         QVERIFY(m.ui().isChecked(MenuItem::GroupColors1));
-        sent->sent.clear();
-        t.services.clock.advance(5000); // the unanswered first ping: the relay is killed
-        QCOMPARE(sent->sent, (QStringList{QStringLiteral("<close>"), QStringLiteral("<connect>"),
-                                          QStringLiteral("$TESTBOX"), QStringLiteral("W")}));
-        // A second later the engine is asked for everything again.
-        t.services.clock.advance(1000);
-        QVERIFY(sent->commands().contains(QStringLiteral("DDDDD")));
     }
 };
 
