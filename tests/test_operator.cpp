@@ -1,8 +1,6 @@
-// The operator's actions on the board and the commands they send the switch. Against a recording link
-// and a manual clock: the refresh waits, the per-channel batch, the engine-wide commands, and marking
-// cells with real mouse and key events on the board widget (or, where a position must fall on an exact
-// twip, straight through its mouse handler). Against the simulated engine over real sockets: the
-// refresh ended by the engine's answers, withdrawn controls, and two monitors chatting.
+// Marking cells with real mouse and key events on the board widget, and the commands to the switch on a
+// recording link and a manual clock; then over real sockets to the simulated engine: the refresh ended
+// by the engine's answers, withdrawn controls, and two monitors chatting.
 
 #include "alarms/AlarmList.h"
 #include "board/BoardModel.h"
@@ -168,8 +166,6 @@ struct Board {
             QTest::mouseMove(canvas(), px(QPointF(3000, 500)));
         else if (where == QLatin1String("label"))
             QTest::mouseMove(canvas(), px(QPointF(b.innerLabel(1).rect.center())));
-        else if (where == QLatin1String("tab"))
-            m.ui.gesture(Element::SSTab1, MainWindowModel::Gesture::MouseMove);
         else if (where == QLatin1String("routes-off"))
             m.ui.setMenuChecked(MenuItem::ShowRouteLines, false);
         else if (where.contains(u'>'))
@@ -206,7 +202,6 @@ private slots:
     void batchGoesToMarkedCellsInIdOrder_data();
     void batchGoesToMarkedCellsInIdOrder();
     void batchReadsMarksAndTruncateWhenItGetsThere();
-    void unmarkAllClearsEveryMark();
     void engineWideCommandsReconnectOverUdp();
     void unloadAsksFirst();
     void tabDoubleClickRevealsEngineButtons();
@@ -215,10 +210,8 @@ private slots:
     void withdrawnControlsAreExplained();
     void twoMonitorsChat();
 
-    // A band drawn from a press on the background through `via` to `to` (twips on whole pixels), over
-    // the marks `premarked`: while drawn it spans the press and the pointer, and its release toggles
-    // the cells whose corner lies inside. A left-button band goes with its release, a right-button one
-    // stays until the next left click.
+    // A band from the background (twips on whole pixels) spans the press and the pointer; its release
+    // toggles the cells whose corner lies inside. A right-button band stays until the next left click.
     void bandsFromTheBackground_data() {
         QTest::addColumn<Qt::MouseButton>("button");
         QTest::addColumn<QPointF>("from");
@@ -287,7 +280,7 @@ private slots:
     }
 
     // The pointer's path: "N" is cell N's state label, "label" span 1's inner label, "off" the background,
-    // "tab" the tab strip, "routes-off" the route lines' menu item unchecked, "105>204" 105 reporting a
+    // "routes-off" the route lines' menu item unchecked, "105>204" 105 reporting a
     // call with 204 (which is not connected itself). 106 is in a red state. Lit cells have the hover
     // border; the hovered cell shows its call text in its state's colours, and its route if the menu says.
     void hoverLightsCellAndPeer_data() {
@@ -303,7 +296,6 @@ private slots:
         QTest::newRow("over a span label")
             << "105 label" << 105 << QList<int>{105, 203} << "105 talking to 203";
         QTest::newRow("off the board") << "105 off" << 0 << QList<int>{} << "105 talking to 203";
-        QTest::newRow("onto the tabs") << "105 tab" << 0 << QList<int>{} << "105 talking to 203";
         QTest::newRow("leaving it for a cell leaves the peer lit")
             << "105 106 105>204 204 107" << 107 << QList<int>{105, 107} << "";
         QTest::newRow("leaving it for the background does not")
@@ -399,7 +391,7 @@ private slots:
         QCOMPARE(f.m.ui.element(Element::MarkedCount).caption,
                  QStringLiteral("%1 marked").arg(f.marked().size()));
         // Unmark All clears the count with the marks.
-        f.m.commands.unmarkAll();
+        f.m.ui.gesture(Element::Command2_2, MainWindowModel::Gesture::Click);
         QCOMPARE(f.m.ui.element(Element::MarkedCount).caption, QStringLiteral("0 marked"));
     }
 
@@ -450,11 +442,6 @@ void TestOperator::refreshWaitsGiveUpAfterTheirLooks() {
     f.clock.advance(5100);
     QCOMPARE(f.engine->commands().last(), QStringLiteral("UUUUU"));
     QCOMPARE(f.engine->commands().size(), 4);
-    // An acknowledgement that shows already ends the wait before any pause.
-    f.engine->sent.clear();
-    f.ack(QStringLiteral("S"));
-    f.commands.refreshInfo();
-    QCOMPARE(f.engine->commands(), (QStringList{"$TESTBOX", "SSSSS", "CCCCC"}));
 }
 
 void TestOperator::refreshWaitsForTheConnect() {
@@ -506,6 +493,8 @@ void TestOperator::batchGoesToMarkedCellsInIdOrder_data() {
     QTest::newRow("Start") << Element::Command2_5 << QStringList{"X", "", "", ""} << QStringList{"t2301"};
     // Marks of the other kinds are no marks for a batch: it beeps, whether sounds are on or not.
     QTest::newRow("no marks") << Element::Command2_1 << QStringList{"?", "!", "", ""} << QStringList{};
+    // Unmark All clears marks of every kind, and without a beep.
+    QTest::newRow("Unmark All") << Element::Command2_2 << QStringList{"?", "!", "", ""} << QStringList{};
 }
 
 void TestOperator::batchGoesToMarkedCellsInIdOrder() {
@@ -527,10 +516,11 @@ void TestOperator::batchGoesToMarkedCellsInIdOrder() {
     QCOMPARE(f.engine->commands(), firstOf(2));
     f.clock.advance(100);
     QCOMPARE(f.engine->commands(), commands);
+    const bool unmark = button == Element::Command2_2;
     for (int i = 0; i < 4; ++i)
-        QCOMPARE(f.board.cell(ids[i])->mark, marks[i]);
+        QCOMPARE(f.board.cell(ids[i])->mark, unmark ? QString() : marks[i]);
     const QList<QPair<int, int>> beep{{100, 300}}, silence;
-    QCOMPARE(f.tones.tones, commands.isEmpty() ? beep : silence);
+    QCOMPARE(f.tones.tones, commands.isEmpty() && !unmark ? beep : silence);
     QCOMPARE(SwitchCommands::channelCommand(u'x', 1), QStringLiteral("x0001"));
     QCOMPARE(SwitchCommands::channelCommand(u'T', 12345), QStringLiteral("T12345"));
 }
@@ -548,22 +538,6 @@ void TestOperator::batchReadsMarksAndTruncateWhenItGetsThere() {
     f.board.setMark(201, QStringLiteral("X"));
     f.clock.advance(100);
     QCOMPARE(f.engine->commands(), (QStringList{"X0105", "Y0107", "Y0201"}));
-}
-
-void TestOperator::unmarkAllClearsEveryMark() {
-    Commands f;
-    f.ui.gesture(Element::Command2_2, MainWindowModel::Gesture::Click);
-    QVERIFY(f.tones.tones.isEmpty());
-    f.cell(105, QStringLiteral("X"));
-    f.cell(106, QStringLiteral("x"));
-    f.cell(107, QStringLiteral("?"));
-    f.cell(108, QStringLiteral("!"));
-    f.board.setMark(1, QStringLiteral("X"));
-    f.ui.gesture(Element::Command2_2, MainWindowModel::Gesture::Click);
-    for (int id : f.board.cellIds())
-        QCOMPARE(f.board.cell(id)->mark, QString());
-    QVERIFY(f.engine->sent.isEmpty());
-    QVERIFY(f.tones.tones.isEmpty());
 }
 
 void TestOperator::engineWideCommandsReconnectOverUdp() {
