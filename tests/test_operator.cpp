@@ -156,22 +156,32 @@ struct Board {
         e.buttons = held;
         (sel.*f)(e);
     }
-    // As a pointer does: onto the cell, then the click.
-    void click(Qt::MouseButton button, int id) {
-        QTest::mouseMove(canvas(), stateLabel(id));
-        QTest::mouseClick(canvas(), button, {}, stateLabel(id));
-    }
-    void pointAt(const QString& where) {
-        if (where == QLatin1String("off"))
+    // One step of the operator's: "N" points at cell N's state label, "label" at span 1's inner label,
+    // "off" at the background; "clickN" and "rightN" move onto cell N and click it with the left or right
+    // button; "L", "R", "U", "D" are the arrows ("S" before them: with Shift), "space" is Space;
+    // "routes-off" unchecks the route lines' menu item, "105>204" has 105 report a call with 204.
+    void act(const QString& k) {
+        static const QHash<QChar, Qt::Key> arrows{
+            {u'L', Qt::Key_Left}, {u'R', Qt::Key_Right}, {u'U', Qt::Key_Up}, {u'D', Qt::Key_Down}};
+        const bool click = k.startsWith(QLatin1String("click")) || k.startsWith(QLatin1String("right"));
+        if (k == QLatin1String("off"))
             QTest::mouseMove(canvas(), px(QPointF(3000, 500)));
-        else if (where == QLatin1String("label"))
+        else if (k == QLatin1String("label"))
             QTest::mouseMove(canvas(), px(QPointF(b.innerLabel(1).rect.center())));
-        else if (where == QLatin1String("routes-off"))
+        else if (k == QLatin1String("routes-off"))
             m.ui.setMenuChecked(MenuItem::ShowRouteLines, false);
-        else if (where.contains(u'>'))
-            b.paintChannel(where.section(u'>', 0, 0).toInt(), 1, 1, where.section(u'>', 1).toInt());
+        else if (k == QLatin1String("space"))
+            QTest::keyClick(canvas(), Qt::Key_Space);
+        else if (k.contains(u'>'))
+            b.paintChannel(k.section(u'>', 0, 0).toInt(), 1, 1, k.section(u'>', 1).toInt());
+        else if (arrows.contains(k.back()) && !click)
+            QTest::keyClick(canvas(), arrows.value(k.back()),
+                            k.startsWith(u'S') ? Qt::ShiftModifier : Qt::NoModifier);
         else
-            QTest::mouseMove(canvas(), stateLabel(where.toInt()));
+            QTest::mouseMove(canvas(), stateLabel(k.mid(click ? 5 : 0).toInt()));
+        if (click)
+            QTest::mouseClick(canvas(), k.startsWith(u'c') ? Qt::LeftButton : Qt::RightButton, {},
+                              stateLabel(k.mid(5).toInt()));
     }
     // A band from `from` to `to` through the board's mouse handler, with the left button.
     void handBand(QPointF from, QPointF to) {
@@ -196,19 +206,237 @@ QStringList ids(std::initializer_list<int> list) {
 class TestOperator : public QObject {
     Q_OBJECT
 private slots:
-    void refreshWaitsGiveUpAfterTheirLooks();
-    void refreshWaitsForTheConnect();
-    void refreshStartedDuringAWaitRunsFirst();
-    void batchGoesToMarkedCellsInIdOrder_data();
-    void batchGoesToMarkedCellsInIdOrder();
-    void batchReadsMarksAndTruncateWhenItGetsThere();
-    void engineWideCommandsReconnectOverUdp();
-    void unloadAsksFirst();
-    void tabDoubleClickRevealsEngineButtons();
-    void refreshSequence_data();
-    void refreshSequence();
-    void withdrawnControlsAreExplained();
-    void twoMonitorsChat();
+    void refreshWaitsGiveUpAfterTheirLooks() {
+        Commands f;
+        f.commands.refreshInfo();
+        // Each of the 51 looks is followed by its pause: about 5.1 s.
+        f.clock.advance(SwitchCommands::kAckLookMs * SwitchCommands::kAckMaxLooks - 1);
+        QCOMPARE(f.engine->commands().last(), QStringLiteral("SSSSS"));
+        f.clock.advance(1);
+        QCOMPARE(f.engine->commands().last(), QStringLiteral("CCCCC"));
+        f.clock.advance(5100);
+        QCOMPARE(f.engine->commands().last(), QStringLiteral("UUUUU"));
+        QCOMPARE(f.engine->commands().size(), 4);
+    }
+
+    void refreshWaitsForTheConnect() {
+        Commands f(false);
+        f.engine->holdConnects = true;
+        f.commands.refreshInfo();
+        QCOMPARE(f.engine->sent, (QStringList{"<close>", "<connect>"}));
+        f.clock.advance(3000);
+        QCOMPARE(f.engine->commands(), QStringList());
+        QVERIFY(!f.ui.element(Element::AckLbl).back);
+        f.engine->heldConnect();
+        f.engine->heldConnect(); // a second report of the same connect changes nothing
+        QCOMPARE(f.engine->commands(), (QStringList{"$TESTBOX", "SSSSS"}));
+        QCOMPARE(f.ui.element(Element::AckLbl).back, LegacyColor(0x00FFFF));
+        f.clock.advance(1000);
+        QCOMPARE(f.ui.element(Element::AckLbl).back, LegacyColor(0x808080)); // greyed a second later
+    }
+
+    void refreshStartedDuringAWaitRunsFirst() {
+        Commands f;
+        f.commands.refreshInfo(); // waits for "S": looks at 0, 100 and 200 ms
+        f.clock.advance(250);
+        f.relay.completeBoard();
+        f.engine->sent.clear();
+        f.commands.refreshInfo(); // the relay watchdog's refresh, say
+        QCOMPARE(f.engine->sent, (QStringList{"<close>", "<connect>", "DDDDD"}));
+        // The inner sequence ends at 550 ms; only then does the outer one go on, with "C" still showing.
+        const QStringList inner{"DDDDD", "$TESTBOX", "SSSSS", "CCCCC", "UUUUU"};
+        QCOMPARE(f.sentAfterEachAck({"D", "S", "C"}), inner);
+        // It looks again a pause later with the 48 looks it had left: the last at 5350 ms, then its pause.
+        f.clock.advance(4899);
+        QCOMPARE(f.engine->commands(), inner);
+        f.clock.advance(1);
+        QCOMPARE(f.engine->commands(), inner + QStringList({"CCCCC", "UUUUU"}));
+        QCOMPARE(f.commands.runner().activeCount(), 0);
+    }
+
+    void batchGoesToMarkedCellsInIdOrder_data() {
+        QTest::addColumn<Element>("button");
+        QTest::addColumn<QStringList>("marks"); // of cells 2301, 105, 106 and 107
+        QTest::addColumn<QStringList>("commands");
+        const QStringList marked{"X", "X", "", "x"};
+        QTest::newRow("Stop") << Element::Command2_6 << marked << QStringList{"T0105", "T0107", "T2301"};
+        QTest::newRow("Exclude, truncating")
+            << Element::Command2_0 << marked << QStringList{"X0105", "X0107", "X2301"};
+        QTest::newRow("Include") << Element::Command2_1 << QStringList{"", "X", "", ""}
+                                 << QStringList{"x0105"};
+        QTest::newRow("Msg on") << Element::Command2_3 << QStringList{"", "X", "", ""}
+                                << QStringList{"M0105"};
+        QTest::newRow("Msg off") << Element::Command2_4 << QStringList{"", "X", "", ""}
+                                 << QStringList{"m0105"};
+        QTest::newRow("Start") << Element::Command2_5 << QStringList{"X", "", "", ""} << QStringList{"t2301"};
+        // Marks of the other kinds are no marks for a batch: it beeps, whether sounds are on or not.
+        QTest::newRow("no marks") << Element::Command2_1 << QStringList{"?", "!", "", ""} << QStringList{};
+        // Unmark All clears marks of every kind, and without a beep.
+        QTest::newRow("Unmark All") << Element::Command2_2 << QStringList{"?", "!", "", ""} << QStringList{};
+    }
+
+    void batchGoesToMarkedCellsInIdOrder() {
+        QFETCH(Element, button);
+        QFETCH(QStringList, marks);
+        QFETCH(QStringList, commands);
+        Commands f;
+        const int ids[] = {2301, 105, 106, 107};
+        for (int i = 0; i < 4; ++i)
+            f.cell(ids[i], marks[i]);
+        QVERIFY(!f.ui.isChecked(MenuItem::AllowSounds));
+        const auto firstOf = [&](qsizetype n) { return commands.first(std::min(n, commands.size())); };
+        f.ui.gesture(button, MainWindowModel::Gesture::Click);
+        QCOMPARE(f.engine->commands(), firstOf(1));
+        // Paced: the next channel 10 ms later.
+        f.clock.advance(9);
+        QCOMPARE(f.engine->commands(), firstOf(1));
+        f.clock.advance(1);
+        QCOMPARE(f.engine->commands(), firstOf(2));
+        f.clock.advance(100);
+        QCOMPARE(f.engine->commands(), commands);
+        const bool unmark = button == Element::Command2_2;
+        for (int i = 0; i < 4; ++i)
+            QCOMPARE(f.board.cell(ids[i])->mark, unmark ? QString() : marks[i]);
+        const QList<QPair<int, int>> beep{{100, 300}}, silence;
+        QCOMPARE(f.tones.tones, commands.isEmpty() && !unmark ? beep : silence);
+        QCOMPARE(SwitchCommands::channelCommand(u'x', 1), QStringLiteral("x0001"));
+        QCOMPARE(SwitchCommands::channelCommand(u'T', 12345), QStringLiteral("T12345"));
+    }
+
+    void batchReadsMarksAndTruncateWhenItGetsThere() {
+        Commands f;
+        f.cell(105, QStringLiteral("X"));
+        f.cell(106, QStringLiteral("X"));
+        f.cell(107, QStringLiteral("X"));
+        f.cell(201);
+        f.ui.gesture(Element::Command2_0, MainWindowModel::Gesture::Click);
+        f.ui.setChecked(Element::Truncate, false);
+        f.board.setMark(105, QString()); // already passed
+        f.board.setMark(106, QString()); // not reached yet
+        f.board.setMark(201, QStringLiteral("X"));
+        f.clock.advance(100);
+        QCOMPARE(f.engine->commands(), (QStringList{"X0105", "Y0107", "Y0201"}));
+    }
+
+    void engineWideCommandsReconnectOverUdp() {
+        Commands f;
+        for (MenuItem item : {MenuItem::CommitDb7, MenuItem::CommitDb1, MenuItem::CommitDb2,
+                              MenuItem::KillLapLink, MenuItem::HungTrunk})
+            f.ui.trigger(item);
+        QCOMPARE(f.engine->sent, (QStringList{"<connect>", "I7", "<connect>", "I1", "<connect>", "I2",
+                                              "<connect>", "LLLLL", "<connect>", "HHHHH"}));
+        // The check mark waits for the engine's answer.
+        QVERIFY(!f.ui.isChecked(MenuItem::HungTrunk));
+
+        Commands tcp(false);
+        tcp.ui.trigger(MenuItem::CommitDb7);
+        tcp.ui.trigger(MenuItem::HungTrunk);
+        QCOMPARE(tcp.engine->sent, (QStringList{"I7", "HHHHH"}));
+    }
+
+    void unloadAsksFirst() {
+        Commands f;
+        f.dialogs.yesNoAnswers.enqueue(false);
+        f.ui.trigger(MenuItem::UnloadApp);
+        // The program's own title (none given), not the switch's.
+        QCOMPARE(f.dialogs.questions, QStringList{"|Do you really want to unload the switch?"});
+        QVERIFY(f.engine->sent.isEmpty());
+        f.dialogs.yesNoAnswers.enqueue(true);
+        f.ui.trigger(MenuItem::UnloadApp);
+        QCOMPARE(f.engine->sent, (QStringList{"<connect>", "QQQQQ"}));
+    }
+
+    void tabDoubleClickRevealsEngineButtons() {
+        Commands f;
+        const Element hidden[] = {Element::Command2_3, Element::Command2_4, Element::Command2_5,
+                                  Element::Command2_6, Element::Label4};
+        for (bool shown : {false, true, false}) {
+            for (Element e : hidden)
+                QCOMPARE(f.ui.element(e).visible, shown);
+            f.ui.gesture(Element::SSTab1, MainWindowModel::Gesture::DoubleClick);
+        }
+    }
+
+    void refreshSequence_data() { overUdpAndTcp(); }
+
+    void refreshSequence() {
+        QFETCH(bool, udp);
+        EngineSimProcess sim;
+        QVERIFY(sim.start({"--heartbeat-ms", "0", "--clock-ms", "0", "--spans", "2"}));
+        Rig rig(sim, udp);
+
+        const qint64 start = rig.now();
+        rig.m().commands().refreshInfo();
+        QVERIFY(pump({&rig}, [&] { return printed(sim).contains(QStringLiteral("UUUUU")); }));
+        QCOMPARE(printed(sim), (QStringList{"$TESTBOX", "SSSSS", "CCCCC", "UUUUU"}));
+        // Each wait ended on the engine's answer, long before its bound of 51 looks.
+        QVERIFY2(rig.now() - start < 2000, qPrintable(QString::number(rig.now() - start)));
+        QVERIFY(rig.m().ui().windowCaption().endsWith(QStringLiteral("CORVANE-SIM")));
+        QVERIFY(pump({&rig}, [&] { return rig.m().board().hasCell(224); }));
+        QCOMPARE(rig.m().commands().runner().activeCount(), 0);
+
+        // After start-up the group names are asked for first.
+        rig.m().relay().completeBoard();
+        QVERIFY(pump({&rig}, [&] { return printed(sim).endsWith(QStringLiteral("SSSSS")); }));
+        const qsizetype from = sim.lines().size();
+        rig.m().commands().refreshInfo();
+        QVERIFY(pump({&rig}, [&] { return printed(sim, from).contains(QStringLiteral("UUUUU")); }));
+        QCOMPARE(printed(sim, from), (QStringList{"DDDDD", "$TESTBOX", "SSSSS", "CCCCC", "UUUUU"}));
+        QVERIFY(!rig.m().groups().nameO(1).isEmpty());
+    }
+
+    void withdrawnControlsAreExplained() {
+        EngineSimProcess sim;
+        QVERIFY(sim.start({"--heartbeat-ms", "0", "--clock-ms", "0", "--spans", "1"}));
+        Rig rig(sim, false);
+        rig.m().commands().refreshInfo();
+        QVERIFY(pump({&rig}, [&] { return printed(sim).contains(QStringLiteral("UUUUU")); }));
+        const MainWindowModel& ui = rig.m().ui();
+        QVERIFY(!ui.element(Element::ControlWithdrawn).visible);
+        const int before = rig.m().alarms().count();
+        // Repeated by the engine: told once.
+        for (int i = 0; i < 2; ++i) {
+            QVERIFY(sim.control(QStringLiteral("send -S")));
+            QVERIFY(pump({&rig}, [&] { return !ui.element(Element::Command2_0).visible; }));
+        }
+        QVERIFY(sim.control(QStringLiteral("send ASpan 1 red alarm")));
+        QVERIFY(pump({&rig}, [&] { return rig.m().alarms().count() == before + 2; }));
+        const QStringList added = rig.m().alarms().lines().mid(before);
+        QCOMPARE(added[0].section(QStringLiteral("---"), 1),
+                 QStringLiteral(
+                     "Engine withdrew control from this monitor: Exclude, Include and Actions are off"));
+        QVERIFY(added[1].endsWith(QStringLiteral("---Span 1 red alarm")));
+        QVERIFY(!ui.element(Element::Command2_1).visible);
+        QVERIFY(!ui.element(Element::Truncate).visible);
+        QVERIFY(!ui.menu(MenuItem::Actions).enabled);
+        // The note in the buttons' place says since when.
+        QVERIFY(ui.element(Element::ControlWithdrawn)
+                    .toolTip.contains(QStringLiteral("withdrew control from this monitor at ")));
+    }
+
+    void twoMonitorsChat() {
+        EngineSimProcess sim;
+        QVERIFY(sim.start({"--heartbeat-ms", "0", "--clock-ms", "0", "--spans", "1"}));
+        Rig a(sim, true);
+        Rig b(sim, false);
+        for (Rig* r : {&a, &b}) {
+            r->m().relay().completeBoard();
+            r->m().commands().refreshInfo();
+        }
+        QVERIFY(pump({&a, &b}, [&] { return printed(sim).count(QStringLiteral("UUUUU")) == 2; }));
+
+        a.m().ui().trigger(MenuItem::MegBst);
+        QVERIFY(a.m().chat().isShown());
+        QVERIFY(pump({&a, &b},
+                     [&] { return a.m().chat().monConnected().count(QStringLiteral("TESTBOX")) == 2; }));
+        a.m().chat().sendLine(QStringLiteral("shift change at six"));
+        QVERIFY(pump({&a, &b}, [&] { return !b.m().chat().received().isEmpty(); }));
+        QCOMPARE(b.m().chat().received(), QStringLiteral("shift change at six\r\n"));
+        QVERIFY(b.m().chat().isShown());
+        b.m().chat().sendLine(QString::fromLatin1("re\xe7u"));
+        QVERIFY(pump({&a, &b}, [&] { return a.m().chat().received().count(QStringLiteral("\r\n")) == 2; }));
+        QCOMPARE(a.m().chat().received(), QString::fromLatin1("re\xe7u\r\nshift change at six\r\n"));
+    }
 
     // A band from the background (twips on whole pixels) spans the press and the pointer; its release
     // toggles the cells whose corner lies inside. A right-button band stays until the next left click.
@@ -279,10 +507,8 @@ private slots:
         QCOMPARE(f.b.band().left, 10.5);
     }
 
-    // The pointer's path: "N" is cell N's state label, "label" span 1's inner label, "off" the background,
-    // "routes-off" the route lines' menu item unchecked, "105>204" 105 reporting a
-    // call with 204 (which is not connected itself). 106 is in a red state. Lit cells have the hover
-    // border; the hovered cell shows its call text in its state's colours, and its route if the menu says.
+    // The pointer's path (after "105>204", 204 is not connected itself; 106 is in a red state). Lit cells
+    // have the hover border; the hovered one shows its call text in its state's colours, and its route.
     void hoverLightsCellAndPeer_data() {
         QTest::addColumn<QString>("path");
         QTest::addColumn<int>("hovered");
@@ -310,8 +536,8 @@ private slots:
         Board f;
         QVERIFY(QTest::qWaitForWindowExposed(&f.view));
         f.b.paintChannel(106, 9, 1, 0);
-        for (const QString& where : path.split(u' '))
-            f.pointAt(where);
+        for (const QString& k : path.split(u' '))
+            f.act(k);
         QCOMPARE(f.b.gblidx(), hovered);
         for (int id : f.b.cellIds()) {
             const ChannelCell& c = *f.b.cell(id);
@@ -328,9 +554,7 @@ private slots:
         }
     }
 
-    // The keyboard on the board, from the first cell where Tab put the cursor: "L", "R", "U", "D" are
-    // the arrows ("S" before them: with Shift), "space" is Space, "clickN" a click on cell N, "rightN" one
-    // with the right button. Marks are "id=mark" pairs.
+    // The keyboard on the board, from the first cell where Tab put the cursor. Marks are "id=mark" pairs.
     void keysMarkAsTheMouseDoes_data() {
         QTest::addColumn<QString>("before");
         QTest::addColumn<QStringList>("keys");
@@ -370,17 +594,8 @@ private slots:
         f.canvas()->setFocus(Qt::TabFocusReason);
         QTRY_VERIFY(f.canvas()->hasFocus());
         QCOMPARE(f.b.gblidx(), 101);
-        static const QHash<QChar, Qt::Key> arrows{
-            {u'L', Qt::Key_Left}, {u'R', Qt::Key_Right}, {u'U', Qt::Key_Up}, {u'D', Qt::Key_Down}};
-        for (const QString& k : keys) {
-            if (k == QLatin1String("space"))
-                QTest::keyClick(f.canvas(), Qt::Key_Space);
-            else if (k.startsWith(QLatin1String("click")) || k.startsWith(QLatin1String("right")))
-                f.click(k.startsWith(u'c') ? Qt::LeftButton : Qt::RightButton, k.mid(5).toInt());
-            else
-                QTest::keyClick(f.canvas(), arrows.value(k.back()),
-                                k.startsWith(u'S') ? Qt::ShiftModifier : Qt::NoModifier);
-        }
+        for (const QString& k : keys)
+            f.act(k);
         for (const QString& pair : after.split(u';', Qt::SkipEmptyParts))
             QCOMPARE(f.b.cell(pair.section(u'=', 0, 0).toInt())->mark, pair.section(u'=', 1));
         // The cursor cell shows what a pointer on it would.
@@ -430,237 +645,6 @@ private slots:
         QCOMPARE(f.m.engine->commands(), QStringList{"DDDDD"});
     }
 };
-
-void TestOperator::refreshWaitsGiveUpAfterTheirLooks() {
-    Commands f;
-    f.commands.refreshInfo();
-    // Each of the 51 looks is followed by its pause: about 5.1 s.
-    f.clock.advance(SwitchCommands::kAckLookMs * SwitchCommands::kAckMaxLooks - 1);
-    QCOMPARE(f.engine->commands().last(), QStringLiteral("SSSSS"));
-    f.clock.advance(1);
-    QCOMPARE(f.engine->commands().last(), QStringLiteral("CCCCC"));
-    f.clock.advance(5100);
-    QCOMPARE(f.engine->commands().last(), QStringLiteral("UUUUU"));
-    QCOMPARE(f.engine->commands().size(), 4);
-}
-
-void TestOperator::refreshWaitsForTheConnect() {
-    Commands f(false);
-    f.engine->holdConnects = true;
-    f.commands.refreshInfo();
-    QCOMPARE(f.engine->sent, (QStringList{"<close>", "<connect>"}));
-    f.clock.advance(3000);
-    QCOMPARE(f.engine->commands(), QStringList());
-    QVERIFY(!f.ui.element(Element::AckLbl).back);
-    f.engine->heldConnect();
-    f.engine->heldConnect(); // a second report of the same connect changes nothing
-    QCOMPARE(f.engine->commands(), (QStringList{"$TESTBOX", "SSSSS"}));
-    QCOMPARE(f.ui.element(Element::AckLbl).back, LegacyColor(0x00FFFF));
-    f.clock.advance(1000);
-    QCOMPARE(f.ui.element(Element::AckLbl).back, LegacyColor(0x808080)); // greyed a second later
-}
-
-void TestOperator::refreshStartedDuringAWaitRunsFirst() {
-    Commands f;
-    f.commands.refreshInfo(); // waits for "S": looks at 0, 100 and 200 ms
-    f.clock.advance(250);
-    f.relay.completeBoard();
-    f.engine->sent.clear();
-    f.commands.refreshInfo(); // the relay watchdog's refresh, say
-    QCOMPARE(f.engine->sent, (QStringList{"<close>", "<connect>", "DDDDD"}));
-    // The inner sequence ends at 550 ms; only then does the outer one go on, with "C" still showing.
-    const QStringList inner{"DDDDD", "$TESTBOX", "SSSSS", "CCCCC", "UUUUU"};
-    QCOMPARE(f.sentAfterEachAck({"D", "S", "C"}), inner);
-    // It looks again a pause later with the 48 looks it had left: the last at 5350 ms, then its pause.
-    f.clock.advance(4899);
-    QCOMPARE(f.engine->commands(), inner);
-    f.clock.advance(1);
-    QCOMPARE(f.engine->commands(), inner + QStringList({"CCCCC", "UUUUU"}));
-    QCOMPARE(f.commands.runner().activeCount(), 0);
-}
-
-void TestOperator::batchGoesToMarkedCellsInIdOrder_data() {
-    QTest::addColumn<Element>("button");
-    QTest::addColumn<QStringList>("marks"); // of cells 2301, 105, 106 and 107
-    QTest::addColumn<QStringList>("commands");
-    const QStringList marked{"X", "X", "", "x"};
-    QTest::newRow("Stop") << Element::Command2_6 << marked << QStringList{"T0105", "T0107", "T2301"};
-    QTest::newRow("Exclude, truncating")
-        << Element::Command2_0 << marked << QStringList{"X0105", "X0107", "X2301"};
-    QTest::newRow("Include") << Element::Command2_1 << QStringList{"", "X", "", ""} << QStringList{"x0105"};
-    QTest::newRow("Msg on") << Element::Command2_3 << QStringList{"", "X", "", ""} << QStringList{"M0105"};
-    QTest::newRow("Msg off") << Element::Command2_4 << QStringList{"", "X", "", ""} << QStringList{"m0105"};
-    QTest::newRow("Start") << Element::Command2_5 << QStringList{"X", "", "", ""} << QStringList{"t2301"};
-    // Marks of the other kinds are no marks for a batch: it beeps, whether sounds are on or not.
-    QTest::newRow("no marks") << Element::Command2_1 << QStringList{"?", "!", "", ""} << QStringList{};
-    // Unmark All clears marks of every kind, and without a beep.
-    QTest::newRow("Unmark All") << Element::Command2_2 << QStringList{"?", "!", "", ""} << QStringList{};
-}
-
-void TestOperator::batchGoesToMarkedCellsInIdOrder() {
-    QFETCH(Element, button);
-    QFETCH(QStringList, marks);
-    QFETCH(QStringList, commands);
-    Commands f;
-    const int ids[] = {2301, 105, 106, 107};
-    for (int i = 0; i < 4; ++i)
-        f.cell(ids[i], marks[i]);
-    QVERIFY(!f.ui.isChecked(MenuItem::AllowSounds));
-    const auto firstOf = [&](qsizetype n) { return commands.first(std::min(n, commands.size())); };
-    f.ui.gesture(button, MainWindowModel::Gesture::Click);
-    QCOMPARE(f.engine->commands(), firstOf(1));
-    // Paced: the next channel 10 ms later.
-    f.clock.advance(9);
-    QCOMPARE(f.engine->commands(), firstOf(1));
-    f.clock.advance(1);
-    QCOMPARE(f.engine->commands(), firstOf(2));
-    f.clock.advance(100);
-    QCOMPARE(f.engine->commands(), commands);
-    const bool unmark = button == Element::Command2_2;
-    for (int i = 0; i < 4; ++i)
-        QCOMPARE(f.board.cell(ids[i])->mark, unmark ? QString() : marks[i]);
-    const QList<QPair<int, int>> beep{{100, 300}}, silence;
-    QCOMPARE(f.tones.tones, commands.isEmpty() && !unmark ? beep : silence);
-    QCOMPARE(SwitchCommands::channelCommand(u'x', 1), QStringLiteral("x0001"));
-    QCOMPARE(SwitchCommands::channelCommand(u'T', 12345), QStringLiteral("T12345"));
-}
-
-void TestOperator::batchReadsMarksAndTruncateWhenItGetsThere() {
-    Commands f;
-    f.cell(105, QStringLiteral("X"));
-    f.cell(106, QStringLiteral("X"));
-    f.cell(107, QStringLiteral("X"));
-    f.cell(201);
-    f.ui.gesture(Element::Command2_0, MainWindowModel::Gesture::Click);
-    f.ui.setChecked(Element::Truncate, false);
-    f.board.setMark(105, QString()); // already passed
-    f.board.setMark(106, QString()); // not reached yet
-    f.board.setMark(201, QStringLiteral("X"));
-    f.clock.advance(100);
-    QCOMPARE(f.engine->commands(), (QStringList{"X0105", "Y0107", "Y0201"}));
-}
-
-void TestOperator::engineWideCommandsReconnectOverUdp() {
-    Commands f;
-    for (MenuItem item : {MenuItem::CommitDb7, MenuItem::CommitDb1, MenuItem::CommitDb2,
-                          MenuItem::KillLapLink, MenuItem::HungTrunk})
-        f.ui.trigger(item);
-    QCOMPARE(f.engine->sent, (QStringList{"<connect>", "I7", "<connect>", "I1", "<connect>", "I2",
-                                          "<connect>", "LLLLL", "<connect>", "HHHHH"}));
-    // The check mark waits for the engine's answer.
-    QVERIFY(!f.ui.isChecked(MenuItem::HungTrunk));
-
-    Commands tcp(false);
-    tcp.ui.trigger(MenuItem::CommitDb7);
-    tcp.ui.trigger(MenuItem::HungTrunk);
-    QCOMPARE(tcp.engine->sent, (QStringList{"I7", "HHHHH"}));
-}
-
-void TestOperator::unloadAsksFirst() {
-    Commands f;
-    f.dialogs.yesNoAnswers.enqueue(false);
-    f.ui.trigger(MenuItem::UnloadApp);
-    // The program's own title (none given), not the switch's.
-    QCOMPARE(f.dialogs.questions, QStringList{"|Do you really want to unload the switch?"});
-    QVERIFY(f.engine->sent.isEmpty());
-    f.dialogs.yesNoAnswers.enqueue(true);
-    f.ui.trigger(MenuItem::UnloadApp);
-    QCOMPARE(f.engine->sent, (QStringList{"<connect>", "QQQQQ"}));
-}
-
-void TestOperator::tabDoubleClickRevealsEngineButtons() {
-    Commands f;
-    const Element hidden[] = {Element::Command2_3, Element::Command2_4, Element::Command2_5,
-                              Element::Command2_6, Element::Label4};
-    for (bool shown : {false, true, false}) {
-        for (Element e : hidden)
-            QCOMPARE(f.ui.element(e).visible, shown);
-        f.ui.gesture(Element::SSTab1, MainWindowModel::Gesture::DoubleClick);
-    }
-}
-
-void TestOperator::refreshSequence_data() {
-    overUdpAndTcp();
-}
-
-void TestOperator::refreshSequence() {
-    QFETCH(bool, udp);
-    EngineSimProcess sim;
-    QVERIFY(sim.start({"--heartbeat-ms", "0", "--clock-ms", "0", "--spans", "2"}));
-    Rig rig(sim, udp);
-
-    const qint64 start = rig.now();
-    rig.m().commands().refreshInfo();
-    QVERIFY(pump({&rig}, [&] { return printed(sim).contains(QStringLiteral("UUUUU")); }));
-    QCOMPARE(printed(sim), (QStringList{"$TESTBOX", "SSSSS", "CCCCC", "UUUUU"}));
-    // Each wait ended on the engine's answer, long before its bound of 51 looks.
-    QVERIFY2(rig.now() - start < 2000, qPrintable(QString::number(rig.now() - start)));
-    QVERIFY(rig.m().ui().windowCaption().endsWith(QStringLiteral("CORVANE-SIM")));
-    QVERIFY(pump({&rig}, [&] { return rig.m().board().hasCell(224); }));
-    QCOMPARE(rig.m().commands().runner().activeCount(), 0);
-
-    // After start-up the group names are asked for first.
-    rig.m().relay().completeBoard();
-    QVERIFY(pump({&rig}, [&] { return printed(sim).endsWith(QStringLiteral("SSSSS")); }));
-    const qsizetype from = sim.lines().size();
-    rig.m().commands().refreshInfo();
-    QVERIFY(pump({&rig}, [&] { return printed(sim, from).contains(QStringLiteral("UUUUU")); }));
-    QCOMPARE(printed(sim, from), (QStringList{"DDDDD", "$TESTBOX", "SSSSS", "CCCCC", "UUUUU"}));
-    QVERIFY(!rig.m().groups().nameO(1).isEmpty());
-}
-
-void TestOperator::withdrawnControlsAreExplained() {
-    EngineSimProcess sim;
-    QVERIFY(sim.start({"--heartbeat-ms", "0", "--clock-ms", "0", "--spans", "1"}));
-    Rig rig(sim, false);
-    rig.m().commands().refreshInfo();
-    QVERIFY(pump({&rig}, [&] { return printed(sim).contains(QStringLiteral("UUUUU")); }));
-    const MainWindowModel& ui = rig.m().ui();
-    QVERIFY(!ui.element(Element::ControlWithdrawn).visible);
-    const int before = rig.m().alarms().count();
-    // Repeated by the engine: told once.
-    for (int i = 0; i < 2; ++i) {
-        QVERIFY(sim.control(QStringLiteral("send -S")));
-        QVERIFY(pump({&rig}, [&] { return !ui.element(Element::Command2_0).visible; }));
-    }
-    QVERIFY(sim.control(QStringLiteral("send ASpan 1 red alarm")));
-    QVERIFY(pump({&rig}, [&] { return rig.m().alarms().count() == before + 2; }));
-    const QStringList added = rig.m().alarms().lines().mid(before);
-    QVERIFY2(added[0].endsWith(QStringLiteral(
-                 "---Engine withdrew control from this monitor: Exclude, Include and Actions are off")),
-             qPrintable(added[0]));
-    QVERIFY(added[1].endsWith(QStringLiteral("---Span 1 red alarm")));
-    QVERIFY(!ui.element(Element::Command2_1).visible);
-    QVERIFY(!ui.element(Element::Truncate).visible);
-    QVERIFY(!ui.menu(MenuItem::Actions).enabled);
-    // The note in the buttons' place says since when.
-    QVERIFY(ui.element(Element::ControlWithdrawn)
-                .toolTip.contains(QStringLiteral("withdrew control from this monitor at ")));
-}
-
-void TestOperator::twoMonitorsChat() {
-    EngineSimProcess sim;
-    QVERIFY(sim.start({"--heartbeat-ms", "0", "--clock-ms", "0", "--spans", "1"}));
-    Rig a(sim, true);
-    Rig b(sim, false);
-    for (Rig* r : {&a, &b}) {
-        r->m().relay().completeBoard();
-        r->m().commands().refreshInfo();
-    }
-    QVERIFY(pump({&a, &b}, [&] { return printed(sim).count(QStringLiteral("UUUUU")) == 2; }));
-
-    a.m().ui().trigger(MenuItem::MegBst);
-    QVERIFY(a.m().chat().isShown());
-    QVERIFY(
-        pump({&a, &b}, [&] { return a.m().chat().monConnected().count(QStringLiteral("TESTBOX")) == 2; }));
-    a.m().chat().sendLine(QStringLiteral("shift change at six"));
-    QVERIFY(pump({&a, &b}, [&] { return !b.m().chat().received().isEmpty(); }));
-    QCOMPARE(b.m().chat().received(), QStringLiteral("shift change at six\r\n"));
-    QVERIFY(b.m().chat().isShown());
-    b.m().chat().sendLine(QString::fromLatin1("re\xe7u"));
-    QVERIFY(pump({&a, &b}, [&] { return a.m().chat().received().count(QStringLiteral("\r\n")) == 2; }));
-    QCOMPARE(a.m().chat().received(), QString::fromLatin1("re\xe7u\r\nshift change at six\r\n"));
-}
 
 QTEST_MAIN(TestOperator)
 #include "test_operator.moc"

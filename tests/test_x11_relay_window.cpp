@@ -45,10 +45,8 @@ struct RelayWindow {
     }
     qint64 pid() const { return process->processId(); }
     ~RelayWindow() {
-        if (process->state() != QProcess::NotRunning) {
-            process->kill();
-            process->waitForFinished(5000);
-        }
+        process->kill();
+        process->waitForFinished(5000);
     }
 };
 
