@@ -1,13 +1,9 @@
-// A stand-in for the relay: one top-level window with the title given on the command line, kept open
-// until the process is killed. Written against plain xcb so that it starts in milliseconds.
-//
-//   corvane-relay-window TITLE [--no-pid] [--pid N] [--no-net-name] [--machine NAME]
-//
-// --no-pid leaves _NET_WM_PID unset, as many X programs do; --pid N writes N there instead of the
-// process's own id, as any client may; --no-net-name sets only WM_NAME;
-// --machine sets WM_CLIENT_MACHINE. --frames N puts the window inside N untitled frame windows, as
-// a reparenting window manager does; --client-list then names it in the root's _NET_CLIENT_LIST, as
-// such a manager would. Prints "ready <window id>" once the window exists.
+// A stand-in for the relay: one top-level window titled TITLE, open until the process is killed, in
+// plain xcb so that it starts in milliseconds. Prints "ready <window id>" once the window exists.
+//   --no-pid      leaves _NET_WM_PID unset, as many X programs do; --pid N writes N there instead
+//   --no-net-name sets only WM_NAME;  --machine NAME sets WM_CLIENT_MACHINE
+//   --frames N    puts the window inside N untitled frames, as a reparenting window manager does
+//   --client-list names it in the root's _NET_CLIENT_LIST, as such a manager would
 #include <xcb/xcb.h>
 
 #include <cstdint>
@@ -26,10 +22,7 @@ static xcb_atom_t atom(xcb_connection_t* c, const char* name) {
 
 int main(int argc, char** argv) {
     if (argc < 2) {
-        fprintf(stderr,
-                "usage: %s TITLE [--no-pid] [--pid N] [--no-net-name] [--machine NAME] [--frames N]"
-                " [--client-list]\n",
-                argv[0]);
+        fprintf(stderr, "usage: %s TITLE [options]\n", argv[0]);
         return 2;
     }
     const char* title = argv[1];
