@@ -8,6 +8,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -165,6 +166,29 @@ private slots:
         }
         // Each message processed is recorded and each alarm processed printed, nothing after the stop.
         QCOMPARE(next - 1, printed.size());
+    }
+    // The shipped unit, as systemd itself reads it: nothing else checks it before a site installs it.
+    void serviceUnitVerifies() {
+        const QString analyze = QStandardPaths::findExecutable(QStringLiteral("systemd-analyze"));
+        if (analyze.isEmpty())
+            QSKIP("systemd-analyze is not installed (scripts/setup.sh installs the package systemd)");
+        QTemporaryDir dir;
+        QFile unit(QStringLiteral(CORVANE_SOURCE_DIR "/packaging/corvane-monitor-watch@.service"));
+        QVERIFY(unit.open(QIODevice::ReadOnly));
+        QByteArray text = unit.readAll();
+        QVERIFY(text.contains("ExecStart=/usr/bin/corvane-monitor --headless"));
+        // An instance of the template, with the program where the unit expects it.
+        text.replace("/usr/bin/corvane-monitor", QByteArray(CORVANE_MONITOR));
+        const QString instance = dir.filePath(QStringLiteral("corvane-monitor-watch@site2.service"));
+        QVERIFY(putFile(instance, text));
+        QProcess verify;
+        verify.setProcessChannelMode(QProcess::MergedChannels);
+        verify.start(analyze, {QStringLiteral("verify"), QStringLiteral("--man=no"), instance});
+        QVERIFY(verify.waitForFinished(60000));
+        const QString said = QString::fromLocal8Bit(verify.readAll());
+        QVERIFY2(verify.exitStatus() == QProcess::NormalExit && verify.exitCode() == 0, qPrintable(said));
+        // verify also reports what it could not check as warnings, with status 0.
+        QVERIFY2(!said.contains(QStringLiteral("corvane-monitor-watch@")), qPrintable(said));
     }
 };
 
